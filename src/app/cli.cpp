@@ -1,0 +1,4 @@
+// Placeholder until this part lands.
+#include "app/cli.h"
+
+int runTorvo(int, char**) { return 1; }

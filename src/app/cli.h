@@ -1,0 +1,5 @@
+// The program run: banner, options, destination, one conversion, exit code.
+#pragma once
+
+// Returns the process exit code (0 or 1).
+int runTorvo(int argc, char** argv);

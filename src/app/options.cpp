@@ -1,0 +1,6 @@
+#include "app/options.h"
+
+ConvertOptions& options() {
+  static ConvertOptions instance;
+  return instance;
+}

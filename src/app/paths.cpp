@@ -1,0 +1,104 @@
+#include "app/paths.h"
+
+#include "platform/platform.h"
+
+namespace {
+
+int g_codePage = -1;
+
+bool isSeparator(unsigned char c) { return c == '\\' || c == '/' || c == ':'; }
+
+// Length in bytes of the character starting at path[i]: a lead byte takes its
+// trail byte with it (a lone lead byte at the end stands alone).
+std::size_t charLength(std::string_view text, std::size_t i) {
+  if (i + 1 < text.size() && platform::isLeadByte(pathCodePage(), static_cast<unsigned char>(text[i]))) {
+    return 2;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int pathCodePage() {
+  if (g_codePage < 0) g_codePage = platform::activeCodePage();
+  return g_codePage;
+}
+
+void setPathCodePage(int codePage) { g_codePage = codePage; }
+
+void joinPath(std::string& dst, std::string_view src) {
+  const bool complete = !src.empty() && (src[0] == '/' || src[0] == '\\' || src[0] == '.');
+  if (complete || src.find(':') != std::string_view::npos) {
+    dst.assign(src);
+    return;
+  }
+  const char native = platform::nativeSeparator();
+  if (!dst.empty() && dst.back() != '\\' && dst.back() != native) dst.push_back(native);
+  dst.append(src);
+}
+
+std::size_t fileNamePart(std::string_view path) {
+  std::size_t result = 0;
+  for (std::size_t i = 0; i < path.size();) {
+    const std::size_t n = charLength(path, i);
+    if (n == 1 && isSeparator(static_cast<unsigned char>(path[i]))) result = i + 1;
+    i += n;
+  }
+  return result;
+}
+
+std::size_t findExtension(std::string_view path) {
+  std::size_t result = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size();) {
+    const std::size_t n = charLength(path, i);
+    if (n == 1) {
+      const unsigned char c = static_cast<unsigned char>(path[i]);
+      if (c == '.') result = i;
+      else if (isSeparator(c)) result = std::string_view::npos;
+    }
+    i += n;
+  }
+  return result;
+}
+
+void replaceExtension(std::string& path, std::string_view ext) {
+  const std::size_t dot = findExtension(path);
+  if (dot != std::string::npos) path.resize(dot);
+  path.append(ext);
+}
+
+bool readLine(std::string& line, std::size_t size, std::FILE* stream) {
+  line.clear();
+  if (std::feof(stream)) return false;
+  if (size < 2) return true;
+  for (;;) {
+    const int c = std::fgetc(stream);
+    if (c == EOF) return true;
+    if (c == '\r' || c == '\n') {
+      const int next = std::fgetc(stream);
+      const int pair = (c == '\r') ? '\n' : '\r';
+      if (next != pair && next != EOF) std::ungetc(next, stream);
+      return true;
+    }
+    line.push_back(static_cast<char>(c));
+    if (line.size() == size - 1) return true;
+  }
+}
+
+std::string makeXName(std::string_view src) {
+  std::string dst;
+  dst.reserve(src.size());
+  for (std::size_t i = 0; i < src.size();) {
+    const std::size_t n = charLength(src, i);
+    if (n == 1) {
+      const char c = src[i];
+      if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') {
+        dst.push_back(c);
+      } else if (c == ' ') {
+        dst.push_back('_');
+      }
+    }
+    i += n;
+  }
+  return dst;
+}

@@ -1,0 +1,28 @@
+// Path and line utilities shared by every reader and writer.
+// Separators are '\', '/' and ':'; only '\' is added when joining.
+// Characters are walked in the process's code page, so a double-byte
+// character's trail byte is never taken for a separator or a dot.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// Code page used when walking paths and names; starts as platform::activeCodePage().
+int pathCodePage();
+void setPathCodePage(int codePage);
+
+// dst = dst joined with src, unless src is complete ('/', '\' or '.' first, or a ':').
+void joinPath(std::string& dst, std::string_view src);
+// Position just after the last separator, or 0.
+std::size_t fileNamePart(std::string_view path);
+// Position of the last '.' after the last separator, or std::string_view::npos.
+std::size_t findExtension(std::string_view path);
+// Overwrites the extension from its dot with ext, or appends ext.
+void replaceExtension(std::string& path, std::string_view ext);
+// Reads one line of at most size-1 characters; CR, LF, CR LF and LF CR end a line.
+// Returns false ("none") when the stream's end-of-file indicator was already set.
+bool readLine(std::string& line, std::size_t size, std::FILE* stream);
+// Letters, digits and '_' kept, a space becomes '_', everything else dropped.
+std::string makeXName(std::string_view src);

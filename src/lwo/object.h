@@ -1,0 +1,133 @@
+// In-memory model of a LightWave object, which is also the record of every scene item.
+// Indices are 32-bit throughout: large objects never wrap around.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lws/motion.h"
+
+enum MappingKind : std::int32_t {
+  kMappingNone = 0,
+  kMappingPlanar = 1,
+  kMappingCylindrical = 2,
+  kMappingSpherical = 3,
+  kMappingCubic = 4,
+};
+
+// Surface flag bits used by the geometry steps.
+constexpr std::uint16_t kSurfaceSmoothing = 0x0004;
+constexpr std::uint16_t kSurfaceDoubleSided = 0x0100;
+// Texture axis bits.
+constexpr std::uint16_t kTextureAxisX = 0x0001;
+constexpr std::uint16_t kTextureAxisY = 0x0002;
+constexpr std::uint16_t kTextureAxisZ = 0x0004;
+
+struct LwTexture {
+  std::int32_t mapping = kMappingNone;
+  std::string image;                 // at most kImageNameSize - 1 characters
+  std::uint16_t flags = 0;
+  float center[3] = {0.0f, 0.0f, 0.0f};
+  float size[3] = {1.0f, 1.0f, 1.0f};
+  float param0 = 1.0f;
+  float param1 = 1.0f;
+};
+
+struct LwSurface {
+  std::string name;                  // at most kNameSize - 1 characters
+  std::uint8_t color[3] = {200, 200, 200};
+  std::uint16_t flags = 0;
+  LwTexture colorTexture;
+  LwTexture transparencyTexture;
+  std::int16_t luminosity = 0;
+  std::int16_t diffuse = 256;
+  std::int16_t specular = 0;
+  std::int16_t glossiness = 64;
+  std::int16_t transparency = 0;
+  float smoothingAngle = 1.5620697f;  // 89.5 degrees
+  std::int32_t materialIndex = -1;
+};
+
+struct LwPoint {
+  float x = 0.0f, y = 0.0f, z = 0.0f;
+};
+
+struct LwVertex {
+  double u = 0.0;
+  double v = 0.0;
+  std::int32_t hasUV = 0;
+  std::uint32_t point = 0;                  // index into points
+  std::vector<std::uint32_t> polygonList;   // polygons using this vertex, in link order
+  std::uint32_t nextSplit = 0;              // next vertex of the same point; last links to itself
+};
+
+struct LwPolygon {
+  std::int32_t cornerCount = 0;
+  std::uint32_t firstIndex = 0;   // first corner in indices (and cornerNormals)
+  std::int32_t surface = 0;       // 0-based index into surfaces
+  float normal[3] = {0.0f, 0.0f, 0.0f};
+  std::int32_t wrapU = 0;
+};
+
+struct LwNormal {
+  float x = 0.0f, y = 0.0f, z = 0.0f;
+  std::int32_t useCount = 0;
+};
+
+struct LwLimit {
+  std::int32_t enabled = 0;
+  float minimum = 0.0f;
+  float maximum = 0.0f;
+};
+
+struct LwObject {
+  std::int32_t refCount = 1;
+  std::vector<LwSurface> surfaces;
+  std::vector<LwPoint> points;
+  std::vector<LwVertex> vertices;
+  std::vector<std::uint32_t> indices;        // corner pool: vertex index per corner
+  std::vector<std::uint32_t> cornerNormals;  // parallel to indices: normal-table entry per corner
+  std::vector<LwPolygon> polygons;
+  std::vector<LwNormal> normals;             // normal table
+
+  // Scene fields.
+  std::int32_t parentIndex = 0;              // 1-based, 0 = top level
+  std::vector<MotionKey> motionKeys;
+  std::int32_t endBehavior = kEndStop;
+  std::int32_t pathAlignment = 0;
+  std::int32_t lookAheadFrames = 1;
+  std::int32_t targetIndex = 0;              // 1-based, 0 = none
+  std::int32_t morphTargetIndex = 0;         // 1-based, 0 = none
+  float pivot[3] = {0.0f, 0.0f, 0.0f};
+  double metamorph = 0.0;
+  double dissolve = 0.0;
+  std::string name;                          // at most kNameSize - 1 characters
+  LwLimit limits[3];                         // heading, pitch, bank; never enabled
+  LwObject* morphTarget = nullptr;           // counted reference, not owned
+};
+
+// Reads a FORM/LWOB object from a stream positioned at "FORM" and runs the geometry
+// steps. 0 when read, -1 when the stream holds no LightWave object.
+int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
+                 bool wrapSeams);
+// The same from a whole file already in memory (data starts at "FORM").
+int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
+                           bool doNormals, bool doTexCoords, bool wrapSeams);
+
+// Drops one reference; at zero frees the geometry (motion and scene fields stay).
+void lwReleaseObject(LwObject& object);
+// Frees geometry whatever the count says, and the motion keys.
+void lwDisposeObject(LwObject& object);
+
+// Surface sub-chunks.
+void lwSetMappingKind(LwTexture& texture, std::string_view text);
+
+// Geometry steps run by the reader.
+void lwDuplicateDoubleSided(LwObject& object);
+void lwLinkVertices(LwObject& object);
+void lwComputeNormals(LwObject& object);
+void lwComputeTextureCoords(LwObject& object, bool wrapSeams);
+std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corner, double u, double v);

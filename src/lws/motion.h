@@ -1,0 +1,41 @@
+// Motion keys of a scene item and their evaluation at whole frames.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+// Channel order of MotionKey::values.
+enum MotionChannel : int {
+  kPosX = 0, kPosY, kPosZ, kHeading, kPitch, kBank, kScaleX, kScaleY, kScaleZ, kChannelCount
+};
+
+// End behaviours.
+constexpr int kEndReset = 0;
+constexpr int kEndStop = 1;
+constexpr int kEndRepeat = 2;
+
+struct MotionKey {
+  double values[kChannelCount] = {};
+  std::int32_t frame = 0;
+  std::int32_t linear = 0;      // segment from the previous key is a straight line
+  double tension = 0.0;
+  double continuity = 0.0;
+  double bias = 0.0;
+};
+
+// A view of one item's keys (not owned).
+struct Motion {
+  const MotionKey* keys = nullptr;
+  std::int32_t keyCount = 0;
+  std::int32_t endBehavior = kEndStop;
+};
+
+// Reads a motion block (channel-count line, key-count line, keys) and appends its keys.
+// 1 when at least one key was stored, else -1.
+int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys);
+// 0 when the motion has no keys (out untouched), else 1 with out = state at frame.
+int lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame);
+// As lwEvaluateMotion, then heading and pitch face the target (if any, with keys)
+// or the item's own position lookAhead frames later.
+int lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookAhead, const Motion* target);

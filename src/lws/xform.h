@@ -1,0 +1,31 @@
+// Transform conventions shared by the frame and animation writers.
+#pragma once
+
+#include "lws/motion.h"
+
+// Stored conversion factors, used as stored.
+constexpr double kDegreesToRadians = 0.017453292519943334;
+constexpr double kRadiansToDegrees = 57.295779513082195;
+
+struct Vec3 {
+  float x = 0.0f, y = 0.0f, z = 0.0f;
+};
+
+struct Quat {
+  float w = 1.0f;
+  Vec3 v;
+};
+
+// Row-major, for column vectors; translation in the fourth column.
+struct Mat4 {
+  double m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+};
+
+void vecCross(Vec3& out, const Vec3& a, const Vec3& b);
+float vecDot(const Vec3& a, const Vec3& b);
+void vecAdd(Vec3& out, const Vec3& a, const Vec3& b);
+void vecScale(Vec3& out, const Vec3& a, float s);
+void quatMultiply(Quat& out, const Quat& a, const Quat& b);
+Quat quatFromAngles(double heading, double pitch, double bank);
+Mat4 itemMatrix(const MotionKey& key, const float parentPivot[3]);
+void mat4Multiply(Mat4& a, const Mat4& b);

@@ -1,0 +1,40 @@
+// The only place that knows the operating system. Everything else calls these.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+// Current directory of the process; false when it cannot be read or entered.
+bool getCurrentDirectory(std::string& out);
+bool setCurrentDirectory(const std::string& path);
+bool isDirectory(const std::string& path);
+
+// Full path of the executable that is actually running (symbolic links resolved),
+// falling back to argv0 when the system cannot tell.
+std::string executablePath(const char* argv0);
+
+// The active ANSI code page (Windows) or its equivalent from the locale's
+// character set (POSIX): 932, 936, 949, 950 for the double-byte sets,
+// 65001 for UTF-8, 1252 for anything else.
+int activeCodePage();
+// True when c starts a two-byte character in the given code page.
+bool isLeadByte(int codePage, unsigned char c);
+
+// Opens a file named the way LightWave files name them: '\' is a separator on
+// every system, and on case-sensitive file systems a path that does not open as
+// written is matched component by component without regard to letter case.
+std::FILE* openFile(const std::string& path, const char* mode);
+
+// Creates a new, uniquely named temporary file in the directory of finalPath,
+// for writing ("wb" when binary, else text mode). Returns null on failure.
+std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath);
+// Moves tempPath over finalPath in one step (replacing an existing file).
+bool commitFile(const std::string& tempPath, const std::string& finalPath);
+bool removeFile(const std::string& path);
+
+// The native directory separator written when a path is joined.
+char nativeSeparator();
+
+}  // namespace platform

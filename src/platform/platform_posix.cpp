@@ -1,0 +1,202 @@
+// POSIX implementation of the platform layer (Linux, macOS, BSDs).
+#include "platform/platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <clocale>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+std::string toNative(const std::string& path) {
+  std::string result = path;
+  for (char& c : result) {
+    if (c == '\\') c = '/';
+  }
+  return result;
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// Finds the entry of directory `dir` whose name equals `name` ignoring letter case.
+bool findEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) return false;
+  bool ok = false;
+  while (dirent* entry = ::readdir(d)) {
+    if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
+      found = entry->d_name;
+      ok = true;
+      if (name == entry->d_name) break;  // an exact match wins
+    }
+  }
+  ::closedir(d);
+  return ok;
+}
+
+// The path as it exists on disk: '\' taken as a separator, and each component that
+// does not exist as written matched without regard to letter case. When nothing
+// matches, the translated path is returned as it is.
+std::string resolve(const std::string& path, bool lastMayBeMissing) {
+  const std::string native = toNative(path);
+  if (native.empty() || exists(native)) return native;
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= native.size()) {
+    std::size_t end = native.find('/', start);
+    if (end == std::string::npos) end = native.size();
+    parts.push_back(native.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string current = native[0] == '/' ? "/" : "";
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    if (part.empty()) continue;
+    std::string candidate = current + part;
+    if (part != "." && part != ".." && !exists(candidate)) {
+      std::string found;
+      if (findEntryIgnoringCase(current, part, found)) {
+        candidate = current + found;
+      } else if (!(lastMayBeMissing && i + 1 == parts.size())) {
+        return native;
+      }
+    }
+    current = candidate;
+    if (i + 1 < parts.size()) current += '/';
+  }
+  return current;
+}
+
+}  // namespace
+
+bool getCurrentDirectory(std::string& out) {
+  std::vector<char> buffer(PATH_MAX + 1);
+  if (::getcwd(buffer.data(), buffer.size()) == nullptr) return false;
+  out = buffer.data();
+  return true;
+}
+
+bool setCurrentDirectory(const std::string& path) { return ::chdir(resolve(path, false).c_str()) == 0; }
+
+bool isDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(resolve(path, false).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string executablePath(const char* argv0) {
+#if defined(__linux__)
+  std::vector<char> buffer(PATH_MAX + 1);
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n > 0) return std::string(buffer.data(), static_cast<std::size_t>(n));
+#elif defined(__APPLE__)
+  std::uint32_t size = 0;
+  _NSGetExecutablePath(nullptr, &size);
+  std::vector<char> buffer(size + 1);
+  if (_NSGetExecutablePath(buffer.data(), &size) == 0) {
+    if (char* real = ::realpath(buffer.data(), nullptr)) {
+      std::string result = real;
+      std::free(real);
+      return result;
+    }
+  }
+#endif
+  if (argv0 == nullptr) return std::string();
+  if (char* real = ::realpath(argv0, nullptr)) {
+    std::string result = real;
+    std::free(real);
+    return result;
+  }
+  return argv0;
+}
+
+int activeCodePage() {
+  // Ask the user's locale without changing the process's own.
+  const char* previous = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = previous != nullptr ? previous : "C";
+  std::setlocale(LC_CTYPE, "");
+  std::string codeset = ::nl_langinfo(CODESET);
+  std::setlocale(LC_CTYPE, saved.c_str());
+  for (char& c : codeset) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string key;
+  for (char c : codeset) {
+    if (c != '-' && c != '_') key.push_back(c);
+  }
+  if (key == "UTF8") return 65001;
+  if (key == "SHIFTJIS" || key == "SJIS" || key == "CP932" || key == "WINDOWS31J") return 932;
+  if (key == "GBK" || key == "GB2312" || key == "CP936" || key == "EUCCN") return 936;
+  if (key == "EUCKR" || key == "CP949" || key == "UHC") return 949;
+  if (key == "BIG5" || key == "CP950" || key == "BIG5HKSCS") return 950;
+  return 1252;
+}
+
+bool isLeadByte(int codePage, unsigned char c) {
+  switch (codePage) {
+    case 932:
+      return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+      return c >= 0x81 && c <= 0xFE;
+    default:
+      return false;
+  }
+}
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+  const bool reading = mode[0] == 'r';
+  return std::fopen(resolve(path, !reading).c_str(), mode);
+}
+
+std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath) {
+  (void)binary;  // no text translation on POSIX
+  const std::string target = resolve(finalPath, true);
+  const std::size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string pattern = dir + "." + name + ".tmp-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const int fd = ::mkstemp(buffer.data());
+  if (fd < 0) return nullptr;
+  // mkstemp makes the file private; give it the mode an ordinary new file gets.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    ::close(fd);
+    ::unlink(buffer.data());
+    return nullptr;
+  }
+  tempPath = buffer.data();
+  return file;
+}
+
+bool commitFile(const std::string& tempPath, const std::string& finalPath) {
+  return std::rename(tempPath.c_str(), resolve(finalPath, true).c_str()) == 0;
+}
+
+bool removeFile(const std::string& path) { return std::remove(resolve(path, false).c_str()) == 0; }
+
+char nativeSeparator() { return '/'; }
+
+}  // namespace platform

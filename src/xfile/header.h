@@ -1,0 +1,12 @@
+// The beginning of every .x file: binary signature and Header, or the
+// template block copied from the template file and the text Header.
+#pragma once
+
+#include <string>
+
+#include "xfile/xwriter.h"
+
+constexpr const char* kTemplateFileName = "TORVOtpl.x";
+
+// 0 on success, -1 when the template file is needed (text) and cannot be opened.
+int writeXHeader(const std::string& templatePath, XWriter& out, int writeAllTemplates);

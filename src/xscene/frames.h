@@ -1,0 +1,13 @@
+// Scene body: materials, the frame tree with matrices and meshes, the animation set.
+#pragma once
+
+#include "lwo/object.h"
+#include "lws/scene.h"
+#include "xfile/xwriter.h"
+#include "xscene/materials.h"
+
+// 0 on success, negative when the animation cannot be written (the message is printed).
+int writeScene(MaterialTable& table, LwScene& scene, XWriter& out);
+int writeFrames(MaterialTable& table, LwScene& scene, XWriter& out, int parentNumber, int depth);
+// TopFrame around a scene's frames or one object's mesh (exactly one of them non-null).
+int writeTopFrame(MaterialTable& table, LwScene* scene, LwObject* object, XWriter& out);

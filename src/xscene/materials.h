@@ -1,0 +1,32 @@
+// Surfaces turned into merged .x Material objects.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "lwo/object.h"
+#include "xfile/xwriter.h"
+
+struct MaterialRecord {
+  std::string name;              // "Mat" + surface name, filtered
+  double faceColor[4] = {};      // red, green, blue, alpha
+  double power = 0.0;
+  double specularColor[3] = {};
+  double emissiveColor[3] = {};
+  std::string textureName;       // colour texture image as stored, or empty
+};
+
+struct MaterialTable {
+  std::vector<MaterialRecord> entries;
+  std::vector<std::string> uniqueNames;                 // parallel to entries
+  std::unordered_map<std::string, int> nameCounts;      // records so far per name
+};
+
+// Adds every surface of the object, writing each new material once. Returns 0.
+int collectMaterials(MaterialTable& table, LwObject& object, XWriter& out, int indent);
+// 0 when equal (names compared only with -m), -1 otherwise.
+int sameMaterial(const MaterialRecord& a, const MaterialRecord& b);
+void writeMaterial(const MaterialRecord& record, const std::string& uniqueName, XWriter& out, int indent);
+// Name under which the material at index is written and referred to.
+const std::string& materialUniqueName(const MaterialTable& table, int index);

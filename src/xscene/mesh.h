@@ -1,0 +1,9 @@
+// One object written as one .x Mesh.
+#pragma once
+
+#include "lwo/object.h"
+#include "xfile/xwriter.h"
+#include "xscene/materials.h"
+
+// Always 0; writes nothing for an object without vertices or with dissolve 1.0.
+int writeMesh(const MaterialTable& table, const LwObject& object, XWriter& out, int indent);

@@ -1,0 +1,275 @@
+// Small builders that write LightWave objects and scenes, TGA and BMP images as bytes.
+// Used by the tests, the fuzz seeds, the benchmarks and the example generator.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace lwbuild {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline void putU8(Bytes& b, unsigned v) { b.push_back(static_cast<std::uint8_t>(v)); }
+inline void putBE16(Bytes& b, unsigned v) {
+  putU8(b, (v >> 8) & 0xFF);
+  putU8(b, v & 0xFF);
+}
+inline void putBE32(Bytes& b, std::uint32_t v) {
+  putBE16(b, v >> 16);
+  putBE16(b, v & 0xFFFF);
+}
+inline void putBEFloat(Bytes& b, float f) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &f, 4);
+  putBE32(b, bits);
+}
+inline void putLE16(Bytes& b, unsigned v) {
+  putU8(b, v & 0xFF);
+  putU8(b, (v >> 8) & 0xFF);
+}
+inline void putLE32(Bytes& b, std::uint32_t v) {
+  putLE16(b, v & 0xFFFF);
+  putLE16(b, v >> 16);
+}
+inline void putId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+inline void putText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+// NUL-terminated string padded to an even length, as LightWave stores names.
+inline void putPaddedString(Bytes& b, const std::string& s) {
+  putText(b, s);
+  putU8(b, 0);
+  if ((s.size() + 1) % 2 != 0) putU8(b, 0);
+}
+
+// One SURF sub-chunk: id, 16-bit length, data.
+struct SubChunk {
+  std::string id;
+  Bytes data;
+};
+
+inline SubChunk sub(const char* id, Bytes data) { return SubChunk{id, std::move(data)}; }
+inline SubChunk subU16(const char* id, unsigned v) {
+  Bytes d;
+  putBE16(d, v);
+  return sub(id, d);
+}
+inline SubChunk subFloat(const char* id, float f) {
+  Bytes d;
+  putBEFloat(d, f);
+  return sub(id, d);
+}
+inline SubChunk subVec(const char* id, float x, float y, float z) {
+  Bytes d;
+  putBEFloat(d, x);
+  putBEFloat(d, y);
+  putBEFloat(d, z);
+  return sub(id, d);
+}
+inline SubChunk subString(const char* id, const std::string& s) {
+  Bytes d;
+  putPaddedString(d, s);
+  return sub(id, d);
+}
+inline SubChunk subColor(unsigned r, unsigned g, unsigned bl) {
+  return sub("COLR", Bytes{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                           static_cast<std::uint8_t>(bl), 0});
+}
+
+// Builds a FORM/LWOB file chunk by chunk, in the order the calls are made.
+class LwobBuilder {
+ public:
+  struct Polygon {
+    std::vector<unsigned> corners;
+    int surface;  // 1-based as in the file; negative marks detail polygons follow
+    int detailCount = 0;
+  };
+
+  LwobBuilder& surfaces(const std::vector<std::string>& names) {
+    Bytes d;
+    for (const auto& n : names) putPaddedString(d, n);
+    return chunk("SRFS", d);
+  }
+  LwobBuilder& points(const std::vector<float>& xyz) {
+    Bytes d;
+    for (float f : xyz) putBEFloat(d, f);
+    return chunk("PNTS", d);
+  }
+  LwobBuilder& polygons(const std::vector<Polygon>& polys) {
+    Bytes d;
+    for (const auto& p : polys) {
+      putBE16(d, static_cast<unsigned>(p.corners.size()));
+      for (unsigned c : p.corners) putBE16(d, c);
+      putBE16(d, static_cast<unsigned>(static_cast<std::uint16_t>(p.surface)));
+      if (p.surface < 0) putBE16(d, static_cast<unsigned>(p.detailCount));
+    }
+    return chunk("POLS", d);
+  }
+  LwobBuilder& surface(const std::string& name, const std::vector<SubChunk>& subs) {
+    Bytes d;
+    putPaddedString(d, name);
+    for (const auto& s : subs) {
+      putText(d, s.id);
+      putBE16(d, static_cast<unsigned>(s.data.size()));
+      d.insert(d.end(), s.data.begin(), s.data.end());
+    }
+    return chunk("SURF", d);
+  }
+  // Any chunk, written as given (no pad byte is added).
+  LwobBuilder& chunk(const char* id, const Bytes& data) {
+    putId(body_, id);
+    putBE32(body_, static_cast<std::uint32_t>(data.size()));
+    body_.insert(body_.end(), data.begin(), data.end());
+    return *this;
+  }
+
+  Bytes bytes(const char* formType = "LWOB") const {
+    Bytes out;
+    putId(out, "FORM");
+    putBE32(out, static_cast<std::uint32_t>(body_.size() + 4));
+    putId(out, formType);
+    out.insert(out.end(), body_.begin(), body_.end());
+    return out;
+  }
+
+ private:
+  Bytes body_;
+};
+
+// One motion key as a scene file writes it.
+struct SceneKey {
+  double values[9] = {0, 0, 0, 0, 0, 0, 1, 1, 1};  // x y z  h p b  sx sy sz
+  int frame = 0;
+  int linear = 0;
+  double tension = 0, continuity = 0, bias = 0;
+};
+
+inline SceneKey key(int frame, double x, double y, double z, double h = 0, double p = 0, double b = 0,
+                    double sx = 1, double sy = 1, double sz = 1, int linear = 0) {
+  SceneKey k;
+  double v[9] = {x, y, z, h, p, b, sx, sy, sz};
+  std::memcpy(k.values, v, sizeof v);
+  k.frame = frame;
+  k.linear = linear;
+  return k;
+}
+
+// Builds LWSC text line by line.
+class LwscBuilder {
+ public:
+  explicit LwscBuilder(int first = 0, int last = 60) {
+    line("LWSC");
+    line("1");
+    line("");
+    line("FirstFrame " + std::to_string(first));
+    line("LastFrame " + std::to_string(last));
+    line("FrameStep 1");
+    line("");
+  }
+  LwscBuilder& line(const std::string& text) {
+    text_ += text;
+    text_ += "\n";
+    return *this;
+  }
+  LwscBuilder& motion(const char* keyword, const std::vector<SceneKey>& keys) {
+    line(keyword);
+    line("9");
+    line(" " + std::to_string(keys.size()));
+    for (const auto& k : keys) {
+      char buf[512];
+      std::snprintf(buf, sizeof buf, " %g %g %g %g %g %g %g %g %g", k.values[0], k.values[1], k.values[2],
+                    k.values[3], k.values[4], k.values[5], k.values[6], k.values[7], k.values[8]);
+      line(buf);
+      std::snprintf(buf, sizeof buf, " %d %d %g %g %g", k.frame, k.linear, k.tension, k.continuity, k.bias);
+      line(buf);
+    }
+    return *this;
+  }
+  LwscBuilder& loadObject(const std::string& path, const std::vector<SceneKey>& keys, int parent = 0) {
+    line("LoadObject " + path);
+    motion("ObjectMotion (unnamed)", keys);
+    if (parent > 0) line("ParentObject " + std::to_string(parent));
+    line("");
+    return *this;
+  }
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// Uncompressed or run-length TGA: header fields as given, pixel bytes as given.
+struct TgaSpec {
+  int idLength = 0;
+  int colorMapType = 0;
+  int imageType = 2;
+  int firstIndex = 0;
+  int mapLength = 0;
+  int mapEntrySize = 0;
+  int width = 1;
+  int height = 1;
+  int pixelDepth = 24;
+  int descriptor = 0;
+};
+
+inline Bytes tgaBytes(const TgaSpec& s, const Bytes& colorMap, const Bytes& pixels) {
+  Bytes b;
+  putU8(b, static_cast<unsigned>(s.idLength));
+  putU8(b, static_cast<unsigned>(s.colorMapType));
+  putU8(b, static_cast<unsigned>(s.imageType));
+  putLE16(b, static_cast<unsigned>(s.firstIndex));
+  putLE16(b, static_cast<unsigned>(s.mapLength));
+  putU8(b, static_cast<unsigned>(s.mapEntrySize));
+  putLE16(b, 0);
+  putLE16(b, 0);
+  putLE16(b, static_cast<unsigned>(s.width));
+  putLE16(b, static_cast<unsigned>(s.height));
+  putU8(b, static_cast<unsigned>(s.pixelDepth));
+  putU8(b, static_cast<unsigned>(s.descriptor));
+  for (int i = 0; i < s.idLength; ++i) putU8(b, 'i');
+  b.insert(b.end(), colorMap.begin(), colorMap.end());
+  b.insert(b.end(), pixels.begin(), pixels.end());
+  return b;
+}
+
+// BMP with a 40-byte info header; rows are given as stored (bottom row first for a
+// positive height), already padded to 4 bytes.
+inline Bytes bmpBytes(int width, int height, int bitsPerPixel, const Bytes& colorTable, const Bytes& rows,
+                      unsigned compression = 0) {
+  Bytes b;
+  const std::uint32_t offset = 54 + static_cast<std::uint32_t>(colorTable.size());
+  putU8(b, 'B');
+  putU8(b, 'M');
+  putLE32(b, offset + static_cast<std::uint32_t>(rows.size()));
+  putLE16(b, 0);
+  putLE16(b, 0);
+  putLE32(b, offset);
+  putLE32(b, 40);
+  putLE32(b, static_cast<std::uint32_t>(width));
+  putLE32(b, static_cast<std::uint32_t>(height));
+  putLE16(b, 1);
+  putLE16(b, static_cast<unsigned>(bitsPerPixel));
+  putLE32(b, compression);
+  putLE32(b, static_cast<std::uint32_t>(rows.size()));
+  putLE32(b, 2835);
+  putLE32(b, 2835);
+  putLE32(b, 0);
+  putLE32(b, 0);
+  b.insert(b.end(), colorTable.begin(), colorTable.end());
+  b.insert(b.end(), rows.begin(), rows.end());
+  return b;
+}
+
+inline bool writeFile(const std::string& path, const Bytes& data) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+inline bool writeFile(const std::string& path, const std::string& text) {
+  return writeFile(path, Bytes(text.begin(), text.end()));
+}
+
+}  // namespace lwbuild
