@@ -1,0 +1,134 @@
+#include "harness.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/lwcfg.h"
+#include "app/options.h"
+#include "image/ppm.h"
+#include "lwbuild.h"
+#include "lwo/object.h"
+#include "lws/scene.h"
+#include "xfile/xwriter.h"
+#include "xscene/frames.h"
+#include "xscene/materials.h"
+#include "xscene/mesh.h"
+
+namespace fuzz {
+
+namespace {
+
+// The option bits taken from an input's last byte, so the fuzzer explores them too.
+void setOptions(std::uint8_t bits, bool binary) {
+  options() = ConvertOptions{};
+  options().binaryOutput = binary ? 1 : 0;
+  options().noNormals = (bits & 1) != 0;
+  options().textureWrap = (bits & 2) != 0;
+  options().topFrame = (bits & 4) != 0;
+  options().meshesOnly = (bits & 8) != 0;
+  options().noAnimation = (bits & 24) != 0;
+  options().noMaterialMerge = (bits & 32) != 0;
+  options().flipTextureV = (bits & 64) != 0;
+  if (bits & 128) options().framePrefix = "P_";
+  options().keepTextureFiles = 1;  // no image files are read or written
+}
+
+// A private directory holding the objects a fuzzed scene may load.
+const std::string& scratchDirectory() {
+  static std::string dir;
+  if (dir.empty()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "torvo-fuzz-XXXXXX").string();
+    if (char* made = ::mkdtemp(pattern.data())) dir = made;
+    lwbuild::LwobBuilder tri;
+    tri.surfaces({"Red", "Blue"}).points({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+    tri.polygons({{{0, 1, 2}, 1}, {{1, 3, 2}, 2}});
+    tri.surface("Red", {lwbuild::subU16("FLAG", 0x0104), lwbuild::subString("CTEX", "Planar Image Map"),
+                        lwbuild::subU16("TFLG", 4)});
+    lwbuild::writeFile(dir + "/a.lwo", tri.bytes());
+    lwbuild::writeFile(dir + "/b.lwo", tri.bytes());
+  }
+  return dir;
+}
+
+}  // namespace
+
+int lwobInput(const std::uint8_t* data, std::size_t size) {
+  const std::uint8_t bits = size > 0 ? data[size - 1] : 0;
+  for (bool binary : {false, true}) {
+    setOptions(bits, binary);
+    LwObject object;
+    if (lwLoadObjectFromMemory(object, data, size, 0, !options().noNormals, true, options().textureWrap) >= 0) {
+      MaterialTable table;
+      XWriter out;
+      out.binary = binary;
+      collectMaterials(table, object, out, 0);
+      if (options().topFrame) {
+        writeTopFrame(table, nullptr, &object, out);
+      } else {
+        writeMesh(table, object, out, 0);
+      }
+    }
+    lwDisposeObject(object);
+  }
+  return 0;
+}
+
+int lwscInput(const std::uint8_t* data, std::size_t size) {
+  const std::string scenePath = scratchDirectory() + "/scene.lws";
+  if (!lwbuild::writeFile(scenePath, lwbuild::Bytes(data, data + size))) return 0;
+  lwConfig() = LwConfig{};
+  lwConfig().contentDirectory = scratchDirectory();
+  const std::uint8_t bits = size > 0 ? data[size - 1] : 0;
+  for (bool binary : {false, true}) {
+    setOptions(bits, binary);
+    std::FILE* in = std::fopen(scenePath.c_str(), "rb");
+    if (in == nullptr) return 0;
+    LwScene scene;
+    if (lwReadScene(scene, in, true, true, options().textureWrap, (bits & 16) != 0, (bits & 32) != 0) >= 0) {
+      MaterialTable table;
+      XWriter out;
+      out.binary = binary;
+      writeScene(table, scene, out);
+    }
+    lwReleaseScene(scene);
+    std::fclose(in);
+  }
+  return 0;
+}
+
+int lwcfgInput(const std::uint8_t* data, std::size_t size) {
+  std::FILE* in = std::tmpfile();
+  if (in == nullptr) return 0;
+  std::fwrite(data, 1, size, in);
+  std::rewind(in);
+  LwConfig config;
+  readLwConfig(config, in);
+  std::fclose(in);
+  return 0;
+}
+
+namespace {
+
+int imageInput(int (*convert)(const char*, std::FILE*, std::FILE*), const std::uint8_t* data, std::size_t size) {
+  std::FILE* in = std::tmpfile();
+  std::FILE* out = std::tmpfile();
+  if (in != nullptr && out != nullptr) {
+    std::fwrite(data, 1, size, in);
+    std::rewind(in);
+    const int result = convert("vemo", in, out);
+    // A refused image must leave its destination untouched.
+    if (result == -1 && std::ftell(out) != 0) std::abort();
+  }
+  if (in != nullptr) std::fclose(in);
+  if (out != nullptr) std::fclose(out);
+  return 0;
+}
+
+}  // namespace
+
+int tgaInput(const std::uint8_t* data, std::size_t size) { return imageInput(convertTgaToPpm, data, size); }
+int bmpInput(const std::uint8_t* data, std::size_t size) { return imageInput(convertBmpToPpm, data, size); }
+
+}  // namespace fuzz

@@ -1,0 +1,143 @@
+#include "seeds.h"
+
+#include <cmath>
+
+namespace fuzz {
+
+using namespace lwbuild;
+
+namespace {
+
+Bytes textBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+std::vector<Seed> lwobSeeds() {
+  std::vector<Seed> seeds;
+  LwobBuilder cube;
+  cube.surfaces({"Side", "Top"});
+  cube.points({-1, -1, -1, 1, -1, -1, -1, 1, -1, 1, 1, -1, -1, -1, 1, 1, -1, 1, -1, 1, 1, 1, 1, 1});
+  cube.polygons({{{0, 2, 3, 1}, 1}, {{4, 5, 7, 6}, 1}, {{0, 1, 5, 4}, 1},
+                 {{2, 6, 7, 3}, 2}, {{0, 4, 6, 2}, 1}, {{1, 3, 7, 5}, 1}});
+  cube.surface("Side", {subColor(255, 128, 0), subU16("FLAG", 0x0104), subFloat("SMAN", 1.6f), subU16("TRAN", 128),
+                        subString("CTEX", "Cylindrical Image Map"), subString("TIMG", "images\\wood.tga"),
+                        subU16("TFLG", 2), subVec("TSIZ", 2, 2, 2), subVec("TCTR", 0, 0, 0), subFloat("TFP0", 2)});
+  cube.surface("Top", {subColor(10, 20, 30), subString("CTEX", "Spherical Image Map"), subU16("TFLG", 1),
+                       subFloat("TFP1", 3), subString("BTEX", "Planar Image Map"), subU16("TFLG", 4)});
+  Bytes cubeBytes = cube.bytes();
+  cubeBytes.push_back(0);
+  seeds.push_back({"cube", cubeBytes});
+
+  LwobBuilder detail;
+  detail.surfaces({"A", "B"}).points({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 2, 2, 0});
+  detail.polygons({{{0, 1, 2}, -1, 1}, {{1, 3, 2}, 2}, {{4, 4, 4}, 1}, {{0, 1, 1, 3}, 2}});
+  detail.surface("A", {subString("CTEX", "Cubic Image Map"), subString("TIMG", "(none)")});
+  detail.surface("B", {subString("CTEX", "Planar Image Map"), subU16("TFLG", 1)});
+  seeds.push_back({"detail", detail.bytes()});
+
+  // A small smoothed sphere with a spherical map (seams, splits, smoothing).
+  std::vector<float> pts;
+  const int slices = 8, stacks = 5;
+  for (int s = 0; s <= stacks; ++s) {
+    for (int k = 0; k < slices; ++k) {
+      const double phi = M_PI * s / stacks, theta = 2 * M_PI * k / slices;
+      pts.push_back(static_cast<float>(std::sin(phi) * std::cos(theta)));
+      pts.push_back(static_cast<float>(std::cos(phi)));
+      pts.push_back(static_cast<float>(std::sin(phi) * std::sin(theta)));
+    }
+  }
+  std::vector<LwobBuilder::Polygon> polys;
+  for (int s = 0; s < stacks; ++s) {
+    for (int k = 0; k < slices; ++k) {
+      const unsigned a = static_cast<unsigned>(s * slices + k), b = static_cast<unsigned>(s * slices + (k + 1) % slices);
+      polys.push_back({{a, b, b + slices, a + slices}, 1});
+    }
+  }
+  LwobBuilder sphere;
+  sphere.surfaces({"Skin"}).points(pts).polygons(polys);
+  sphere.surface("Skin", {subU16("FLAG", 4), subString("CTEX", "Spherical Image Map"), subU16("TFLG", 2)});
+  Bytes sphereBytes = sphere.bytes();
+  sphereBytes.push_back(2);  // wrap seams
+  seeds.push_back({"sphere", sphereBytes});
+  return seeds;
+}
+
+std::vector<Seed> lwscSeeds() {
+  LwscBuilder s(0, 30);
+  s.loadObject("a.lwo", {key(0, 0, 0, 0), key(10, 1, 2, 3, 90, 0, 0), key(30, 0, 0, 0, 0, 0, 0, 2, 2, 2, 1)});
+  s.line("PivotPoint 1 2 3");
+  s.line("EndBehavior 2");
+  s.line("LoadObject b.lwo");
+  s.motion("ObjectMotion (unnamed)", {key(0, 1, 1, 1)});
+  s.line("ParentObject 1");
+  s.line("MorphTarget 1");
+  s.line("Metamorph 0.5");
+  s.line("TargetObject 1");
+  s.line("AddNullObject Null (1)");
+  s.motion("ObjectMotion (unnamed)", {key(0, 0, 0, 0), key(20, 0, 5, 0, 0, 0, 0, 1, 1, 1, 1)});
+  s.line("PathAlignment 1");
+  s.line("LookAheadFrames 5");
+  s.line("EndBehavior 0");
+  s.line("Plugin Something");
+  s.line("LoadObject missing.lwo");
+  s.line("EndPlugin");
+  s.line("AddLight");
+  s.line("LightName Key Light");
+  s.motion("LightMotion (unnamed)", {key(0, 0, 5, 0)});
+  s.line("CameraMotion (unnamed)");
+  s.line("9");
+  s.line("1");
+  s.line(" 0 0 -5 0 0 0 1 1 1");
+  s.line(" 0 0 0 0 0");
+  s.line("ObjDissolve 1.5");
+  Bytes bytes = textBytes(s.text());
+  bytes.push_back(16 | 32);  // camera and lights
+  return {{"scene", bytes}, {"version2", textBytes("LWSC\n2\n")}};
+}
+
+std::vector<Seed> lwcfgSeeds() {
+  return {{"cfg", textBytes("LWCO\r\n0\r\nContentDirectory C:\\NewTek\r\nScenesDirectory Scenes\r\n"
+                            "ObjectsDirectory Objects\r\nImagesDirectory Images\r\n")}};
+}
+
+std::vector<Seed> tgaSeeds() {
+  std::vector<Seed> seeds;
+  TgaSpec rgb;
+  rgb.width = 3;
+  rgb.height = 2;
+  seeds.push_back({"rgb24", tgaBytes(rgb, {}, Bytes(18, 0x7F))});
+  TgaSpec rle = rgb;
+  rle.imageType = 10;
+  rle.descriptor = 0x20 | 0x40;
+  seeds.push_back({"rle", tgaBytes(rle, {}, {0x83, 1, 2, 3, 0x01, 4, 5, 6, 7, 8, 9})});
+  TgaSpec mapped;
+  mapped.imageType = 9;
+  mapped.colorMapType = 1;
+  mapped.mapLength = 4;
+  mapped.mapEntrySize = 16;
+  mapped.pixelDepth = 8;
+  mapped.width = 4;
+  mapped.height = 2;
+  mapped.descriptor = 0x80;
+  seeds.push_back({"mapped", tgaBytes(mapped, Bytes(8, 0x55), {0x87, 2})});
+  return seeds;
+}
+
+std::vector<Seed> bmpSeeds() {
+  std::vector<Seed> seeds;
+  seeds.push_back({"rgb24", bmpBytes(2, 2, 24, {}, {255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 0})});
+  seeds.push_back({"pal4", bmpBytes(3, 1, 4, {0, 0, 0, 0, 255, 255, 255, 0, 0, 0, 255, 0}, {0x12, 0x00, 0, 0})});
+  seeds.push_back({"pal8", bmpBytes(1, 2, 8, {1, 2, 3, 0}, {0, 0, 0, 0, 0, 0, 0, 0})});
+  return seeds;
+}
+
+}  // namespace
+
+std::vector<Seed> seedsFor(const std::string& target) {
+  if (target == "lwob") return lwobSeeds();
+  if (target == "lwsc") return lwscSeeds();
+  if (target == "lwcfg") return lwcfgSeeds();
+  if (target == "tga") return tgaSeeds();
+  if (target == "bmp") return bmpSeeds();
+  return {};
+}
+
+}  // namespace fuzz
