@@ -32,8 +32,14 @@ void joinPath(std::string& dst, std::string_view src) {
     dst.assign(src);
     return;
   }
-  const char native = platform::nativeSeparator();
-  if (!dst.empty() && dst.back() != '\\' && dst.back() != native) dst.push_back(native);
+  if (!dst.empty()) {
+    // The last character, walked from the start: a trail byte equal to '\\' is no separator.
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < dst.size(); i += charLength(dst, i)) last = i;
+    const char native = platform::nativeSeparator();
+    const bool endsInSeparator = last + 1 == dst.size() && (dst[last] == '\\' || dst[last] == native);
+    if (!endsInSeparator) dst.push_back(native);
+  }
   dst.append(src);
 }
 

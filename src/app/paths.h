@@ -1,5 +1,5 @@
 // Path and line utilities shared by every reader and writer.
-// Separators are '\', '/' and ':'; only '\' is added when joining.
+// Separators are '\', '/' and ':'; joining adds the native separator.
 // Characters are walked in the process's code page, so a double-byte
 // character's trail byte is never taken for a separator or a dot.
 #pragma once

@@ -55,8 +55,10 @@ bool findEntryIgnoringCase(const std::string& dir, const std::string& name, std:
 
 // The path as it exists on disk: '\' taken as a separator, and each component that
 // does not exist as written matched without regard to letter case. When nothing
-// matches, the translated path is returned as it is.
-std::string resolve(const std::string& path, bool lastMayBeMissing) {
+// matches, the translated path is returned as it is. A file about to be written
+// (lastAsWritten) keeps its own name: only its directories are matched, so that
+// scene.X never lands on an unrelated Scene.x.
+std::string resolve(const std::string& path, bool lastAsWritten) {
   const std::string native = toNative(path);
   if (native.empty() || exists(native)) return native;
   std::vector<std::string> parts;
@@ -72,13 +74,11 @@ std::string resolve(const std::string& path, bool lastMayBeMissing) {
     const std::string& part = parts[i];
     if (part.empty()) continue;
     std::string candidate = current + part;
-    if (part != "." && part != ".." && !exists(candidate)) {
+    const bool last = i + 1 == parts.size();
+    if (part != "." && part != ".." && !(lastAsWritten && last) && !exists(candidate)) {
       std::string found;
-      if (findEntryIgnoringCase(current, part, found)) {
-        candidate = current + found;
-      } else if (!(lastMayBeMissing && i + 1 == parts.size())) {
-        return native;
-      }
+      if (!findEntryIgnoringCase(current, part, found)) return native;
+      candidate = current + found;
     }
     current = candidate;
     if (i + 1 < parts.size()) current += '/';
@@ -163,7 +163,16 @@ bool isLeadByte(int codePage, unsigned char c) {
 
 std::FILE* openFile(const std::string& path, const char* mode) {
   const bool reading = mode[0] == 'r';
-  return std::fopen(resolve(path, !reading).c_str(), mode);
+  std::FILE* file = std::fopen(resolve(path, !reading).c_str(), mode);
+  // A directory opens for reading here but yields no bytes; it is no file to read.
+  if (file != nullptr && reading) {
+    struct stat st;
+    if (::fstat(::fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
+      std::fclose(file);
+      return nullptr;
+    }
+  }
+  return file;
 }
 
 std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath) {
