@@ -1,0 +1,118 @@
+// Win32 implementation of the platform layer. The file system already takes '\'
+// and '/' alike and ignores letter case, so paths are passed through unchanged.
+#include "platform/platform.h"
+
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+bool getCurrentDirectory(std::string& out) {
+  const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+  if (needed == 0) return false;
+  std::vector<char> buffer(needed + 1);
+  const DWORD n = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+  if (n == 0 || n >= buffer.size()) return false;
+  out.assign(buffer.data(), n);
+  return true;
+}
+
+bool setCurrentDirectory(const std::string& path) { return ::SetCurrentDirectoryA(path.c_str()) != 0; }
+
+bool isDirectory(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string executablePath(const char* argv0) {
+  // GetModuleFileNameA truncates silently; grow until the whole path fits.
+  for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+    std::vector<char> buffer(size);
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), size);
+    if (n == 0) break;
+    if (n < size) return std::string(buffer.data(), n);
+  }
+  return argv0 != nullptr ? std::string(argv0) : std::string();
+}
+
+int activeCodePage() { return static_cast<int>(::GetACP()); }
+
+bool isLeadByte(int codePage, unsigned char c) {
+  switch (codePage) {
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+      return ::IsDBCSLeadByteEx(static_cast<UINT>(codePage), c) != 0;
+    default:
+      return false;
+  }
+}
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+  const bool reading = mode[0] == 'r';
+  if (reading && isDirectory(path)) return nullptr;
+  return std::fopen(path.c_str(), mode);
+}
+
+std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath) {
+  // Walk by characters: a double-byte character's trail byte may equal '\\'.
+  const int codePage = activeCodePage();
+  std::size_t cut = 0;
+  for (std::size_t i = 0; i < finalPath.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(finalPath[i]);
+    if (isLeadByte(codePage, c) && i + 1 < finalPath.size()) {
+      ++i;
+    } else if (c == '\\' || c == '/' || c == ':') {
+      cut = i + 1;
+    }
+  }
+  const std::string dir = finalPath.substr(0, cut);
+  const std::string name = finalPath.substr(cut);
+  const DWORD seed = ::GetTickCount() ^ ::GetCurrentProcessId();
+  for (DWORD attempt = 0; attempt < 100; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".tmp-%08lx", static_cast<unsigned long>(seed + attempt));
+    const std::string candidate = dir + name + suffix;
+    // CREATE_NEW fails when the name is taken, so an existing file is never reused.
+    HANDLE handle = ::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+      return nullptr;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), binary ? _O_BINARY : _O_TEXT);
+    if (fd < 0) {
+      ::CloseHandle(handle);
+      ::DeleteFileA(candidate.c_str());
+      return nullptr;
+    }
+    std::FILE* file = ::_fdopen(fd, binary ? "wb" : "w");
+    if (file == nullptr) {
+      ::_close(fd);
+      ::DeleteFileA(candidate.c_str());
+      return nullptr;
+    }
+    tempPath = candidate;
+    return file;
+  }
+  return nullptr;
+}
+
+bool commitFile(const std::string& tempPath, const std::string& finalPath) {
+  return ::MoveFileExA(tempPath.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool removeFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+
+char nativeSeparator() { return '\\'; }
+
+}  // namespace platform
