@@ -34,7 +34,9 @@ inline void putLE32(Bytes& b, std::uint32_t v) {
   putLE16(b, v & 0xFFFF);
   putLE16(b, v >> 16);
 }
-inline void putId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+inline void putId(Bytes& b, const char* id) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(id[i]));
+}
 inline void putText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
 // NUL-terminated string padded to an even length, as LightWave stores names.
 inline void putPaddedString(Bytes& b, const std::string& s) {
