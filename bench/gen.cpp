@@ -1,0 +1,159 @@
+// Writes large benchmark inputs:
+//   torvo_bench_gen DIR
+// DIR/sphere_NxM.lwo      UV spheres of N x M quads on one smoothed, planar-mapped surface
+// DIR/sphere_NxM_lwo2.lwo the same geometry as an LWO2 object, for converters that read only LWO2
+// DIR/chain1000.lws       1,000 null objects in a parent chain, each with 100 spline keys over 10,000 frames
+// DIR/flat1000.lws        the same 1,000 items side by side
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "lwbuild.h"
+
+using namespace lwbuild;
+
+namespace {
+
+struct Sphere {
+  std::vector<float> points;
+  std::vector<std::vector<unsigned>> polygons;
+};
+
+Sphere uvSphere(int slices, int stacks) {
+  Sphere s;
+  s.points.insert(s.points.end(), {0, 1, 0});
+  for (int j = 1; j < stacks; ++j) {
+    const double phi = M_PI * j / stacks;
+    for (int k = 0; k < slices; ++k) {
+      const double theta = 2 * M_PI * k / slices;
+      s.points.push_back(static_cast<float>(std::sin(phi) * std::sin(theta)));
+      s.points.push_back(static_cast<float>(std::cos(phi)));
+      s.points.push_back(static_cast<float>(std::sin(phi) * std::cos(theta)));
+    }
+  }
+  s.points.insert(s.points.end(), {0, -1, 0});
+  const unsigned south = static_cast<unsigned>(s.points.size() / 3 - 1);
+  auto ring = [&](int j, int k) { return 1u + static_cast<unsigned>((j - 1) * slices + (k % slices)); };
+  for (int k = 0; k < slices; ++k) {
+    s.polygons.push_back({0, ring(1, k + 1), ring(1, k)});
+    for (int j = 1; j < stacks - 1; ++j) s.polygons.push_back({ring(j, k), ring(j, k + 1), ring(j + 1, k + 1), ring(j + 1, k)});
+    s.polygons.push_back({ring(stacks - 1, k), ring(stacks - 1, k + 1), south});
+  }
+  return s;
+}
+
+Bytes lwob(const Sphere& s) {
+  std::vector<LwobBuilder::Polygon> polys;
+  polys.reserve(s.polygons.size());
+  for (const auto& p : s.polygons) polys.push_back({p, 1});
+  LwobBuilder b;
+  b.surfaces({"Skin"}).points(s.points).polygons(polys);
+  b.surface("Skin", {subColor(200, 180, 160), subU16("FLAG", 0x0004), subFloat("SMAN", 1.0f), subU16("SPEC", 64),
+                     subString("CTEX", "Planar Image Map"), subU16("TFLG", 0x0002), subVec("TSIZ", 2, 2, 2)});
+  return b.bytes();
+}
+
+void putVX(Bytes& b, unsigned index) {
+  if (index < 0xFF00) {
+    putBE16(b, index);
+  } else {
+    putBE32(b, 0xFF000000u | index);
+  }
+}
+
+// The same geometry as an LWO2 object: one layer, one surface.
+Bytes lwo2(const Sphere& s) {
+  Bytes body;
+  putId(body, "LWO2");
+  auto chunk = [&](const char* id, const Bytes& data) {
+    putId(body, id);
+    putBE32(body, static_cast<std::uint32_t>(data.size()));
+    body.insert(body.end(), data.begin(), data.end());
+    if (data.size() % 2) putU8(body, 0);
+  };
+  Bytes tags;
+  putPaddedString(tags, "Skin");
+  chunk("TAGS", tags);
+  Bytes layr;
+  putBE16(layr, 0);
+  putBE16(layr, 0);
+  for (int i = 0; i < 3; ++i) putBEFloat(layr, 0);
+  putPaddedString(layr, "");
+  chunk("LAYR", layr);
+  Bytes pnts;
+  for (float f : s.points) putBEFloat(pnts, f);
+  chunk("PNTS", pnts);
+  Bytes pols;
+  putId(pols, "FACE");
+  for (const auto& p : s.polygons) {
+    putBE16(pols, static_cast<unsigned>(p.size()) & 0x03FF);
+    for (unsigned i : p) putVX(pols, i);
+  }
+  chunk("POLS", pols);
+  Bytes ptag;
+  putId(ptag, "SURF");
+  for (unsigned i = 0; i < s.polygons.size(); ++i) {
+    putVX(ptag, i);
+    putBE16(ptag, 0);
+  }
+  chunk("PTAG", ptag);
+  Bytes surf;
+  putPaddedString(surf, "Skin");
+  putPaddedString(surf, "");
+  putId(surf, "COLR");
+  putBE16(surf, 14);
+  putBEFloat(surf, 200 / 255.0f);
+  putBEFloat(surf, 180 / 255.0f);
+  putBEFloat(surf, 160 / 255.0f);
+  putBE16(surf, 0);
+  putId(surf, "SMAN");
+  putBE16(surf, 4);
+  putBEFloat(surf, 1.0f);
+  chunk("SURF", surf);
+  Bytes out;
+  putId(out, "FORM");
+  putBE32(out, static_cast<std::uint32_t>(body.size()));
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+std::string scene(bool chain) {
+  LwscBuilder s(0, 10000);
+  for (int item = 1; item <= 1000; ++item) {
+    s.line("AddNullObject Null " + std::to_string(item));
+    std::vector<SceneKey> keys;
+    for (int k = 0; k < 100; ++k) {
+      const double t = k * 0.37 + item;
+      keys.push_back(key(k * 100, std::sin(t), std::cos(t) * 2, k * 0.1, k * 7.0, std::sin(t) * 30, 0, 1, 1 + 0.1 * std::sin(t), 1));
+    }
+    s.motion("ObjectMotion (unnamed)", keys);
+    if (chain && item > 1) s.line("ParentObject " + std::to_string(item - 1));
+    s.line("PivotPoint 0 0.5 0");
+  }
+  return s.text();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: torvo_bench_gen DIR\n");
+    return 2;
+  }
+  const std::string dir = argv[1];
+  std::filesystem::create_directories(dir);
+  bool ok = true;
+  for (auto [n, m] : {std::pair{64, 63}, std::pair{128, 127}, std::pair{256, 255}}) {
+    const Sphere s = uvSphere(n, m);
+    const std::string base = dir + "/sphere_" + std::to_string(n) + "x" + std::to_string(m);
+    ok = ok && writeFile(base + ".lwo", lwob(s)) && writeFile(base + "_lwo2.lwo", lwo2(s));
+  }
+  ok = ok && writeFile(dir + "/chain1000.lws", scene(true)) && writeFile(dir + "/flat1000.lws", scene(false));
+  if (!ok) {
+    std::fprintf(stderr, "torvo_bench_gen: could not write into %s\n", dir.c_str());
+    return 1;
+  }
+  return 0;
+}

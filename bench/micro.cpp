@@ -1,0 +1,148 @@
+// Micro-benchmarks of the hot paths: chunk walk, smoothing, texture coordinates,
+// number formatting, animation sampling.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "anim/animation.h"
+#include "lwbuild.h"
+#include "lwo/object.h"
+#include "lws/scene.h"
+#include "xfile/numfmt.h"
+
+using namespace lwbuild;
+
+namespace {
+
+// A smoothed, planar-mapped UV sphere of n x m quads.
+Bytes sphere(int n, int m) {
+  std::vector<float> pts;
+  for (int j = 0; j <= m; ++j) {
+    for (int k = 0; k < n; ++k) {
+      const double phi = M_PI * j / m, theta = 2 * M_PI * k / n;
+      pts.push_back(static_cast<float>(std::sin(phi) * std::cos(theta)));
+      pts.push_back(static_cast<float>(std::cos(phi)));
+      pts.push_back(static_cast<float>(std::sin(phi) * std::sin(theta)));
+    }
+  }
+  std::vector<LwobBuilder::Polygon> polys;
+  for (int j = 0; j < m; ++j) {
+    for (int k = 0; k < n; ++k) {
+      const unsigned a = static_cast<unsigned>(j * n + k), b = static_cast<unsigned>(j * n + (k + 1) % n);
+      polys.push_back({{a, b, b + static_cast<unsigned>(n), a + static_cast<unsigned>(n)}, 1});
+    }
+  }
+  LwobBuilder builder;
+  builder.surfaces({"Skin"}).points(pts).polygons(polys);
+  builder.surface("Skin", {subU16("FLAG", 4), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2)});
+  return builder.bytes();
+}
+
+const Bytes& sphereBytes() {
+  static const Bytes bytes = sphere(128, 120);
+  return bytes;
+}
+
+// Everything printed by the readers goes nowhere while measuring.
+struct QuietStdout {
+  QuietStdout() { std::fflush(stdout); saved = std::freopen("/dev/null", "w", stdout) != nullptr; }
+  bool saved = false;
+};
+
+void BM_ChunkWalk(benchmark::State& state) {
+  static QuietStdout quiet;
+  for (auto _ : state) {
+    LwObject object;
+    lwLoadObjectFromMemory(object, sphereBytes().data(), sphereBytes().size(), 0, false, false, false);
+    benchmark::DoNotOptimize(object.polygons.data());
+    lwDisposeObject(object);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * sphereBytes().size()));
+}
+BENCHMARK(BM_ChunkWalk)->Unit(benchmark::kMillisecond);
+
+void BM_Smoothing(benchmark::State& state) {
+  static QuietStdout quiet;
+  LwObject base;
+  lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, false, false, false);
+  for (auto _ : state) {
+    state.PauseTiming();
+    LwObject object = base;
+    state.ResumeTiming();
+    lwComputeNormals(object);
+    benchmark::DoNotOptimize(object.normals.data());
+  }
+}
+BENCHMARK(BM_Smoothing)->Unit(benchmark::kMillisecond);
+
+void BM_TextureCoords(benchmark::State& state) {
+  static QuietStdout quiet;
+  LwObject base;
+  lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, false, false, false);
+  for (auto _ : state) {
+    state.PauseTiming();
+    LwObject object = base;
+    state.ResumeTiming();
+    lwComputeTextureCoords(object, false);
+    benchmark::DoNotOptimize(object.vertices.data());
+  }
+}
+BENCHMARK(BM_TextureCoords)->Unit(benchmark::kMillisecond);
+
+void BM_FormatFixed(benchmark::State& state) {
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> dist(-1000.0, 1000.0);
+  std::vector<double> values(4096);
+  for (double& v : values) v = dist(rng);
+  char out[kFixedBufferSize];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(formatFixed(out, values[i++ & 4095]));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+BENCHMARK(BM_FormatFixed);
+
+void BM_Snprintf(benchmark::State& state) {
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> dist(-1000.0, 1000.0);
+  std::vector<double> values(4096);
+  for (double& v : values) v = dist(rng);
+  char out[kFixedBufferSize];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::snprintf(out, sizeof out, "%f", values[i++ & 4095]));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+BENCHMARK(BM_Snprintf);
+
+void BM_AnimationSampling(benchmark::State& state) {
+  LwScene scene;
+  scene.firstFrame = 0;
+  scene.lastFrame = 10000;
+  auto item = std::make_unique<LwObject>();
+  for (int k = 0; k < 100; ++k) {
+    MotionKey key;
+    key.frame = k * 100;
+    key.values[kPosX] = std::sin(k);
+    key.values[kHeading] = k * 7.0;
+    key.values[kScaleX] = key.values[kScaleY] = key.values[kScaleZ] = 1.0;
+    item->motionKeys.push_back(key);
+  }
+  scene.items.push_back(std::move(item));
+  std::vector<std::int32_t> frames;
+  for (auto _ : state) {
+    frames.clear();
+    animationSampleFrames(scene, *scene.items[0], frames);
+    benchmark::DoNotOptimize(frames.data());
+  }
+  state.counters["samples"] = static_cast<double>(frames.size());
+}
+BENCHMARK(BM_AnimationSampling)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
