@@ -1,8 +1,266 @@
-// Placeholder until this part lands.
+// The LWOB reader: FORM body, chunk walk, SRFS, PNTS and POLS, and the object's lifetime.
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "lwo/chunk.h"
 #include "lwo/object.h"
 
-int lwLoadObject(LwObject&, std::FILE*, int, bool, bool, bool) { return -1; }
-int lwLoadObjectFromMemory(LwObject&, const std::uint8_t*, std::size_t, int, bool, bool, bool) { return -1; }
-void lwReleaseObject(LwObject&) {}
-void lwDisposeObject(LwObject&) {}
-void lwLinkVertices(LwObject&) {}
+namespace {
+
+// Above this a body of unknown size is read in steps, so that a lying FORM length
+// costs no more memory than the bytes that are really there.
+constexpr std::uint32_t kReadStep = 1u << 20;
+
+struct WalkStats {
+  bool detail = false;
+  int dropped = 0;  // fewer than 3 distinct consecutive corners
+  int invalid = 0;  // corner or surface out of range, or cut off by the chunk's end
+};
+
+bool idIs(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
+
+std::uint32_t bigEndian32(const std::uint8_t* b) {
+  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
+}
+
+void printNotFile(int indent) { std::printf("%*sNot LightWave file!", indent, ""); }
+
+void readSurfaceNames(LwObject& object, ChunkCursor& chunk, SurfaceNames& names) {
+  std::string name;
+  while (chunkReadString(chunk, kLwNameSize, name)) {
+    // The first declaration of a repeated name is the one SURF chunks describe.
+    names.emplace(name, object.surfaces.size());
+    LwSurface surface;
+    surface.name = name;
+    object.surfaces.push_back(std::move(surface));
+  }
+}
+
+void readPoints(LwObject& object, ChunkCursor& chunk) {
+  // The count comes from the chunk's own (already clamped) length, so it fits the data.
+  const std::uint32_t count = chunk.length / 12;
+  object.points.assign(count, LwPoint{});
+  for (LwPoint& p : object.points) {
+    chunkReadFloat(chunk, p.x);
+    chunkReadFloat(chunk, p.y);
+    chunkReadFloat(chunk, p.z);
+  }
+  object.vertices.assign(count, LwVertex{});
+  for (std::uint32_t i = 0; i < count; ++i) {
+    object.vertices[i].point = i;
+    object.vertices[i].nextSplit = i;
+  }
+}
+
+void readPolygons(LwObject& object, ChunkCursor& chunk, WalkStats& stats) {
+  while (chunkRemaining(chunk) >= 2) {
+    std::int16_t cornerCount = 0;
+    chunkReadI16(chunk, cornerCount);
+    const std::size_t first = object.indices.size();
+    bool cut = false;
+    for (int k = 0; k < cornerCount; ++k) {
+      std::uint16_t index;
+      if (!chunkReadU16(chunk, index)) {
+        cut = true;
+        break;
+      }
+      // A corner repeating the one before it adds nothing to the outline.
+      if (object.indices.size() > first && object.indices.back() == index) continue;
+      object.indices.push_back(index);
+    }
+    std::int16_t surfaceNumber = 0;
+    if (!cut && !chunkReadI16(chunk, surfaceNumber)) cut = true;
+    int surface = surfaceNumber;
+    if (!cut && surface < 0) {
+      // Detail polygons follow in the chunk and are read as ordinary polygons.
+      stats.detail = true;
+      surface = -surface;
+      std::uint16_t detailCount;
+      chunkReadU16(chunk, detailCount);
+    }
+    const std::size_t kept = object.indices.size() - first;
+    if (cut) {
+      object.indices.resize(first);
+      ++stats.invalid;
+      break;
+    }
+    if (kept < 3) {
+      object.indices.resize(first);
+      ++stats.dropped;
+      continue;
+    }
+    LwPolygon polygon;
+    polygon.cornerCount = static_cast<std::int32_t>(kept);
+    polygon.firstIndex = static_cast<std::uint32_t>(first);
+    polygon.surface = surface - 1;
+    object.polygons.push_back(polygon);
+  }
+}
+
+// Points and surfaces may be declared in any chunk order, so cross-references are
+// checked once the walk is over; nothing later indexes with an unchecked value.
+void dropInvalidPolygons(LwObject& object, WalkStats& stats) {
+  std::size_t keptPolygons = 0;
+  std::size_t keptIndices = 0;
+  for (std::size_t i = 0; i < object.polygons.size(); ++i) {
+    LwPolygon polygon = object.polygons[i];
+    bool valid = polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < object.surfaces.size();
+    for (std::int32_t k = 0; valid && k < polygon.cornerCount; ++k)
+      valid = object.indices[polygon.firstIndex + k] < object.points.size();
+    if (!valid) {
+      ++stats.invalid;
+      continue;
+    }
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k)
+      object.indices[keptIndices + k] = object.indices[polygon.firstIndex + k];
+    polygon.firstIndex = static_cast<std::uint32_t>(keptIndices);
+    keptIndices += static_cast<std::size_t>(polygon.cornerCount);
+    object.polygons[keptPolygons++] = polygon;
+  }
+  object.polygons.resize(keptPolygons);
+  object.indices.resize(keptIndices);
+}
+
+int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, int indent, bool doNormals,
+             bool doTexCoords, bool wrapSeams) {
+  ChunkCursor form{body, length, 0};
+  std::uint8_t formType[4] = {0, 0, 0, 0};
+  if (!chunkReadBytes(form, formType, 4) || !idIs(formType, "LWOB")) {
+    std::printf("%*sNot LightWave Object!", indent, "");
+    return -1;
+  }
+
+  WalkStats stats;
+  SurfaceNames names;
+  for (std::size_t i = 0; i < object.surfaces.size(); ++i) names.emplace(object.surfaces[i].name, i);
+  for (;;) {
+    std::uint8_t id[4];
+    std::uint32_t chunkLength;
+    if (!chunkReadBytes(form, id, 4) || !chunkReadU32(form, chunkLength)) break;
+    // A chunk that claims more than the body holds is cut at the body's end.
+    ChunkCursor chunk = chunkSubCursor(form, chunkLength);
+    if (idIs(id, "SRFS")) {
+      readSurfaceNames(object, chunk, names);
+    } else if (idIs(id, "PNTS")) {
+      readPoints(object, chunk);
+    } else if (idIs(id, "POLS")) {
+      readPolygons(object, chunk, stats);
+    } else if (idIs(id, "SURF")) {
+      if (lwReadSurfaceChunk(object, chunk, names, indent) < 0) break;
+    }
+  }
+  dropInvalidPolygons(object, stats);
+
+  if (stats.detail) std::printf("Warning! there is detail polygon\n");
+  if (stats.dropped != 0) std::printf("Warning! %d <3vert polygons removed\n", stats.dropped);
+  if (stats.invalid != 0) std::printf("Warning! %d polygons with invalid point or surface removed\n", stats.invalid);
+
+  if (object.dissolve < 1.0) lwDuplicateDoubleSided(object);
+  lwLinkVertices(object);
+  if (object.dissolve < 1.0) {
+    if (doNormals) lwComputeNormals(object);
+    if (doTexCoords) lwComputeTextureCoords(object, wrapSeams);
+  }
+  return 0;
+}
+
+// Reads length bytes of FORM body. When the bytes left in the stream are known the
+// length is checked against them before anything is allocated; otherwise the body
+// grows step by step and a short stream ends the read.
+bool readFormBody(std::FILE* file, std::uint32_t length, std::vector<std::uint8_t>& body) {
+  const long here = std::ftell(file);
+  long end = -1;
+  if (here >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
+    end = std::ftell(file);
+    if (std::fseek(file, here, SEEK_SET) != 0) return false;
+  }
+  if (end >= here && here >= 0) {
+    if (static_cast<unsigned long>(end - here) < length) return false;
+    body.resize(length);
+    return std::fread(body.data(), 1, length, file) == length;
+  }
+  while (body.size() < length) {
+    const std::size_t old = body.size();
+    const std::size_t step = length - old < kReadStep ? length - old : kReadStep;
+    body.resize(old + step);
+    if (std::fread(body.data() + old, 1, step, file) != step) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
+                           bool doNormals, bool doTexCoords, bool wrapSeams) {
+  if (data == nullptr || size < 4 || !idIs(data, "FORM")) {
+    printNotFile(indent);
+    return -1;
+  }
+  const std::uint32_t length = size >= 8 ? bigEndian32(data + 4) : 0;
+  // An empty body counts as a short one.
+  if (length == 0 || length > size - 8) {
+    printNotFile(indent);
+    return -1;
+  }
+  try {
+    return readBody(object, data + 8, length, indent, doNormals, doTexCoords, wrapSeams);
+  } catch (const std::bad_alloc&) {
+    std::printf("%*sNot enough memory for this object!", indent, "");
+    return -1;
+  }
+}
+
+int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
+                 bool wrapSeams) {
+  const long start = std::ftell(file);
+  std::uint8_t head[8];
+  std::vector<std::uint8_t> body;
+  bool ok = std::fread(head, 1, 4, file) == 4 && idIs(head, "FORM") && std::fread(head + 4, 1, 4, file) == 4;
+  const std::uint32_t length = ok ? bigEndian32(head + 4) : 0;
+  try {
+    ok = ok && length != 0 && readFormBody(file, length, body);
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  if (!ok) {
+    if (start >= 0) std::fseek(file, start, SEEK_SET);
+    printNotFile(indent);
+    return -1;
+  }
+  try {
+    return readBody(object, body.data(), length, indent, doNormals, doTexCoords, wrapSeams);
+  } catch (const std::bad_alloc&) {
+    std::printf("%*sNot enough memory for this object!", indent, "");
+    return -1;
+  }
+}
+
+void lwLinkVertices(LwObject& object) {
+  for (LwVertex& vertex : object.vertices) vertex.polygonList.clear();
+  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
+    const LwPolygon& polygon = object.polygons[p];
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
+      const std::uint32_t v = object.indices[polygon.firstIndex + k];
+      if (v < object.vertices.size()) object.vertices[v].polygonList.push_back(p);
+    }
+  }
+}
+
+void lwReleaseObject(LwObject& object) {
+  if (--object.refCount > 0) return;
+  // Swapping with empty vectors gives the memory back, which clear() would not.
+  std::vector<LwSurface>().swap(object.surfaces);
+  std::vector<LwPoint>().swap(object.points);
+  std::vector<LwVertex>().swap(object.vertices);
+  std::vector<std::uint32_t>().swap(object.indices);
+  std::vector<std::uint32_t>().swap(object.cornerNormals);
+  std::vector<LwPolygon>().swap(object.polygons);
+  std::vector<LwNormal>().swap(object.normals);
+}
+
+void lwDisposeObject(LwObject& object) {
+  object.refCount = 1;
+  lwReleaseObject(object);
+  std::vector<MotionKey>().swap(object.motionKeys);
+}

@@ -1,5 +1,146 @@
-// Placeholder until this part lands.
+// Double-sided copies, face normals and smoothing by angle.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 #include "lwo/object.h"
 
-void lwDuplicateDoubleSided(LwObject&) {}
-void lwComputeNormals(LwObject&) {}
+namespace {
+
+bool surfaceHas(const LwObject& object, const LwPolygon& polygon, std::uint16_t flag) {
+  return (object.surfaces[static_cast<std::size_t>(polygon.surface)].flags & flag) != 0;
+}
+
+// Newell's method: stable for non-planar and concave outlines.
+void faceNormal(const LwObject& object, const LwPolygon& polygon, float (&out)[3]) {
+  double x = 0.0, y = 0.0, z = 0.0;
+  const std::int32_t n = polygon.cornerCount;
+  for (std::int32_t k = 0; k < n; ++k) {
+    const std::int32_t j = (k + 1) % n;
+    const LwPoint& a = object.points[object.vertices[object.indices[polygon.firstIndex + k]].point];
+    const LwPoint& b = object.points[object.vertices[object.indices[polygon.firstIndex + j]].point];
+    x += (double{a.y} - b.y) * (double{a.z} + b.z);
+    y += (double{a.z} - b.z) * (double{a.x} + b.x);
+    z += (double{a.x} - b.x) * (double{a.y} + b.y);
+  }
+  const double length = std::sqrt(x * x + y * y + z * z);
+  if (std::fabs(length) >= 0.00001) {
+    out[0] = static_cast<float>(x / length);
+    out[1] = static_cast<float>(y / length);
+    out[2] = static_cast<float>(z / length);
+  } else {
+    out[0] = 0.0f;
+    out[1] = 0.0f;
+    out[2] = 1.0f;
+  }
+}
+
+// A corner taken over by the smoothed normal being built; kept so that the step can
+// be undone when the gathered normals cancel out.
+struct TakenCorner {
+  std::size_t position;    // in cornerNormals
+  std::uint32_t previous;  // the entry it referred to before
+};
+
+}  // namespace
+
+void lwDuplicateDoubleSided(LwObject& object) {
+  std::size_t copies = 0;
+  std::size_t corners = 0;
+  for (const LwPolygon& polygon : object.polygons) {
+    if (!surfaceHas(object, polygon, kSurfaceDoubleSided)) continue;
+    ++copies;
+    corners += static_cast<std::size_t>(polygon.cornerCount);
+  }
+  if (copies == 0) return;
+  std::printf(" DuplicateDoubleSided");
+
+  const std::size_t originals = object.polygons.size();
+  object.polygons.reserve(originals + copies);
+  object.indices.reserve(object.indices.size() + corners);
+  for (std::size_t i = 0; i < originals; ++i) {
+    if (!surfaceHas(object, object.polygons[i], kSurfaceDoubleSided)) continue;
+    LwPolygon copy = object.polygons[i];
+    copy.firstIndex = static_cast<std::uint32_t>(object.indices.size());
+    // Reversed corner order turns the face round.
+    for (std::int32_t k = copy.cornerCount - 1; k >= 0; --k)
+      object.indices.push_back(object.indices[object.polygons[i].firstIndex + k]);
+    object.polygons.push_back(copy);
+  }
+}
+
+void lwComputeNormals(LwObject& object) {
+  std::printf(" Normals");
+  object.normals.clear();
+  object.cornerNormals.assign(object.indices.size(), 0);
+
+  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
+    LwPolygon& polygon = object.polygons[p];
+    faceNormal(object, polygon, polygon.normal);
+    object.normals.push_back(LwNormal{polygon.normal[0], polygon.normal[1], polygon.normal[2], polygon.cornerCount});
+    std::fill_n(object.cornerNormals.begin() + polygon.firstIndex, polygon.cornerCount, p);
+  }
+
+  const bool anySmoothed = std::any_of(object.surfaces.begin(), object.surfaces.end(),
+                                       [](const LwSurface& s) { return (s.flags & kSurfaceSmoothing) != 0; });
+  if (!anySmoothed) return;
+  std::printf(" Smoothing");
+
+  const auto faceCount = static_cast<std::uint32_t>(object.normals.size());
+  std::vector<TakenCorner> taken;
+  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
+    const LwPolygon& polygon = object.polygons[p];
+    if (!surfaceHas(object, polygon, kSurfaceSmoothing)) continue;
+    const double angle = object.surfaces[static_cast<std::size_t>(polygon.surface)].smoothingAngle;
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
+      const std::size_t corner = polygon.firstIndex + static_cast<std::size_t>(k);
+      if (object.cornerNormals[corner] >= faceCount) continue;
+      const std::uint32_t vertex = object.indices[corner];
+      const auto next = static_cast<std::uint32_t>(object.normals.size());
+      std::int32_t count = 1;
+      double sum[3] = {polygon.normal[0], polygon.normal[1], polygon.normal[2]};
+      taken.clear();
+
+      for (const std::uint32_t q : object.vertices[vertex].polygonList) {
+        if (q == p) continue;
+        const LwPolygon& other = object.polygons[q];
+        double d = double{polygon.normal[0]} * other.normal[0] + double{polygon.normal[1]} * other.normal[1] +
+                   double{polygon.normal[2]} * other.normal[2];
+        d = std::clamp(d, -1.0, 1.0);
+        if (!(std::acos(d) <= angle)) continue;
+        ++count;
+        sum[0] += other.normal[0];
+        sum[1] += other.normal[1];
+        sum[2] += other.normal[2];
+        // A neighbour on an unsmoothed surface lends its normal but keeps its flat corner.
+        if (!surfaceHas(object, other, kSurfaceSmoothing)) continue;
+        for (std::int32_t j = 0; j < other.cornerCount; ++j) {
+          const std::size_t otherCorner = other.firstIndex + static_cast<std::size_t>(j);
+          if (object.indices[otherCorner] != vertex) continue;
+          const std::uint32_t previous = object.cornerNormals[otherCorner];
+          if (previous != next) {
+            --object.normals[previous].useCount;
+            object.cornerNormals[otherCorner] = next;
+            taken.push_back(TakenCorner{otherCorner, previous});
+          }
+          break;
+        }
+      }
+      if (count <= 1) continue;
+
+      const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+      if (!(length > 0.0)) {
+        // Opposite faces cancel out: every corner keeps its own face normal.
+        for (auto it = taken.rbegin(); it != taken.rend(); ++it) {
+          object.cornerNormals[it->position] = it->previous;
+          ++object.normals[it->previous].useCount;
+        }
+        continue;
+      }
+      --object.normals[object.cornerNormals[corner]].useCount;
+      object.normals.push_back(LwNormal{static_cast<float>(sum[0] / length), static_cast<float>(sum[1] / length),
+                                        static_cast<float>(sum[2] / length), count});
+      object.cornerNormals[corner] = next;
+    }
+  }
+}

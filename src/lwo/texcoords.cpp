@@ -1,5 +1,193 @@
-// Placeholder until this part lands.
+// Texture coordinates projected from each surface's colour texture, with vertex splits
+// where two corners at one point need different coordinates.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 #include "lwo/object.h"
 
-void lwComputeTextureCoords(LwObject&, bool) {}
-std::uint32_t lwAssignCornerUV(LwObject&, std::uint32_t, int, double, double) { return 0; }
+namespace {
+
+constexpr double kInvTwoPi = 0.15915494309189498;
+constexpr double kInvPi = 0.31830988618378997;
+
+enum Axis { kAxisX, kAxisY, kAxisZ };
+
+// Without any axis bit (a CTEX with no TFLG) the map looks along z.
+Axis textureAxis(const LwTexture& texture) {
+  if ((texture.flags & kTextureAxisX) != 0) return kAxisX;
+  if ((texture.flags & kTextureAxisY) != 0) return kAxisY;
+  return kAxisZ;
+}
+
+// A zero size would turn every coordinate into an infinity or NaN; such an axis is
+// taken as unscaled instead.
+double scaled(double d, float size) { return size != 0.0f ? d / size : d; }
+
+struct UV {
+  double u = 0.0;
+  double v = 0.0;
+};
+
+UV planarUV(Axis axis, double x, double y, double z) {
+  switch (axis) {
+    case kAxisX: return {0.5 + z, 0.5 - y};
+    case kAxisY: return {0.5 + x, 0.5 - z};
+    default: return {0.5 + x, 0.5 - y};
+  }
+}
+
+UV cylindricalUV(Axis axis, double x, double y, double z) {
+  switch (axis) {
+    case kAxisX: return {0.5 + std::atan2(-z, y) * kInvTwoPi, 0.5 - x};
+    case kAxisY: return {0.5 + std::atan2(x, -z) * kInvTwoPi, 0.5 - y};
+    default: return {0.5 + std::atan2(x, y) * kInvTwoPi, 0.5 - z};
+  }
+}
+
+UV sphericalUV(Axis axis, double dx, double dy, double dz) {
+  double a = dx, b = dy, c = dz;
+  if (axis == kAxisX) {
+    a = -dz;
+    b = dy;
+    c = dx;
+  } else if (axis == kAxisY) {
+    a = dx;
+    b = -dz;
+    c = dy;
+  }
+  if (a == 0.0 && b == 0.0) {
+    // On the axis: the pole above, the centre, or the pole below.
+    if (c > 0.0) return {0.5, 0.0};
+    if (c == 0.0) return {0.5, 0.5};
+    return {0.5, 1.0};
+  }
+  return {0.5 + std::atan2(a, b) * kInvTwoPi, 0.5 - std::atan2(c, std::sqrt(a * a + b * b)) * kInvPi};
+}
+
+UV cubicUV(const LwTexture& t, double dx, double dy, double dz) {
+  const double ax = std::fabs(dx), ay = std::fabs(dy), az = std::fabs(dz);
+  if (az >= ay && az >= ax) {
+    if (az == 0.0) return {0.0, 0.0};
+    return {0.5 + (dx / az) * t.size[0], 0.5 - (dy / az) * t.size[1]};
+  }
+  if (ax > az && ax >= ay) return {0.5 + (dz / ax) * t.size[2], 0.5 - (dy / ax) * t.size[1]};
+  if (ay == 0.0) return {0.0, 0.0};
+  return {0.5 + (dx / ay) * t.size[0], 0.5 - (dz / ay) * t.size[2]};
+}
+
+UV rawUV(const LwTexture& t, const LwPoint& p) {
+  const double dx = double{p.x} - t.center[0];
+  const double dy = double{p.y} - t.center[1];
+  const double dz = double{p.z} - t.center[2];
+  switch (t.mapping) {
+    case kMappingPlanar:
+      return planarUV(textureAxis(t), scaled(dx, t.size[0]), scaled(dy, t.size[1]), scaled(dz, t.size[2]));
+    case kMappingCylindrical:
+      return cylindricalUV(textureAxis(t), scaled(dx, t.size[0]), scaled(dy, t.size[1]), scaled(dz, t.size[2]));
+    case kMappingSpherical:
+      return sphericalUV(textureAxis(t), dx, dy, dz);
+    default:
+      return cubicUV(t, dx, dy, dz);
+  }
+}
+
+const LwPoint& cornerPoint(const LwObject& object, const LwPolygon& polygon, std::int32_t k) {
+  return object.points[object.vertices[object.indices[polygon.firstIndex + k]].point];
+}
+
+}  // namespace
+
+void lwComputeTextureCoords(LwObject& object, bool wrapSeams) {
+  std::printf(" TextureCoords");
+  std::vector<double> rawU;
+  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
+    LwPolygon& polygon = object.polygons[p];
+    const LwTexture& texture = object.surfaces[static_cast<std::size_t>(polygon.surface)].colorTexture;
+    if (texture.mapping == kMappingNone) continue;
+    const bool aroundAxis = texture.mapping == kMappingCylindrical || texture.mapping == kMappingSpherical;
+    const std::int32_t n = polygon.cornerCount;
+
+    double maxU = 0.0;
+    bool enclosing = false;
+    if (aroundAxis && wrapSeams) {
+      polygon.wrapU = 1;
+    } else if (aroundAxis) {
+      // Measure whether the polygon straddles the seam or goes once round the axis.
+      rawU.resize(static_cast<std::size_t>(n));
+      for (std::int32_t k = 0; k < n; ++k) {
+        rawU[k] = rawUV(texture, cornerPoint(object, polygon, k)).u;
+        maxU = std::max(maxU, rawU[k]);
+      }
+      double turn = 0.0;
+      for (std::int32_t k = 0; k < n; ++k) {
+        double d = rawU[k] - rawU[(k + 1) % n];
+        if (d < -0.5) {
+          d += 1.0;
+        } else if (d > 0.5) {
+          d -= 1.0;
+        }
+        turn += d;
+      }
+      enclosing = std::fabs(turn) > 0.8;
+    }
+
+    for (std::int32_t k = 0; k < n; ++k) {
+      UV uv = rawUV(texture, cornerPoint(object, polygon, k));
+      if (aroundAxis) {
+        if (!enclosing && uv.u < maxU - 0.5) uv.u += 1.0;
+        uv.u *= texture.param0;
+        if (wrapSeams) uv.u -= std::floor(uv.u);
+        if (texture.mapping == kMappingSpherical) uv.v *= texture.param1;
+      }
+      lwAssignCornerUV(object, p, k, uv.u, uv.v);
+    }
+  }
+}
+
+std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corner, double u, double v) {
+  const std::size_t position = object.polygons[polygon].firstIndex + static_cast<std::size_t>(corner);
+  const std::uint32_t first = object.indices[position];
+  LwVertex& vertex = object.vertices[first];
+  if (vertex.hasUV == 0) {
+    vertex.u = u;
+    vertex.v = v;
+    vertex.hasUV = 1;
+    return first;
+  }
+  if (vertex.u == u && vertex.v == v) return first;
+
+  std::vector<std::uint32_t>& list = vertex.polygonList;
+  list.erase(std::remove(list.begin(), list.end(), polygon), list.end());
+
+  // Look along this point's own chain for a vertex that already has these coordinates.
+  std::uint32_t chosen = first;
+  std::uint32_t last = first;
+  bool found = false;
+  while (object.vertices[last].nextSplit != last) {
+    last = object.vertices[last].nextSplit;
+    const LwVertex& w = object.vertices[last];
+    if (w.u == u && w.v == v) {
+      chosen = last;
+      found = true;
+      break;
+    }
+  }
+  if (found) {
+    std::vector<std::uint32_t>& chosenList = object.vertices[chosen].polygonList;
+    if (std::find(chosenList.begin(), chosenList.end(), polygon) == chosenList.end()) chosenList.push_back(polygon);
+  } else {
+    chosen = static_cast<std::uint32_t>(object.vertices.size());
+    LwVertex split;
+    split.u = u;
+    split.v = v;
+    split.hasUV = 1;
+    split.point = object.vertices[first].point;
+    split.polygonList.push_back(polygon);
+    split.nextSplit = chosen;
+    object.vertices.push_back(std::move(split));
+    object.vertices[last].nextSplit = chosen;
+  }
+  object.indices[position] = chosen;
+  return chosen;
+}
