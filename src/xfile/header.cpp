@@ -1,4 +1,63 @@
-// Placeholder until this part lands.
 #include "xfile/header.h"
 
-int writeXHeader(const std::string&, XWriter&, int) { return -1; }
+#include <cstdio>
+#include <string_view>
+
+#include "app/options.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr const char kBinarySignature[] = "xof 0302bin 0032";
+
+// One piece of the template file: a line of up to kTemplatePieceSize - 1
+// characters with its line break, or that many characters of a longer line.
+// Returns false at the end of the file.
+bool readPiece(std::FILE* file, std::string& piece) {
+  piece.clear();
+  while (piece.size() < kTemplatePieceSize - 1) {
+    const int c = std::fgetc(file);
+    if (c == EOF) break;
+    piece.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  return !piece.empty();
+}
+
+void writeBinaryHeader(XWriter& out) {
+  xPutBytes(out, kBinarySignature, sizeof kBinarySignature - 1);
+  xBeginObject(out, 0, "Header", nullptr);
+  const std::uint32_t values[3] = {1, 0, 0};
+  xPutIntegerList(out, values, 3);
+  xEndObject(out, 0);
+}
+
+}  // namespace
+
+int writeXHeader(const std::string& templatePath, XWriter& out, int writeAllTemplates) {
+  if (out.binary) {
+    writeBinaryHeader(out);
+    return 0;
+  }
+  const ConvertOptions& opts = options();
+  std::FILE* file = platform::openFile(templatePath, "r");
+  if (file == nullptr) {
+    std::printf("template file %s not found!\n", templatePath.c_str());
+    return -1;
+  }
+
+  std::string_view marker = "FrameTransformMatrix";
+  if (opts.meshesOnly == 0 && (opts.topFrame != 0 || writeAllTemplates == 1)) marker = "FloatKeys";
+  const bool cut = !(writeAllTemplates == 1 && opts.noAnimation == 0);
+
+  std::printf("writing template...\n");
+  std::string piece;
+  while (readPiece(file, piece)) {
+    if (cut && piece.find(marker) != std::string::npos) break;
+    xPutText(out, piece);
+  }
+  std::fclose(file);
+
+  xPutText(out, "Header {\n 1;\n 0;\n 1;\n}\n\n");
+  return 0;
+}

@@ -1,18 +1,135 @@
 #include "xfile/numfmt.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-std::size_t formatFixed(char* out, double value) {
+namespace {
+
+constexpr int kDecimals = 6;
+constexpr std::uint64_t kScale = 1000000;  // 10^kDecimals = 2^6 * 15625
+
+// Below 2^-21 (about 4.77e-7) every value prints as zero; from 2^40 on the
+// library formats it (the exact product below no longer fits comfortably).
+constexpr int kSmallExponent = -21;
+constexpr int kLargeExponent = 40;
+
+// Unsigned decimal digits of v, written backwards from end; returns the start.
+char* putDigitsBackwards(char* end, std::uint64_t v) {
+  do {
+    *--end = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  return end;
+}
+
+// 128-bit unsigned value as two halves; just enough arithmetic for one rounding.
+struct Wide {
+  std::uint64_t hi;
+  std::uint64_t lo;
+};
+
+Wide multiply(std::uint64_t a, std::uint32_t b) {
+  const std::uint64_t low = (a & 0xFFFFFFFFu) * b;
+  const std::uint64_t high = (a >> 32) * b;
+  Wide r;
+  r.lo = low + (high << 32);
+  r.hi = (high >> 32) + (r.lo < low ? 1 : 0);
+  return r;
+}
+
+bool less(const Wide& a, const Wide& b) { return a.hi < b.hi || (a.hi == b.hi && a.lo < b.lo); }
+bool equal(const Wide& a, const Wide& b) { return a.hi == b.hi && a.lo == b.lo; }
+
+// round(n / 2^shift) with ties to even, for 0 < shift < 128; the quotient fits 64 bits.
+std::uint64_t shiftRoundHalfEven(const Wide& n, int shift) {
+  std::uint64_t q;
+  Wide rem;
+  Wide half;
+  if (shift < 64) {
+    q = (n.lo >> shift) | (n.hi << (64 - shift));
+    rem = {0, n.lo & ((std::uint64_t{1} << shift) - 1)};
+    half = {0, std::uint64_t{1} << (shift - 1)};
+  } else if (shift == 64) {
+    q = n.hi;
+    rem = {0, n.lo};
+    half = {0, std::uint64_t{1} << 63};
+  } else {
+    q = n.hi >> (shift - 64);
+    rem = {n.hi & ((std::uint64_t{1} << (shift - 64)) - 1), n.lo};
+    half = {std::uint64_t{1} << (shift - 65), 0};
+  }
+  if (less(half, rem) || (equal(half, rem) && (q & 1) != 0)) ++q;
+  return q;
+}
+
+std::size_t copyText(char* out, const char* text) {
+  const std::size_t n = std::strlen(text);
+  std::memcpy(out, text, n);
+  return n;
+}
+
+std::size_t formatWithLibrary(char* out, double value) {
   char buffer[kFixedBufferSize];
   const int n = std::snprintf(buffer, sizeof buffer, "%f", value);
-  std::memcpy(out, buffer, static_cast<std::size_t>(n));
-  return static_cast<std::size_t>(n);
+  if (n <= 0) return 0;
+  const std::size_t length = static_cast<std::size_t>(n) < sizeof buffer ? static_cast<std::size_t>(n)
+                                                                          : sizeof buffer - 1;
+  std::memcpy(out, buffer, length);
+  return length;
+}
+
+}  // namespace
+
+std::size_t formatFixed(char* out, double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const bool negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+
+  if (biased == 0x7FF) {
+    if (fraction != 0) return copyText(out, negative ? "-nan" : "nan");
+    return copyText(out, negative ? "-inf" : "inf");
+  }
+  // value = mantissa * 2^exponent exactly, with a 53-bit mantissa for normal numbers.
+  const int exponent = biased - 1075;
+  const int magnitude = biased - 1023;  // floor(log2 |value|) for normal numbers
+  if (magnitude >= kLargeExponent) return formatWithLibrary(out, value);
+
+  std::uint64_t scaled = 0;  // |value| * 10^6, rounded half to even
+  if (biased != 0 && magnitude >= kSmallExponent) {
+    const std::uint64_t mantissa = fraction | (std::uint64_t{1} << 52);
+    // |value| * 10^6 = mantissa * 15625 * 2^(exponent + 6); exponent + 6 < 0 here.
+    scaled = shiftRoundHalfEven(multiply(mantissa, 15625), -(exponent + 6));
+  }
+
+  // glibc keeps the sign of negative values that round to zero ("-0.000000").
+  char text[32];
+  char* end = text + sizeof text;
+  char* p = end;
+  std::uint64_t decimals = scaled % kScale;
+  for (int i = 0; i < kDecimals; ++i) {
+    *--p = static_cast<char>('0' + decimals % 10);
+    decimals /= 10;
+  }
+  *--p = '.';
+  p = putDigitsBackwards(p, scaled / kScale);
+  if (negative) *--p = '-';
+  const std::size_t n = static_cast<std::size_t>(end - p);
+  std::memcpy(out, p, n);
+  return n;
 }
 
 std::size_t formatInt(char* out, long long value) {
-  char buffer[24];
-  const int n = std::snprintf(buffer, sizeof buffer, "%lld", value);
-  std::memcpy(out, buffer, static_cast<std::size_t>(n));
-  return static_cast<std::size_t>(n);
+  char text[24];
+  char* end = text + sizeof text;
+  // Negating in unsigned arithmetic keeps the most negative value exact.
+  const std::uint64_t magnitude =
+      value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  char* p = putDigitsBackwards(end, magnitude);
+  if (value < 0) *--p = '-';
+  const std::size_t n = static_cast<std::size_t>(end - p);
+  std::memcpy(out, p, n);
+  return n;
 }

@@ -22,6 +22,12 @@ std::string textName(std::string_view name) {
   return filtered;
 }
 
+void putNameToken(XWriter& w, std::string_view name) {
+  xPutWord(w, kTokenName);
+  xPutDword(w, static_cast<std::uint32_t>(name.size()));
+  xPutBytes(w, name.data(), name.size());
+}
+
 }  // namespace
 
 void xPutBytes(XWriter& w, const void* data, std::size_t n) {
@@ -38,7 +44,9 @@ void xPutChar(XWriter& w, char c) {
 }
 
 void xPutIndent(XWriter& w, int depth) {
-  if (depth > 0) w.buffer.insert(w.buffer.end(), static_cast<std::size_t>(depth), ' ');
+  if (depth <= 0) return;
+  w.buffer.insert(w.buffer.end(), static_cast<std::size_t>(depth), ' ');
+  maybeFlush(w);
 }
 
 void xPutFixed(XWriter& w, double value) {
@@ -77,9 +85,8 @@ void xPutToken(XWriter& w, int token, const char* text) {
 
 void xBeginObject(XWriter& w, int depth, std::string_view templateName, const char* instanceName) {
   if (w.binary) {
-    const std::string tmpl(templateName);
-    xPutToken(w, kTokenName, tmpl.c_str());
-    if (instanceName != nullptr) xPutToken(w, kTokenName, instanceName);
+    putNameToken(w, templateName);
+    if (instanceName != nullptr) putNameToken(w, instanceName);
     xPutWord(w, kTokenOpenBrace);
     return;
   }
@@ -104,9 +111,8 @@ void xEndObject(XWriter& w, int depth) {
 
 void xPutReference(XWriter& w, int depth, std::string_view name) {
   if (w.binary) {
-    const std::string text(name);
     xPutWord(w, kTokenOpenBrace);
-    xPutToken(w, kTokenName, text.c_str());
+    putNameToken(w, name);
     xPutWord(w, kTokenCloseBrace);
     return;
   }

@@ -1,4 +1,220 @@
-// Placeholder until this part lands.
 #include "xscene/materials.h"
 
-int collectMaterials(MaterialTable&, LwObject&, XWriter&, int) { return 0; }
+#include <cstdio>
+
+#include "app/lwcfg.h"
+#include "app/options.h"
+#include "app/paths.h"
+#include "image/ppm.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Name the converters write into the PPM comment line.
+constexpr const char* kConverterName = "vemo";
+
+enum class TextureKind { kNone, kBmp, kTga };
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+MaterialRecord candidateFor(const LwSurface& surface) {
+  MaterialRecord m;
+  m.name = makeXName("Mat" + surface.name);
+  if (m.name.size() > kNameSize - 1) m.name.resize(kNameSize - 1);
+
+  const std::string& image = surface.colorTexture.image;
+  const bool textured = !image.empty() && image != "(none)";
+  if (textured) {
+    m.textureName = image;
+    m.faceColor[0] = m.faceColor[1] = m.faceColor[2] = 1.0;
+  } else {
+    for (int i = 0; i < 3; ++i) m.faceColor[i] = surface.color[i] * 0.00392156862745098;
+  }
+  m.faceColor[3] = 1.0 - surface.transparency * 0.00390625;
+  m.power = surface.glossiness * 0.3333333333333333;
+  const double specular = (surface.diffuse + surface.specular > 256) ? 1.0 : 0.0;
+  for (int i = 0; i < 3; ++i) {
+    m.specularColor[i] = specular;
+    m.emissiveColor[i] = surface.luminosity * 0.00390625 * m.faceColor[i];
+  }
+  return m;
+}
+
+// Opens the source image: as stored, under the content directory, then the bare name.
+std::FILE* openTextureSource(const std::string& path, const std::string& file) {
+  std::FILE* source = platform::openFile(path, "rb");
+  if (source != nullptr) return source;
+  const std::string& content = lwConfig().contentDirectory;
+  if (!content.empty()) {
+    std::string joined = content;
+    joinPath(joined, path);
+    source = platform::openFile(joined, "rb");
+    if (source != nullptr) return source;
+  }
+  if (file.empty()) return nullptr;
+  return platform::openFile(file, "rb");
+}
+
+// Converts the image into a PPM of the given name in the current directory. The
+// PPM is written under a temporary name and only takes its final name once it is
+// whole, so a failed or concurrent conversion never leaves a torn file behind.
+void convertTexture(TextureKind kind, std::FILE* source, const std::string& ppmName) {
+  std::printf("generating %s : ", ppmName.c_str());
+  std::string tempPath;
+  std::FILE* destination = platform::createTempFile(ppmName, true, tempPath);
+  if (destination == nullptr) {
+    std::printf("couldn't create!\n");
+    std::fclose(source);
+    return;
+  }
+  int result = kind == TextureKind::kBmp ? convertBmpToPpm(kConverterName, source, destination)
+                                         : convertTgaToPpm(kConverterName, source, destination);
+  if (std::fclose(destination) != 0 && result >= 0) result = -2;
+  std::fclose(source);
+  if (result >= 0 && !platform::commitFile(tempPath, ppmName)) result = -2;
+  if (result < 0) {
+    platform::removeFile(tempPath);
+    std::printf("failure\n");
+    return;
+  }
+  std::printf("ok\n");
+}
+
+// The bare file name the material refers to, converting the image on the way.
+std::string textureReference(const std::string& textureName) {
+  const std::string& path = textureName;
+  std::string file = path.substr(fileNamePart(path));
+  const std::size_t dot = findExtension(file);
+
+  TextureKind kind = TextureKind::kNone;
+  if (dot != std::string::npos && options().keepTextureFiles == 0) {
+    const std::string_view ext = std::string_view(file).substr(dot);
+    if (equalsIgnoringCase(ext, ".BMP")) kind = TextureKind::kBmp;
+    else if (equalsIgnoringCase(ext, ".TGA")) kind = TextureKind::kTga;
+  }
+  if (kind == TextureKind::kNone) return file;
+
+  std::FILE* source = openTextureSource(path, file);
+  if (source == nullptr) {
+    std::printf("%s not found\n", path.c_str());
+    return file;
+  }
+  replaceExtension(file, ".PPM");
+  convertTexture(kind, source, file);
+  return file;
+}
+
+void putFixedList(XWriter& out, const double* values, int count) {
+  for (int i = 0; i < count; ++i) {
+    xPutFixed(out, values[i]);
+    xPutChar(out, ';');
+  }
+}
+
+}  // namespace
+
+int sameMaterial(const MaterialRecord& a, const MaterialRecord& b) {
+  for (int i = 0; i < 4; ++i) {
+    if (a.faceColor[i] != b.faceColor[i]) return -1;
+  }
+  if (a.power != b.power) return -1;
+  for (int i = 0; i < 3; ++i) {
+    if (a.specularColor[i] != b.specularColor[i]) return -1;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (a.emissiveColor[i] != b.emissiveColor[i]) return -1;
+  }
+  if (a.textureName != b.textureName) return -1;
+  if (options().noMaterialMerge != 0 && a.name != b.name) return -1;
+  return 0;
+}
+
+void writeMaterial(const MaterialRecord& record, const std::string& uniqueName, XWriter& out, int indent) {
+  xBeginObject(out, indent, "Material", uniqueName.c_str());
+  if (out.binary) {
+    const float values[11] = {
+        static_cast<float>(record.faceColor[0]),     static_cast<float>(record.faceColor[1]),
+        static_cast<float>(record.faceColor[2]),     static_cast<float>(record.faceColor[3]),
+        static_cast<float>(record.power),            static_cast<float>(record.specularColor[0]),
+        static_cast<float>(record.specularColor[1]), static_cast<float>(record.specularColor[2]),
+        static_cast<float>(record.emissiveColor[0]), static_cast<float>(record.emissiveColor[1]),
+        static_cast<float>(record.emissiveColor[2])};
+    xPutFloatList(out, values, 11);
+  } else {
+    xPutIndent(out, indent + 1);
+    putFixedList(out, record.faceColor, 4);
+    xPutText(out, ";\n");
+    xPutIndent(out, indent + 1);
+    xPutFixed(out, record.power);
+    xPutText(out, ";\n");
+    xPutIndent(out, indent + 1);
+    putFixedList(out, record.specularColor, 3);
+    xPutText(out, ";\n");
+    xPutIndent(out, indent + 1);
+    putFixedList(out, record.emissiveColor, 3);
+    xPutText(out, ";\n");
+  }
+
+  if (!record.textureName.empty()) {
+    xBeginObject(out, indent + 1, "TextureFilename", nullptr);
+    const std::string file = textureReference(record.textureName);
+    if (out.binary) {
+      xPutToken(out, kTokenString, file.c_str());
+      xPutWord(out, kTokenSemicolon);
+    } else {
+      xPutIndent(out, indent + 2);
+      xPutChar(out, '"');
+      xPutText(out, file);
+      xPutText(out, "\";\n");
+    }
+    xEndObject(out, indent + 1);
+  }
+  xEndObject(out, indent);
+}
+
+const std::string& materialUniqueName(const MaterialTable& table, int index) {
+  static const std::string empty;
+  if (index < 0 || static_cast<std::size_t>(index) >= table.uniqueNames.size()) return empty;
+  return table.uniqueNames[static_cast<std::size_t>(index)];
+}
+
+int collectMaterials(MaterialTable& table, LwObject& object, XWriter& out, int indent) {
+  for (LwSurface& surface : object.surfaces) {
+    MaterialRecord candidate = candidateFor(surface);
+    int found = -1;
+    for (std::size_t i = 0; i < table.entries.size(); ++i) {
+      if (sameMaterial(table.entries[i], candidate) == 0) {
+        found = static_cast<int>(i);
+        break;
+      }
+    }
+    if (found >= 0) {
+      surface.materialIndex = found;
+      continue;
+    }
+    const int count = ++table.nameCounts[candidate.name];
+    std::string unique = candidate.name;
+    if (count >= 2) {
+      // The suffix must survive the 79-character name field, or the name would
+      // collide with the first material's.
+      const std::string suffix = "_" + std::to_string(count);
+      if (unique.size() + suffix.size() > kNameSize - 1) unique.resize(kNameSize - 1 - suffix.size());
+      unique += suffix;
+    }
+    surface.materialIndex = static_cast<int>(table.entries.size());
+    table.entries.push_back(std::move(candidate));
+    table.uniqueNames.push_back(std::move(unique));
+    writeMaterial(table.entries.back(), table.uniqueNames.back(), out, indent);
+  }
+  return 0;
+}
