@@ -29,6 +29,9 @@ struct Motion {
   const MotionKey* keys = nullptr;
   std::int32_t keyCount = 0;
   std::int32_t endBehavior = kEndStop;
+  // Optional: smallest key frame of keys[i..] for each i (see lwIndexMotion); makes
+  // the key search logarithmic for long motions, whatever the key order.
+  const std::int32_t* suffixMinFrames = nullptr;
 };
 
 // Reads a motion block (channel-count line, key-count line, keys) and appends its keys.
@@ -39,3 +42,9 @@ int lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame);
 // As lwEvaluateMotion, then heading and pitch face the target (if any, with keys)
 // or the item's own position lookAhead frames later.
 int lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookAhead, const Motion* target);
+
+// Largest index whose key frame is at or before frame, or -1.
+std::int32_t lwFindKey(const Motion& motion, long long frame);
+// A view of an item's keys; with storage, also the search index kept in storage.
+Motion lwMotionView(const std::vector<MotionKey>& keys, std::int32_t endBehavior,
+                    std::vector<std::int32_t>* storage = nullptr);

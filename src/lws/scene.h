@@ -36,3 +36,12 @@ void lwReleaseScene(LwScene& scene);
 
 // The item named by a 1-based number, or null when the number names no item.
 LwObject* lwSceneItem(const LwScene& scene, std::int32_t number);
+
+// Items grouped by parent, built once per walk of the item tree: the 0-based positions
+// of the children of parent number p (0 = top level) are items[first[p] .. first[p+1]),
+// in item order. Items whose parentIndex names no item belong to no group.
+struct LwChildIndex {
+  std::vector<std::int32_t> first;  // item count + 2 entries
+  std::vector<std::int32_t> items;
+};
+LwChildIndex lwBuildChildIndex(const LwScene& scene);

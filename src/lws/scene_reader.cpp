@@ -1,10 +1,293 @@
-// Placeholder until this part lands.
-#include "lws/scene.h"
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
 
-const LwKeyword SceneKeywords[] = {{nullptr, -1}};
-const LwKeyword ItemKeywords[] = {{nullptr, -1}};
-const LwKeyword PluginKeywords[] = {{nullptr, -1}};
-int lwFindKeyword(const char*, const LwKeyword*, const char**) { return -1; }
-int lwReadScene(LwScene&, std::FILE*, bool, bool, bool, bool, bool) { return -1; }
-void lwReleaseScene(LwScene& s) { s.items.clear(); }
-LwObject* lwSceneItem(const LwScene&, std::int32_t) { return nullptr; }
+#include "app/lwcfg.h"
+#include "app/options.h"
+#include "app/paths.h"
+#include "lws/scene.h"
+#include "platform/platform.h"
+
+const LwKeyword SceneKeywords[] = {
+    {"AddBone", 0},         {"AddLight", 1},  {"AddNullObject", 2}, {"BoneMotion", 3},
+    {"CameraMotion", 4},    {"FirstFrame", 6}, {"FramesPerSecond", 7}, {"LastFrame", 10},
+    {"LoadObject", 11},     {"Plugin", 24},   {nullptr, -1},
+};
+
+const LwKeyword ItemKeywords[] = {
+    {"EndBehavior", 5},   {"LightMotion", 8},  {"LightName", 9},   {"LookAheadFrames", 12},
+    {"ObjectMotion", 13}, {"ParentObject", 14}, {"PathAlignment", 15}, {"PivotPoint", 16},
+    {"TargetObject", 17}, {"ObjDissolve", 18}, {"MorphTarget", 19}, {"Metamorph", 20},
+    {"HLimits", 21},      {"PLimits", 22},     {"BLimits", 23},    {nullptr, -1},
+};
+
+const LwKeyword PluginKeywords[] = {
+    {"EndPlugin", 25},
+    {nullptr, -1},
+};
+
+namespace {
+
+// atoi without its undefined overflow: out-of-range values saturate.
+std::int32_t parseInt(const char* text) {
+  const long value = std::strtol(text, nullptr, 10);
+  return static_cast<std::int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
+}
+
+double parseDouble(const char* text) { return std::strtod(text, nullptr); }
+
+// Item names live in an 80-byte field.
+std::string itemName(std::size_t position, std::string_view text) {
+  std::string name = std::to_string(position);
+  name += '_';
+  name.append(text);
+  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
+  return name;
+}
+
+std::string objectItemName(std::size_t position, std::string_view path) {
+  std::string name = itemName(position, path.substr(fileNamePart(path)));
+  const std::size_t dot = findExtension(name);
+  if (dot != std::string::npos) name.resize(dot);
+  return makeXName(name);
+}
+
+struct ReadState {
+  LwScene& scene;
+  std::FILE* stream;
+  bool doNormals;
+  bool doTexCoords;
+  bool wrapSeams;
+  bool withCamera;
+  bool withLights;
+  bool itemOpen = false;
+  bool inPlugin = false;
+  int result = -1;
+};
+
+LwObject& appendItem(ReadState& state, std::string name) {
+  auto item = std::make_unique<LwObject>();
+  item->name = std::move(name);
+  state.scene.items.push_back(std::move(item));
+  state.itemOpen = true;
+  return *state.scene.items.back();
+}
+
+// Negative when the object file cannot be found: the scene is not read further.
+int loadObject(ReadState& state, const char* argument) {
+  state.itemOpen = false;
+  const std::string path(argument);
+  std::FILE* file = platform::openFile(path, "rb");
+  if (file == nullptr) {
+    std::string inContent = lwConfig().contentDirectory;
+    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
+    joinPath(inContent, path);
+    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
+    file = platform::openFile(inContent, "rb");
+  }
+  if (file == nullptr) {
+    std::printf("file not found: %s\n", path.c_str());
+    return -1;
+  }
+
+  auto item = std::make_unique<LwObject>();
+  item->name = objectItemName(state.scene.items.size(), path);
+  std::printf(" %s :", path.c_str());
+  const int loaded = lwLoadObject(*item, file, 0, state.doNormals, state.doTexCoords, state.wrapSeams);
+  std::printf("\n");
+  std::fclose(file);
+  if (loaded < 0) {
+    lwDisposeObject(*item);
+    return 0;
+  }
+  state.scene.items.push_back(std::move(item));
+  state.itemOpen = true;
+  return 0;
+}
+
+// Negative when reading must stop at once.
+int dispatch(ReadState& state, int code, const char* argument, LwObject* current) {
+  LwScene& scene = state.scene;
+  const bool itemCode = code == 5 || code == 8 || code == 9 || (code >= 12 && code <= 23);
+  if (itemCode && current == nullptr) return 0;
+  switch (code) {
+    case 0:
+    case 3:
+      state.itemOpen = false;
+      break;
+    case 1:
+      state.itemOpen = false;
+      if (state.withLights) appendItem(state, itemName(scene.items.size(), "Light"));
+      break;
+    case 2:
+      appendItem(state, itemName(scene.items.size(), argument));
+      break;
+    case 4:
+      state.itemOpen = false;
+      if (state.withCamera) {
+        LwObject& camera = appendItem(state, "Camera");
+        state.result = lwReadMotion(state.stream, camera.motionKeys);
+      }
+      break;
+    case 5: {
+      const std::int32_t behavior = parseInt(argument);
+      if (behavior >= kEndReset && behavior <= kEndRepeat) current->endBehavior = behavior;
+      break;
+    }
+    case 6:
+      scene.firstFrame = parseInt(argument);
+      break;
+    case 7:
+      scene.framesPerSecond = parseDouble(argument);
+      break;
+    case 8:
+    case 13:
+      state.result = lwReadMotion(state.stream, current->motionKeys);
+      break;
+    case 9:
+      current->name = itemName(scene.items.size() - 1, argument);
+      break;
+    case 10:
+      scene.lastFrame = parseInt(argument);
+      break;
+    case 11:
+      return loadObject(state, argument);
+    case 12:
+      current->lookAheadFrames = parseInt(argument);
+      break;
+    case 14:
+      current->parentIndex = parseInt(argument);
+      break;
+    case 15:
+      current->pathAlignment = parseInt(argument);
+      break;
+    case 16:
+      std::sscanf(argument, "%f %f %f", &current->pivot[0], &current->pivot[1], &current->pivot[2]);
+      break;
+    case 17:
+      current->targetIndex = parseInt(argument);
+      break;
+    case 18:
+      current->dissolve = parseDouble(argument);
+      break;
+    case 19:
+      current->morphTargetIndex = parseInt(argument);
+      break;
+    case 20:
+      current->metamorph = parseDouble(argument);
+      break;
+    case 24:
+      state.inPlugin = true;
+      break;
+    case 25:
+      state.inPlugin = false;
+      break;
+    default:  // no keyword; limits stay disabled
+      break;
+  }
+  return 0;
+}
+
+// The header must read "LWSC" and then version 1.
+bool readHeader(std::FILE* stream) {
+  std::string line;
+  if (!readLine(line, kSceneLineSize, stream) || line != "LWSC") return false;
+  char version[kSceneLineSize];
+  if (std::fgets(version, sizeof version, stream) == nullptr) return false;
+  return parseInt(version) == 1;
+}
+
+}  // namespace
+
+int lwFindKeyword(const char* line, const LwKeyword* table, const char** argument) {
+  for (const LwKeyword* entry = table; entry->keyword != nullptr; ++entry) {
+    const std::size_t length = std::strlen(entry->keyword);
+    if (std::strncmp(line, entry->keyword, length) == 0) {
+      // The separator after the keyword is skipped unseen; a keyword that ends the
+      // line has an empty argument.
+      *argument = line[length] == '\0' ? line + length : line + length + 1;
+      return entry->code;
+    }
+  }
+  return -1;
+}
+
+int lwReadScene(LwScene& scene, std::FILE* stream, bool doNormals, bool doTexCoords, bool wrapSeams, bool withCamera,
+                bool withLights) {
+  std::fpos_t start;
+  if (std::fgetpos(stream, &start) != 0) return -1;
+  if (!readHeader(stream)) {
+    std::clearerr(stream);
+    std::fsetpos(stream, &start);
+    return -1;
+  }
+  std::printf("\n");
+
+  ReadState state{scene, stream, doNormals, doTexCoords, wrapSeams, withCamera, withLights};
+  std::string line;
+  while (!std::feof(stream)) {
+    if (!readLine(line, kSceneLineSize, stream)) break;
+    const char* argument = "";
+    LwObject* current = nullptr;
+    int code = -1;
+    if (state.inPlugin) {
+      code = lwFindKeyword(line.c_str(), PluginKeywords, &argument);
+    } else {
+      if (state.itemOpen) {
+        code = lwFindKeyword(line.c_str(), ItemKeywords, &argument);
+        if (code >= 0) current = scene.items.back().get();
+      }
+      if (code < 0) code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
+    }
+    if (dispatch(state, code, argument, current) < 0) return -1;
+  }
+
+  // Cross-references are checked once here; writers trust morphTarget.
+  const std::int32_t count = static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size(), INT32_MAX));
+  for (std::int32_t i = 0; i < count; ++i) {
+    LwObject& item = *scene.items[static_cast<std::size_t>(i)];
+    item.morphTarget = nullptr;
+    LwObject* target = lwSceneItem(scene, item.morphTargetIndex);
+    if (target != nullptr && target != &item) {
+      item.morphTarget = target;
+      ++target->refCount;
+    }
+  }
+  return state.result;
+}
+
+void lwReleaseScene(LwScene& scene) {
+  for (auto& item : scene.items) {
+    if (item != nullptr) lwDisposeObject(*item);
+  }
+  scene.items.clear();
+}
+
+LwObject* lwSceneItem(const LwScene& scene, std::int32_t number) {
+  if (number < 1 || static_cast<std::size_t>(number) > scene.items.size()) return nullptr;
+  return scene.items[static_cast<std::size_t>(number) - 1].get();
+}
+
+LwChildIndex lwBuildChildIndex(const LwScene& scene) {
+  const std::size_t count = scene.items.size();
+  LwChildIndex index;
+  index.first.assign(count + 2, 0);
+  // Counting sort by parent number keeps item order inside each group.
+  for (const auto& item : scene.items) {
+    const std::int32_t parent = item->parentIndex;
+    if (parent >= 0 && static_cast<std::size_t>(parent) <= count) ++index.first[static_cast<std::size_t>(parent) + 1];
+  }
+  for (std::size_t p = 1; p < index.first.size(); ++p) index.first[p] += index.first[p - 1];
+  index.items.resize(static_cast<std::size_t>(index.first.back()));
+  std::vector<std::int32_t> fill(index.first.begin(), index.first.end() - 1);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::int32_t parent = scene.items[i]->parentIndex;
+    if (parent >= 0 && static_cast<std::size_t>(parent) <= count) {
+      index.items[static_cast<std::size_t>(fill[static_cast<std::size_t>(parent)]++)] = static_cast<std::int32_t>(i);
+    }
+  }
+  return index;
+}

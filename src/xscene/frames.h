@@ -1,6 +1,8 @@
 // Scene body: materials, the frame tree with matrices and meshes, the animation set.
 #pragma once
 
+#include <string>
+
 #include "lwo/object.h"
 #include "lws/scene.h"
 #include "xfile/xwriter.h"
@@ -9,5 +11,7 @@
 // 0 on success, negative when the animation cannot be written (the message is printed).
 int writeScene(MaterialTable& table, LwScene& scene, XWriter& out);
 int writeFrames(MaterialTable& table, LwScene& scene, XWriter& out, int parentNumber, int depth);
+// Name of the item's Frame (also the name its Animation refers to), at most 79 characters.
+std::string frameName(const LwObject& item);
 // TopFrame around a scene's frames or one object's mesh (exactly one of them non-null).
 int writeTopFrame(MaterialTable& table, LwScene* scene, LwObject* object, XWriter& out);
