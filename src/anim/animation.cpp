@@ -94,6 +94,13 @@ int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::in
   // A period of 0 or less cannot repeat: such motions stop.
   const bool repeats = motion.endBehavior == kEndRepeat && lastKey + 1 > 0;
 
+  // Every repeated period within the range starts at least one segment: refuse a
+  // range of too many periods before walking it.
+  if (repeats && f1 > lastKey + 1) {
+    const long long periods = (f1 - std::max(f0, lastKey + 1)) / (lastKey + 1);
+    if (periods > static_cast<long long>(kMaxSamplesPerItem) + 1) return -1;
+  }
+
   SampleSet set;
   if (motion.endBehavior == kEndReset && lastKey < f1) set.add(lastKey + 1);
 
