@@ -68,52 +68,69 @@ Picture parsePpm(const std::string& ppm) {
   return p;
 }
 
-Reference decodeWithPillow(const Bytes& file, const char* suffix) {
-  Reference ref;
+std::vector<Reference> decodeWithPillow(const std::vector<Bytes>& files, const char* suffix) {
+  std::vector<Reference> refs(files.size());
   const std::string python = "/usr/bin/python3";
   if (!isExecutable(python)) {
-    ref.skipReason = "no /usr/bin/python3";
-    return ref;
+    for (auto& r : refs) r.skipReason = "/usr/bin/python3 is not installed";
+    return refs;
   }
   testsupport::TempDir dir;
-  const std::string in = dir / (std::string("image.") + suffix);
-  lwbuild::writeFile(in, file);
-  const char* script =
-      "import sys\n"
-      "try:\n"
-      "    from PIL import Image\n"
-      "except ImportError:\n"
-      "    print('unavailable'); sys.exit(0)\n"
-      "im = Image.open(sys.argv[1]).convert('RGB')\n"
-      "w, h = im.size\n"
-      "with open(sys.argv[2], 'wb') as f:\n"
-      "    f.write(b'P6\\n# converted by pillow\\n%d %d\\n255\\n' % (w, h) + im.tobytes())\n";
-  const auto r = testsupport::run(python, {"-c", script, in, dir / "out.ppm"}, dir.path());
-  if (r.out.find("unavailable") != std::string::npos) {
-    ref.skipReason = "Pillow is not installed";
-    return ref;
+  std::vector<std::string> args = {"-c",
+                                   "import sys\n"
+                                   "try:\n"
+                                   "    from PIL import Image\n"
+                                   "except ImportError:\n"
+                                   "    print('unavailable'); sys.exit(0)\n"
+                                   "for name in sys.argv[1:]:\n"
+                                   "    try:\n"
+                                   "        im = Image.open(name).convert('RGB')\n"
+                                   "    except Exception as e:\n"
+                                   "        print(name, e); continue\n"
+                                   "    w, h = im.size\n"
+                                   "    with open(name + '.ppm', 'wb') as f:\n"
+                                   "        f.write(b'P6\\n# pillow\\n%d %d\\n255\\n' % (w, h) + im.tobytes())\n"};
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string name = "image" + std::to_string(i) + "." + suffix;
+    lwbuild::writeFile(dir / name, files[i]);
+    args.push_back(name);
   }
-  ref.picture = parsePpm(testsupport::readFile(dir / "out.ppm"));
-  if (!ref.picture.valid) ref.skipReason = "Pillow could not decode: " + r.out;
-  return ref;
+  const auto r = testsupport::run(python, args, dir.path());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (r.out.find("unavailable") != std::string::npos) {
+      refs[i].skipReason = "Pillow is not installed";
+      continue;
+    }
+    const std::string name = "image" + std::to_string(i) + "." + suffix;
+    refs[i].picture = parsePpm(testsupport::readFile(dir / (name + ".ppm")));
+    if (!refs[i].picture.valid) refs[i].skipReason = "Pillow could not decode: " + r.out;
+  }
+  return refs;
 }
 
-Reference decodeWithNetpbm(const Bytes& file, const char* program) {
-  Reference ref;
+std::vector<Reference> decodeWithNetpbm(const std::vector<Bytes>& files, const char* program) {
+  std::vector<Reference> refs(files.size());
   const std::string path = findProgram(program);
   if (path.empty()) {
-    ref.skipReason = std::string(program) + " is not installed";
-    return ref;
+    for (auto& r : refs) r.skipReason = std::string(program) + " is not installed";
+    return refs;
   }
   testsupport::TempDir dir;
-  lwbuild::writeFile(dir / "image", file);
-  const auto r = testsupport::run("/bin/sh", {"-c", path + " image > out.ppm 2>/dev/null"}, dir.path());
-  // netpbm writes no comment; give it one so that the same parser reads it.
-  std::string ppm = testsupport::readFile(dir / "out.ppm");
-  if (ppm.compare(0, 3, "P6\n") == 0) ppm.insert(3, "# netpbm\n");
-  ref.picture = parsePpm(ppm);
-  if (!ref.picture.valid) ref.skipReason = std::string(program) + " could not decode: " + r.out;
-  return ref;
+  std::string script;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string name = "image" + std::to_string(i);
+    lwbuild::writeFile(dir / name, files[i]);
+    script += path + " " + name + " > " + name + ".ppm 2>/dev/null\n";
+  }
+  const auto r = testsupport::run("/bin/sh", {"-c", script}, dir.path());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    // netpbm writes no comment; give it one so that the same parser reads it.
+    std::string ppm = testsupport::readFile(dir / ("image" + std::to_string(i) + ".ppm"));
+    if (ppm.compare(0, 3, "P6\n") == 0) ppm.insert(3, "# netpbm\n");
+    refs[i].picture = parsePpm(ppm);
+    if (!refs[i].picture.valid) refs[i].skipReason = std::string(program) + " could not decode " + r.out;
+  }
+  return refs;
 }
 
 Bytes noise(std::size_t n, std::uint32_t seed) {

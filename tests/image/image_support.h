@@ -38,13 +38,14 @@ struct Picture {
 // Parses a P6 file with maxval 255 as the converters write it.
 Picture parsePpm(const std::string& ppm);
 
-// The independent decoders: skipped (valid false, reason set) when not installed.
+// The independent decoders, run once over many files: a picture for each file, or
+// a reason (containing "not installed" when the decoder is missing).
 struct Reference {
   Picture picture;
   std::string skipReason;
 };
-Reference decodeWithPillow(const Bytes& file, const char* suffix);
-Reference decodeWithNetpbm(const Bytes& file, const char* program);
+std::vector<Reference> decodeWithPillow(const std::vector<Bytes>& files, const char* suffix);
+std::vector<Reference> decodeWithNetpbm(const std::vector<Bytes>& files, const char* program);
 
 // Deterministic pseudo-random bytes for test images.
 Bytes noise(std::size_t n, std::uint32_t seed);
