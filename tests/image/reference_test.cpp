@@ -147,6 +147,14 @@ TEST(Reference, TgaOfEveryKindMatchesIndependentDecoders) {
                        lwbuild::tgaBytes(s, map, rleEncodeStream(pixels, pixelBytes)), false});
     }
   }
+  // Interleaved row order, which Pillow does not read.
+  for (int descriptor : {0x40, 0x60, 0x80, 0xA0}) {
+    const std::string what = "interleave descriptor " + std::to_string(descriptor);
+    cases.push_back({what, lwbuild::tgaBytes(spec(2, 5, 11, 24, descriptor), {}, noise(5 * 11 * 3, 20)), false});
+    const Bytes grey = runnyPixels(5 * 11, 1, 21);
+    cases.push_back({what + ", run-length",
+                     lwbuild::tgaBytes(spec(11, 5, 11, 8, descriptor), {}, rleEncodeStream(grey, 1)), false});
+  }
   checkAgainstDecoders(Kind::Tga, cases);
 }
 
