@@ -1,0 +1,204 @@
+// One conversion: finding the source, naming the output, the extension check, the
+// template beside the real program, and output that is complete or not there at all.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "cli_support.h"
+
+using namespace clitest;
+using testsupport::TempDir;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A directory tree with a content directory whose lw.cfg names it, and a Scenes folder.
+struct ContentTree {
+  TempDir dir;
+  std::string start = dir / "start";
+  std::string content = dir / "content";
+  ContentTree() {
+    testsupport::makeDir(start);
+    testsupport::makeDir(content + "/Scenes");
+    writeFile(start + "/lw.cfg", "LWCO\n0\nContentDirectory " + content + "\nScenesDirectory Scenes\n");
+  }
+};
+
+}  // namespace
+
+TEST(DriverSource, ThreeCandidatesInOrder) {
+  ContentTree t;
+  writeFile(t.start + "/a.lwo", kJunk);
+  writeFile(t.content + "/a.lwo", kJunk);
+  writeFile(t.content + "/b.lwo", kJunk);
+  writeFile(t.content + "/Scenes/b.lwo", kJunk);
+  writeFile(t.content + "/Scenes/c.lwo", kJunk);
+  const std::string start = real(t.start);
+  const auto a = torvo({"-Clw.cfg", "a.lwo"}, t.start);
+  EXPECT_TRUE(contains(a.out, "Convert From: " + start + "/a.lwo\nConvert To: a.X\n")) << a.out;
+  const auto b = torvo({"-Clw.cfg", "b.lwo"}, t.start);
+  EXPECT_TRUE(contains(b.out, "Convert From: " + t.content + "/b.lwo\nConvert To: b.X\n")) << b.out;
+  const auto c = torvo({"-Clw.cfg", "c.lwo"}, t.start);
+  EXPECT_TRUE(contains(c.out, "Convert From: " + t.content + "/Scenes/c.lwo\nConvert To: c.X\n")) << c.out;
+  const auto d = torvo({"-Clw.cfg", "d.lwo"}, t.start);
+  EXPECT_EQ(d.exitCode, 1);
+  EXPECT_EQ(d.out, kBanner + "Content directory: " + t.content + "\n" + kAscii + "could not open: d.lwo\n" +
+                       "error occured.\n");
+  for (const auto* r : {&a, &b, &c}) EXPECT_EQ(r->exitCode, 1);  // junk content: the readers refuse it
+  EXPECT_EQ(testsupport::listDir(t.start), (std::vector<std::string>{"a.lwo", "lw.cfg"}));
+}
+
+TEST(DriverSource, FoundInContentDirectoryConvertsIntoTheStartDirectory) {
+  ContentTree t;
+  writeFile(t.content + "/Scenes/tri.lwo", triangle());
+  const auto r = torvo({"-C", "lw.cfg", "tri.lwo"}, t.start);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(testsupport::fileExists(t.start + "/tri.X"));
+  // With -s the output goes where the source was found.
+  const auto beside = torvo({"-s", "-C", "lw.cfg", "tri.lwo"}, t.start);
+  EXPECT_EQ(beside.exitCode, 0) << beside.out;
+  EXPECT_TRUE(contains(beside.out, "Convert To: " + t.content + "/Scenes/tri.X\n")) << beside.out;
+  EXPECT_TRUE(testsupport::fileExists(t.content + "/Scenes/tri.X"));
+}
+
+TEST(DriverSource, BackslashesAndLetterCaseOfLightWavePaths) {
+  TempDir dir;
+  testsupport::makeDir(dir / "Objects");
+  writeFile(dir / "Objects/Tri.lwo", triangle());
+  const auto r = torvo({"objects\\TRI.LWO"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "Convert To: TRI.X\n")) << r.out;
+  EXPECT_TRUE(testsupport::fileExists(dir / "TRI.X"));
+}
+
+TEST(DriverSource, CompletePathsAreNotJoined) {
+  TempDir dir;
+  testsupport::makeDir(dir / "work");
+  writeFile(dir / "a.lwo", triangle());
+  const auto r = torvo({"../a.lwo", "out.x"}, dir / "work");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "Convert From: ../a.lwo\nConvert To: out.X\n")) << r.out;
+  EXPECT_TRUE(testsupport::fileExists(dir / "work/out.X"));
+}
+
+TEST(DriverExtension, OnlyLwsAndLwoInAnyCase) {
+  TempDir dir;
+  for (const char* name : {"scene.lwx", "scene", "scene.lws.bak"}) writeFile(dir / name, triangle());
+  for (const char* name : {"scene.lwx", "scene", "scene.lws.bak"}) {
+    const auto r = torvo({name}, dir.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, kBanner + kAscii + "unsupported source file '" + name +
+                         "': the name must end in .lws or .lwo\nerror occured.\n");
+  }
+  EXPECT_EQ(testsupport::listDir(dir.path()).size(), 3u);
+  // The content decides the kind: an object named like a scene converts as an object.
+  writeFile(dir / "MODEL.LWS", triangle());
+  const auto model = torvo({"MODEL.LWS"}, dir.path());
+  EXPECT_EQ(model.exitCode, 0) << model.out;
+  EXPECT_TRUE(contains(model.out, "writing a mesh to X...\n")) << model.out;
+  EXPECT_TRUE(testsupport::fileExists(dir / "MODEL.X"));
+}
+
+TEST(DriverOutput, ConsoleOrderOfAnObjectConversion) {
+  TempDir dir;
+  writeFile(dir / "a.lwo", triangle());
+  const auto r = torvo({"a.lwo"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  const std::string head = kBanner + kAscii + "Convert From: " + real(dir.path()) +
+                           "/a.lwo\nConvert To: a.X\nreading a.lwo :";
+  EXPECT_EQ(r.out.substr(0, head.size()), head);
+  EXPECT_TRUE(inOrder(r.out, {head, "\nwriting template...\nwriting a mesh to X...\n"})) << r.out;
+  EXPECT_EQ(r.out.back(), '\n');
+  EXPECT_FALSE(contains(r.out, "error occured."));
+  EXPECT_EQ(testsupport::readFile(dir / "a.X").substr(0, 16), "xof 0302txt 0032");
+  EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.X", "a.lwo"}));
+}
+
+TEST(DriverOutput, CompanionObjectIsReadToo) {
+  TempDir dir;
+  writeFile(dir / "car.lwo", triangle());
+  writeFile(dir / "car.lwoo", triangle());
+  const auto r = torvo({"-b", "car.lwo"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(inOrder(r.out, {"reading car.lwo :", "\nreading lwoo file :", "\nwriting a mesh to X...\n"}))
+      << r.out;
+  writeFile(dir / "car.lwoo", kJunk);
+  const auto bad = torvo({"-b", "car.lwo"}, dir.path());
+  EXPECT_EQ(bad.exitCode, 1) << bad.out;
+  EXPECT_FALSE(contains(bad.out, "writing a mesh"));
+}
+
+TEST(DriverOutput, FailedConversionKeepsAnExistingFileAndLeavesNoTemporary) {
+  TempDir dir;
+  writeFile(dir / "a.lwo", kJunk);
+  const std::string old = "an older a.X that must survive\n";
+  writeFile(dir / "a.X", old);
+  for (const char* format : {"-t", "-b"}) {
+    const auto r = torvo({format, "a.lwo"}, dir.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.out, "error occured.\n"));
+    EXPECT_EQ(testsupport::readFile(dir / "a.X"), old);
+    EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.X", "a.lwo"}));
+  }
+  // A successful conversion replaces it.
+  writeFile(dir / "a.lwo", triangle());
+  EXPECT_EQ(torvo({"a.lwo"}, dir.path()).exitCode, 0);
+  EXPECT_NE(testsupport::readFile(dir / "a.X"), old);
+  EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.X", "a.lwo"}));
+}
+
+TEST(DriverOutput, WriteErrorFailsTheConversion) {
+  TempDir dir;
+  writeFile(dir / "a.lwo", triangle());
+  writeFile(dir / "a.X", std::string("old"));
+  // A file size limit of zero makes every write fail (the signal it raises is ignored).
+  const auto r = testsupport::run("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" -b a.lwo", TORVO_EXE},
+                                  dir.path());
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_TRUE(contains(r.out, "could not write: a.X\nerror occured.\n")) << r.out;
+  EXPECT_EQ(testsupport::readFile(dir / "a.X"), "old");
+  EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.X", "a.lwo"}));
+}
+
+TEST(DriverOutput, OutputNameTakenByADirectory) {
+  TempDir dir;
+  writeFile(dir / "a.lwo", triangle());
+  testsupport::makeDir(dir / "a.X");
+  const auto r = torvo({"a.lwo"}, dir.path());
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_TRUE(contains(r.out, "could not write: a.X\nerror occured.\n")) << r.out;
+  EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.X", "a.lwo"}));
+}
+
+TEST(DriverTemplate, FoundBesideTheRealProgram) {
+  TempDir dir;
+  testsupport::makeDir(dir / "bin");
+  testsupport::makeDir(dir / "work");
+  fs::create_symlink(TORVO_EXE, dir / "bin/torvo");
+  writeFile(dir / "work/a.lwo", triangle());
+  const auto viaLink = testsupport::run(dir / "bin/torvo", {"a.lwo"}, dir / "work");
+  EXPECT_EQ(viaLink.exitCode, 0) << viaLink.out;
+  EXPECT_TRUE(contains(viaLink.out, "writing template...\n")) << viaLink.out;
+  // Started by bare name through PATH.
+  const auto viaPath = testsupport::run("/bin/sh", {"-c", "PATH=\"$0\" exec torvo a.lwo b.x", dir / "bin"},
+                                        dir / "work");
+  EXPECT_EQ(viaPath.exitCode, 0) << viaPath.out;
+  EXPECT_TRUE(testsupport::fileExists(dir / "work/b.X"));
+}
+
+TEST(DriverTemplate, MissingTemplateFailsTextButNotBinary) {
+  TempDir dir;
+  testsupport::makeDir(dir / "bin");
+  fs::copy_file(TORVO_EXE, dir / "bin/torvo");
+  writeFile(dir / "a.lwo", triangle());
+  const auto text = testsupport::run(dir / "bin/torvo", {"a.lwo"}, dir.path());
+  EXPECT_EQ(text.exitCode, 1);
+  EXPECT_TRUE(contains(text.out, "template file " + real(dir / "bin") + "/TORVOtpl.x not found!\n")) << text.out;
+  EXPECT_FALSE(contains(text.out, "writing template"));
+  EXPECT_FALSE(testsupport::fileExists(dir / "a.X"));
+  const auto binary = testsupport::run(dir / "bin/torvo", {"-b", "a.lwo"}, dir.path());
+  EXPECT_EQ(binary.exitCode, 0) << binary.out;
+  EXPECT_TRUE(testsupport::fileExists(dir / "a.X"));
+}
