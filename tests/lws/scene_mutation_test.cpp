@@ -1,0 +1,107 @@
+// Damaged scene text must never crash the reader or the writers behind it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "app/options.h"
+#include "lwbuild.h"
+#include "lws/scene.h"
+#include "xscene/frames.h"
+
+namespace {
+
+using lwbuild::key;
+
+std::string sampleScene() {
+  lwbuild::LwscBuilder b(0, 40);
+  b.line("AddNullObject Root");
+  b.motion("ObjectMotion (unnamed)", {key(0, 0, 0, 0), key(10, 1, 2, 3, 90, 0, 0), key(20, 0, 1, 0, 0, 45, 10)});
+  b.line("EndBehavior 2");
+  b.line("PivotPoint 0.5 0.5 0");
+  b.line("Plugin ItemMotionHandler 1 Noise");
+  b.line("LoadObject Objects\\ignored.lwo");
+  b.line("EndPlugin");
+  b.line("AddNullObject Child");
+  b.motion("ObjectMotion (unnamed)", {key(0, 1, 0, 0, 0, 0, 0, 2, 2, 2, 1), key(30, 0, 0, 5, 0, 0, 360)});
+  b.line("ParentObject 1");
+  b.line("TargetObject 3");
+  b.line("PathAlignment 1");
+  b.line("LookAheadFrames 3");
+  b.line("EndBehavior 0");
+  b.line("MorphTarget 1");
+  b.line("AddLight");
+  b.line("LightName Key");
+  b.motion("LightMotion (unnamed)", {key(0, 0, 5, 0), key(40, 5, 5, 0)});
+  b.line("ParentObject 2");
+  b.motion("CameraMotion", {key(0, 0, 1, -5), key(15, 0, 2, -5)});
+  b.line("TargetObject 1");
+  b.line("ObjDissolve 0.5");
+  return b.text();
+}
+
+// Reads the text as a scene and, when it is one, writes it in both encodings.
+void readAndWrite(const std::string& text) {
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::rewind(f);
+  LwScene scene;
+  const int r = lwReadScene(scene, f, true, true, false, true, true);
+  std::fclose(f);
+  if (r >= 0) {
+    for (const bool binary : {false, true}) {
+      XWriter out;
+      out.binary = binary;
+      MaterialTable table;
+      writeScene(table, scene, out);
+    }
+  }
+  lwReleaseScene(scene);
+}
+
+class SceneMutation : public testing::Test {
+ protected:
+  void SetUp() override { options() = {}; }
+  void TearDown() override { options() = {}; }
+};
+
+}  // namespace
+
+TEST_F(SceneMutation, TruncatedMotionBlockKeepsTheKeysBeforeIt) {
+  LwScene scene;
+  const std::string text = "LWSC\n1\nAddNullObject a\nObjectMotion\n9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2";
+  std::FILE* f = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::rewind(f);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(lwReadScene(scene, f, true, true, false, false, false), 1);
+  testing::internal::GetCapturedStdout();
+  std::fclose(f);
+  ASSERT_EQ(scene.items.size(), 1u);
+  EXPECT_EQ(scene.items[0]->motionKeys.size(), 1u);
+}
+
+TEST_F(SceneMutation, CutAtEveryLength) {
+  const std::string text = sampleScene();
+  testing::internal::CaptureStdout();
+  for (std::size_t length = 0; length <= text.size(); ++length) readAndWrite(text.substr(0, length));
+  testing::internal::GetCapturedStdout();
+}
+
+TEST_F(SceneMutation, RandomByteFlips) {
+  const std::string text = sampleScene();
+  std::mt19937 random(20240607);
+  std::uniform_int_distribution<std::size_t> where(0, text.size() - 1);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::uniform_int_distribution<int> flips(1, 8);
+  testing::internal::CaptureStdout();
+  for (int round = 0; round < 1500; ++round) {
+    std::string mutated = text;
+    const int count = flips(random);
+    for (int i = 0; i < count; ++i) mutated[where(random)] = static_cast<char>(byte(random));
+    readAndWrite(mutated);
+  }
+  testing::internal::GetCapturedStdout();
+}
