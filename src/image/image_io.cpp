@@ -1,5 +1,6 @@
 #include "image/image_io.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace imageio {
@@ -48,6 +49,43 @@ bool readUpTo(std::FILE* source, std::uint64_t limit, Bytes& out) {
     if (got < chunk) break;
   }
   return std::ferror(source) == 0;
+}
+
+bool openReader(BlockReader& r, std::FILE* source, std::uint64_t limit) {
+  r = BlockReader{};
+  r.source = source;
+  if (limit > kMaxBufferBytes) limit = kMaxBufferBytes;
+  const long long hint = remainingHint(source);
+  if (hint < 0) {
+    if (!readUpTo(source, limit, r.block)) return false;
+    r.end = r.block.size();
+    return true;
+  }
+  r.unread = static_cast<std::uint64_t>(hint) < limit ? static_cast<std::uint64_t>(hint) : limit;
+  return true;
+}
+
+bool refill(BlockReader& r, std::size_t n) {
+  if (r.failed) return false;
+  const std::size_t kept = r.end - r.pos;
+  if (static_cast<std::uint64_t>(n - kept) > r.unread) return false;
+  const std::size_t capacity = n > kReadBlock ? n : kReadBlock;
+  if (r.block.size() < capacity) r.block.resize(capacity);
+  std::copy(r.block.begin() + static_cast<std::ptrdiff_t>(r.pos), r.block.begin() + static_cast<std::ptrdiff_t>(r.end),
+            r.block.begin());
+  r.pos = 0;
+  r.end = kept;
+  const std::uint64_t room = capacity - kept;
+  const std::size_t want = static_cast<std::size_t>(r.unread < room ? r.unread : room);
+  const std::size_t got = std::fread(r.block.data() + kept, 1, want, r.source);
+  r.end += got;
+  r.unread -= got;
+  if (got < want) {
+    // The stream held less than it said: nothing more will come.
+    r.unread = 0;
+    r.failed = true;
+  }
+  return r.end >= n;
 }
 
 int writePpm(const char* name, std::FILE* destination, long width, long height, const Bytes& rgb) {

@@ -6,6 +6,7 @@
 
 namespace {
 
+using imageio::BlockReader;
 using imageio::Bytes;
 using imageio::le16;
 
@@ -34,12 +35,6 @@ struct TgaReadState {
   bool runIsRepeat = false;
   std::uint8_t red = 0, green = 0, blue = 0;
   unsigned colourIndex = 0;
-};
-
-// Remaining-bytes budget over the data read after the header.
-struct Cursor {
-  const std::uint8_t* p = nullptr;
-  std::size_t remaining = 0;
 };
 
 bool validDepth(unsigned bits) { return bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32; }
@@ -93,13 +88,12 @@ void putPixel(const TgaReadState& s, std::uint8_t* out) {
   }
 }
 
-int readColourMap(const TgaHeader& h, Cursor& in, TgaReadState& s) {
+int readColourMap(const TgaHeader& h, BlockReader& in, TgaReadState& s) {
   const unsigned entryBytes = bytesFor(h.mapEntrySize);
-  const std::size_t total = static_cast<std::size_t>(h.mapLength) * entryBytes;
-  if (total > in.remaining) return -1;
+  const std::uint8_t* p = nullptr;
+  if (!take(in, static_cast<std::size_t>(h.mapLength) * entryBytes, p)) return -1;
   s.colourTable.assign((static_cast<std::size_t>(h.firstIndex) + h.mapLength) * 3, 0);
   std::uint8_t* out = s.colourTable.data() + static_cast<std::size_t>(h.firstIndex) * 3;
-  const std::uint8_t* p = in.p;
   for (unsigned i = 0; i < h.mapLength; ++i, p += entryBytes, out += 3) {
     switch (h.mapEntrySize) {
       case 8:
@@ -116,19 +110,16 @@ int readColourMap(const TgaHeader& h, Cursor& in, TgaReadState& s) {
         break;
     }
   }
-  in.p += total;
-  in.remaining -= total;
   return 1;
 }
 
 // Decodes one row of width pixels into out; -1 when the input ends first.
-int readRow(const TgaHeader& h, Cursor& in, TgaReadState& s, std::uint8_t* out) {
+int readRow(const TgaHeader& h, BlockReader& in, TgaReadState& s, std::uint8_t* out) {
   const unsigned pixelBytes = bytesFor(h.pixelDepth);
   const unsigned width = h.width;
   if (!s.rleEnabled) {
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * pixelBytes;
-    if (rowBytes > in.remaining) return -1;
-    const std::uint8_t* p = in.p;
+    const std::uint8_t* p = nullptr;
+    if (!take(in, static_cast<std::size_t>(width) * pixelBytes, p)) return -1;
     if (!s.colourMapped && pixelBytes >= 3) {
       for (unsigned x = 0; x < width; ++x, p += pixelBytes, out += 3) {
         out[0] = p[2];
@@ -141,21 +132,16 @@ int readRow(const TgaHeader& h, Cursor& in, TgaReadState& s, std::uint8_t* out) 
         putPixel(s, out);
       }
     }
-    in.p += rowBytes;
-    in.remaining -= rowBytes;
     return 1;
   }
   unsigned x = 0;
   while (x < width) {
     if (s.runRemaining == 0) {
-      if (in.remaining < 1 + static_cast<std::size_t>(pixelBytes)) return -1;
-      const unsigned packet = *in.p++;
-      --in.remaining;
-      s.runIsRepeat = (packet & 0x80) != 0;
-      s.runRemaining = packet & 0x7F;
-      decodeColour(in.p, h.pixelDepth, s);
-      in.p += pixelBytes;
-      in.remaining -= pixelBytes;
+      const std::uint8_t* p = nullptr;
+      if (!take(in, 1 + static_cast<std::size_t>(pixelBytes), p)) return -1;
+      s.runIsRepeat = (p[0] & 0x80) != 0;
+      s.runRemaining = p[0] & 0x7F;
+      decodeColour(p + 1, h.pixelDepth, s);
       putPixel(s, out);
       out += 3;
       ++x;
@@ -175,11 +161,10 @@ int readRow(const TgaHeader& h, Cursor& in, TgaReadState& s, std::uint8_t* out) 
       }
       continue;
     }
-    if (in.remaining < pixelBytes) return -1;
+    const std::uint8_t* p = nullptr;
+    if (!take(in, pixelBytes, p)) return -1;
     --s.runRemaining;
-    decodeColour(in.p, h.pixelDepth, s);
-    in.p += pixelBytes;
-    in.remaining -= pixelBytes;
+    decodeColour(p, h.pixelDepth, s);
     putPixel(s, out);
     out += 3;
     ++x;
@@ -231,16 +216,15 @@ int convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destination)
   const std::uint64_t prefix = h.idLength + mapBytes;
   if (pixelCount * 3 > imageio::kMaxBufferBytes) return -1;
 
-  Bytes data;
-  if (!imageio::readUpTo(source, prefix + maxPixelData, data)) return -1;
-  if (data.size() < prefix || data.size() - prefix < minPixelData) return -1;
-
-  Cursor in{data.data() + h.idLength, data.size() - h.idLength};
+  BlockReader in;
+  if (!imageio::openReader(in, source, prefix + maxPixelData)) return -1;
+  if (available(in) < prefix || available(in) - prefix < minPixelData) return -1;
+  const std::uint8_t* skipped = nullptr;
+  if (!take(in, h.idLength, skipped)) return -1;
   if (s.colourMapped) {
     if (readColourMap(h, in, s) < 0) return -1;
-  } else {
-    in.p += mapBytes;
-    in.remaining -= static_cast<std::size_t>(mapBytes);
+  } else if (!take(in, static_cast<std::size_t>(mapBytes), skipped)) {
+    return -1;
   }
 
   Bytes rgb(static_cast<std::size_t>(pixelCount * 3));
