@@ -213,3 +213,15 @@ TEST(CliPause, FailedConversionReportsThenPauses) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out.substr(r.out.size() - 34), "error occured.\n- Hit return key -\n");
 }
+
+TEST(CliDestination, CurrentDirectoryTooLongForThePathField) {
+  TempDir dir;
+  std::string deep = dir.path();
+  while (deep.size() < 1100) deep += "/" + std::string(200, 'd');
+  testsupport::makeDir(deep);
+  writeFile(deep + "/a.lwo", triangle());
+  const auto r = torvo({"a.lwo"}, deep);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, kBanner + "The current directory cannot be read or is longer than 1023 characters.\n");
+  EXPECT_EQ(testsupport::listDir(deep), std::vector<std::string>{"a.lwo"});
+}
