@@ -202,3 +202,26 @@ TEST(DriverTemplate, MissingTemplateFailsTextButNotBinary) {
   EXPECT_EQ(binary.exitCode, 0) << binary.out;
   EXPECT_TRUE(testsupport::fileExists(dir / "a.X"));
 }
+
+TEST(DriverScene, SceneFromTheScenesDirectoryIntoADestination) {
+  ContentTree t;
+  testsupport::makeDir(t.content + "/Objects");
+  testsupport::makeDir(t.start + "/out");
+  writeFile(t.content + "/Objects/tri.lwo", triangle());
+  lwbuild::LwscBuilder scene(0, 10);
+  scene.loadObject("Objects\\tri.lwo", {lwbuild::key(0, 0, 0, 0), lwbuild::key(10, 1, 0, 0)});
+  writeFile(t.content + "/Scenes/s.lws", scene.text());
+  const std::string out = real(t.start + "/out");
+  const auto r = torvo({"-C", "lw.cfg", "-b", "s.lws", "out/"}, t.start);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(inOrder(r.out, {kBinary, "Convert From: " + t.content + "/Scenes/s.lws\nConvert To: " + out +
+                                           "/s.X\nreading s.lws :",
+                              "\nwriting a scene to X...\n"}))
+      << r.out;
+  EXPECT_EQ(testsupport::listDir(out), std::vector<std::string>{"s.X"});
+  // A scene whose object is missing fails and leaves nothing behind.
+  writeFile(t.content + "/Scenes/broken.lws", lwbuild::LwscBuilder().loadObject("Objects\\gone.lwo", {}).text());
+  const auto broken = torvo({"-C", "lw.cfg", "broken.lws", "out/"}, t.start);
+  EXPECT_EQ(broken.exitCode, 1) << broken.out;
+  EXPECT_EQ(testsupport::listDir(out), std::vector<std::string>{"s.X"});
+}
