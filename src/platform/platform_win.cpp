@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -89,7 +90,7 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
       if (::GetLastError() == ERROR_FILE_EXISTS) continue;
       return nullptr;
     }
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), binary ? _O_BINARY : _O_TEXT);
+    const int fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle), binary ? _O_BINARY : _O_TEXT);
     if (fd < 0) {
       ::CloseHandle(handle);
       ::DeleteFileA(candidate.c_str());
