@@ -2,8 +2,12 @@
 // and '/' alike and ignores letter case, so paths are passed through unchanged.
 #include "platform/platform.h"
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <fcntl.h>
