@@ -187,7 +187,9 @@ TEST(Bmp, MissingStreamsAndWriteFailures) {
   testsupport::TempDir dir;
   const Bytes bmp = twoByTwo();
   lwbuild::writeFile(dir / "in.bmp", bmp);
-  lwbuild::writeFile(dir / "out.ppm", std::string());
+  std::FILE* empty = std::fopen((dir / "out.ppm").c_str(), "wb");
+  ASSERT_NE(empty, nullptr);
+  std::fclose(empty);
   std::FILE* source = std::fopen((dir / "in.bmp").c_str(), "rb");
   std::FILE* readOnly = std::fopen((dir / "out.ppm").c_str(), "rb");
   ASSERT_NE(source, nullptr);
