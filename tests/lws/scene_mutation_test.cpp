@@ -1,6 +1,7 @@
 // Damaged scene text must never crash the reader or the writers behind it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -101,6 +102,35 @@ TEST_F(SceneMutation, RandomByteFlips) {
     std::string mutated = text;
     const int count = flips(random);
     for (int i = 0; i < count; ++i) mutated[where(random)] = static_cast<char>(byte(random));
+    readAndWrite(mutated);
+  }
+  testing::internal::GetCapturedStdout();
+}
+
+TEST_F(SceneMutation, ExtremeNumbers) {
+  const std::string text = sampleScene();
+  const char* extremes[] = {"2147483647", "-2147483648", "99999999999999999999", "-1", "0", "1e308", "-1e308", "nan",
+                            "inf", "4294967296"};
+  std::vector<std::size_t> numbers;  // start of every number in the text
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (digit && (i == 0 || text[i - 1] == ' ' || text[i - 1] == '\n')) numbers.push_back(i);
+  }
+  std::mt19937 random(99);
+  std::uniform_int_distribution<std::size_t> which(0, numbers.size() - 1);
+  std::uniform_int_distribution<std::size_t> extreme(0, std::size(extremes) - 1);
+  testing::internal::CaptureStdout();
+  for (int round = 0; round < 300; ++round) {
+    std::string mutated = text;
+    // Replace from the back so earlier positions stay valid.
+    std::vector<std::size_t> picks = {which(random), which(random), which(random)};
+    std::sort(picks.rbegin(), picks.rend());
+    for (const std::size_t pick : picks) {
+      const std::size_t start = numbers[pick];
+      std::size_t end = start;
+      while (end < mutated.size() && mutated[end] != ' ' && mutated[end] != '\n') ++end;
+      mutated.replace(start, end - start, extremes[extreme(random)]);
+    }
     readAndWrite(mutated);
   }
   testing::internal::GetCapturedStdout();
