@@ -61,6 +61,7 @@ int convertBmpToPpm(const char* name, std::FILE* source, std::FILE* destination)
   const std::uint64_t height = static_cast<std::uint64_t>(bmp.height);
   // Every size is checked by division first, so none of the products can wrap.
   const std::uint64_t gap = bmp.dataOffset - kHeaderSize;
+  if (gap > imageio::kMaxBufferBytes) return -1;
   if (height > (imageio::kMaxBufferBytes - gap) / bmp.rowSize) return -1;
   if (width > imageio::kMaxBufferBytes / 3 / height) return -1;
   const std::uint64_t need = gap + height * bmp.rowSize;
