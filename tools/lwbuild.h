@@ -177,7 +177,7 @@ class LwscBuilder {
   LwscBuilder& motion(const char* keyword, const std::vector<SceneKey>& keys) {
     line(keyword);
     line("9");
-    line(" " + std::to_string(keys.size()));
+    line(std::string(" ").append(std::to_string(keys.size())));
     for (const auto& k : keys) {
       char buf[512];
       std::snprintf(buf, sizeof buf, " %g %g %g %g %g %g %g %g %g", k.values[0], k.values[1], k.values[2],
@@ -191,7 +191,7 @@ class LwscBuilder {
   LwscBuilder& loadObject(const std::string& path, const std::vector<SceneKey>& keys, int parent = 0) {
     line("LoadObject " + path);
     motion("ObjectMotion (unnamed)", keys);
-    if (parent > 0) line("ParentObject " + std::to_string(parent));
+    if (parent > 0) line(std::string("ParentObject ").append(std::to_string(parent)));
     line("");
     return *this;
   }
@@ -266,7 +266,7 @@ inline Bytes bmpBytes(int width, int height, int bitsPerPixel, const Bytes& colo
 inline bool writeFile(const std::string& path, const Bytes& data) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
   return std::fclose(f) == 0 && ok;
 }
 

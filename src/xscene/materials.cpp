@@ -207,7 +207,8 @@ int collectMaterials(MaterialTable& table, LwObject& object, XWriter& out, int i
     if (count >= 2) {
       // The suffix must survive the 79-character name field, or the name would
       // collide with the first material's.
-      const std::string suffix = "_" + std::to_string(count);
+      std::string suffix = "_";
+      suffix += std::to_string(count);
       if (unique.size() + suffix.size() > kNameSize - 1) unique.resize(kNameSize - 1 - suffix.size());
       unique += suffix;
     }

@@ -194,7 +194,8 @@ TEST(Tga, AnnouncedColourMapIsSkippedForTrueColour) {
     Bytes pixels;
     if (type == 10) pixels.push_back(0x01);
     if (type == 3) {
-      pixels.insert(pixels.end(), {5, 6});
+      pixels.push_back(5);
+      pixels.push_back(6);
     } else {
       putBgr(pixels, kGreen);
       putBgr(pixels, kRed);
