@@ -28,79 +28,66 @@ std::string extension(const std::string& path) {
   return dot == std::string::npos ? "<none>" : path.substr(dot);
 }
 
+using Lines = std::vector<std::string>;
+
 // All lines readLine returns from the bytes, until it answers "none".
-std::vector<std::string> lines(const std::string& bytes, std::size_t size = 200) {
+Lines lines(const std::string& bytes, std::size_t size = 200) {
   std::FILE* f = std::tmpfile();
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::rewind(f);
-  std::vector<std::string> out;
+  Lines out;
   std::string line;
   while (readLine(line, size, f) && out.size() < 100) out.push_back(line);
   std::fclose(f);
   return out;
 }
 
-using Lines = std::vector<std::string>;
-
 }  // namespace
 
-TEST(JoinPath, AddsOneNativeSeparatorUnlessTheDirectoryEndsInOne) {
+TEST(JoinPath, OneNativeSeparatorAndCompletePathsReplaceTheDirectory) {
   const std::string sep(1, platform::nativeSeparator());
-  EXPECT_EQ(joined("c:\\work", "scene.lws"), "c:\\work" + sep + "scene.lws");
-  EXPECT_EQ(joined("c:\\work\\", "scene.lws"), "c:\\work\\scene.lws");
-  EXPECT_EQ(joined("/tmp/work/", "scene.lws"), "/tmp/work/scene.lws");
-  EXPECT_EQ(joined("/tmp/work", "sub/scene.lws"), "/tmp/work" + sep + "sub/scene.lws");
-  EXPECT_EQ(joined("", "scene.lws"), "scene.lws");
-  EXPECT_EQ(joined("/tmp/work", ""), "/tmp/work" + sep);
-  EXPECT_EQ(joined("", ""), "");
-}
+  const std::string rows[][3] = {
+      {"c:\\work", "scene.lws", "c:\\work" + sep + "scene.lws"}, {"c:\\work\\", "scene.lws", "c:\\work\\scene.lws"},
+      {"/tmp/work/", "scene.lws", "/tmp/work/scene.lws"}, {"", "scene.lws", "scene.lws"},
+      {"/tmp/work", "sub/scene.lws", "/tmp/work" + sep + "sub/scene.lws"}, {"/tmp/work", "", "/tmp/work" + sep},
+      {"", "", ""},
+      {"c:\\work", "..\\scene.lws", "..\\scene.lws"}, {"c:\\work", ".\\a.lwo", ".\\a.lwo"},
+      {"c:\\work", "\\x\\a.lwo", "\\x\\a.lwo"}, {"c:\\work", "/x/a.lwo", "/x/a.lwo"},
+      {"c:\\work", "d:\\s.lws", "d:\\s.lws"}, {"c:\\work", "c:a.lwo", "c:a.lwo"}};
+  for (const auto& row : rows) EXPECT_EQ(joined(row[0], row[1]), row[2]) << row[0] << " + " << row[1];
 
-TEST(JoinPath, CompletePathsReplaceTheDirectory) {
-  EXPECT_EQ(joined("c:\\work", "..\\scene.lws"), "..\\scene.lws");
-  EXPECT_EQ(joined("c:\\work", ".\\a.lwo"), ".\\a.lwo");
-  EXPECT_EQ(joined("c:\\work", "\\x\\a.lwo"), "\\x\\a.lwo");
-  EXPECT_EQ(joined("c:\\work", "/x/a.lwo"), "/x/a.lwo");
-  EXPECT_EQ(joined("c:\\work", "d:\\s.lws"), "d:\\s.lws");
-  EXPECT_EQ(joined("c:\\work", "c:a.lwo"), "c:a.lwo");
-}
-
-TEST(JoinPath, TrailByteThatLooksLikeABackslashIsNoSeparator) {
+  // A two-byte character whose trail byte looks like a backslash ends the directory.
   CodePageScope cp(932);
-  const std::string sep(1, platform::nativeSeparator());
-  const std::string dir = "c:\\\x95\x5C";  // a two-byte character ending the directory
+  const std::string dir = "c:\\\x95\x5C";
   EXPECT_EQ(joined(dir, "a.lwo"), dir + sep + "a.lwo");
   EXPECT_EQ(joined(dir + "\\", "a.lwo"), dir + "\\a.lwo");
 }
 
-TEST(FileNamePart, TextAfterTheLastSeparator) {
-  EXPECT_EQ(tail("c:\\x\\a.lws"), "a.lws");
-  EXPECT_EQ(tail("/x/y/a.lws"), "a.lws");
-  EXPECT_EQ(tail("c:"), "");
-  EXPECT_EQ(tail("c:a.lws"), "a.lws");
-  EXPECT_EQ(tail("a.lws"), "a.lws");
-  EXPECT_EQ(tail("dir\\"), "");
-  EXPECT_EQ(tail(""), "");
+TEST(PathParts, NameAfterTheLastSeparatorAndItsExtension) {
+  const char* rows[][3] = {{"c:\\x\\a.lws", "a.lws", ".lws"}, {"/x/y/a.b.lws", "a.b.lws", ".lws"},
+                           {"c:", "", "<none>"},              {"c:a.lws", "a.lws", ".lws"},
+                           {"dir\\", "", "<none>"},           {"", "", "<none>"},
+                           {"dir.x\\file", "file", "<none>"}, {"c:\\my.dir\\scene", "scene", "<none>"},
+                           {".lws", ".lws", ".lws"},          {"a.", "a.", "."}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(tail(row[0]), row[1]) << row[0];
+    EXPECT_EQ(extension(row[0]), row[2]) << row[0];
+  }
+  const char* replaced[][2] = {
+      {"c:\\x\\scene.lws", "c:\\x\\scene.X"}, {"c:\\x\\out", "c:\\x\\out.X"}, {"my.dir/out", "my.dir/out.X"}};
+  for (const auto& row : replaced) {
+    std::string path = row[0];
+    replaceExtension(path, ".X");
+    EXPECT_EQ(path, row[1]);
+  }
 }
 
-TEST(FindExtension, LastDotAfterTheLastSeparator) {
-  EXPECT_EQ(extension("a.b.lws"), ".lws");
-  EXPECT_EQ(extension("dir.x\\file"), "<none>");
-  EXPECT_EQ(extension("c:\\my.dir\\scene"), "<none>");
-  EXPECT_EQ(extension(".lws"), ".lws");
-  EXPECT_EQ(extension("a."), ".");
-  EXPECT_EQ(extension(""), "<none>");
-}
-
-TEST(ReplaceExtension, OverwritesOrAppends) {
-  std::string a = "c:\\x\\scene.lws";
-  replaceExtension(a, ".X");
-  EXPECT_EQ(a, "c:\\x\\scene.X");
-  std::string b = "c:\\x\\out";
-  replaceExtension(b, ".X");
-  EXPECT_EQ(b, "c:\\x\\out.X");
-  std::string c = "my.dir/out";
-  replaceExtension(c, ".X");
-  EXPECT_EQ(c, "my.dir/out.X");
+TEST(MakeXName, KeepsLettersDigitsUnderscoreAndTurnsSpacesIntoUnderscores) {
+  EXPECT_EQ(makeXName("My Obj-1.lwo"), "My_Obj1lwo");
+  EXPECT_EQ(makeXName("Light (2)"), "Light_2");
+  EXPECT_EQ(makeXName("!@#$%^&*().,;"), "");
+  EXPECT_EQ(makeXName(""), "");
+  EXPECT_EQ(makeXName("9lives_\t\x7f\xe9x"), "9lives_x");
 }
 
 TEST(DoubleByteCodePage, TrailBytesAreNeitherSeparatorsNorDots) {
@@ -117,41 +104,20 @@ TEST(DoubleByteCodePage, TrailBytesAreNeitherSeparatorsNorDots) {
     EXPECT_EQ(tail(name), ".lwo");
     EXPECT_EQ(makeXName("A\x95\x5C" "B"), "AB");
   }
-}
-
-TEST(DoubleByteCodePage, LoneLeadByteAtTheEndStandsAlone) {
-  CodePageScope cp(936);
+  CodePageScope cp(936);  // a lone lead byte at the end stands alone
   EXPECT_EQ(tail("a\\\x81"), "\x81");
   EXPECT_EQ(makeXName("ab\x81"), "ab");
 }
 
-TEST(MakeXName, KeepsLettersDigitsUnderscoreAndTurnsSpacesIntoUnderscores) {
-  EXPECT_EQ(makeXName("My Obj-1.lwo"), "My_Obj1lwo");
-  EXPECT_EQ(makeXName("Light (2)"), "Light_2");
-  EXPECT_EQ(makeXName("!@#$%^&*().,;"), "");
-  EXPECT_EQ(makeXName(""), "");
-  EXPECT_EQ(makeXName("9lives_\t\x7f\xe9x"), "9lives_x");
-}
+TEST(ReadLine, EveryLineEndPairAndTheEndOfInput) {
+  const std::pair<std::string, Lines> rows[] = {
+      {"a\rb", {"a", "b"}},           {"a\nb", {"a", "b"}},      {"a\r\nb", {"a", "b"}},
+      {"a\n\rb", {"a", "b"}},         {"a\r\rb", {"a", "", "b"}}, {"a\n\nb", {"a", "", "b"}},
+      {"a\r\nb\n\nc", {"a", "b", "", "c"}}, {"a\r\n\r\nb", {"a", "", "b"}}, {"last", {"last"}},
+      {"a\n", {"a"}},                 {"a\nb\r", {"a", "b"}},    {"", {""}}};
+  for (const auto& [bytes, expected] : rows) EXPECT_EQ(lines(bytes), expected) << testing::PrintToString(bytes);
 
-TEST(ReadLine, EveryLineEndPair) {
-  EXPECT_EQ(lines("a\rb"), (Lines{"a", "b"}));
-  EXPECT_EQ(lines("a\nb"), (Lines{"a", "b"}));
-  EXPECT_EQ(lines("a\r\nb"), (Lines{"a", "b"}));
-  EXPECT_EQ(lines("a\n\rb"), (Lines{"a", "b"}));
-  EXPECT_EQ(lines("a\r\rb"), (Lines{"a", "", "b"}));
-  EXPECT_EQ(lines("a\n\nb"), (Lines{"a", "", "b"}));
-  EXPECT_EQ(lines("a\r\nb\n\nc"), (Lines{"a", "b", "", "c"}));
-  EXPECT_EQ(lines("a\r\n\r\nb"), (Lines{"a", "", "b"}));
-}
-
-TEST(ReadLine, EndOfInput) {
-  EXPECT_EQ(lines("last"), (Lines{"last"}));
-  EXPECT_EQ(lines("a\n"), (Lines{"a"}));
-  EXPECT_EQ(lines("a\nb\r"), (Lines{"a", "b"}));
-  EXPECT_EQ(lines(""), (Lines{""}));
-}
-
-TEST(ReadLine, LongLineArrivesInPieces) {
+  // A long line arrives in pieces of size - 1.
   const Lines got = lines(std::string(450, 'x') + "\nend\n", 200);
   ASSERT_EQ(got.size(), 4u);
   EXPECT_EQ(got[0].size(), 199u);

@@ -3,23 +3,22 @@
 #include <cstdio>
 #include <string>
 
+#include "lwbuild.h"
 #include "platform/platform.h"
 #include "support/run.h"
 
+using lwbuild::writeFile;
 using testsupport::TempDir;
 
 namespace {
 
-void writeText(const std::string& path, const std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
-std::string readAll(std::FILE* f) {
+// The contents of the file openFile finds for reading, or "<none>".
+std::string readVia(const std::string& path) {
+  std::FILE* f = platform::openFile(path, "rb");
+  if (f == nullptr) return "<none>";
   std::string s;
   for (int c = std::fgetc(f); c != EOF; c = std::fgetc(f)) s.push_back(static_cast<char>(c));
+  std::fclose(f);
   return s;
 }
 
@@ -29,35 +28,22 @@ TEST(PlatformOpenFile, BackslashIsASeparatorAndLetterCaseIsMatched) {
   TempDir dir;
   testsupport::makeDir(dir / "Objects");
   testsupport::makeDir(dir / "Objects/Cars");
-  writeText(dir / "Objects/Cars/Car.lwo", "car");
-  const char* variants[] = {"/Objects/Cars/Car.lwo", "\\Objects\\Cars\\Car.lwo", "/objects/CARS/car.LWO",
-                            "\\OBJECTS/cars\\cAr.lwo"};
-  for (const char* v : variants) {
-    std::FILE* f = platform::openFile(dir.path() + v, "rb");
-    ASSERT_NE(f, nullptr) << v;
-    EXPECT_EQ(readAll(f), "car");
-    std::fclose(f);
-  }
-  EXPECT_EQ(platform::openFile(dir.path() + "/objects/cars/bus.lwo", "rb"), nullptr);
-  EXPECT_EQ(platform::openFile(dir.path() + "/nodir/car.lwo", "rb"), nullptr);
-}
-
-TEST(PlatformOpenFile, ExactNameWinsAndDirectoriesDoNotOpenForReading) {
-  TempDir dir;
-  writeText(dir / "a.lwo", "lower");
-  writeText(dir / "A.lwo", "upper");
+  writeFile(dir / "Objects/Cars/Car.lwo", std::string("car"));
+  writeFile(dir / "a.lwo", std::string("lower"));
+  writeFile(dir / "A.lwo", std::string("upper"));
   testsupport::makeDir(dir / "b.lws");
-  std::FILE* f = platform::openFile(dir / "A.lwo", "rb");
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(readAll(f), "upper");
-  std::fclose(f);
-  EXPECT_EQ(platform::openFile(dir / "b.lws", "rb"), nullptr);
-}
+  for (const char* v : {"/Objects/Cars/Car.lwo", "\\Objects\\Cars\\Car.lwo", "/objects/CARS/car.LWO",
+                        "\\OBJECTS/cars\\cAr.lwo"}) {
+    EXPECT_EQ(readVia(dir.path() + v), "car") << v;
+  }
+  EXPECT_EQ(readVia(dir / "objects/cars/bus.lwo"), "<none>");
+  EXPECT_EQ(readVia(dir / "nodir/car.lwo"), "<none>");
+  EXPECT_EQ(readVia(dir / "A.lwo"), "upper");  // the exact name wins
+  EXPECT_EQ(readVia(dir / "b.lws"), "<none>");  // directories do not open for reading
 
-TEST(PlatformOpenFile, WritingMatchesDirectoriesButKeepsTheFileName) {
-  TempDir dir;
+  // Writing matches the directories but keeps the file name as given.
   testsupport::makeDir(dir / "Out");
-  writeText(dir / "Out/scene.x", "old");
+  writeFile(dir / "Out/scene.x", std::string("old"));
   std::FILE* f = platform::openFile(dir.path() + "\\out\\scene.X", "wb");
   ASSERT_NE(f, nullptr);
   std::fputs("new", f);
@@ -66,10 +52,10 @@ TEST(PlatformOpenFile, WritingMatchesDirectoriesButKeepsTheFileName) {
   EXPECT_EQ(testsupport::readFile(dir / "Out/scene.X"), "new");
 }
 
-TEST(PlatformTempFile, CommitReplacesAndRemoveCleansUp) {
+TEST(PlatformTempFile, CommitReplacesRemoveCleansUpAndMissingDirectoryFails) {
   TempDir dir;
   const std::string final = dir / "out.X";
-  writeText(final, "previous");
+  writeFile(final, std::string("previous"));
   std::string temp;
   std::FILE* f = platform::createTempFile(final, true, temp);
   ASSERT_NE(f, nullptr);
@@ -82,18 +68,12 @@ TEST(PlatformTempFile, CommitReplacesAndRemoveCleansUp) {
   EXPECT_EQ(testsupport::readFile(final), "fresh");
   EXPECT_EQ(testsupport::listDir(dir.path()), std::vector<std::string>{"out.X"});
 
-  std::string second;
-  std::FILE* g = platform::createTempFile(final, false, second);
+  std::FILE* g = platform::createTempFile(final, false, temp);
   ASSERT_NE(g, nullptr);
   std::fclose(g);
-  EXPECT_TRUE(platform::removeFile(second));
+  EXPECT_TRUE(platform::removeFile(temp));
   EXPECT_EQ(testsupport::readFile(final), "fresh");
   EXPECT_EQ(testsupport::listDir(dir.path()), std::vector<std::string>{"out.X"});
-}
-
-TEST(PlatformTempFile, FailsInAMissingDirectory) {
-  TempDir dir;
-  std::string temp;
   EXPECT_EQ(platform::createTempFile(dir / "missing/out.X", false, temp), nullptr);
 }
 
@@ -109,16 +89,14 @@ TEST(PlatformDirectory, EnterAndRestore) {
   EXPECT_EQ(inside.substr(inside.size() - 4), "/Sub");
   EXPECT_FALSE(platform::setCurrentDirectory(dir / "nothere"));
   ASSERT_TRUE(platform::setCurrentDirectory(start));
+  EXPECT_NE(platform::executablePath("nonsense").find("test_app"), std::string::npos);
 }
 
 TEST(PlatformCodePage, LeadBytes) {
-  EXPECT_TRUE(platform::isLeadByte(932, 0x81));
-  EXPECT_TRUE(platform::isLeadByte(932, 0x9F));
-  EXPECT_FALSE(platform::isLeadByte(932, 0xA0));  // half-width katakana are single bytes
-  EXPECT_FALSE(platform::isLeadByte(932, 0xDF));
-  EXPECT_TRUE(platform::isLeadByte(932, 0xE0));
-  EXPECT_TRUE(platform::isLeadByte(932, 0xFC));
-  EXPECT_FALSE(platform::isLeadByte(932, 0xFD));
+  // Shift-JIS: 0x81-0x9F and 0xE0-0xFC lead; half-width katakana are single bytes.
+  const std::pair<unsigned, bool> sjis[] = {{0x81, true},  {0x9F, true}, {0xA0, false}, {0xDF, false},
+                                            {0xE0, true},  {0xFC, true}, {0xFD, false}};
+  for (const auto& [byte, lead] : sjis) EXPECT_EQ(platform::isLeadByte(932, byte), lead) << byte;
   for (int cp : {936, 949, 950}) {
     EXPECT_FALSE(platform::isLeadByte(cp, 0x80)) << cp;
     EXPECT_TRUE(platform::isLeadByte(cp, 0x81)) << cp;
@@ -130,9 +108,4 @@ TEST(PlatformCodePage, LeadBytes) {
     EXPECT_FALSE(platform::isLeadByte(1252, static_cast<unsigned char>(c)));
   }
   EXPECT_GT(platform::activeCodePage(), 0);
-}
-
-TEST(PlatformExecutablePath, NamesTheRunningProgram) {
-  const std::string self = platform::executablePath("nonsense");
-  EXPECT_NE(self.find("test_app"), std::string::npos) << self;
 }
