@@ -1,13 +1,13 @@
 // Our PPM against independent decoders (Pillow, netpbm) on images of every kind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "image/image_support.h"
 
 using namespace imagetest;
-using lwbuild::Bytes;
-using lwbuild::TgaSpec;
 
 namespace {
 
@@ -25,52 +25,25 @@ Bytes runnyPixels(std::size_t count, unsigned pixelBytes, std::uint32_t seed) {
   return out;
 }
 
-// Run-length encodes a pixel stream the way TGA writers do, ignoring row ends.
-Bytes rleEncodeStream(const Bytes& pixels, unsigned pixelBytes) {
+// Run-length encodes pixels the way TGA writers do. Packets never cross a multiple of
+// `span` pixels: a row's width for Pillow, which refuses packets that cross a row end.
+Bytes rleEncode(const Bytes& pixels, unsigned pixelBytes, std::size_t span = SIZE_MAX) {
   const std::size_t count = pixels.size() / pixelBytes;
   auto same = [&](std::size_t a, std::size_t b) {
     return std::memcmp(&pixels[a * pixelBytes], &pixels[b * pixelBytes], pixelBytes) == 0;
   };
   Bytes out;
-  std::size_t i = 0;
-  while (i < count) {
-    std::size_t run = 1;
-    while (i + run < count && run < 128 && same(i, i + run)) ++run;
-    if (run >= 2) {
-      out.push_back(static_cast<std::uint8_t>(0x80 | (run - 1)));
-      out.insert(out.end(), &pixels[i * pixelBytes], &pixels[(i + 1) * pixelBytes]);
-      i += run;
-      continue;
-    }
-    std::size_t raw = 1;
-    while (i + raw < count && raw < 128 && !(i + raw + 1 < count && same(i + raw, i + raw + 1))) ++raw;
-    out.push_back(static_cast<std::uint8_t>(raw - 1));
-    out.insert(out.end(), &pixels[i * pixelBytes], &pixels[(i + raw) * pixelBytes]);
-    i += raw;
+  for (std::size_t i = 0; i < count;) {
+    const std::size_t end = std::min(count, (i / span + 1) * span);
+    std::size_t n = 1;
+    while (i + n < end && n < 128 && same(i, i + n)) ++n;
+    const bool isRun = n >= 2;
+    while (!isRun && i + n < end && n < 128 && !(i + n + 1 < end && same(i + n, i + n + 1))) ++n;
+    out.push_back(static_cast<std::uint8_t>((isRun ? 0x80 : 0) | (n - 1)));
+    out.insert(out.end(), &pixels[i * pixelBytes], &pixels[(isRun ? i + 1 : i + n) * pixelBytes]);
+    i += n;
   }
   return out;
-}
-
-// Packets kept inside rows (Pillow refuses packets that cross a row end).
-Bytes rleEncodeRows(const Bytes& pixels, unsigned pixelBytes, std::size_t width) {
-  Bytes out;
-  const std::size_t rowBytes = width * pixelBytes;
-  for (std::size_t at = 0; at < pixels.size(); at += rowBytes) {
-    const Bytes row = rleEncodeStream(Bytes(pixels.begin() + static_cast<long>(at),
-                                            pixels.begin() + static_cast<long>(at + rowBytes)), pixelBytes);
-    out.insert(out.end(), row.begin(), row.end());
-  }
-  return out;
-}
-
-void compareWith(const Reference& ref, const Picture& ours, const std::string& what) {
-  ASSERT_TRUE(ref.picture.valid) << what;
-  ASSERT_EQ(ours.width, ref.picture.width) << what;
-  ASSERT_EQ(ours.height, ref.picture.height) << what;
-  std::size_t differing = 0;
-  for (std::size_t i = 0; i < ours.pixels.size(); ++i)
-    if (!(ours.pixels[i] == ref.picture.pixels[i])) ++differing;
-  EXPECT_EQ(differing, 0u) << what << ": pixels differ";
 }
 
 struct Case {
@@ -82,7 +55,13 @@ struct Case {
 void expectSame(const Reference& ref, const Picture& ours, const char* decoder) {
   if (ref.skipReason.find("not installed") != std::string::npos) return;
   ASSERT_TRUE(ref.skipReason.empty()) << ref.skipReason;
-  compareWith(ref, ours, decoder);
+  ASSERT_TRUE(ref.picture.valid) << decoder;
+  ASSERT_EQ(ours.width, ref.picture.width) << decoder;
+  ASSERT_EQ(ours.height, ref.picture.height) << decoder;
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < ours.pixels.size(); ++i)
+    if (!(ours.pixels[i] == ref.picture.pixels[i])) ++differing;
+  EXPECT_EQ(differing, 0u) << decoder << ": pixels differ";
 }
 
 void checkAgainstDecoders(Kind kind, const std::vector<Case>& cases) {
@@ -105,16 +84,6 @@ void checkAgainstDecoders(Kind kind, const std::vector<Case>& cases) {
   }
 }
 
-TgaSpec spec(int type, int width, int height, int depth, int descriptor) {
-  TgaSpec s;
-  s.imageType = type;
-  s.width = width;
-  s.height = height;
-  s.pixelDepth = depth;
-  s.descriptor = descriptor;
-  return s;
-}
-
 }  // namespace
 
 TEST(Reference, TgaOfEveryKindMatchesIndependentDecoders) {
@@ -123,13 +92,12 @@ TEST(Reference, TgaOfEveryKindMatchesIndependentDecoders) {
   std::vector<Case> cases;
   for (int descriptor : {0x00, 0x20}) {
     const std::string order = descriptor ? " top-down" : " bottom-up";
-    cases.push_back({"type 2, 24 bits" + order, lwbuild::tgaBytes(spec(2, w, h, 24, descriptor), {}, noise(n * 3, 1))});
-    cases.push_back({"type 2, 32 bits" + order, lwbuild::tgaBytes(spec(2, w, h, 32, descriptor | 8), {}, noise(n * 4, 2))});
-    cases.push_back({"type 3, 8 bits" + order, lwbuild::tgaBytes(spec(3, w, h, 8, descriptor), {}, noise(n, 3))});
-    TgaSpec mapped = spec(1, w, h, 8, descriptor);
-    mapped.colorMapType = 1;
-    mapped.mapLength = 256;
-    mapped.mapEntrySize = 24;
+    cases.push_back(
+        {"type 2, 24 bits" + order, lwbuild::tgaBytes(tgaSpec(2, w, h, 24, descriptor), {}, noise(n * 3, 1))});
+    cases.push_back(
+        {"type 2, 32 bits" + order, lwbuild::tgaBytes(tgaSpec(2, w, h, 32, descriptor | 8), {}, noise(n * 4, 2))});
+    cases.push_back({"type 3, 8 bits" + order, lwbuild::tgaBytes(tgaSpec(3, w, h, 8, descriptor), {}, noise(n, 3))});
+    TgaSpec mapped = withMap(tgaSpec(1, w, h, 8, descriptor), 256, 24);
     cases.push_back({"type 1, 24-bit map" + order, lwbuild::tgaBytes(mapped, noise(256 * 3, 4), noise(n, 5))});
     mapped.imageType = 9;
     struct Rle {
@@ -140,20 +108,20 @@ TEST(Reference, TgaOfEveryKindMatchesIndependentDecoders) {
                          Rle{11, 8, "type 11, 8 bits"}, Rle{9, 8, "type 9, 24-bit map"}}) {
       const unsigned pixelBytes = static_cast<unsigned>(r.depth / 8);
       const Bytes pixels = runnyPixels(n, pixelBytes, static_cast<std::uint32_t>(r.type * 10 + r.depth));
-      const TgaSpec s = r.type == 9 ? mapped : spec(r.type, w, h, r.depth, descriptor | (r.depth == 32 ? 8 : 0));
+      const TgaSpec s = r.type == 9 ? mapped : tgaSpec(r.type, w, h, r.depth, descriptor | (r.depth == 32 ? 8 : 0));
       const Bytes map = r.type == 9 ? noise(256 * 3, 9) : Bytes{};
-      cases.push_back({r.what + order, lwbuild::tgaBytes(s, map, rleEncodeRows(pixels, pixelBytes, w))});
+      cases.push_back({r.what + order, lwbuild::tgaBytes(s, map, rleEncode(pixels, pixelBytes, w))});
       cases.push_back({r.what + order + ", packets crossing rows",
-                       lwbuild::tgaBytes(s, map, rleEncodeStream(pixels, pixelBytes)), false});
+                       lwbuild::tgaBytes(s, map, rleEncode(pixels, pixelBytes)), false});
     }
   }
   // Interleaved row order, which Pillow does not read.
   for (int descriptor : {0x40, 0x60, 0x80, 0xA0}) {
     const std::string what = "interleave descriptor " + std::to_string(descriptor);
-    cases.push_back({what, lwbuild::tgaBytes(spec(2, 5, 11, 24, descriptor), {}, noise(5 * 11 * 3, 20)), false});
+    cases.push_back({what, lwbuild::tgaBytes(tgaSpec(2, 5, 11, 24, descriptor), {}, noise(5 * 11 * 3, 20)), false});
     const Bytes grey = runnyPixels(5 * 11, 1, 21);
-    cases.push_back({what + ", run-length",
-                     lwbuild::tgaBytes(spec(11, 5, 11, 8, descriptor), {}, rleEncodeStream(grey, 1)), false});
+    cases.push_back(
+        {what + ", run-length", lwbuild::tgaBytes(tgaSpec(11, 5, 11, 8, descriptor), {}, rleEncode(grey, 1)), false});
   }
   checkAgainstDecoders(Kind::Tga, cases);
 }
