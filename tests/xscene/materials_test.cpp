@@ -31,14 +31,9 @@ LwObject objectWith(std::vector<LwSurface> surfaces) {
   return o;
 }
 
-std::string text(const XWriter& w) { return std::string(w.buffer.begin(), w.buffer.end()); }
-
 class MaterialsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    options() = {};
-    lwConfig() = {};
-  }
+  void SetUp() override { TearDown(); }
   void TearDown() override {
     options() = {};
     lwConfig() = {};
@@ -51,48 +46,42 @@ class MaterialsTest : public ::testing::Test {
     testing::internal::CaptureStdout();
     EXPECT_EQ(collectMaterials(table, object, w, 0), 0);
     console = testing::internal::GetCapturedStdout();
-    return binary ? xtokens::decode(w.buffer) : text(w);
+    return binary ? xtokens::decode(w.buffer) : std::string(w.buffer.begin(), w.buffer.end());
   }
 
   MaterialTable table;
   std::string console;
 };
 
-// Runs the test body with a scratch directory as the current directory.
-class TextureTest : public MaterialsTest {
- protected:
-  void SetUp() override {
-    MaterialsTest::SetUp();
-    ASSERT_TRUE(platform::getCurrentDirectory(saved));
-    ASSERT_TRUE(platform::setCurrentDirectory(dir.path()));
-  }
-  void TearDown() override {
-    platform::setCurrentDirectory(saved);
-    MaterialsTest::TearDown();
-  }
-
-  LwObject textured(const std::string& image) {
-    LwSurface s = surface("Wood");
-    s.colorTexture.image = image;
-    return objectWith({s});
-  }
-
-  static std::string materialWithTexture(const std::string& file) {
-    return "Material MatWood {\n 1.000000;1.000000;1.000000;1.000000;;\n 21.333333;\n"
-           " 0.000000;0.000000;0.000000;;\n 0.000000;0.000000;0.000000;;\n"
-           " TextureFilename {\n  \"" + file + "\";\n }\n}\n";
-  }
-
-  static lwbuild::Bytes smallTga() {
-    lwbuild::TgaSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    return lwbuild::tgaBytes(spec, {}, {0, 0, 255, 0, 255, 0});
-  }
-
+// A scratch directory as the current directory while the object lives.
+struct ScratchCwd {
   TempDir dir;
   std::string saved;
+  ScratchCwd() {
+    platform::getCurrentDirectory(saved);
+    platform::setCurrentDirectory(dir.path());
+  }
+  ~ScratchCwd() { platform::setCurrentDirectory(saved); }
 };
+
+LwObject textured(const std::string& image) {
+  LwSurface s = surface("Wood");
+  s.colorTexture.image = image;
+  return objectWith({s});
+}
+
+std::string materialWithTexture(const std::string& file) {
+  return "Material MatWood {\n 1.000000;1.000000;1.000000;1.000000;;\n 21.333333;\n"
+         " 0.000000;0.000000;0.000000;;\n 0.000000;0.000000;0.000000;;\n"
+         " TextureFilename {\n  \"" + file + "\";\n }\n}\n";
+}
+
+lwbuild::Bytes smallTga() {
+  lwbuild::TgaSpec spec;
+  spec.width = 2;
+  spec.height = 1;
+  return lwbuild::tgaBytes(spec, {}, {0, 0, 255, 0, 255, 0});
+}
 
 }  // namespace
 
@@ -120,11 +109,9 @@ TEST_F(MaterialsTest, ShadingValuesBecomeColoursAndPower) {
   LwObject o2 = objectWith({s});
   EXPECT_NE(collect(o2).find(" 1.000000;1.000000;1.000000;;\n 0.500000;"), std::string::npos);
   EXPECT_EQ(o2.surfaces[0].materialIndex, 1);
-}
 
-TEST_F(MaterialsTest, DefaultSurfaceAndBinaryEncoding) {
-  LwObject o = objectWith({surface("Default")});
-  EXPECT_EQ(collect(o, true),
+  LwObject plain = objectWith({surface("Default")});
+  EXPECT_EQ(collect(plain, true),
             "Material MatDefault { F(0.784314,0.784314,0.784314,1.000000,21.333334,0.000000,0.000000,"
             "0.000000,0.000000,0.000000,0.000000) }");
 }
@@ -149,144 +136,118 @@ TEST_F(MaterialsTest, NamesAreFilteredAndMadeUnique) {
   LwObject third = objectWith({surface("Other", 40, 50, 60)});
   EXPECT_EQ(collect(third), "");
   EXPECT_EQ(third.surfaces[0].materialIndex, 3);
-}
 
-TEST_F(MaterialsTest, LongNamesFitTheNameField) {
+  // Long names fit the name field; the number replaces the end of the name rather than falling off it.
+  table = {};
   const std::string longName(78, 'L');
   LwObject o = objectWith({surface(longName, 1, 1, 1), surface(longName, 2, 2, 2)});
   collect(o);
   const std::string base = "Mat" + std::string(76, 'L');
   EXPECT_EQ(materialUniqueName(table, 0), base);
-  // The number replaces the end of the name rather than falling off it.
   EXPECT_EQ(materialUniqueName(table, 1), base.substr(0, 77) + "_2");
 }
 
 TEST_F(MaterialsTest, EqualValuesMergeUnlessNamesMustDiffer) {
   LwObject o = objectWith({surface("Red", 255, 0, 0), surface("Crimson", 255, 0, 0)});
-  const std::string merged = collect(o);
+  EXPECT_EQ(collect(o).find("Material MatCrimson"), std::string::npos);
   EXPECT_EQ(table.entries.size(), 1u);
   EXPECT_EQ(o.surfaces[0].materialIndex, 0);
   EXPECT_EQ(o.surfaces[1].materialIndex, 0);
-  EXPECT_EQ(merged.find("Material MatCrimson"), std::string::npos);
 
   table = {};
   options().noMaterialMerge = 1;
   LwObject o2 = objectWith({surface("Red", 255, 0, 0), surface("Crimson", 255, 0, 0), surface("Red", 255, 0, 0)});
-  const std::string separate = collect(o2);
-  EXPECT_NE(separate.find("Material MatCrimson {"), std::string::npos);
+  EXPECT_NE(collect(o2).find("Material MatCrimson {"), std::string::npos);
   EXPECT_EQ(o2.surfaces[1].materialIndex, 1);
   EXPECT_EQ(o2.surfaces[2].materialIndex, 0);  // same name and values still merge
-}
 
-TEST_F(MaterialsTest, SameMaterialComparesValuesTextureAndNameOnlyWithOption) {
+  // The comparison itself: values and texture always, the name only with the option.
   MaterialRecord a;
   a.name = "MatA";
-  MaterialRecord b = a;
-  b.name = "MatB";
-  EXPECT_EQ(sameMaterial(a, b), 0);
-  options().noMaterialMerge = 1;
-  EXPECT_EQ(sameMaterial(a, b), -1);
+  auto compare = [&a](void (*change)(MaterialRecord&)) {
+    MaterialRecord b = a;
+    b.name = "MatB";
+    change(b);
+    return sameMaterial(a, b);
+  };
+  EXPECT_EQ(compare([](MaterialRecord&) {}), -1);
   options().noMaterialMerge = 0;
-  b.textureName = "x.tga";
-  EXPECT_EQ(sameMaterial(a, b), -1);
-  b.textureName.clear();
-  b.emissiveColor[2] = 0.1;
-  EXPECT_EQ(sameMaterial(a, b), -1);
-  b = a;
-  b.power = 1.0;
-  EXPECT_EQ(sameMaterial(a, b), -1);
+  EXPECT_EQ(compare([](MaterialRecord&) {}), 0);
+  EXPECT_EQ(compare([](MaterialRecord& b) { b.textureName = "x.tga"; }), -1);
+  EXPECT_EQ(compare([](MaterialRecord& b) { b.emissiveColor[2] = 0.1; }), -1);
+  EXPECT_EQ(compare([](MaterialRecord& b) { b.power = 1.0; }), -1);
 }
 
-TEST_F(TextureTest, NoneIsUntexturedAndOtherKindsAreKept) {
+TEST_F(MaterialsTest, TextureImagesAreFoundConvertedOrKept) {
+  const lwbuild::Bytes bmp = lwbuild::bmpBytes(1, 1, 24, {}, {1, 2, 3, 0});
+  using Files = std::vector<std::pair<std::string, lwbuild::Bytes>>;
+  struct Row {
+    const char* label;
+    Files files;
+    std::string image;
+    bool keep, content;
+    std::string texture, console;
+    std::vector<std::string> listing;
+    std::string ppm;  // start of the PPM written, if any
+  };
+  const std::string ppmHead = "P6\n# converted by vemo\n";
+  const Row rows[] = {
+      {"other kinds are kept", {}, "textures\\brick.iff", false, false, "brick.iff", "", {}, ""},
+      {"no extension", {}, "c:\\maps\\brick", false, false, "brick", "", {}, ""},
+      {"tga converted beside the output", {{"images/wood.tga", smallTga()}}, "images\\wood.TgA", false, false,
+       "wood.PPM", "generating wood.PPM : ok\n", {"images", "wood.PPM"}, ppmHead + "2 1\n255\n"},
+      {"keep writes the stored name silently", {{"wood.tga", smallTga()}}, "images\\wood.tga", true, false,
+       "wood.tga", "", {"wood.tga"}, ""},
+      {"missing image keeps its name", {}, "images\\wood.tga", false, false, "wood.tga",
+       "images\\wood.tga not found\n", {}, ""},
+      {"found in the content directory", {{"content/maps/stone.bmp", bmp}}, "maps\\stone.bmp", false, true,
+       "stone.PPM", "generating stone.PPM : ok\n", {"content", "stone.PPM"}, ppmHead + "1 1\n255\n\3\2\1"},
+      {"found by bare name", {{"leaf.bmp", bmp}}, "x:\\nowhere\\leaf.BMP", false, false, "leaf.PPM",
+       "generating leaf.PPM : ok\n", {"leaf.PPM", "leaf.bmp"}, ppmHead + "1 1\n255\n\3\2\1"},
+      {"failed conversion leaves no files", {{"bad.tga", {1, 2, 3}}}, "bad.tga", false, false, "bad.PPM",
+       "generating bad.PPM : failure\n", {"bad.tga"}, ""},
+      {"failed conversion keeps an earlier good file", {{"wood.PPM", {'o', 'l', 'd'}}, {"wood.tga", {9, 9}}},
+       "wood.tga", false, false, "wood.PPM", "generating wood.PPM : failure\n", {"wood.PPM", "wood.tga"}, "old"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    ScratchCwd cwd;
+    for (const auto& [name, bytes] : row.files) {
+      std::filesystem::create_directories(std::filesystem::path(cwd.dir / name).parent_path());
+      ASSERT_TRUE(lwbuild::writeFile(cwd.dir / name, bytes));
+    }
+    table = {};
+    options().keepTextureFiles = row.keep ? 1 : 0;
+    lwConfig().contentDirectory = row.content ? cwd.dir / "content" : "";
+    LwObject o = textured(row.image);
+    EXPECT_EQ(collect(o), materialWithTexture(row.texture));
+    EXPECT_EQ(console, row.console);
+    EXPECT_EQ(testsupport::listDir(cwd.dir.path()), row.listing);
+    if (!row.ppm.empty()) {
+      const std::string ppmName = row.texture.substr(0, row.texture.size() - 4) + ".PPM";
+      EXPECT_EQ(testsupport::readFile(cwd.dir / ppmName).substr(0, row.ppm.size()), row.ppm);
+    }
+  }
+}
+
+TEST_F(MaterialsTest, UntexturedUncreatableAndBinaryTextures) {
+  ScratchCwd cwd;
   LwObject none = textured("(none)");
   EXPECT_EQ(collect(none).find("TextureFilename"), std::string::npos);
 
   table = {};
-  LwObject iff = textured("textures\\brick.iff");
-  EXPECT_EQ(collect(iff), materialWithTexture("brick.iff"));
-  EXPECT_EQ(console, "");
-
-  table = {};
-  LwObject bare = textured("c:\\maps\\brick");
-  EXPECT_EQ(collect(bare), materialWithTexture("brick"));
-  EXPECT_EQ(console, "");
-}
-
-TEST_F(TextureTest, TgaIsConvertedBesideTheOutput) {
-  testsupport::makeDir(dir / "images");
-  ASSERT_TRUE(lwbuild::writeFile(dir / "images/wood.tga", smallTga()));
-  LwObject o = textured("images\\wood.TgA");
-  EXPECT_EQ(collect(o), materialWithTexture("wood.PPM"));
-  EXPECT_EQ(console, "generating wood.PPM : ok\n");
-  EXPECT_EQ(testsupport::readFile(dir / "wood.PPM").rfind("P6\n# converted by vemo\n2 1\n255\n", 0), 0u);
-  EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"images", "wood.PPM"}));
-}
-
-TEST_F(TextureTest, KeepOptionWritesTheStoredNameSilently) {
-  ASSERT_TRUE(lwbuild::writeFile(dir / "wood.tga", smallTga()));
-  options().keepTextureFiles = 1;
-  LwObject o = textured("images\\wood.tga");
-  EXPECT_EQ(collect(o), materialWithTexture("wood.tga"));
-  EXPECT_EQ(console, "");
-  EXPECT_FALSE(testsupport::fileExists(dir / "wood.PPM"));
-}
-
-TEST_F(TextureTest, MissingImageIsReportedAndKeepsItsName) {
-  LwObject o = textured("images\\wood.tga");
-  EXPECT_EQ(collect(o), materialWithTexture("wood.tga"));
-  EXPECT_EQ(console, "images\\wood.tga not found\n");
-}
-
-TEST_F(TextureTest, ImageIsFoundInContentDirectoryOrByBareName) {
-  testsupport::makeDir(dir / "content");
-  testsupport::makeDir(dir / "content/maps");
-  const lwbuild::Bytes bmp = lwbuild::bmpBytes(1, 1, 24, {}, {1, 2, 3, 0});
-  ASSERT_TRUE(lwbuild::writeFile(dir / "content/maps/stone.bmp", bmp));
-  lwConfig().contentDirectory = dir / "content";
-  LwObject o = textured("maps\\stone.bmp");
-  EXPECT_EQ(collect(o), materialWithTexture("stone.PPM"));
-  EXPECT_EQ(console, "generating stone.PPM : ok\n");
-  EXPECT_EQ(testsupport::readFile(dir / "stone.PPM"), std::string("P6\n# converted by vemo\n1 1\n255\n\3\2\1"));
-
-  table = {};
-  lwConfig() = {};
-  ASSERT_TRUE(lwbuild::writeFile(dir / "leaf.bmp", bmp));
-  LwObject bare = textured("x:\\nowhere\\leaf.BMP");
-  EXPECT_EQ(collect(bare), materialWithTexture("leaf.PPM"));
-  EXPECT_EQ(console, "generating leaf.PPM : ok\n");
-}
-
-TEST_F(TextureTest, FailedConversionLeavesNoFiles) {
-  ASSERT_TRUE(lwbuild::writeFile(dir / "bad.tga", lwbuild::Bytes{1, 2, 3}));
-  LwObject o = textured("bad.tga");
-  EXPECT_EQ(collect(o), materialWithTexture("bad.PPM"));
-  EXPECT_EQ(console, "generating bad.PPM : failure\n");
-  EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"bad.tga"}));
-}
-
-TEST_F(TextureTest, FailedConversionKeepsAnEarlierGoodFile) {
-  ASSERT_TRUE(lwbuild::writeFile(dir / "wood.PPM", std::string("earlier")));
-  ASSERT_TRUE(lwbuild::writeFile(dir / "wood.tga", lwbuild::Bytes{9, 9}));
-  LwObject o = textured("wood.tga");
-  collect(o);
-  EXPECT_EQ(console, "generating wood.PPM : failure\n");
-  EXPECT_EQ(testsupport::readFile(dir / "wood.PPM"), "earlier");
-}
-
-TEST_F(TextureTest, UncreatablePpmIsReported) {
-  ASSERT_TRUE(lwbuild::writeFile(dir / "wood.tga", smallTga()));
-  // A current directory that no longer exists takes no new files, whoever runs the test.
-  testsupport::makeDir(dir / "gone");
-  ASSERT_TRUE(platform::setCurrentDirectory(dir / "gone"));
-  std::filesystem::remove(dir / "gone");
-  LwObject o = textured(dir / "wood.tga");
-  EXPECT_EQ(collect(o), materialWithTexture("wood.PPM"));
-  EXPECT_EQ(console, "generating wood.PPM : couldn't create!\n");
-}
-
-TEST_F(TextureTest, BinaryTextureNameIsAStringToken) {
-  LwObject o = textured("brick.iff");
-  EXPECT_EQ(collect(o, true),
+  LwObject iff = textured("brick.iff");
+  EXPECT_EQ(collect(iff, true),
             "Material MatWood { F(1.000000,1.000000,1.000000,1.000000,21.333334,0.000000,0.000000,0.000000,"
             "0.000000,0.000000,0.000000) TextureFilename { \"brick.iff\" ; } }");
+
+  // A current directory that no longer exists takes no new files, whoever runs the test.
+  table = {};
+  ASSERT_TRUE(lwbuild::writeFile(cwd.dir / "wood.tga", smallTga()));
+  testsupport::makeDir(cwd.dir / "gone");
+  ASSERT_TRUE(platform::setCurrentDirectory(cwd.dir / "gone"));
+  std::filesystem::remove(cwd.dir / "gone");
+  LwObject o = textured(cwd.dir / "wood.tga");
+  EXPECT_EQ(collect(o), materialWithTexture("wood.PPM"));
+  EXPECT_EQ(console, "generating wood.PPM : couldn't create!\n");
 }

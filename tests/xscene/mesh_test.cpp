@@ -49,15 +49,6 @@ LwObject makeObject(const std::vector<float>& xyz, const std::vector<Poly>& poly
   return o;
 }
 
-LwNormal normal(float x, float y, float z, int useCount) {
-  LwNormal n;
-  n.x = x;
-  n.y = y;
-  n.z = z;
-  n.useCount = useCount;
-  return n;
-}
-
 const std::vector<float> kSquare = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
 
 class MeshTest : public ::testing::Test {
@@ -88,7 +79,7 @@ class MeshTest : public ::testing::Test {
   // Mesh with two surfaces on two materials, a partly used normal table and one (u, v).
   LwObject sample() {
     LwObject o = makeObject(kSquare, {{{0, 1, 2}, 0, {0, 0, 0}}, {{0, 2, 3}, 1, {2, 2, 2}}}, {"A", "B"});
-    o.normals = {normal(0, 0, 1, 3), normal(1, 0, 0, 0), normal(0, 0, -1, 3)};
+    o.normals = {LwNormal{0, 0, 1, 3}, LwNormal{1, 0, 0, 0}, LwNormal{0, 0, -1, 3}};
     o.vertices[2].u = 0.5;
     o.name = "0_box";
     return o;
@@ -100,7 +91,7 @@ class MeshTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MeshTest, TextLayoutOfAFullMesh) {
+TEST_F(MeshTest, TextAndBinaryLayoutOfAFullMesh) {
   LwObject o = sample();
   EXPECT_EQ(write(o),
             "Mesh Mesh0_box {\n"
@@ -139,11 +130,8 @@ TEST_F(MeshTest, TextLayoutOfAFullMesh) {
             " }\n"
             "}\n");
   EXPECT_EQ(console, " 4 Vertices  2 Polygons  2 Normals");
-}
-
-TEST_F(MeshTest, BinaryEncodingOfTheSameMesh) {
-  LwObject o = sample();
-  EXPECT_EQ(write(o, true),
+  LwObject same = sample();
+  EXPECT_EQ(write(same, true),
             "Mesh Mesh0_box { I(4) F(0.000000,0.000000,0.000000,1.000000,0.000000,0.000000,1.000000,1.000000,"
             "0.000000,0.000000,1.000000,0.000000) I(2,3,0,1,2,3,0,2,3)"
             " MeshMaterialList { I(2,2,0,1) { MatA } { MatB } }"
@@ -164,17 +152,15 @@ TEST_F(MeshTest, VerticesFollowPivotAndMorphTarget) {
   LwObject target = makeObject({5, 6, 7}, {});
   LwObject m = makeObject({1, 2, 3, 4, 4, 4}, {});
   m.morphTarget = &target;
-  m.metamorph = 0.25;
-  std::string text = write(m);
-  EXPECT_NE(text.find(" 2.000000;3.000000;4.000000;,\n 4.000000;4.000000;4.000000;;\n"), std::string::npos) << text;
-  m.metamorph = 1.0;
-  EXPECT_NE(write(m).find(" 5.000000;6.000000;7.000000;,\n 4.000000;"), std::string::npos);
-  m.metamorph = 2.5;
-  EXPECT_NE(write(m).find(" 5.000000;6.000000;7.000000;,\n"), std::string::npos);
-  m.metamorph = 0.0;
-  EXPECT_NE(write(m).find(" 1.000000;2.000000;3.000000;,\n"), std::string::npos);
-  m.metamorph = -1.0;
-  EXPECT_NE(write(m).find(" 1.000000;2.000000;3.000000;,\n"), std::string::npos);
+  const std::pair<double, const char*> rows[] = {
+      {0.25, " 2.000000;3.000000;4.000000;,\n 4.000000;4.000000;4.000000;;\n"},
+      {1.0, " 5.000000;6.000000;7.000000;,\n 4.000000;"}, {2.5, " 5.000000;6.000000;7.000000;,\n"},
+      {0.0, " 1.000000;2.000000;3.000000;,\n"}, {-1.0, " 1.000000;2.000000;3.000000;,\n"}};
+  for (const auto& [metamorph, vertices] : rows) {
+    m.metamorph = metamorph;
+    const std::string text = write(m);
+    EXPECT_NE(text.find(vertices), std::string::npos) << metamorph << "\n" << text;
+  }
 }
 
 TEST_F(MeshTest, EmptyObjectLayoutAndSkipRule) {
@@ -207,25 +193,25 @@ TEST_F(MeshTest, NamesFollowPrefixOptionAndFitTheField) {
   EXPECT_EQ(write(o, true).rfind("Mesh Mesh" + std::string(75, 'n') + " {", 0), 0u);
 }
 
-TEST_F(MeshTest, MaterialListUsesOneIndexWhenAllFacesShareIt) {
+TEST_F(MeshTest, MaterialListSharedIndexWrappingAndUniqueNames) {
   // Two surfaces with equal values merge into one material: one local material.
   LwObject o = makeObject(kSquare, {{{0, 1, 2}, 0}, {{0, 2, 3}, 1}, {{1, 2, 3}, 0}}, {"Same", "Alike"});
   o.surfaces[1].color[0] = o.surfaces[0].color[0];
   EXPECT_EQ(section(write(o), " MeshMaterialList"), " MeshMaterialList {\n  1;\n  1;\n  0;;\n  {MatSame}\n }\n");
   EXPECT_NE(write(o, true).find("MeshMaterialList { I(1,1,0) { MatSame } }"), std::string::npos);
-}
 
-TEST_F(MeshTest, MaterialListWrapsFaceIndexesAfter32) {
+  // Face indexes wrap after 32 per line.
+  table = {};
   std::vector<Poly> polys;
   for (int i = 0; i < 40; ++i) polys.push_back({{0, 1, 2}, i % 2});
-  LwObject o = makeObject(kSquare, polys, {"Even", "Odd"});
+  LwObject wide = makeObject(kSquare, polys, {"Even", "Odd"});
   const std::string expected = " MeshMaterialList {\n  2;\n  40;\n"
                                "  0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,\n"
                                "  0,1,0,1,0,1,0,1;;\n  {MatEven}\n  {MatOdd}\n }\n";
-  EXPECT_EQ(section(write(o), " MeshMaterialList"), expected);
-}
+  EXPECT_EQ(section(write(wide), " MeshMaterialList"), expected);
 
-TEST_F(MeshTest, MaterialNamesReferToUniqueNames) {
+  // References use the unique material names.
+  table = {};
   LwObject first = makeObject({0, 0, 0}, {}, {"Skin"});
   write(first);
   LwObject second = makeObject(kSquare, {{{0, 1, 2}, 0}}, {"Skin"});
@@ -235,7 +221,7 @@ TEST_F(MeshTest, MaterialNamesReferToUniqueNames) {
 
 TEST_F(MeshTest, NormalsAreRenumberedAndCanBeLeftOut) {
   LwObject o = makeObject(kSquare, {{{0, 1, 2}, 0, {0, 2, 3}}});
-  o.normals = {normal(1, 0, 0, 1), normal(0, 1, 0, 0), normal(0, 0, 1, 1), normal(0.5f, 0.5f, 0, 1)};
+  o.normals = {LwNormal{1, 0, 0, 1}, LwNormal{0, 1, 0, 0}, LwNormal{0, 0, 1, 1}, LwNormal{0.5f, 0.5f, 0, 1}};
   const std::string text = write(o);
   EXPECT_EQ(section(text, " MeshNormals"),
             " MeshNormals {\n  3;\n  1.000000;0.000000;0.000000;,\n  0.000000;0.000000;1.000000;,\n"
@@ -281,7 +267,7 @@ TEST_F(MeshTest, FaceWrapsGiveOnePairPerFace) {
 
 TEST_F(MeshTest, DamagedRecordsNeverReadOutsideTheirArrays) {
   LwObject o = makeObject(kSquare, {{{0, 1, 2}, 0, {0, 7, 1}}, {{1, 2, 3}, 5}});
-  o.normals = {normal(0, 0, 1, 2)};
+  o.normals = {LwNormal{0, 0, 1, 2}};
   o.polygons[1].cornerCount = 9;      // more corners than the pool holds
   o.cornerNormals.resize(2);          // corner normals missing
   o.vertices[3].point = 40;           // no such point
