@@ -1,6 +1,7 @@
 #include "xscene/materials.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/lwcfg.h"
 #include "app/options.h"
@@ -188,18 +189,38 @@ const std::string& materialUniqueName(const MaterialTable& table, int index) {
   return table.uniqueNames[static_cast<std::size_t>(index)];
 }
 
+namespace {
+
+// Records equal under sameMaterial have equal keys, so the table finds the first
+// equal record without comparing against every record (scenes with thousands of surfaces).
+std::string materialKey(const MaterialRecord& r) {
+  std::string key;
+  auto putValue = [&key](double v) {
+    v += 0.0;  // -0.0 and 0.0 are equal materials
+    char bytes[sizeof v];
+    std::memcpy(bytes, &v, sizeof v);
+    key.append(bytes, sizeof v);
+  };
+  for (double v : r.faceColor) putValue(v);
+  putValue(r.power);
+  for (double v : r.specularColor) putValue(v);
+  for (double v : r.emissiveColor) putValue(v);
+  key += r.textureName;
+  if (options().noMaterialMerge != 0) {
+    key.push_back('\0');
+    key += r.name;
+  }
+  return key;
+}
+
+}  // namespace
+
 int collectMaterials(MaterialTable& table, LwObject& object, XWriter& out, int indent) {
   for (LwSurface& surface : object.surfaces) {
     MaterialRecord candidate = candidateFor(surface);
-    int found = -1;
-    for (std::size_t i = 0; i < table.entries.size(); ++i) {
-      if (sameMaterial(table.entries[i], candidate) == 0) {
-        found = static_cast<int>(i);
-        break;
-      }
-    }
-    if (found >= 0) {
-      surface.materialIndex = found;
+    const auto [slot, isNew] = table.byValue.try_emplace(materialKey(candidate), static_cast<int>(table.entries.size()));
+    if (!isNew) {
+      surface.materialIndex = slot->second;
       continue;
     }
     const int count = ++table.nameCounts[candidate.name];

@@ -21,6 +21,7 @@ struct MaterialTable {
   std::vector<MaterialRecord> entries;
   std::vector<std::string> uniqueNames;                 // parallel to entries
   std::unordered_map<std::string, int> nameCounts;      // records so far per name
+  std::unordered_map<std::string, int> byValue;         // sameMaterial key -> first record
 };
 
 // Adds every surface of the object, writing each new material once. Returns 0.
