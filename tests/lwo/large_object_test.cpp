@@ -4,9 +4,6 @@
 #include "lwo_fixture.h"
 
 using namespace lwotest;
-using lwbuild::subString;
-using lwbuild::subU16;
-using lwbuild::subVec;
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Shared helpers of the object reader tests: load bytes in memory, look at corners.
+// Shared helpers of the object reader tests: build and load bytes in memory, look at corners.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,13 @@ namespace lwotest {
 
 using lwbuild::Bytes;
 using lwbuild::LwobBuilder;
+using lwbuild::sub;
+using lwbuild::subColor;
+using lwbuild::subFloat;
+using lwbuild::subString;
+using lwbuild::subU16;
+using lwbuild::subVec;
+using Ids = std::vector<std::uint32_t>;
 
 struct Loaded {
   LwObject object;
@@ -26,24 +33,38 @@ inline Loaded load(const Bytes& bytes, bool doNormals = true, bool doTexCoords =
   Loaded loaded;
   loaded.object.dissolve = dissolve;
   testing::internal::CaptureStdout();
-  loaded.result = lwLoadObjectFromMemory(loaded.object, bytes.data(), bytes.size(), 0, doNormals, doTexCoords,
-                                         wrapSeams);
+  loaded.result =
+      lwLoadObjectFromMemory(loaded.object, bytes.data(), bytes.size(), 0, doNormals, doTexCoords, wrapSeams);
   loaded.out = testing::internal::GetCapturedStdout();
   return loaded;
 }
 
-inline std::vector<std::uint32_t> corners(const LwObject& o, std::size_t polygon) {
-  const LwPolygon& p = o.polygons.at(polygon);
-  return std::vector<std::uint32_t>(o.indices.begin() + p.firstIndex, o.indices.begin() + p.firstIndex + p.cornerCount);
+// Without normals and texture coordinates: the reader alone.
+inline Loaded loadPlain(const Bytes& bytes) { return load(bytes, false, false); }
+
+// SRFS, PNTS and POLS chunks in that order; SURF chunks may follow.
+inline LwobBuilder object(const std::vector<std::string>& surfaces, const std::vector<float>& xyz,
+                          const std::vector<LwobBuilder::Polygon>& polygons) {
+  return LwobBuilder().surfaces(surfaces).points(xyz).polygons(polygons);
 }
 
-inline std::vector<std::uint32_t> cornerNormals(const LwObject& o, std::size_t polygon) {
+inline Ids corners(const LwObject& o, std::size_t polygon) {
   const LwPolygon& p = o.polygons.at(polygon);
-  return std::vector<std::uint32_t>(o.cornerNormals.begin() + p.firstIndex,
-                                    o.cornerNormals.begin() + p.firstIndex + p.cornerCount);
+  return Ids(o.indices.begin() + p.firstIndex, o.indices.begin() + p.firstIndex + p.cornerCount);
 }
 
-// A unit square in the z = 0 plane on points 0..3 plus extra points as given.
+inline Ids cornerNormals(const LwObject& o, std::size_t polygon) {
+  const LwPolygon& p = o.polygons.at(polygon);
+  return Ids(o.cornerNormals.begin() + p.firstIndex, o.cornerNormals.begin() + p.firstIndex + p.cornerCount);
+}
+
+inline std::vector<std::string> surfaceNames(const LwObject& o) {
+  std::vector<std::string> names;
+  for (const LwSurface& s : o.surfaces) names.push_back(s.name);
+  return names;
+}
+
+// A unit square in the z = 0 plane on points 0..3.
 inline std::vector<float> squarePoints() { return {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}; }
 
 }  // namespace lwotest

@@ -6,12 +6,6 @@
 #include "lwo_fixture.h"
 
 using namespace lwotest;
-using lwbuild::sub;
-using lwbuild::subColor;
-using lwbuild::subFloat;
-using lwbuild::subString;
-using lwbuild::subU16;
-using lwbuild::subVec;
 
 namespace {
 
@@ -20,18 +14,13 @@ Bytes richObject() {
       .surfaces({"Wood", "Metal", "Glass"})
       .points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 0.5f, 2, 0.5f})
       .chunk("BBOX", Bytes(24, 0))
-      .polygons({{{0, 1, 2, 3}, 1},
-                 {{4, 5, 6}, -2, 1},
-                 {{0, 4, 5, 1}, 2},
-                 {{2, 2, 3}, 3},
-                 {{3, 2, 6}, 3}})
+      .polygons({{{0, 1, 2, 3}, 1}, {{4, 5, 6}, -2, 1}, {{0, 4, 5, 1}, 2}, {{2, 2, 3}, 3}, {{3, 2, 6}, 3}})
       .surface("Wood", {subColor(200, 100, 50), subU16("FLAG", 0x0104), subFloat("SMAN", 1.2f),
-                        subString("CTEX", "Cylindrical Image Map"), subString("TIMG", "wood.tga"),
-                        subU16("TFLG", 2), subVec("TSIZ", 1, 2, 1), subVec("TCTR", 0.5f, 0, 0.5f),
-                        subFloat("TFP0", 2), sub("TWRP", Bytes{0, 1, 0, 1})})
-      .surface("Metal", {subU16("FLAG", 0x0004), subString("CTEX", "Spherical Image Map"),
-                         subU16("TFLG", 1), subFloat("TFP1", 3), subString("BTEX", "Planar Image Map"),
-                         subU16("TFLG", 4)})
+                        subString("CTEX", "Cylindrical Image Map"), subString("TIMG", "wood.tga"), subU16("TFLG", 2),
+                        subVec("TSIZ", 1, 2, 1), subVec("TCTR", 0.5f, 0, 0.5f), subFloat("TFP0", 2),
+                        sub("TWRP", Bytes{0, 1, 0, 1})})
+      .surface("Metal", {subU16("FLAG", 0x0004), subString("CTEX", "Spherical Image Map"), subU16("TFLG", 1),
+                         subFloat("TFP1", 3), subString("BTEX", "Planar Image Map"), subU16("TFLG", 4)})
       .surface("Glass", {subString("TTEX", "Planar Image Map"), subU16("TRAN", 128),
                          subString("CTEX", "Cubic Image Map"), subVec("TSIZ", 2, 2, 2)})
       .bytes();
@@ -47,8 +36,8 @@ std::vector<LengthField> lengthFields(const Bytes& b) {
   std::vector<LengthField> fields = {{4, 4}};
   std::size_t pos = 12;
   while (pos + 8 <= b.size()) {
-    const std::size_t length = (std::size_t{b[pos + 4]} << 24) | (std::size_t{b[pos + 5]} << 16) |
-                               (std::size_t{b[pos + 6]} << 8) | b[pos + 7];
+    const std::size_t length =
+        (std::size_t{b[pos + 4]} << 24) | (std::size_t{b[pos + 5]} << 16) | (std::size_t{b[pos + 6]} << 8) | b[pos + 7];
     fields.push_back({pos + 4, 4});
     if (std::equal(b.begin() + pos, b.begin() + pos + 4, "SURF")) {
       std::size_t sub = pos + 8;
@@ -127,8 +116,8 @@ TEST(LwoRobustness, CutAtEveryLength) {
 
 TEST(LwoRobustness, EveryLengthFieldCorrupted) {
   const Bytes full = richObject();
-  const std::vector<std::uint32_t> values = {0, 1, 2, 3, 5, 11, 12, 13, 0x7FFF, 0x8000, 0xFFFF, 0x10000,
-                                             0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
+  const std::vector<std::uint32_t> values = {0,      1,      2,      3,       5,          11,          12,         13,
+                                             0x7FFF, 0x8000, 0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
   std::string problem;
   testing::internal::CaptureStdout();
   for (const LengthField& field : lengthFields(full)) {

@@ -4,137 +4,113 @@
 #include "lwo_fixture.h"
 
 using namespace lwotest;
-using lwbuild::sub;
-using lwbuild::subColor;
-using lwbuild::subFloat;
-using lwbuild::subString;
-using lwbuild::subU16;
-using lwbuild::subVec;
 
 namespace {
 
-Loaded loadSurface(const std::vector<lwbuild::SubChunk>& subs) {
-  return load(LwobBuilder().surfaces({"Other", "Skin"}).surface("Skin", subs).bytes(), false, false);
+LwSurface loadSurface(const std::vector<lwbuild::SubChunk>& subs) {
+  const Loaded l = loadPlain(LwobBuilder().surfaces({"Other", "Skin"}).surface("Skin", subs).bytes());
+  EXPECT_EQ(l.result, 0);
+  // The other surface is left alone.
+  EXPECT_TRUE(l.object.surfaces.at(0).color[0] == 200 && l.object.surfaces.at(0).flags == 0);
+  return l.object.surfaces.at(1);
 }
 
 }  // namespace
 
 TEST(LwoSurface, ShadingValuesAreStoredRaw) {
-  Loaded l = loadSurface({subColor(255, 128, 0), subU16("FLAG", 0x0104), subU16("LUMI", 0xFF00),
-                          subU16("DIFF", 0x0100), subU16("SPEC", 0x0080), subU16("GLOS", 0x0200),
-                          subU16("TRAN", 0x0040), subFloat("SMAN", 1.6f)});
-  EXPECT_EQ(l.result, 0);
-  const LwSurface& s = l.object.surfaces[1];
-  EXPECT_EQ(s.color[0], 255);
-  EXPECT_EQ(s.color[1], 128);
-  EXPECT_EQ(s.color[2], 0);
+  const LwSurface s =
+      loadSurface({subColor(255, 128, 0), subU16("FLAG", 0x0104), subU16("LUMI", 0xFF00), subU16("DIFF", 0x0100),
+                   subU16("SPEC", 0x0080), subU16("GLOS", 0x0200), subU16("TRAN", 0x0040), subFloat("SMAN", 1.6f)});
+  EXPECT_EQ(std::vector<int>(s.color, s.color + 3), (std::vector<int>{255, 128, 0}));
   EXPECT_EQ(s.flags, 0x0104);
-  EXPECT_NE(s.flags & kSurfaceSmoothing, 0);
-  EXPECT_NE(s.flags & kSurfaceDoubleSided, 0);
   EXPECT_EQ(s.luminosity, -256);
   EXPECT_EQ(s.diffuse, 256);
   EXPECT_EQ(s.specular, 128);
   EXPECT_EQ(s.glossiness, 512);
   EXPECT_EQ(s.transparency, 64);
   EXPECT_FLOAT_EQ(s.smoothingAngle, 1.6f);
-  // The other surface keeps its defaults.
-  EXPECT_EQ(l.object.surfaces[0].color[0], 200);
-  EXPECT_EQ(l.object.surfaces[0].flags, 0);
 }
 
-TEST(LwoSurface, ColourTextureIsFilledAndOtherTexturesAreIgnored) {
-  Loaded l = loadSurface({subString("CTEX", "Planar Image Map"), subString("TIMG", "images\\wood.tga"),
-                          subU16("TFLG", 0x0002), subVec("TSIZ", 2, 3, 4), subVec("TCTR", 0.5f, -1, 7),
-                          subFloat("TFP0", 2), subFloat("TFP1", 3), sub("TWRP", lwbuild::Bytes{0, 1, 0, 1}),
-                          subString("BTEX", "Planar Image Map"), subString("TIMG", "bump.tga"),
-                          subU16("TFLG", 0x0001), subVec("TSIZ", 9, 9, 9), subVec("TCTR", 9, 9, 9)});
-  const LwTexture& t = l.object.surfaces[1].colorTexture;
+TEST(LwoSurface, ColourAndTransparencyTexturesAreFilledOthersIgnored) {
+  const LwSurface s =
+      loadSurface({subString("CTEX", "Planar Image Map"), subString("TIMG", "images\\wood.tga"), subU16("TFLG", 0x0002),
+                   subVec("TSIZ", 2, 3, 4), subVec("TCTR", 0.5f, -1, 7), subFloat("TFP0", 2), subFloat("TFP1", 3),
+                   sub("TWRP", Bytes{0, 1, 0, 1}), subString("BTEX", "Planar Image Map"), subString("TIMG", "bump.tga"),
+                   subU16("TFLG", 0x0001), subVec("TSIZ", 9, 9, 9), subVec("TCTR", 9, 9, 9)});
+  const LwTexture& t = s.colorTexture;
   EXPECT_EQ(t.mapping, kMappingPlanar);
   EXPECT_EQ(t.image, "images\\wood.tga");
   EXPECT_EQ(t.flags, 0x0002);
-  EXPECT_FLOAT_EQ(t.size[0], 2);
-  EXPECT_FLOAT_EQ(t.size[2], 4);
-  EXPECT_FLOAT_EQ(t.center[0], 0.5f);
-  EXPECT_FLOAT_EQ(t.center[1], -1);
+  EXPECT_EQ(std::vector<float>(t.size, t.size + 3), (std::vector<float>{2, 3, 4}));
+  EXPECT_EQ(std::vector<float>(t.center, t.center + 3), (std::vector<float>{0.5f, -1, 7}));
   EXPECT_FLOAT_EQ(t.param0, 2);
   EXPECT_FLOAT_EQ(t.param1, 3);
-  EXPECT_EQ(l.object.surfaces[1].transparencyTexture.mapping, kMappingNone);
-  EXPECT_EQ(l.object.surfaces[1].transparencyTexture.image, "");
-}
+  EXPECT_EQ(s.transparencyTexture.mapping, kMappingNone);
+  EXPECT_EQ(s.transparencyTexture.image, "");
 
-TEST(LwoSurface, TransparencyTextureAndRepeatedSurf) {
-  const auto bytes = LwobBuilder()
-                         .surfaces({"Glass"})
-                         .surface("Glass", {subString("TTEX", "Cubic Image Map"), subString("TIMG", "t.bmp"),
-                                            subColor(1, 2, 3)})
-                         .surface("Glass", {subString("CTEX", "Spherical Image Map"), subU16("DIFF", 7)})
-                         .bytes();
-  Loaded l = load(bytes, false, false);
-  const LwSurface& s = l.object.surfaces[0];
-  EXPECT_EQ(s.transparencyTexture.mapping, kMappingCubic);
-  EXPECT_EQ(s.transparencyTexture.image, "t.bmp");
-  EXPECT_EQ(s.colorTexture.mapping, kMappingSpherical);
-  EXPECT_EQ(s.color[2], 3);
-  EXPECT_EQ(s.diffuse, 7);
+  // A second SURF for the same name adds to the first.
+  const Loaded l = loadPlain(
+      LwobBuilder()
+          .surfaces({"Glass"})
+          .surface("Glass", {subString("TTEX", "Cubic Image Map"), subString("TIMG", "t.bmp"), subColor(1, 2, 3)})
+          .surface("Glass", {subString("CTEX", "Spherical Image Map"), subU16("DIFF", 7)})
+          .bytes());
+  const LwSurface& glass = l.object.surfaces[0];
+  EXPECT_EQ(glass.transparencyTexture.mapping, kMappingCubic);
+  EXPECT_EQ(glass.transparencyTexture.image, "t.bmp");
+  EXPECT_EQ(glass.colorTexture.mapping, kMappingSpherical);
+  EXPECT_EQ(glass.color[2], 3);
+  EXPECT_EQ(glass.diffuse, 7);
 }
 
 TEST(LwoSurface, MappingTextsAreExact) {
-  LwTexture t;
-  lwSetMappingKind(t, "Cylindrical Image Map");
-  EXPECT_EQ(t.mapping, kMappingCylindrical);
-  lwSetMappingKind(t, "planar image map");
-  EXPECT_EQ(t.mapping, kMappingNone);
-  lwSetMappingKind(t, "Cubic Image Map ");
-  EXPECT_EQ(t.mapping, kMappingNone);
-  lwSetMappingKind(t, "Spherical Image Map");
-  EXPECT_EQ(t.mapping, kMappingSpherical);
-  lwSetMappingKind(t, "");
-  EXPECT_EQ(t.mapping, kMappingNone);
-
-  Loaded lower = loadSurface({subString("CTEX", "planar image map")});
-  EXPECT_EQ(lower.object.surfaces[1].colorTexture.mapping, kMappingNone);
-
+  const std::pair<const char*, int> texts[] = {{"Planar Image Map", kMappingPlanar},
+                                               {"Cylindrical Image Map", kMappingCylindrical},
+                                               {"Spherical Image Map", kMappingSpherical},
+                                               {"Cubic Image Map", kMappingCubic},
+                                               {"planar image map", kMappingNone},
+                                               {"Cubic Image Map ", kMappingNone},
+                                               {"", kMappingNone}};
+  for (const auto& [text, kind] : texts) {
+    LwTexture t;
+    t.mapping = kMappingCubic + 1;
+    lwSetMappingKind(t, text);
+    EXPECT_EQ(t.mapping, kind) << text;
+  }
   // A procedural texture has no mapping but still records its image.
-  Loaded procedural = loadSurface({subString("CTEX", "Fractal Noise"), subString("TIMG", "noise.tga")});
-  EXPECT_EQ(procedural.object.surfaces[1].colorTexture.mapping, kMappingNone);
-  EXPECT_EQ(procedural.object.surfaces[1].colorTexture.image, "noise.tga");
-
+  const LwTexture procedural =
+      loadSurface({subString("CTEX", "Fractal Noise"), subString("TIMG", "noise.tga")}).colorTexture;
+  EXPECT_EQ(procedural.mapping, kMappingNone);
+  EXPECT_EQ(procedural.image, "noise.tga");
   // A later CTEX overwrites the mapping and keeps what it does not repeat.
-  Loaded twice = loadSurface({subString("CTEX", "Planar Image Map"), subU16("TFLG", 4),
-                              subString("CTEX", "Cubic Image Map")});
-  EXPECT_EQ(twice.object.surfaces[1].colorTexture.mapping, kMappingCubic);
-  EXPECT_EQ(twice.object.surfaces[1].colorTexture.flags, 4);
+  const LwTexture twice =
+      loadSurface({subString("CTEX", "Planar Image Map"), subU16("TFLG", 4), subString("CTEX", "Cubic Image Map")})
+          .colorTexture;
+  EXPECT_EQ(twice.mapping, kMappingCubic);
+  EXPECT_EQ(twice.flags, 4);
 }
 
-TEST(LwoSurface, TextsThatDoNotFitAreNotTaken) {
+TEST(LwoSurface, TextsAndValuesThatDoNotFitAreNotTaken) {
   const std::string image1023(1023, 'i');
-  Loaded fits = loadSurface({subString("CTEX", "Planar Image Map"), subString("TIMG", image1023)});
-  EXPECT_EQ(fits.object.surfaces[1].colorTexture.image, image1023);
-
-  Loaded longImage = loadSurface({subString("CTEX", "Planar Image Map"), subString("TIMG", "first.tga"),
-                                  subString("TIMG", std::string(1024, 'i'))});
-  EXPECT_EQ(longImage.object.surfaces[1].colorTexture.image, "first.tga");
-
-  // A texture header text that does not fit still selects its block, without mapping.
-  Loaded longHeader = loadSurface({subString("CTEX", std::string(80, 'c')), subU16("TFLG", 2)});
-  EXPECT_EQ(longHeader.object.surfaces[1].colorTexture.mapping, kMappingNone);
-  EXPECT_EQ(longHeader.object.surfaces[1].colorTexture.flags, 2);
-
+  const auto planar = subString("CTEX", "Planar Image Map");
+  EXPECT_EQ(loadSurface({planar, subString("TIMG", image1023)}).colorTexture.image, image1023);
+  EXPECT_EQ(loadSurface({planar, subString("TIMG", "first.tga"), subString("TIMG", std::string(1024, 'i'))})
+                .colorTexture.image,
+            "first.tga");
   // An image name without its NUL inside the sub-chunk.
-  Loaded unterminated = loadSurface({subString("CTEX", "Planar Image Map"), sub("TIMG", {'a', 'b'})});
-  EXPECT_EQ(unterminated.object.surfaces[1].colorTexture.image, "");
-}
+  EXPECT_EQ(loadSurface({planar, sub("TIMG", {'a', 'b'})}).colorTexture.image, "");
+  // A texture header text that does not fit still selects its block, without mapping.
+  const LwTexture longHeader = loadSurface({subString("CTEX", std::string(80, 'c')), subU16("TFLG", 2)}).colorTexture;
+  EXPECT_EQ(longHeader.mapping, kMappingNone);
+  EXPECT_EQ(longHeader.flags, 2);
 
-TEST(LwoSurface, ValuesCutOffBySubChunkKeepWhatTheyHad) {
-  lwbuild::Bytes eight;
+  // Values cut off by their sub-chunk keep what they had.
+  Bytes eight;
   lwbuild::putBEFloat(eight, 5);
   lwbuild::putBEFloat(eight, 6);
-  Loaded l = loadSurface({subString("CTEX", "Planar Image Map"), sub("TSIZ", eight), sub("FLAG", {0x01}),
-                          sub("SMAN", {0x3F, 0x80}), sub("COLR", {1, 2}), sub("TFP0", {})});
-  const LwSurface& s = l.object.surfaces[1];
-  EXPECT_FLOAT_EQ(s.colorTexture.size[0], 5);
-  EXPECT_FLOAT_EQ(s.colorTexture.size[1], 6);
-  EXPECT_FLOAT_EQ(s.colorTexture.size[2], 1);
+  const LwSurface s = loadSurface({planar, sub("TSIZ", eight), sub("FLAG", {0x01}), sub("SMAN", {0x3F, 0x80}),
+                                   sub("COLR", {1, 2}), sub("TFP0", {})});
+  EXPECT_EQ(std::vector<float>(s.colorTexture.size, s.colorTexture.size + 3), (std::vector<float>{5, 6, 1}));
   EXPECT_EQ(s.flags, 0);
   EXPECT_FLOAT_EQ(s.smoothingAngle, 1.5620697f);
   EXPECT_EQ(s.color[0], 200);
@@ -142,52 +118,41 @@ TEST(LwoSurface, ValuesCutOffBySubChunkKeepWhatTheyHad) {
 }
 
 TEST(LwoSurface, SubChunkLengthPastTheEndIsClamped) {
-  lwbuild::Bytes surf;
+  Bytes surf;
   lwbuild::putPaddedString(surf, "Skin");
   lwbuild::putId(surf, "FLAG");
-  lwbuild::putBE16(surf, 2);
-  lwbuild::putBE16(surf, 4);
+  for (unsigned v : {2u, 4u}) lwbuild::putBE16(surf, v);
   lwbuild::putId(surf, "DIFF");
-  lwbuild::putBE16(surf, 0xFFFF);  // far past the chunk's end
-  lwbuild::putBE16(surf, 100);
-  Loaded l = load(LwobBuilder().surfaces({"Skin"}).chunk("SURF", surf).points(squarePoints()).bytes(), false,
-                  false);
+  for (unsigned v : {0xFFFFu, 100u}) lwbuild::putBE16(surf, v);  // a length far past the chunk's end
+  Loaded l = loadPlain(LwobBuilder().surfaces({"Skin"}).chunk("SURF", surf).points(squarePoints()).bytes());
   EXPECT_EQ(l.result, 0);
   EXPECT_EQ(l.object.surfaces[0].flags, 4);
   EXPECT_EQ(l.object.surfaces[0].diffuse, 100);
-  // The walk goes on after the SURF chunk.
-  EXPECT_EQ(l.object.points.size(), 4u);
+  EXPECT_EQ(l.object.points.size(), 4u);  // the walk goes on after the SURF chunk
 }
 
-TEST(LwoSurface, UndeclaredSurfaceEndsTheWalk) {
+TEST(LwoSurface, UndeclaredSurfaceEndsTheWalkButAnUnfitNameSkipsOnlyItsChunk) {
   const auto bytes = LwobBuilder()
                          .surfaces({"Known"})
                          .points(squarePoints())
                          .surface("Unknown", {subColor(1, 2, 3)})
                          .polygons({{{0, 1, 2}, 1}})
                          .bytes();
-  Loaded l = load(bytes, false, false);
+  Loaded l = loadPlain(bytes);
   EXPECT_EQ(l.result, 0);
   EXPECT_EQ(l.out, "Error: SURF Unknown defined without declare!!\n");
   EXPECT_EQ(l.object.points.size(), 4u);
   EXPECT_TRUE(l.object.polygons.empty());
   EXPECT_EQ(l.object.surfaces[0].color[0], 200);
-
   LwObject indented;
   testing::internal::CaptureStdout();
   lwLoadObjectFromMemory(indented, bytes.data(), bytes.size(), 3, false, false, false);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "   Error: SURF Unknown defined without declare!!\n");
-}
 
-TEST(LwoSurface, SurfNameThatDoesNotFitSkipsOnlyThatChunk) {
-  lwbuild::Bytes surf(100, 'n');  // no NUL within the name width
-  const auto bytes = LwobBuilder()
-                         .surfaces({"Known"})
-                         .chunk("SURF", surf)
-                         .surface("Known", {subColor(9, 8, 7)})
-                         .bytes();
-  Loaded l = load(bytes, false, false);
-  EXPECT_EQ(l.result, 0);
-  EXPECT_EQ(l.out, "");
-  EXPECT_EQ(l.object.surfaces[0].color[0], 9);
+  // No NUL within the name width.
+  Loaded unfit = loadPlain(
+      LwobBuilder().surfaces({"Known"}).chunk("SURF", Bytes(100, 'n')).surface("Known", {subColor(9, 8, 7)}).bytes());
+  EXPECT_EQ(unfit.result, 0);
+  EXPECT_EQ(unfit.out, "");
+  EXPECT_EQ(unfit.object.surfaces[0].color[0], 9);
 }
