@@ -30,23 +30,21 @@ struct ContentTree {
 
 TEST(DriverSource, ThreeCandidatesInOrder) {
   ContentTree t;
-  writeFile(t.start + "/a.lwo", kJunk);
-  writeFile(t.content + "/a.lwo", kJunk);
-  writeFile(t.content + "/b.lwo", kJunk);
-  writeFile(t.content + "/Scenes/b.lwo", kJunk);
-  writeFile(t.content + "/Scenes/c.lwo", kJunk);
-  const std::string start = real(t.start);
-  const auto a = torvo({"-Clw.cfg", "a.lwo"}, t.start);
-  EXPECT_TRUE(contains(a.out, "Convert From: " + start + "/a.lwo\nConvert To: a.X\n")) << a.out;
-  const auto b = torvo({"-Clw.cfg", "b.lwo"}, t.start);
-  EXPECT_TRUE(contains(b.out, "Convert From: " + t.content + "/b.lwo\nConvert To: b.X\n")) << b.out;
-  const auto c = torvo({"-Clw.cfg", "c.lwo"}, t.start);
-  EXPECT_TRUE(contains(c.out, "Convert From: " + t.content + "/Scenes/c.lwo\nConvert To: c.X\n")) << c.out;
+  for (const std::string& path : {t.start + "/a.lwo", t.content + "/a.lwo", t.content + "/b.lwo",
+                                  t.content + "/Scenes/b.lwo", t.content + "/Scenes/c.lwo"}) {
+    writeFile(path, kJunk);
+  }
+  const std::pair<const char*, std::string> rows[] = {
+      {"a.lwo", real(t.start) + "/a.lwo"}, {"b.lwo", t.content + "/b.lwo"}, {"c.lwo", t.content + "/Scenes/c.lwo"}};
+  for (const auto& [name, found] : rows) {
+    const auto r = torvo({"-Clw.cfg", name}, t.start);
+    EXPECT_EQ(r.exitCode, 1);  // junk content: the readers refuse it
+    EXPECT_TRUE(contains(r.out, "Convert From: " + found + "\nConvert To: " + name[0] + ".X\n")) << r.out;
+  }
   const auto d = torvo({"-Clw.cfg", "d.lwo"}, t.start);
   EXPECT_EQ(d.exitCode, 1);
   EXPECT_EQ(d.out, kBanner + "Content directory: " + t.content + "\n" + kAscii + "could not open: d.lwo\n" +
                        "error occured.\n");
-  for (const auto* r : {&a, &b, &c}) EXPECT_EQ(r->exitCode, 1);  // junk content: the readers refuse it
   EXPECT_EQ(testsupport::listDir(t.start), (std::vector<std::string>{"a.lwo", "lw.cfg"}));
 }
 
@@ -63,23 +61,18 @@ TEST(DriverSource, FoundInContentDirectoryConvertsIntoTheStartDirectory) {
   EXPECT_TRUE(testsupport::fileExists(t.content + "/Scenes/tri.X"));
 }
 
-TEST(DriverSource, BackslashesAndLetterCaseOfLightWavePaths) {
+TEST(DriverSource, LightWavePathsAndCompletePaths) {
   TempDir dir;
   testsupport::makeDir(dir / "Objects");
+  testsupport::makeDir(dir / "work");
   writeFile(dir / "Objects/Tri.lwo", triangle());
-  const auto r = torvo({"objects\\TRI.LWO"}, dir.path());
+  const auto r = torvo({"objects\\TRI.LWO"}, dir.path());  // backslashes and any letter case
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_TRUE(contains(r.out, "Convert To: TRI.X\n")) << r.out;
   EXPECT_TRUE(testsupport::fileExists(dir / "TRI.X"));
-}
-
-TEST(DriverSource, CompletePathsAreNotJoined) {
-  TempDir dir;
-  testsupport::makeDir(dir / "work");
-  writeFile(dir / "a.lwo", triangle());
-  const auto r = torvo({"../a.lwo", "out.x"}, dir / "work");
-  EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_TRUE(contains(r.out, "Convert From: ../a.lwo\nConvert To: out.X\n")) << r.out;
+  const auto up = torvo({"../Objects/Tri.lwo", "out.x"}, dir / "work");  // not joined to anything
+  EXPECT_EQ(up.exitCode, 0) << up.out;
+  EXPECT_TRUE(contains(up.out, "Convert From: ../Objects/Tri.lwo\nConvert To: out.X\n")) << up.out;
   EXPECT_TRUE(testsupport::fileExists(dir / "work/out.X"));
 }
 
@@ -160,15 +153,12 @@ TEST(DriverOutput, WriteErrorFailsTheConversion) {
   EXPECT_TRUE(contains(r.out, "could not write: a.X\nerror occured.\n")) << r.out;
   EXPECT_EQ(testsupport::readFile(dir / "a.X"), "old");
   EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.X", "a.lwo"}));
-}
-
-TEST(DriverOutput, OutputNameTakenByADirectory) {
-  TempDir dir;
-  writeFile(dir / "a.lwo", triangle());
+  // The output name taken by a directory.
+  std::remove((dir / "a.X").c_str());
   testsupport::makeDir(dir / "a.X");
-  const auto r = torvo({"a.lwo"}, dir.path());
-  EXPECT_EQ(r.exitCode, 1) << r.out;
-  EXPECT_TRUE(contains(r.out, "could not write: a.X\nerror occured.\n")) << r.out;
+  const auto taken = torvo({"a.lwo"}, dir.path());
+  EXPECT_EQ(taken.exitCode, 1) << taken.out;
+  EXPECT_TRUE(contains(taken.out, "could not write: a.X\nerror occured.\n")) << taken.out;
   EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.X", "a.lwo"}));
 }
 
@@ -193,14 +183,58 @@ TEST(DriverTemplate, MissingTemplateFailsTextButNotBinary) {
   testsupport::makeDir(dir / "bin");
   fs::copy_file(TORVO_EXE, dir / "bin/torvo");
   writeFile(dir / "a.lwo", triangle());
-  const auto text = testsupport::run(dir / "bin/torvo", {"a.lwo"}, dir.path());
-  EXPECT_EQ(text.exitCode, 1);
-  EXPECT_TRUE(contains(text.out, "template file " + real(dir / "bin") + "/TORVOtpl.x not found!\n")) << text.out;
-  EXPECT_FALSE(contains(text.out, "writing template"));
-  EXPECT_FALSE(testsupport::fileExists(dir / "a.X"));
+  writeFile(dir / "s.lws", lwbuild::LwscBuilder().loadObject("a.lwo", {lwbuild::key(0, 0, 0, 0)}).text());
+  for (const char* source : {"a.lwo", "s.lws"}) {
+    const auto text = testsupport::run(dir / "bin/torvo", {source}, dir.path());
+    EXPECT_EQ(text.exitCode, 1);
+    EXPECT_TRUE(contains(text.out, "template file " + real(dir / "bin") + "/TORVOtpl.x not found!\n")) << text.out;
+    EXPECT_FALSE(contains(text.out, "writing template"));
+    EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.lwo", "bin", "s.lws"}));
+  }
   const auto binary = testsupport::run(dir / "bin/torvo", {"-b", "a.lwo"}, dir.path());
   EXPECT_EQ(binary.exitCode, 0) << binary.out;
   EXPECT_TRUE(testsupport::fileExists(dir / "a.X"));
+}
+
+// Every output starts with the signature and Header; text files carry the template cut to what they use.
+TEST(DriverTemplate, PrologueOfObjectsAndScenes) {
+  TempDir dir;
+  writeFile(dir / "box.lwo", triangle());
+  writeFile(dir / "scene.lws",
+            lwbuild::LwscBuilder().loadObject("box.lwo", {lwbuild::key(0, 0, 0, 0), lwbuild::key(30, 1, 0, 0)}).text());
+  const std::string binaryStart = std::string("xof 0302bin 0032") + std::string("\1\0\6\0\0\0Header\x0a\0", 14) +
+                                  std::string("\6\0\3\0\0\0\1\0\0\0\0\0\0\0\0\0\0\0\x0b\0", 20);
+  const std::string whole = testsupport::readFile(std::string(TORVO_BINARY_DIR) + "/TORVOtpl.x");
+  ASSERT_EQ(whole.rfind("xof 0302txt 0032\n", 0), 0u);
+  auto upTo = [&whole](const char* marker) {
+    const std::size_t at = marker == nullptr ? std::string::npos : whole.find(marker);
+    return at == std::string::npos ? whole : whole.substr(0, whole.rfind('\n', at) + 1);
+  };
+  struct Row {
+    std::vector<std::string> args;
+    const char* marker;  // null: the whole template; "": binary
+  };
+  const Row rows[] = {
+      {{"-b", "box.lwo"}, ""},       {{"-b", "scene.lws"}, ""},
+      {{"box.lwo"}, "FrameTransformMatrix"}, {{"-T", "box.lwo"}, "FloatKeys"},
+      {{"-M", "box.lwo"}, "FrameTransformMatrix"}, {{"-M", "-T", "box.lwo"}, "FrameTransformMatrix"},
+      {{"scene.lws"}, nullptr},      {{"-A", "scene.lws"}, "FloatKeys"},
+      {{"-M", "scene.lws"}, "FrameTransformMatrix"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args[0] + " " + row.args.back());
+    const auto r = torvo(row.args, dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const std::string& source = row.args.back();
+    const std::string x = testsupport::readFile(dir / (source.substr(0, source.find('.')) + ".X"));
+    const bool binary = row.marker != nullptr && *row.marker == '\0';
+    EXPECT_EQ(contains(r.out, "writing template...\n"), !binary);
+    if (binary) {
+      EXPECT_EQ(x.substr(0, binaryStart.size()), binaryStart);
+    } else {
+      EXPECT_EQ(x.substr(0, x.find(kTextHeader)), upTo(row.marker));
+    }
+  }
 }
 
 TEST(DriverScene, SceneFromTheScenesDirectoryIntoADestination) {

@@ -2,29 +2,22 @@
 // encodings read back by an independent reader and compared with the scene model.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "anim/animation.h"
 #include "app/lwcfg.h"
 #include "app/options.h"
-#include "lwbuild.h"
+#include "cli_support.h"
 #include "lws/scene.h"
 #include "lws/xform.h"
-#include "support/run.h"
 
+using namespace clitest;
 using namespace lwbuild;
 using testsupport::TempDir;
 
 namespace {
-
-testsupport::RunResult torvo(const std::vector<std::string>& args, const std::string& cwd) {
-  return testsupport::run(TORVO_EXE, args, cwd);
-}
 
 Bytes shape(float size) {
   LwobBuilder b;
@@ -81,80 +74,6 @@ void writeFixtures(const TempDir& dir) {
   testsupport::makeDir(dir / "bin");
 }
 
-bool inOrder(const std::string& text, const std::vector<std::string>& parts) {
-  std::size_t at = 0;
-  for (const auto& p : parts) {
-    at = text.find(p, at);
-    if (at == std::string::npos) return false;
-    at += p.size();
-  }
-  return true;
-}
-
-// What the independent reader found.
-struct Node {
-  int depth = 0;
-  std::string name;
-  unsigned meshes = 0;
-  double transform[16] = {};
-};
-struct Key {
-  double time = 0;
-  double v[4] = {};
-};
-struct Channel {
-  std::vector<Key> rotation, scale, position;
-};
-struct ReaderView {
-  bool available = true;
-  std::string error;
-  unsigned meshes = 0;
-  std::vector<Node> nodes;
-  std::map<std::string, Channel> channels;
-  std::vector<std::string> channelOrder;
-};
-
-ReaderView readBack(const std::string& path) {
-  ReaderView view;
-  const auto r = testsupport::run(TORVO_ASSIMP_READER, {"-v", path}, ".");
-  if (r.out.find("unavailable") != std::string::npos) {
-    view.available = false;
-    return view;
-  }
-  std::istringstream in(r.out);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::string kind;
-    words >> kind;
-    if (kind == "error") {
-      view.error = line;
-    } else if (kind == "meshes") {
-      words >> view.meshes;
-    } else if (kind == "node") {
-      Node n;
-      std::string label;
-      unsigned children = 0;
-      words >> n.depth >> n.name >> label >> n.meshes >> label >> children >> label;
-      for (double& v : n.transform) words >> v;
-      view.nodes.push_back(n);
-    } else if (kind == "channel") {
-      std::string name;
-      words >> name;
-      view.channelOrder.push_back(name);
-    } else if (kind == "rotation" || kind == "scale" || kind == "position") {
-      std::string name;
-      Key k;
-      words >> name >> k.time;
-      const int count = kind == "rotation" ? 4 : 3;
-      for (int i = 0; i < count; ++i) words >> k.v[i];
-      Channel& c = view.channels[name];
-      (kind == "rotation" ? c.rotation : kind == "scale" ? c.scale : c.position).push_back(k);
-    }
-  }
-  return view;
-}
-
 // The scene as the converter models it, read in process from the same files.
 struct Model {
   LwScene scene;
@@ -194,6 +113,9 @@ const float* pivotOfParent(const LwScene& scene, const LwObject& item) {
 // Compares what the reader found with the model. The reader turns the file
 // right-handed: z is negated, and quaternions come back as -(w, x, y, -z).
 void compareWithModel(const ReaderView& view, const LwScene& scene) {
+  using Node = ReaderView::Node;
+  using Key = ReaderView::Key;
+  using Channel = ReaderView::Channel;
   ASSERT_TRUE(view.error.empty()) << view.error;
   EXPECT_EQ(view.meshes, 2u);
   const std::vector<std::pair<int, std::string>> tree = {

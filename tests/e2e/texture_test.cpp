@@ -2,75 +2,39 @@
 // what the .x names, and what a broken image leaves behind.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "lwbuild.h"
-#include "support/run.h"
+#include "cli_support.h"
 
+using namespace clitest;
 using namespace lwbuild;
 using testsupport::TempDir;
 
 namespace {
 
-testsupport::RunResult torvo(const std::vector<std::string>& args, const std::string& cwd) {
-  return testsupport::run(TORVO_EXE, args, cwd);
-}
-
-// A quad whose surface carries a planar colour image named imageName.
-Bytes mappedObject(const std::string& imageName) {
-  LwobBuilder b;
-  b.surfaces({"Wood"});
-  b.points({0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0});
-  b.polygons({{{0, 1, 2, 3}, 1}});
-  b.surface("Wood", {subString("CTEX", "Planar Image Map"), subString("TIMG", imageName), subU16("TFLG", 4),
-                     subVec("TSIZ", 2, 2, 2), subVec("TCTR", 1, 1, 0)});
-  return b.bytes();
-}
-
-// 3 x 2 run-length TGA, bottom-up; the PPM must read red, green, blue / white x 3.
-Bytes woodTga() {
-  TgaSpec s;
-  s.imageType = 10;
-  s.width = 3;
-  s.height = 2;
-  return tgaBytes(s, {}, {0x82, 255, 255, 255, 0x02, 0, 0, 255, 0, 255, 0, 255, 0, 0});
-}
-const std::string kWoodPpm = std::string("P6\n# converted by vemo\n3 2\n255\n") +
-                             std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 9) + std::string(9, '\xFF');
-
 // 2 x 1, 8 bits with a two-entry table: the PPM reads green, red.
-Bytes woodBmp() {
-  const Bytes table = {0, 0, 255, 0, 0, 255, 0, 0};
-  return bmpBytes(2, 1, 8, table, {1, 0, 0, 0});
-}
-
-// An empty image is made without handing fwrite the null data of an empty vector.
-bool writeImage(const std::string& path, const Bytes& bytes) {
-  if (!bytes.empty()) return writeFile(path, bytes);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  return f != nullptr && std::fclose(f) == 0;
-}
-
-std::vector<std::string> filesIn(const std::string& dir) { return testsupport::listDir(dir); }
+Bytes woodBmp() { return bmpBytes(2, 1, 8, {0, 0, 255, 0, 0, 255, 0, 0}, {1, 0, 0, 0}); }
 
 }  // namespace
 
-TEST(Texture, ConvertedIntoTheDestinationDirectory) {
+TEST(Texture, ConvertedIntoTheDestinationDirectoryAndMapped) {
   TempDir dir;
   testsupport::makeDir(dir / "out");
   testsupport::makeDir(dir / "out/images");
   ASSERT_TRUE(writeFile(dir / "board.lwo", mappedObject("images\\wood.tga")));
   ASSERT_TRUE(writeFile(dir / "out/images/wood.tga", woodTga()));
-  const auto r = torvo({"board.lwo", "out"}, dir.path());
+  const auto r = torvo({"-u", "board.lwo", "out"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find("generating wood.PPM : ok\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(contains(r.out, "writing a mesh to X...\ngenerating wood.PPM : ok\n 4 Vertices  1 Polygons  1 Normals\n"))
+      << r.out;
   EXPECT_EQ(testsupport::readFile(dir / "out/wood.PPM"), kWoodPpm);
   EXPECT_FALSE(testsupport::fileExists(dir / "wood.PPM"));
-  EXPECT_EQ(filesIn(dir / "out"), (std::vector<std::string>{"board.X", "images", "wood.PPM"}));
+  EXPECT_EQ(testsupport::listDir(dir / "out"), (std::vector<std::string>{"board.X", "images", "wood.PPM"}));
   const std::string x = testsupport::readFile(dir / "out/board.X");
-  EXPECT_NE(x.find("  \"wood.PPM\";\n"), std::string::npos) << x;
+  EXPECT_TRUE(contains(x, " TextureFilename {\n  \"wood.PPM\";\n }\n")) << x;
+  EXPECT_TRUE(contains(x, " MeshFaceWraps {\n  1;\n  0;0;;\n }\n")) << x;
+  EXPECT_TRUE(contains(x, " MeshTextureCoords {\n  4;\n")) << x;
 }
 
 TEST(Texture, BmpAndLetterCaseOfTheExtension) {
@@ -94,7 +58,7 @@ TEST(Texture, KeepOptionLeavesTheImageAlone) {
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(r.out.find("generating"), std::string::npos) << r.out;
   EXPECT_NE(testsupport::readFile(dir / "board.X").find("  \"wood.tga\";\n"), std::string::npos);
-  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"board.X", "board.lwo", "images"}));
+  EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"board.X", "board.lwo", "images"}));
 }
 
 TEST(Texture, BrokenImagesReportFailureAndLeaveNoPpm) {
@@ -116,12 +80,12 @@ TEST(Texture, BrokenImagesReportFailureAndLeaveNoPpm) {
     TempDir dir;
     testsupport::makeDir(dir / "images");
     ASSERT_TRUE(writeFile(dir / "board.lwo", mappedObject("images\\wood.tga")));
-    ASSERT_TRUE(writeImage(dir / "images/wood.tga", bytes));
+    ASSERT_TRUE(writeFile(dir / "images/wood.tga", bytes));
     const auto r = torvo({"board.lwo"}, dir.path());
     // The object itself still converts; only the texture failed.
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("generating wood.PPM : failure\n"), std::string::npos) << r.out;
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"board.X", "board.lwo", "images"}));
+    EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"board.X", "board.lwo", "images"}));
     EXPECT_NE(testsupport::readFile(dir / "board.X").find("  \"wood.PPM\";\n"), std::string::npos);
   }
 }
