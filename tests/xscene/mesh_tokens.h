@@ -14,60 +14,44 @@ namespace xtokens {
 inline std::string decode(const std::vector<char>& bytes, std::size_t start = 0) {
   std::string out;
   std::size_t pos = start;
-  auto remaining = [&] { return bytes.size() - pos; };
   auto u16 = [&]() -> std::uint32_t {
-    const std::uint32_t v = static_cast<unsigned char>(bytes[pos]) | (static_cast<unsigned char>(bytes[pos + 1]) << 8);
     pos += 2;
-    return v;
+    return static_cast<unsigned char>(bytes[pos - 2]) | (static_cast<unsigned char>(bytes[pos - 1]) << 8);
   };
   auto u32 = [&]() -> std::uint32_t {
-    const std::uint32_t lo = u16();
-    return lo | (u16() << 16);
+    const std::uint32_t low = u16();  // operands of | are unsequenced
+    return low | (u16() << 16);
   };
-  auto append = [&](const std::string& s) {
-    if (!out.empty()) out += ' ';
-    out += s;
-  };
-  while (remaining() >= 2) {
+  while (bytes.size() - pos >= 2) {
     const std::uint32_t token = u16();
-    if ((token == 1 || token == 2 || token == 6 || token == 7) && remaining() < 4) return out + " <truncated>";
-    switch (token) {
-      case 1:
-      case 2: {
-        const std::uint32_t n = u32();
-        if (remaining() < n) return out + " <truncated>";
-        const std::string text(bytes.begin() + static_cast<std::ptrdiff_t>(pos),
-                               bytes.begin() + static_cast<std::ptrdiff_t>(pos + n));
-        pos += n;
-        append(token == 1 ? text : "\"" + text + "\"");
-        break;
+    const bool counted = token == 1 || token == 2 || token == 6 || token == 7;
+    if (counted && bytes.size() - pos < 4) return out + " <truncated>";
+    const std::uint32_t n = counted ? u32() : 0;
+    std::string item;
+    if (token == 1 || token == 2) {
+      if (bytes.size() - pos < n) return out + " <truncated>";
+      item.assign(bytes.begin() + static_cast<std::ptrdiff_t>(pos), bytes.begin() + static_cast<std::ptrdiff_t>(pos + n));
+      pos += n;
+      if (token == 2) item = "\"" + item + "\"";
+    } else if (token == 6 || token == 7) {
+      if ((bytes.size() - pos) / 4 < n) return out + " <truncated>";
+      item = token == 6 ? "I(" : "F(";
+      for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t v = u32();
+        float f;
+        std::memcpy(&f, &v, sizeof f);
+        char text[64];
+        if (token == 6) std::snprintf(text, sizeof text, "%u", v);
+        if (token == 7) std::snprintf(text, sizeof text, "%f", static_cast<double>(f));
+        item += (i > 0 ? "," : "") + std::string(text);
       }
-      case 6:
-      case 7: {
-        const std::uint32_t n = u32();
-        if (remaining() / 4 < n) return out + " <truncated>";
-        std::string list = token == 6 ? "I(" : "F(";
-        for (std::uint32_t i = 0; i < n; ++i) {
-          const std::uint32_t v = u32();
-          char text[64];
-          if (token == 6) {
-            std::snprintf(text, sizeof text, "%u", v);
-          } else {
-            float f;
-            std::memcpy(&f, &v, sizeof f);
-            std::snprintf(text, sizeof text, "%f", static_cast<double>(f));
-          }
-          if (i > 0) list += ',';
-          list += text;
-        }
-        append(list + ")");
-        break;
-      }
-      case 10: append("{"); break;
-      case 11: append("}"); break;
-      case 20: append(";"); break;
-      default: return out + " <token " + std::to_string(token) + ">";
+      item += ")";
+    } else if (token == 10 || token == 11 || token == 20) {
+      item = token == 10 ? "{" : token == 11 ? "}" : ";";
+    } else {
+      return out + " <token " + std::to_string(token) + ">";
     }
+    out += (out.empty() ? "" : " ") + item;
   }
   return out;
 }
