@@ -1,3 +1,5 @@
+#include "lws/motion.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 
 #include "app/options.h"
 #include "app/paths.h"
-#include "lws/motion.h"
 
 namespace {
 
@@ -18,6 +19,15 @@ std::FILE* streamOf(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), f);
   std::rewind(f);
   return f;
+}
+
+// Reads one block from the text; `rest` gets the line after it.
+int readBlock(const std::string& text, std::vector<MotionKey>& keys, std::string* rest = nullptr) {
+  std::FILE* f = streamOf(text);
+  const int r = lwReadMotion(f, keys);
+  if (rest != nullptr) readLine(*rest, kMotionLineSize, f);
+  std::fclose(f);
+  return r;
 }
 
 MotionKey makeKey(int frame, double x, int linear = 0) {
@@ -65,101 +75,89 @@ TEST(ReadMotion, ReadsKeysAppendsBlocksAndLeavesTheRest) {
 
 TEST(ReadMotion, CountBelowOneAndBrokenKeys) {
   std::vector<MotionKey> keys;
-  std::FILE* f = streamOf("9\n0\n 1 2 3 4 5 6 7 8 9 0 0 0 0 0\n");
-  EXPECT_EQ(lwReadMotion(f, keys), -1);
+  std::string rest;
+  EXPECT_EQ(readBlock("9\n0\n 1 2 3 4 5 6 7 8 9 0 0 0 0 0\n", keys, &rest), -1);
   EXPECT_TRUE(keys.empty());
-  std::string line;
-  readLine(line, kMotionLineSize, f);
-  EXPECT_EQ(line, " 1 2 3 4 5 6 7 8 9 0 0 0 0 0");  // no key line consumed
-  std::fclose(f);
-
+  EXPECT_EQ(rest, " 1 2 3 4 5 6 7 8 9 0 0 0 0 0");  // no key line consumed
   // Three keys promised, the second broken: the first stays, the result is 1.
-  f = streamOf("9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2 x\nAddNullObject a\n");
-  EXPECT_EQ(lwReadMotion(f, keys), 1);
+  EXPECT_EQ(readBlock("9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2 x\nAddNullObject a\n", keys), 1);
   EXPECT_EQ(keys.size(), 1u);
-  std::fclose(f);
-
   keys.clear();
-  f = streamOf("9\n2\n 0 0 0");  // truncated at the end of the file
-  EXPECT_EQ(lwReadMotion(f, keys), -1);
+  EXPECT_EQ(readBlock("9\n2\n 0 0 0", keys), -1);  // truncated at the end of the file
   EXPECT_TRUE(keys.empty());
-  std::fclose(f);
-
   // Frames beyond the int range saturate instead of overflowing.
-  f = streamOf("9\n1\n 0 0 0 0 0 0 1 1 1 99999999999999 0 0 0 0\n");
-  EXPECT_EQ(lwReadMotion(f, keys), 1);
+  EXPECT_EQ(readBlock("9\n1\n 0 0 0 0 0 0 1 1 1 99999999999999 0 0 0 0\n", keys), 1);
   EXPECT_EQ(keys[0].frame, 2147483647);
-  std::fclose(f);
 }
 
-TEST(EvaluateMotion, SingleKeyStopAndReset) {
-  const std::vector<MotionKey> keys = {makeKey(5, 3.0)};
+TEST(EvaluateMotion, SingleLinearRepeatAndTcbSegments) {
+  const std::vector<MotionKey> single = {makeKey(5, 3.0)};
+  const std::vector<MotionKey> line = {makeKey(0, 0.0), makeKey(10, 10.0, 1)};
+  const std::vector<MotionKey> early = {makeKey(-5, 1.0), makeKey(-1, 2.0, 1)};
+  const std::vector<MotionKey> tcb = {makeKey(0, 0.0), makeKey(10, 10.0), makeKey(20, 30.0), makeKey(30, 60.0)};
+  std::vector<MotionKey> tense = tcb;
+  for (auto& k : tense) k.tension = 1.0;
+  std::vector<MotionKey> biased = tcb;
+  biased[1].bias = 1.0;
+  const struct {
+    const std::vector<MotionKey>& keys;
+    int endBehavior, frame;
+    double x;
+    const char* what;
+  } cases[] = {
+      {single, kEndStop, 0, 3.0, "single key, before"},
+      {single, kEndStop, 5, 3.0, "single key, at"},
+      {single, kEndStop, 100, 3.0, "single key, after"},
+      {line, kEndStop, 4, 4.0, "linear"},
+      {line, kEndStop, 25, 10.0, "stopped"},
+      {line, kEndRepeat, 25, 3.0, "repeated: 25 modulo 11"},
+      {line, kEndRepeat, 10, 10.0, "repeated, last key"},
+      {line, kEndRepeat, 11, 0.0, "repeated, next period"},
+      // A last key below frame 0 has no period to repeat: the motion stops.
+      {early, kEndRepeat, 100, 2.0, "last key below 0"},
+      {{makeKey(-1, 7.0)}, kEndRepeat, 50, 7.0, "single key at -1"},
+      // Interior tangents are half the chord across the neighbours: 15 and 25.
+      // Hermite at t = 0.5: 0.5*10 + 0.5*30 + 0.125*15 - 0.125*25.
+      {tcb, kEndStop, 15, 18.75, "tcb"},
+      // First segment: outgoing tangent is the chord itself (10), incoming 15.
+      {tcb, kEndStop, 5, 4.375, "tcb, first segment"},
+      // Full tension flattens both tangents: the midpoint is the plain average.
+      {tense, kEndStop, 15, 20.0, "full tension"},
+      // Bias 1 at key 1 uses only the incoming chord (10, weighed 2 * 0.5) for its tangent.
+      {biased, kEndStop, 15, 20.0 + 0.125 * 10.0 - 0.125 * 25.0, "bias"},
+  };
+  for (const auto& c : cases) EXPECT_NEAR(eval(c.keys, c.endBehavior, c.frame).values[kPosX], c.x, 1e-12) << c.what;
+}
+
+TEST(EvaluateMotion, KeyFieldsEmptyMotionsAndReset) {
   MotionKey untouched = makeKey(77, 9.0);
   EXPECT_EQ(lwEvaluateMotion(Motion{}, untouched, 3), 0);
   EXPECT_EQ(untouched.frame, 77);
+  // The frame field keeps the asked frame; the linear flag comes from the segment's end.
+  const std::vector<MotionKey> line = {makeKey(0, 0.0), makeKey(10, 10.0, 1)};
+  EXPECT_EQ(eval(line, kEndStop, 4).linear, 1);
+  EXPECT_EQ(eval(line, kEndRepeat, 25).frame, 25);
+  const MotionKey spline = eval({makeKey(0, 0.0), makeKey(10, 10.0), makeKey(20, 30.0)}, kEndStop, 15);
+  EXPECT_EQ(spline.linear, 0);
+  EXPECT_EQ(spline.tension, 0.0);
 
-  for (int frame : {0, 5, 6, 100}) EXPECT_EQ(eval(keys, kEndStop, frame).values[kPosX], 3.0);
-  EXPECT_EQ(eval(keys, kEndReset, 4).values[kScaleX], 1.0);
+  // Before the first key: the whole first key.
+  std::vector<MotionKey> keys = {makeKey(10, 1.0, 1), makeKey(20, 2.0)};
+  keys[0].tension = 0.3;
+  const MotionKey before = eval(keys, kEndReset, 2);
+  EXPECT_EQ(before.values[kPosX], 1.0);
+  EXPECT_EQ(before.tension, 0.3);
+  EXPECT_EQ(before.linear, 1);
+  EXPECT_EQ(before.frame, 2);
+
+  const std::vector<MotionKey> single = {makeKey(5, 3.0)};
+  EXPECT_EQ(eval(single, kEndReset, 4).values[kScaleX], 1.0);
   for (int frame : {5, 6, 100}) {
-    const MotionKey out = eval(keys, kEndReset, frame);
+    const MotionKey out = eval(single, kEndReset, frame);
     for (double v : out.values) EXPECT_EQ(v, 0.0);
     EXPECT_EQ(out.linear, 1);
     EXPECT_EQ(out.frame, frame);
   }
-}
-
-TEST(EvaluateMotion, BeforeFirstKeyGivesTheWholeFirstKey) {
-  std::vector<MotionKey> keys = {makeKey(10, 1.0, 1), makeKey(20, 2.0)};
-  keys[0].tension = 0.3;
-  const MotionKey out = eval(keys, kEndReset, 2);
-  EXPECT_EQ(out.values[kPosX], 1.0);
-  EXPECT_EQ(out.tension, 0.3);
-  EXPECT_EQ(out.linear, 1);
-  EXPECT_EQ(out.frame, 2);
-}
-
-TEST(EvaluateMotion, LinearAndRepeat) {
-  const std::vector<MotionKey> keys = {makeKey(0, 0.0), makeKey(10, 10.0, 1)};
-  EXPECT_DOUBLE_EQ(eval(keys, kEndStop, 4).values[kPosX], 4.0);
-  EXPECT_EQ(eval(keys, kEndStop, 4).linear, 1);
-  EXPECT_EQ(eval(keys, kEndStop, 25).values[kPosX], 10.0);
-  // 25 modulo 11 is 3; the frame field keeps the asked frame.
-  const MotionKey repeated = eval(keys, kEndRepeat, 25);
-  EXPECT_DOUBLE_EQ(repeated.values[kPosX], 3.0);
-  EXPECT_EQ(repeated.frame, 25);
-  EXPECT_EQ(eval(keys, kEndRepeat, 10).values[kPosX], 10.0);
-  EXPECT_DOUBLE_EQ(eval(keys, kEndRepeat, 11).values[kPosX], 0.0);
-
-  // A last key below frame 0 has no period to repeat: the motion stops.
-  const std::vector<MotionKey> early = {makeKey(-5, 1.0), makeKey(-1, 2.0, 1)};
-  EXPECT_EQ(eval(early, kEndRepeat, 100).values[kPosX], 2.0);
-  const std::vector<MotionKey> atMinusOne = {makeKey(-1, 7.0)};
-  EXPECT_EQ(eval(atMinusOne, kEndRepeat, 50).values[kPosX], 7.0);
-}
-
-TEST(EvaluateMotion, TcbTangents) {
-  const std::vector<MotionKey> keys = {makeKey(0, 0.0), makeKey(10, 10.0), makeKey(20, 30.0), makeKey(30, 60.0)};
-  // Interior tangents are half the chord across the neighbours: 15 and 25.
-  // Hermite at t = 0.5: 0.5*10 + 0.5*30 + 0.125*15 - 0.125*25.
-  EXPECT_DOUBLE_EQ(eval(keys, kEndStop, 15).values[kPosX], 18.75);
-  // First segment: outgoing tangent is the chord itself (10), incoming 15.
-  EXPECT_DOUBLE_EQ(eval(keys, kEndStop, 5).values[kPosX], 4.375);
-  const MotionKey mid = eval(keys, kEndStop, 15);
-  EXPECT_EQ(mid.linear, 0);
-  EXPECT_EQ(mid.tension, 0.0);
-
-  // Full tension flattens both tangents: the midpoint is the plain average.
-  std::vector<MotionKey> tense = keys;
-  for (auto& k : tense) k.tension = 1.0;
-  EXPECT_DOUBLE_EQ(eval(tense, kEndStop, 15).values[kPosX], 20.0);
-
-  // Bias and continuity weigh the two chords differently: a0 = 2, b0 = 0 uses only
-  // the incoming chord (10) for the tangent at key 1.
-  std::vector<MotionKey> biased = keys;
-  biased[1].bias = 1.0;
-  const double h3 = 0.125;
-  const double h4 = -0.125;
-  EXPECT_NEAR(eval(biased, kEndStop, 15).values[kPosX], 20.0 + h3 * (0.5 * 2.0 * 10.0) + h4 * 25.0, 1e-12);
 }
 
 TEST(EvaluateMotion, KeysOutOfOrderOrSharingAFrameStayFinite) {

@@ -1,8 +1,8 @@
+#include "lws/xform.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "lws/xform.h"
 
 namespace {
 
@@ -16,12 +16,18 @@ MotionKey placement(double x, double y, double z, double h, double p, double b, 
 
 const float kOrigin[3] = {0.0f, 0.0f, 0.0f};
 
-// M applied to the column vector (x, y, z, w).
-void apply(const Mat4& m, const double in[4], double out[4]) {
-  for (int r = 0; r < 4; ++r) {
-    out[r] = 0.0;
-    for (int c = 0; c < 4; ++c) out[r] += m.m[r][c] * in[c];
+// M applied to the column vector (x, y, z, w) is close to `expected`.
+void expectApplied(const Mat4& m, std::initializer_list<double> in, std::initializer_list<double> expected) {
+  for (int r = 0; r < 3; ++r) {
+    double out = 0.0;
+    for (int c = 0; c < 4; ++c) out += m.m[r][c] * in.begin()[c];
+    EXPECT_NEAR(out, expected.begin()[r], 1e-9) << "row " << r;
   }
+}
+
+void expectMatrix(const Mat4& m, const double (&expected)[4][4]) {
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(m.m[r][c], expected[r][c], 1e-12) << r << "," << c;
 }
 
 void expectQuat(const Quat& q, double w, double x, double y, double z) {
@@ -35,79 +41,36 @@ void expectQuat(const Quat& q, double w, double x, double y, double z) {
 
 TEST(Transform, HeadingAndPitchAlone) {
   const double half = std::sqrt(0.5);
-  const Mat4 h = itemMatrix(placement(0, 0, 0, 90, 0, 0), kOrigin);
-  EXPECT_NEAR(h.m[0][2], 1.0, 1e-12);
-  EXPECT_NEAR(h.m[2][0], -1.0, 1e-12);
-  EXPECT_NEAR(h.m[0][0], 0.0, 1e-12);
+  expectMatrix(itemMatrix(placement(0, 0, 0, 90, 0, 0), kOrigin),
+               {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}});
   expectQuat(quatFromAngles(90, 0, 0), half, 0, -half, 0);
-
-  const Mat4 p = itemMatrix(placement(0, 0, 0, 0, 90, 0), kOrigin);
-  const double up[4] = {0, 1, 0, 0};
-  double moved[4];
-  apply(p, up, moved);
-  EXPECT_NEAR(moved[0], 0.0, 1e-12);
-  EXPECT_NEAR(moved[1], 0.0, 1e-12);
-  EXPECT_NEAR(moved[2], 1.0, 1e-12);
+  expectApplied(itemMatrix(placement(0, 0, 0, 0, 90, 0), kOrigin), {0, 1, 0, 0}, {0, 0, 1});
   expectQuat(quatFromAngles(0, 90, 0), half, -half, 0, 0);
-
   // Heading, then pitch on the right: (qB * qP) * qH.
   expectQuat(quatFromAngles(90, 90, 0), 0.5, -0.5, -0.5, 0.5);
+  expectQuat(quatFromAngles(0, 0, 0), 1, 0, 0, 0);
 }
 
 TEST(Transform, TranslationScaleOrderAndParentPivot) {
+  expectMatrix(itemMatrix(placement(1, 2, 3, 0, 0, 0), kOrigin),
+               {{1, 0, 0, 1}, {0, 1, 0, 2}, {0, 0, 1, 3}, {0, 0, 0, 1}});
   const float pivot[3] = {1.0f, 2.0f, 3.0f};
-  const Mat4 plain = itemMatrix(placement(1, 2, 3, 0, 0, 0), kOrigin);
-  const Mat4 identity;
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(plain.m[r][c], identity.m[r][c]);
-  }
-  EXPECT_EQ(plain.m[0][3], 1.0);
-  EXPECT_EQ(plain.m[1][3], 2.0);
-  EXPECT_EQ(plain.m[2][3], 3.0);
-  EXPECT_EQ(plain.m[3][3], 1.0);
-  expectQuat(quatFromAngles(0, 0, 0), 1, 0, 0, 0);
-
-  const Mat4 atPivot = itemMatrix(placement(1, 2, 3, 0, 0, 0), pivot);
-  EXPECT_EQ(atPivot.m[0][3], 0.0);
-  EXPECT_EQ(atPivot.m[1][3], 0.0);
-  EXPECT_EQ(atPivot.m[2][3], 0.0);
-
+  expectMatrix(itemMatrix(placement(1, 2, 3, 0, 0, 0), pivot),
+               {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}});
   // Bank acts first, then heading, then scale, then the translation.
   const Mat4 m = itemMatrix(placement(10, 20, 30, 90, 0, 90, 2, 3, 4), kOrigin);
-  const double x[4] = {1, 0, 0, 1};
-  const double y[4] = {0, 1, 0, 0};
-  double out[4];
-  apply(m, x, out);
-  EXPECT_NEAR(out[0], 10.0, 1e-9);
-  EXPECT_NEAR(out[1], 23.0, 1e-9);
-  EXPECT_NEAR(out[2], 30.0, 1e-9);
-  apply(m, y, out);
-  EXPECT_NEAR(out[0], 0.0, 1e-9);
-  EXPECT_NEAR(out[1], 0.0, 1e-9);
-  EXPECT_NEAR(out[2], 4.0, 1e-9);
+  expectApplied(m, {1, 0, 0, 1}, {10, 23, 30});
+  expectApplied(m, {0, 1, 0, 0}, {0, 0, 4});
 }
 
 TEST(Transform, ProductsAndVectors) {
-  Mat4 a;
-  Mat4 b;
-  int n = 1;
-  for (auto& row : a.m) {
-    for (double& v : row) v = n++;
-  }
-  for (auto& row : b.m) {
-    for (double& v : row) v = (n++) % 7 - 3;
-  }
-  Mat4 expected;
-  for (int r = 0; r < 4; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      expected.m[r][c] = 0;
-      for (int k = 0; k < 4; ++k) expected.m[r][c] += a.m[r][k] * b.m[k][c];
-    }
-  }
-  mat4Multiply(a, b);
-  for (int r = 0; r < 4; ++r) {
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(a.m[r][c], expected.m[r][c]);
-  }
+  // A translation times a swap of x and y: the product is a * b, written over a.
+  Mat4 a = itemMatrix(placement(1, 2, 3, 0, 0, 0), kOrigin);
+  Mat4 swap;
+  swap.m[0][0] = swap.m[1][1] = 0;
+  swap.m[0][1] = swap.m[1][0] = 1;
+  mat4Multiply(a, swap);
+  expectMatrix(a, {{0, 1, 0, 1}, {1, 0, 0, 2}, {0, 0, 1, 3}, {0, 0, 0, 1}});
 
   Vec3 out;
   vecCross(out, Vec3{1, 0, 0}, Vec3{0, 1, 0});
@@ -123,10 +86,7 @@ TEST(Transform, ProductsAndVectors) {
   const Quat r{0.0f, {1.0f, 0.0f, 0.0f}};
   Quat separate;
   quatMultiply(separate, q, r);
-  quatMultiply(q, q, r);
-  EXPECT_EQ(q.w, separate.w);
-  EXPECT_EQ(q.v.x, separate.v.x);
-  EXPECT_EQ(q.v.y, separate.v.y);
-  EXPECT_EQ(q.v.z, separate.v.z);
   expectQuat(separate, -0.5, 0.5, 0.5, -0.5);
+  quatMultiply(q, q, r);
+  expectQuat(q, -0.5, 0.5, 0.5, -0.5);
 }
