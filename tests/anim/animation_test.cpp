@@ -1,10 +1,11 @@
+#include "anim/animation.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "anim/animation.h"
 #include "app/options.h"
 #include "xscene/frames.h"
 
@@ -58,46 +59,36 @@ class Animation : public testing::Test {
 }  // namespace
 
 TEST_F(Animation, SampleFramesOfTheWorkedExamples) {
-  LwScene scene;
-  scene.lastFrame = 30;
-  LwObject& item = addItem(scene, "0_a", 0, {key(0, 0), key(10, 5), key(20, 1)});
-  EXPECT_EQ(samples(scene), (Frames{0, 3, 6, 10, 13, 16, 30}));
-  // Reset: the last key evaluates to the zero key, whose linear flag ends the spline
-  // sampling of the segment into it.
-  item.endBehavior = kEndReset;
-  EXPECT_EQ(samples(scene), (Frames{0, 3, 6, 10, 21, 30}));
-
-  scene.lastFrame = 60;
-  item.endBehavior = kEndStop;
-  item.motionKeys = {key(0, 1)};
-  EXPECT_EQ(samples(scene), Frames{0});
-  item.motionKeys = {key(5, 1)};
-  EXPECT_EQ(samples(scene), (Frames{0, 1, 2, 60}));
-
-  // One extra sample per full 179 degrees turned: 360 gives frames 9 and 19.
-  scene.lastFrame = 30;
-  item.motionKeys = {key(0, 0, 0), key(30, 0, 360, 1)};
-  EXPECT_EQ(samples(scene), (Frames{0, 9, 19, 30}));
-
-  // A 40-frame spline segment gets 40/5 - 1 = 7 extra samples.
-  scene.lastFrame = 40;
-  item.motionKeys = {key(0, 0), key(40, 1)};
-  EXPECT_EQ(samples(scene), (Frames{0, 4, 9, 14, 19, 24, 29, 34, 40}));
-
-  // Path alignment looks 5 frames ahead of the end of a linear segment.
-  scene.lastFrame = 60;
-  item.motionKeys = {key(0, 0), key(40, 10, 0, 1)};
-  item.pathAlignment = 1;
-  item.lookAheadFrames = 5;
-  EXPECT_EQ(samples(scene), (Frames{0, 35, 60}));
-
-  // Repeat walks the periods beyond the last key (period 11).
-  item.pathAlignment = 0;
-  item.endBehavior = kEndRepeat;
-  item.motionKeys = {key(0, 0), key(10, 10, 0, 1)};
-  scene.firstFrame = 12;
-  scene.lastFrame = 30;
-  EXPECT_EQ(samples(scene), (Frames{12, 21, 22, 30}));
+  const struct {
+    std::vector<MotionKey> keys;
+    int endBehavior, firstFrame, lastFrame, lookAhead;
+    Frames frames;
+    const char* what;
+  } cases[] = {
+      {{key(0, 0), key(10, 5), key(20, 1)}, kEndStop, 0, 30, 0, {0, 3, 6, 10, 13, 16, 30}, "spline"},
+      // The last key evaluates to the zero key, whose linear flag ends the spline sampling of the segment into it.
+      {{key(0, 0), key(10, 5), key(20, 1)}, kEndReset, 0, 30, 0, {0, 3, 6, 10, 21, 30}, "reset"},
+      {{key(0, 1)}, kEndStop, 0, 60, 0, {0}, "one key at 0"},
+      {{key(5, 1)}, kEndStop, 0, 60, 0, {0, 1, 2, 60}, "one key at 5"},
+      // One extra sample per full 179 degrees turned: 360 gives frames 9 and 19.
+      {{key(0, 0, 0), key(30, 0, 360, 1)}, kEndStop, 0, 30, 0, {0, 9, 19, 30}, "turn"},
+      // A 40-frame spline segment gets 40/5 - 1 = 7 extra samples.
+      {{key(0, 0), key(40, 1)}, kEndStop, 0, 40, 0, {0, 4, 9, 14, 19, 24, 29, 34, 40}, "long segment"},
+      // Path alignment looks 5 frames ahead of the end of a linear segment.
+      {{key(0, 0), key(40, 10, 0, 1)}, kEndStop, 0, 60, 5, {0, 35, 60}, "path alignment"},
+      // Repeat walks the periods beyond the last key (period 11).
+      {{key(0, 0), key(10, 10, 0, 1)}, kEndRepeat, 12, 30, 0, {12, 21, 22, 30}, "repeat"},
+  };
+  for (const auto& c : cases) {
+    LwScene scene;
+    scene.firstFrame = c.firstFrame;
+    scene.lastFrame = c.lastFrame;
+    LwObject& item = addItem(scene, "0_a", 0, c.keys);
+    item.endBehavior = c.endBehavior;
+    item.pathAlignment = c.lookAhead > 0 ? 1 : 0;
+    item.lookAheadFrames = c.lookAhead > 0 ? c.lookAhead : 1;
+    EXPECT_EQ(samples(scene), c.frames) << c.what;
+  }
 }
 
 TEST_F(Animation, LongRangesManyKeys) {
@@ -204,22 +195,18 @@ TEST_F(Animation, OrderNamesPrefixAndParentPivot) {
   addItem(scene, "7_aimed", 0, {key(0, 0), key(10, 1)}).targetIndex = 42;
   options().framePrefix = "P";
   const std::string text = write(scene);
-  const std::size_t a0 = text.find("Animation Animation0 {\n  {P0_cube}");
-  const std::size_t a2 = text.find("Animation Animation2 {\n  {P2_child}");
-  const std::size_t a1 = text.find("Animation Animation1 {\n  {P1_top}");
-  const std::size_t a7 = text.find("Animation Animation7 {");
-  ASSERT_NE(a0, std::string::npos);
-  ASSERT_NE(a2, std::string::npos);
-  ASSERT_NE(a1, std::string::npos);
-  ASSERT_NE(a7, std::string::npos);
-  EXPECT_LT(a0, a2);
-  EXPECT_LT(a2, a1);
-  EXPECT_LT(a1, a7);
+  std::vector<std::size_t> at;  // in this order
+  for (const char* head : {"Animation Animation0 {\n  {P0_cube}", "Animation Animation2 {\n  {P2_child}",
+                           "Animation Animation1 {\n  {P1_top}", "Animation Animation7 {"}) {
+    at.push_back(text.find(head));
+    ASSERT_NE(at.back(), std::string::npos) << head;
+  }
+  EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
   for (const char* absent : {"Animation3", "Animation4", "Animation5", "Animation6"}) {
     EXPECT_EQ(text.find(absent), std::string::npos) << absent;
   }
   // The child stands on the parent's pivot: its position keys are zero, yet written.
-  const std::string child = text.substr(a2, a1 - a2);
+  const std::string child = text.substr(at[1], at[2] - at[1]);
   EXPECT_NE(child.find("   2;\n   1;\n   0; 3; 0.000000, 0.000000, 0.000000;;;\n"), std::string::npos);
 }
 
@@ -250,25 +237,15 @@ TEST_F(Animation, BinaryKeySet) {
       dword(bits);
     }
   };
-  name("AnimationSet");
-  name("AnimationSet0");
-  word(10);
-  name("Animation");
-  name("Animation0");
-  word(10);
-  word(10);
-  name("Frame0_box");
-  word(11);
-  name("AnimationKey");
-  word(10);
+  // Tokens: 1 name, 6 integer list, 7 float list, 10 "{", 11 "}".
+  name("AnimationSet"), name("AnimationSet0"), word(10);
+  name("Animation"), name("Animation0"), word(10);
+  word(10), name("Frame0_box"), word(11);
+  name("AnimationKey"), word(10);
   word(6), dword(2), dword(2), dword(2);
-  word(6), dword(2), dword(0), dword(3);
-  floats(0, 0, 0);
-  word(6), dword(2), dword(10), dword(3);
-  floats(10, 0, 0);
-  word(11);
-  word(11);
-  word(11);
+  word(6), dword(2), dword(0), dword(3), floats(0, 0, 0);
+  word(6), dword(2), dword(10), dword(3), floats(10, 0, 0);
+  word(11), word(11), word(11);
   EXPECT_EQ(bytes, expected);
 }
 
