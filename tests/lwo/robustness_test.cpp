@@ -78,10 +78,20 @@ std::string checkLoad(const Bytes& bytes, const char* what, std::size_t where) {
   return "";
 }
 
-// Keeps the first problem met.
-void note(std::string& first, const std::string& problem) {
-  if (first.empty()) first = problem;
-}
+// Keeps the first problem met, reported once output is no longer captured.
+class LwoDamage : public testing::Test {
+ protected:
+  void SetUp() override { testing::internal::CaptureStdout(); }
+  void TearDown() override {
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(problem, "");
+  }
+  void check(const Bytes& bytes, const char* what, std::size_t where) {
+    if (problem.empty()) problem = checkLoad(bytes, what, where);
+  }
+  const Bytes full = richObject();
+  std::string problem;
+};
 
 }  // namespace
 
@@ -97,56 +107,43 @@ TEST(LwoRobustness, WellFormedObjectLoadsFully) {
   EXPECT_EQ(l.object.surfaces[2].colorTexture.mapping, kMappingCubic);
 }
 
-TEST(LwoRobustness, CutAtEveryLength) {
-  const Bytes full = richObject();
-  std::string problem;
-  testing::internal::CaptureStdout();
+TEST_F(LwoDamage, CutAtEveryLength) {
   for (std::size_t cut = 0; cut < full.size(); ++cut) {
     Bytes bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
-    note(problem, checkLoad(bytes, "raw cut", cut));
+    check(bytes, "raw cut", cut);
     // The same cut with a FORM length that agrees, so the chunk walk sees it.
     if (cut >= 8) {
       setField(bytes, {4, 4}, static_cast<std::uint32_t>(cut - 8));
-      note(problem, checkLoad(bytes, "cut", cut));
+      check(bytes, "cut", cut);
     }
   }
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(problem, "");
 }
 
-TEST(LwoRobustness, EveryLengthFieldCorrupted) {
-  const Bytes full = richObject();
+TEST_F(LwoDamage, EveryLengthFieldCorrupted) {
   const std::vector<std::uint32_t> values = {0,      1,      2,      3,       5,          11,          12,         13,
                                              0x7FFF, 0x8000, 0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
-  std::string problem;
-  testing::internal::CaptureStdout();
   for (const LengthField& field : lengthFields(full)) {
     for (std::uint32_t value : values) {
       Bytes bytes = full;
       setField(bytes, field, value);
-      note(problem, checkLoad(bytes, "length", field.offset));
+      check(bytes, "length", field.offset);
     }
     for (int delta : {-3, -2, -1, 1, 2, 3}) {
       Bytes bytes = full;
       std::uint32_t old = 0;
       for (int i = 0; i < field.width; ++i) old = (old << 8) | bytes[field.offset + i];
       setField(bytes, field, old + static_cast<std::uint32_t>(delta));
-      note(problem, checkLoad(bytes, "length delta", field.offset));
+      check(bytes, "length delta", field.offset);
     }
   }
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(problem, "");
 }
 
-TEST(LwoRobustness, EveryByteChanged) {
-  const Bytes full = richObject();
-  std::string problem;
-  testing::internal::CaptureStdout();
+TEST_F(LwoDamage, EveryByteChanged) {
   for (std::size_t i = 0; i < full.size(); ++i) {
     for (std::uint8_t value : {std::uint8_t{0x00}, std::uint8_t{0x7F}, std::uint8_t{0x80}, std::uint8_t{0xFF}}) {
       Bytes bytes = full;
       bytes[i] = value;
-      note(problem, checkLoad(bytes, "byte", i));
+      check(bytes, "byte", i);
     }
   }
   // Several bytes at once, from a fixed seed so that a failure repeats.
@@ -155,8 +152,6 @@ TEST(LwoRobustness, EveryByteChanged) {
     Bytes bytes = full;
     const int changes = 1 + static_cast<int>(random() % 8);
     for (int c = 0; c < changes; ++c) bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
-    note(problem, checkLoad(bytes, "random round", static_cast<std::size_t>(round)));
+    check(bytes, "random round", static_cast<std::size_t>(round));
   }
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(problem, "");
 }
