@@ -3,7 +3,7 @@
 // DIR/sphere_NxM.lwo      UV spheres of N x M quads on one smoothed, planar-mapped surface
 // DIR/sphere_NxM_lwo2.lwo the same geometry as an LWO2 object, for converters that read only LWO2
 // DIR/chain1000.lws       1,000 null objects in a parent chain, each with 100 spline keys over 10,000 frames
-// DIR/flat1000.lws        the same 1,000 items side by side
+// DIR/flatN.lws           N = 250, 500, 1,000 such items side by side
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -23,7 +23,7 @@ struct Sphere {
 
 Sphere uvSphere(int slices, int stacks) {
   Sphere s;
-  s.points.insert(s.points.end(), {0, 1, 0});
+  for (float f : {0.0f, 1.0f, 0.0f}) s.points.push_back(f);
   for (int j = 1; j < stacks; ++j) {
     const double phi = M_PI * j / stacks;
     for (int k = 0; k < slices; ++k) {
@@ -33,7 +33,7 @@ Sphere uvSphere(int slices, int stacks) {
       s.points.push_back(static_cast<float>(std::sin(phi) * std::cos(theta)));
     }
   }
-  s.points.insert(s.points.end(), {0, -1, 0});
+  for (float f : {0.0f, -1.0f, 0.0f}) s.points.push_back(f);
   const unsigned south = static_cast<unsigned>(s.points.size() / 3 - 1);
   auto ring = [&](int j, int k) { return 1u + static_cast<unsigned>((j - 1) * slices + (k % slices)); };
   for (int k = 0; k < slices; ++k) {
@@ -119,9 +119,9 @@ Bytes lwo2(const Sphere& s) {
   return out;
 }
 
-std::string scene(bool chain) {
+std::string scene(bool chain, int items) {
   LwscBuilder s(0, 10000);
-  for (int item = 1; item <= 1000; ++item) {
+  for (int item = 1; item <= items; ++item) {
     s.line("AddNullObject Null " + std::to_string(item));
     std::vector<SceneKey> keys;
     for (int k = 0; k < 100; ++k) {
@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
     const std::string base = dir + "/sphere_" + std::to_string(n) + "x" + std::to_string(m);
     ok = ok && writeFile(base + ".lwo", lwob(s)) && writeFile(base + "_lwo2.lwo", lwo2(s));
   }
-  ok = ok && writeFile(dir + "/chain1000.lws", scene(true)) && writeFile(dir + "/flat1000.lws", scene(false));
+  ok = ok && writeFile(dir + "/chain1000.lws", scene(true, 1000));
+  for (int items : {250, 500, 1000}) ok = ok && writeFile(dir + "/flat" + std::to_string(items) + ".lws", scene(false, items));
   if (!ok) {
     std::fprintf(stderr, "torvo_bench_gen: could not write into %s\n", dir.c_str());
     return 1;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <random>
 
 #include "anim/animation.h"
@@ -45,14 +46,8 @@ const Bytes& sphereBytes() {
   return bytes;
 }
 
-// Everything printed by the readers goes nowhere while measuring.
-struct QuietStdout {
-  QuietStdout() { std::fflush(stdout); saved = std::freopen("/dev/null", "w", stdout) != nullptr; }
-  bool saved = false;
-};
 
 void BM_ChunkWalk(benchmark::State& state) {
-  static QuietStdout quiet;
   for (auto _ : state) {
     LwObject object;
     lwLoadObjectFromMemory(object, sphereBytes().data(), sphereBytes().size(), 0, false, false, false);
@@ -64,7 +59,6 @@ void BM_ChunkWalk(benchmark::State& state) {
 BENCHMARK(BM_ChunkWalk)->Unit(benchmark::kMillisecond);
 
 void BM_Smoothing(benchmark::State& state) {
-  static QuietStdout quiet;
   LwObject base;
   lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, false, false, false);
   for (auto _ : state) {
@@ -78,7 +72,6 @@ void BM_Smoothing(benchmark::State& state) {
 BENCHMARK(BM_Smoothing)->Unit(benchmark::kMillisecond);
 
 void BM_TextureCoords(benchmark::State& state) {
-  static QuietStdout quiet;
   LwObject base;
   lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, false, false, false);
   for (auto _ : state) {
@@ -145,4 +138,14 @@ BENCHMARK(BM_AnimationSampling)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The readers print progress on standard output, so the results go to standard error.
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::ConsoleReporter reporter(benchmark::ConsoleReporter::OO_Tabular);
+  reporter.SetOutputStream(&std::cerr);
+  reporter.SetErrorStream(&std::cerr);
+  std::fflush(stdout);
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  return 0;
+}
