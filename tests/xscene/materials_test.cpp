@@ -161,6 +161,14 @@ TEST_F(MaterialsTest, EqualValuesMergeUnlessNamesMustDiffer) {
   EXPECT_EQ(o2.surfaces[1].materialIndex, 1);
   EXPECT_EQ(o2.surfaces[2].materialIndex, 0);  // same name and values still merge
 
+  // Negative luminosity on a black surface makes an emissive -0.0, equal to 0.0.
+  table = {};
+  options().noMaterialMerge = 0;
+  LwObject o3 = objectWith({surface("Black", 0, 0, 0), surface("Dark", 0, 0, 0)});
+  o3.surfaces[0].luminosity = -256;
+  collect(o3);
+  EXPECT_EQ(o3.surfaces[1].materialIndex, 0);
+
   // The comparison itself: values and texture always, the name only with the option.
   MaterialRecord a;
   a.name = "MatA";
