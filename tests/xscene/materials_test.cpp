@@ -161,14 +161,6 @@ TEST_F(MaterialsTest, EqualValuesMergeUnlessNamesMustDiffer) {
   EXPECT_EQ(o2.surfaces[1].materialIndex, 1);
   EXPECT_EQ(o2.surfaces[2].materialIndex, 0);  // same name and values still merge
 
-  // Negative luminosity on a black surface makes an emissive -0.0, equal to 0.0.
-  table = {};
-  options().noMaterialMerge = 0;
-  LwObject o3 = objectWith({surface("Black", 0, 0, 0), surface("Dark", 0, 0, 0)});
-  o3.surfaces[0].luminosity = -256;
-  collect(o3);
-  EXPECT_EQ(o3.surfaces[1].materialIndex, 0);
-
   // The comparison itself: values and texture always, the name only with the option.
   MaterialRecord a;
   a.name = "MatA";
@@ -184,6 +176,13 @@ TEST_F(MaterialsTest, EqualValuesMergeUnlessNamesMustDiffer) {
   EXPECT_EQ(compare([](MaterialRecord& b) { b.textureName = "x.tga"; }), -1);
   EXPECT_EQ(compare([](MaterialRecord& b) { b.emissiveColor[2] = 0.1; }), -1);
   EXPECT_EQ(compare([](MaterialRecord& b) { b.power = 1.0; }), -1);
+
+  // Negative luminosity on a black surface makes an emissive -0.0, equal to 0.0.
+  table = {};
+  LwObject o3 = objectWith({surface("Black", 0, 0, 0), surface("Dark", 0, 0, 0)});
+  o3.surfaces[0].luminosity = -256;
+  collect(o3);
+  EXPECT_EQ(o3.surfaces[1].materialIndex, 0);
 }
 
 TEST_F(MaterialsTest, TextureImagesAreFoundConvertedOrKept) {
