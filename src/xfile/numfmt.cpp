@@ -14,12 +14,42 @@ constexpr std::uint64_t kScale = 1000000;  // 10^kDecimals = 2^6 * 15625
 constexpr int kSmallExponent = -21;
 constexpr int kLargeExponent = 40;
 
-// Unsigned decimal digits of v, written backwards from end; returns the start.
-char* putDigitsBackwards(char* end, std::uint64_t v) {
-  do {
-    *--end = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
+// "00" to "99": two digits per step.
+constexpr char kDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+void putPair(char* out, std::uint32_t pair) {
+  out[0] = kDigitPairs[2 * pair];
+  out[1] = kDigitPairs[2 * pair + 1];
+}
+
+// Unsigned decimal digits of v written forward at out; returns the end.
+char* putDigits(char* out, std::uint64_t v) {
+  if (v < 10) {
+    *out = static_cast<char>('0' + v);
+    return out + 1;
+  }
+  if (v < 100) {
+    putPair(out, static_cast<std::uint32_t>(v));
+    return out + 2;
+  }
+  int length = 3;
+  for (std::uint64_t limit = 1000; length < 20 && v >= limit; limit *= 10) ++length;
+  char* end = out + length;
+  char* p = end;
+  while (v >= 100) {
+    p -= 2;
+    putPair(p, static_cast<std::uint32_t>(v % 100));
+    v /= 100;
+  }
+  if (v >= 10) {
+    p -= 2;
+    putPair(p, static_cast<std::uint32_t>(v));
+  } else {
+    *--p = static_cast<char>('0' + v);
+  }
   return end;
 }
 
@@ -105,31 +135,27 @@ std::size_t formatFixed(char* out, double value) {
   }
 
   // glibc keeps the sign of negative values that round to zero ("-0.000000").
-  char text[32];
-  char* end = text + sizeof text;
-  char* p = end;
-  std::uint64_t decimals = scaled % kScale;
-  for (int i = 0; i < kDecimals; ++i) {
-    *--p = static_cast<char>('0' + decimals % 10);
-    decimals /= 10;
-  }
-  *--p = '.';
-  p = putDigitsBackwards(p, scaled / kScale);
-  if (negative) *--p = '-';
-  const std::size_t n = static_cast<std::size_t>(end - p);
-  std::memcpy(out, p, n);
-  return n;
+  char* p = out;
+  if (negative) *p++ = '-';
+  p = putDigits(p, scaled / kScale);
+  *p++ = '.';
+  static_assert(kDecimals == 6);
+  const auto decimals = static_cast<std::uint32_t>(scaled % kScale);
+  putPair(p, decimals / 10000);
+  putPair(p + 2, decimals / 100 % 100);
+  putPair(p + 4, decimals % 100);
+  return static_cast<std::size_t>(p + kDecimals - out);
 }
 
 std::size_t formatInt(char* out, long long value) {
-  char text[24];
-  char* end = text + sizeof text;
+  if (value >= 0 && value < 10) {
+    *out = static_cast<char>('0' + value);
+    return 1;
+  }
+  char* p = out;
+  if (value < 0) *p++ = '-';
   // Negating in unsigned arithmetic keeps the most negative value exact.
   const std::uint64_t magnitude =
       value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  char* p = putDigitsBackwards(end, magnitude);
-  if (value < 0) *--p = '-';
-  const std::size_t n = static_cast<std::size_t>(end - p);
-  std::memcpy(out, p, n);
-  return n;
+  return static_cast<std::size_t>(putDigits(p, magnitude) - out);
 }

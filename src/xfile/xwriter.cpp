@@ -1,5 +1,6 @@
 #include "xfile/xwriter.h"
 
+#include <bit>
 #include <cstring>
 
 #include "app/options.h"
@@ -8,11 +9,32 @@
 
 namespace {
 
-// Output is handed to the file in blocks of about this size.
-constexpr std::size_t kFlushThreshold = 1 << 20;
+// With a file, output is handed over in blocks of this size from a buffer allocated once.
+constexpr std::size_t kBlockSize = std::size_t{1} << 18;
 
-void maybeFlush(XWriter& w) {
-  if (w.file != nullptr && w.buffer.size() >= kFlushThreshold) xFlush(w);
+void drain(XWriter& w) {
+  if (w.buffer.empty()) return;
+  if (std::fwrite(w.buffer.data(), 1, w.buffer.size(), w.file) != w.buffer.size()) w.failed = true;
+  w.buffer.clear();
+}
+
+// Called when n bytes do not fit the buffer's spare capacity. With a file the buffered
+// bytes go out first; true when the n bytes were written straight to the file as well.
+// Without a file the buffer simply grows.
+bool makeRoom(XWriter& w, const char* bytes, std::size_t n) {
+  if (w.file == nullptr) return false;
+  drain(w);
+  if (n >= kBlockSize) {
+    if (std::fwrite(bytes, 1, n, w.file) != n) w.failed = true;
+    return true;
+  }
+  if (w.buffer.capacity() < kBlockSize) w.buffer.reserve(kBlockSize);
+  return false;
+}
+
+inline void append(XWriter& w, const char* bytes, std::size_t n) {
+  if (w.buffer.capacity() - w.buffer.size() < n && makeRoom(w, bytes, n)) return;
+  w.buffer.insert(w.buffer.end(), bytes, bytes + n);
 }
 
 // Text-mode names pass through the name filter into an 80-byte field.
@@ -30,44 +52,41 @@ void putNameToken(XWriter& w, std::string_view name) {
 
 }  // namespace
 
-void xPutBytes(XWriter& w, const void* data, std::size_t n) {
-  const char* bytes = static_cast<const char*>(data);
-  w.buffer.insert(w.buffer.end(), bytes, bytes + n);
-  maybeFlush(w);
-}
+void xPutBytes(XWriter& w, const void* data, std::size_t n) { append(w, static_cast<const char*>(data), n); }
 
 void xPutText(XWriter& w, std::string_view text) { xPutBytes(w, text.data(), text.size()); }
 
-void xPutChar(XWriter& w, char c) {
-  w.buffer.push_back(c);
-  maybeFlush(w);
-}
+void xPutChar(XWriter& w, char c) { append(w, &c, 1); }
 
 void xPutIndent(XWriter& w, int depth) {
-  if (depth <= 0) return;
-  w.buffer.insert(w.buffer.end(), static_cast<std::size_t>(depth), ' ');
-  maybeFlush(w);
+  static constexpr char kSpaces[] = "                                                                ";
+  static constexpr std::size_t kRun = sizeof kSpaces - 1;
+  for (std::size_t left = depth > 0 ? static_cast<std::size_t>(depth) : 0; left > 0;) {
+    const std::size_t n = left < kRun ? left : kRun;
+    append(w, kSpaces, n);
+    left -= n;
+  }
 }
 
 void xPutFixed(XWriter& w, double value) {
   char text[kFixedBufferSize];
-  xPutBytes(w, text, formatFixed(text, value));
+  append(w, text, formatFixed(text, value));
 }
 
 void xPutInt(XWriter& w, long long value) {
   char text[24];
-  xPutBytes(w, text, formatInt(text, value));
+  append(w, text, formatInt(text, value));
 }
 
 void xPutWord(XWriter& w, std::uint32_t value) {
   const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
-  xPutBytes(w, bytes, 2);
+  append(w, bytes, 2);
 }
 
 void xPutDword(XWriter& w, std::uint32_t value) {
   const char bytes[4] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
                          static_cast<char>((value >> 16) & 0xFF), static_cast<char>((value >> 24) & 0xFF)};
-  xPutBytes(w, bytes, 4);
+  append(w, bytes, 4);
 }
 
 void xPutFloat(XWriter& w, float value) {
@@ -125,21 +144,36 @@ void xPutReference(XWriter& w, int depth, std::string_view name) {
 void xPutIntegerList(XWriter& w, const std::uint32_t* values, std::size_t count) {
   xPutWord(w, kTokenIntegerList);
   xPutDword(w, static_cast<std::uint32_t>(count));
-  for (std::size_t i = 0; i < count; ++i) xPutDword(w, values[i]);
+  xPutDwords(w, values, count);
 }
 
 void xPutFloatList(XWriter& w, const float* values, std::size_t count) {
   xPutWord(w, kTokenFloatList);
   xPutDword(w, static_cast<std::uint32_t>(count));
-  for (std::size_t i = 0; i < count; ++i) xPutFloat(w, values[i]);
+  xPutFloats(w, values, count);
+}
+
+void xPutDwords(XWriter& w, const std::uint32_t* values, std::size_t count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    // The values' own bytes are already the file's encoding.
+    append(w, reinterpret_cast<const char*>(values), count * sizeof *values);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) xPutDword(w, values[i]);
+  }
+}
+
+void xPutFloats(XWriter& w, const float* values, std::size_t count) {
+  static_assert(sizeof(float) == 4);
+  if constexpr (std::endian::native == std::endian::little) {
+    append(w, reinterpret_cast<const char*>(values), count * sizeof *values);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) xPutFloat(w, values[i]);
+  }
 }
 
 int xFlush(XWriter& w) {
   if (w.file == nullptr) return w.failed ? -1 : 0;
-  if (!w.buffer.empty()) {
-    if (std::fwrite(w.buffer.data(), 1, w.buffer.size(), w.file) != w.buffer.size()) w.failed = true;
-    w.buffer.clear();
-  }
+  drain(w);
   if (std::fflush(w.file) != 0 || std::ferror(w.file)) w.failed = true;
   return w.failed ? -1 : 0;
 }

@@ -50,6 +50,9 @@ void xPutReference(XWriter& w, int depth, std::string_view name);
 // Binary list shapes: token, count, values.
 void xPutIntegerList(XWriter& w, const std::uint32_t* values, std::size_t count);
 void xPutFloatList(XWriter& w, const float* values, std::size_t count);
+// The values of a list without its token and count: little-endian dwords, in bulk.
+void xPutDwords(XWriter& w, const std::uint32_t* values, std::size_t count);
+void xPutFloats(XWriter& w, const float* values, std::size_t count);
 
 // Writes buffered bytes to the file (no-op without a file). Returns -1 on a write error.
 int xFlush(XWriter& w);
