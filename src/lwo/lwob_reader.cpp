@@ -53,21 +53,38 @@ void readPoints(LwObject& object, ChunkCursor& chunk) {
   }
 }
 
+// Grows v to hold at least `more` further elements, at once rather than by repeated doubling.
+template <typename T>
+void reserveMore(std::vector<T>& v, std::size_t more) {
+  const std::size_t wanted = v.size() + more;
+  if (wanted <= v.capacity()) return;
+  v.reserve(wanted > 2 * v.capacity() ? wanted : 2 * v.capacity());
+}
+
 void readPolygons(LwObject& object, ChunkCursor& chunk, WalkStats& stats) {
+  // Bounds from the chunk's own length: a kept polygon takes at least 10 bytes
+  // (count, three corners, surface) and every corner 2.
+  reserveMore(object.polygons, chunk.length / 10);
+  reserveMore(object.indices, chunk.length / 2);
   while (chunkRemaining(chunk) >= 2) {
     std::int16_t cornerCount = 0;
     chunkReadI16(chunk, cornerCount);
     const std::size_t first = object.indices.size();
     bool cut = false;
-    for (int k = 0; k < cornerCount; ++k) {
-      std::uint16_t index;
-      if (!chunkReadU16(chunk, index)) {
-        cut = true;
-        break;
-      }
+    int corners = cornerCount;
+    if (corners > 0 && static_cast<std::uint32_t>(corners) * 2 > chunkRemaining(chunk)) {
+      corners = static_cast<int>(chunkRemaining(chunk) / 2);
+      cut = true;
+    }
+    const std::uint8_t* in = chunk.data + chunk.pos;
+    chunkSkip(chunk, static_cast<std::uint32_t>(corners > 0 ? corners : 0) * 2);
+    std::uint32_t previous = 0;
+    for (int k = 0; k < corners; ++k) {
+      const std::uint32_t index = (std::uint32_t{in[2 * k]} << 8) | in[2 * k + 1];
       // A corner repeating the one before it adds nothing to the outline.
-      if (object.indices.size() > first && object.indices.back() == index) continue;
+      if (k > 0 && index == previous) continue;
       object.indices.push_back(index);
+      previous = index;
     }
     std::int16_t surfaceNumber = 0;
     if (!cut && !chunkReadI16(chunk, surfaceNumber)) cut = true;
@@ -237,13 +254,23 @@ int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, 
 }
 
 void lwLinkVertices(LwObject& object) {
-  for (LwVertex& vertex : object.vertices) vertex.polygonList.clear();
+  // Counted first, so that every list is allocated once at its final size.
+  const std::size_t vertexCount = object.vertices.size();
+  std::vector<std::uint32_t> uses(vertexCount, 0);
+  for (const LwPolygon& polygon : object.polygons) {
+    const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k)
+      if (corner[k] < vertexCount) ++uses[corner[k]];
+  }
+  for (std::size_t v = 0; v < vertexCount; ++v) {
+    object.vertices[v].polygonList.clear();
+    object.vertices[v].polygonList.reserve(uses[v]);
+  }
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
     const LwPolygon& polygon = object.polygons[p];
-    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-      const std::uint32_t v = object.indices[polygon.firstIndex + k];
-      if (v < object.vertices.size()) object.vertices[v].polygonList.push_back(p);
-    }
+    const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k)
+      if (corner[k] < vertexCount) object.vertices[corner[k]].polygonList.push_back(p);
   }
 }
 

@@ -15,10 +15,11 @@ bool surfaceHas(const LwObject& object, const LwPolygon& polygon, std::uint16_t 
 void faceNormal(const LwObject& object, const LwPolygon& polygon, float (&out)[3]) {
   double x = 0.0, y = 0.0, z = 0.0;
   const std::int32_t n = polygon.cornerCount;
+  const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
   for (std::int32_t k = 0; k < n; ++k) {
-    const std::int32_t j = (k + 1) % n;
-    const LwPoint& a = object.points[object.vertices[object.indices[polygon.firstIndex + k]].point];
-    const LwPoint& b = object.points[object.vertices[object.indices[polygon.firstIndex + j]].point];
+    const std::int32_t j = k + 1 < n ? k + 1 : 0;
+    const LwPoint& a = object.points[object.vertices[corner[k]].point];
+    const LwPoint& b = object.points[object.vertices[corner[j]].point];
     x += (double{a.y} - b.y) * (double{a.z} + b.z);
     y += (double{a.z} - b.z) * (double{a.x} + b.x);
     z += (double{a.x} - b.x) * (double{a.y} + b.y);
@@ -41,6 +42,37 @@ struct TakenCorner {
   std::size_t position;    // in cornerNormals
   std::uint32_t previous;  // the entry it referred to before
 };
+
+// A surface's smoothing switch and its angle test, acos(d) <= angle. Away from the
+// boundary the test compares d with cos(angle) instead; within kMargin of it (and for
+// angles where the cosine is no faithful stand-in) acos decides, so every answer is
+// the one acos gives. acos falls at least as steeply as d rises, so a d more than
+// kMargin beyond cos(angle) has an acos far more than its rounding error from angle.
+struct SmoothRule {
+  bool smoothing = false;
+  bool byCosine = false;
+  double angle = 0.0;
+  double cosine = 0.0;
+};
+
+constexpr double kMargin = 1e-9;
+
+SmoothRule smoothRule(const LwSurface& surface) {
+  SmoothRule rule;
+  rule.smoothing = (surface.flags & kSurfaceSmoothing) != 0;
+  rule.angle = surface.smoothingAngle;
+  rule.byCosine = rule.angle >= 0.0 && rule.angle <= 3.0;
+  if (rule.byCosine) rule.cosine = std::cos(rule.angle);
+  return rule;
+}
+
+bool withinAngle(const SmoothRule& rule, double d) {
+  if (rule.byCosine) {
+    if (d > rule.cosine + kMargin) return true;
+    if (d < rule.cosine - kMargin) return false;
+  }
+  return std::acos(d) <= rule.angle;
+}
 
 }  // namespace
 
@@ -71,52 +103,67 @@ void lwDuplicateDoubleSided(LwObject& object) {
 
 void lwComputeNormals(LwObject& object) {
   std::printf(" Normals");
+  const std::size_t polygonCount = object.polygons.size();
+  std::vector<SmoothRule> rules;
+  rules.reserve(object.surfaces.size());
+  bool anySmoothed = false;
+  for (const LwSurface& surface : object.surfaces) {
+    rules.push_back(smoothRule(surface));
+    anySmoothed = anySmoothed || rules.back().smoothing;
+  }
+  // Each smoothed corner adds at most one normal: the table is allocated once.
+  std::size_t smoothedCorners = 0;
+  if (anySmoothed) {
+    for (const LwPolygon& polygon : object.polygons)
+      if (rules[static_cast<std::size_t>(polygon.surface)].smoothing)
+        smoothedCorners += static_cast<std::size_t>(polygon.cornerCount);
+  }
   object.normals.clear();
+  object.normals.reserve(polygonCount + smoothedCorners);
   object.cornerNormals.assign(object.indices.size(), 0);
 
-  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
+  for (std::uint32_t p = 0; p < polygonCount; ++p) {
     LwPolygon& polygon = object.polygons[p];
     faceNormal(object, polygon, polygon.normal);
     object.normals.push_back(LwNormal{polygon.normal[0], polygon.normal[1], polygon.normal[2], polygon.cornerCount});
     std::fill_n(object.cornerNormals.begin() + polygon.firstIndex, polygon.cornerCount, p);
   }
 
-  const bool anySmoothed = std::any_of(object.surfaces.begin(), object.surfaces.end(),
-                                       [](const LwSurface& s) { return (s.flags & kSurfaceSmoothing) != 0; });
   if (!anySmoothed) return;
   std::printf(" Smoothing");
 
   const auto faceCount = static_cast<std::uint32_t>(object.normals.size());
   std::vector<TakenCorner> taken;
-  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
+  for (std::uint32_t p = 0; p < polygonCount; ++p) {
     const LwPolygon& polygon = object.polygons[p];
-    if (!surfaceHas(object, polygon, kSurfaceSmoothing)) continue;
-    const double angle = object.surfaces[static_cast<std::size_t>(polygon.surface)].smoothingAngle;
+    const SmoothRule& rule = rules[static_cast<std::size_t>(polygon.surface)];
+    if (!rule.smoothing) continue;
+    const double own[3] = {polygon.normal[0], polygon.normal[1], polygon.normal[2]};
     for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
       const std::size_t corner = polygon.firstIndex + static_cast<std::size_t>(k);
       if (object.cornerNormals[corner] >= faceCount) continue;
       const std::uint32_t vertex = object.indices[corner];
       const auto next = static_cast<std::uint32_t>(object.normals.size());
       std::int32_t count = 1;
-      double sum[3] = {polygon.normal[0], polygon.normal[1], polygon.normal[2]};
+      double sum[3] = {own[0], own[1], own[2]};
       taken.clear();
 
       for (const std::uint32_t q : object.vertices[vertex].polygonList) {
         if (q == p) continue;
         const LwPolygon& other = object.polygons[q];
-        double d = double{polygon.normal[0]} * other.normal[0] + double{polygon.normal[1]} * other.normal[1] +
-                   double{polygon.normal[2]} * other.normal[2];
+        double d = own[0] * other.normal[0] + own[1] * other.normal[1] + own[2] * other.normal[2];
         d = std::clamp(d, -1.0, 1.0);
-        if (!(std::acos(d) <= angle)) continue;
+        if (!withinAngle(rule, d)) continue;
         ++count;
         sum[0] += other.normal[0];
         sum[1] += other.normal[1];
         sum[2] += other.normal[2];
         // A neighbour on an unsmoothed surface lends its normal but keeps its flat corner.
-        if (!surfaceHas(object, other, kSurfaceSmoothing)) continue;
+        if (!rules[static_cast<std::size_t>(other.surface)].smoothing) continue;
+        const std::uint32_t* otherCorners = object.indices.data() + other.firstIndex;
         for (std::int32_t j = 0; j < other.cornerCount; ++j) {
+          if (otherCorners[j] != vertex) continue;
           const std::size_t otherCorner = other.firstIndex + static_cast<std::size_t>(j);
-          if (object.indices[otherCorner] != vertex) continue;
           const std::uint32_t previous = object.cornerNormals[otherCorner];
           if (previous != next) {
             --object.normals[previous].useCount;
