@@ -1,11 +1,14 @@
 #include "xscene/mesh.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/options.h"
+#include "xfile/numfmt.h"
 
 namespace {
 
@@ -43,6 +46,87 @@ LwPoint vertexPosition(const LwObject& object, const LwVertex& vertex) {
   return p;
 }
 
+// Large lists are gathered in a block on the stack and handed to the writer a block
+// at a time: no per-number call into the writer and no list-sized temporary.
+constexpr std::size_t kStageValues = 2048;
+constexpr std::size_t kStageText = 16384;
+// Deeper indents than this go to the writer directly.
+constexpr std::size_t kStagedIndent = 256;
+
+struct ListStage {
+  explicit ListStage(XWriter& writer) : out(writer) {}
+  XWriter& out;
+  std::size_t used = 0;
+  std::uint32_t values[kStageValues];  // only the first `used` are set
+};
+
+void stageFlush(ListStage& s) {
+  xPutDwords(s.out, s.values, s.used);
+  s.used = 0;
+}
+
+void stagePut(ListStage& s, std::uint32_t value) {
+  if (s.used == kStageValues) stageFlush(s);
+  s.values[s.used++] = value;
+}
+
+void stagePutFloat(ListStage& s, float value) { stagePut(s, std::bit_cast<std::uint32_t>(value)); }
+
+// Binary list head: token and the number of values that follow.
+void putListHead(XWriter& out, XToken token, std::size_t count) {
+  xPutWord(out, token);
+  xPutDword(out, static_cast<std::uint32_t>(count));
+}
+
+struct TextStage {
+  explicit TextStage(XWriter& writer) : out(writer) {}
+  XWriter& out;
+  std::size_t used = 0;
+  char text[kStageText];  // only the first `used` are set
+};
+
+void stageFlush(TextStage& s) {
+  xPutBytes(s.out, s.text, s.used);
+  s.used = 0;
+}
+
+// Room for n more bytes (n well below the block size).
+char* stageRoom(TextStage& s, std::size_t n) {
+  if (kStageText - s.used < n) stageFlush(s);
+  return s.text + s.used;
+}
+
+void stageText(TextStage& s, const char* text, std::size_t n) {
+  std::memcpy(stageRoom(s, n), text, n);
+  s.used += n;
+}
+
+template <std::size_t N>
+void stageText(TextStage& s, const char (&text)[N]) {
+  stageText(s, text, N - 1);
+}
+
+void stageChar(TextStage& s, char c) {
+  *stageRoom(s, 1) = c;
+  ++s.used;
+}
+
+void stageFixed(TextStage& s, double value) { s.used += formatFixed(stageRoom(s, kFixedBufferSize), value); }
+
+void stageInt(TextStage& s, long long value) { s.used += formatInt(stageRoom(s, 24), value); }
+
+void stageIndent(TextStage& s, int indent) {
+  if (indent <= 0) return;
+  const auto n = static_cast<std::size_t>(indent);
+  if (n > kStagedIndent) {
+    stageFlush(s);
+    xPutIndent(s.out, indent);
+    return;
+  }
+  std::memset(stageRoom(s, n), ' ', n);
+  s.used += n;
+}
+
 void putCountLine(XWriter& out, int indent, std::size_t count) {
   xPutIndent(out, indent);
   xPutInt(out, static_cast<long long>(count));
@@ -54,36 +138,44 @@ void putCount(XWriter& out, std::size_t count) {
   xPutIntegerList(out, &value, 1);
 }
 
-// Text rows of fixed-point tuples: "a;b;c;" joined by separator, ending with ending.
-void putTextRows(XWriter& out, int indent, const std::vector<float>& values, int width, const char* separator,
-                 const char* ending) {
-  const std::size_t rows = values.size() / static_cast<std::size_t>(width);
-  for (std::size_t r = 0; r < rows; ++r) {
-    xPutIndent(out, indent);
-    for (int k = 0; k < width; ++k) {
-      xPutFixed(out, values[r * static_cast<std::size_t>(width) + static_cast<std::size_t>(k)]);
-      xPutChar(out, ';');
-    }
-    xPutText(out, r + 1 < rows ? separator : ending);
+// One text row of a fixed-point triple, "a;b;c;", then the separator or, after the last, the ending.
+void stageTriple(TextStage& s, int indent, float x, float y, float z, bool last) {
+  stageIndent(s, indent);
+  stageFixed(s, x);
+  stageChar(s, ';');
+  stageFixed(s, y);
+  stageChar(s, ';');
+  stageFixed(s, z);
+  stageChar(s, ';');
+  if (last) {
+    stageText(s, ";\n\n");
+  } else {
+    stageText(s, ",\n");
   }
 }
 
 void writeVertices(const LwObject& object, XWriter& out, int indent) {
-  std::vector<float> xyz;
-  xyz.reserve(object.vertices.size() * 3);
-  for (const LwVertex& vertex : object.vertices) {
-    const LwPoint p = vertexPosition(object, vertex);
-    xyz.push_back(p.x);
-    xyz.push_back(p.y);
-    xyz.push_back(p.z);
-  }
+  const std::size_t count = object.vertices.size();
   if (out.binary) {
-    putCount(out, object.vertices.size());
-    xPutFloatList(out, xyz.data(), xyz.size());
+    putCount(out, count);
+    putListHead(out, kTokenFloatList, count * 3);
+    ListStage stage{out};
+    for (const LwVertex& vertex : object.vertices) {
+      const LwPoint p = vertexPosition(object, vertex);
+      stagePutFloat(stage, p.x);
+      stagePutFloat(stage, p.y);
+      stagePutFloat(stage, p.z);
+    }
+    stageFlush(stage);
     return;
   }
-  putCountLine(out, indent, object.vertices.size());
-  putTextRows(out, indent, xyz, 3, ",\n", ";\n\n");
+  putCountLine(out, indent, count);
+  TextStage stage{out};
+  for (std::size_t i = 0; i < count; ++i) {
+    const LwPoint p = vertexPosition(object, object.vertices[i]);
+    stageTriple(stage, indent, p.x, p.y, p.z, i + 1 == count);
+  }
+  stageFlush(stage);
 }
 
 // Faces, or the normal numbers of their corners: "n;i,j,k;" per polygon.
@@ -92,30 +184,34 @@ template <typename CornerValue>
 void writeFaceList(const LwObject& object, XWriter& out, int indent, const char* ending, CornerValue cornerValue) {
   const std::size_t polygonCount = object.polygons.size();
   if (out.binary) {
-    std::vector<std::uint32_t> list;
-    list.reserve(1 + polygonCount * 4);
-    list.push_back(static_cast<std::uint32_t>(polygonCount));
+    std::size_t total = 1 + polygonCount;
+    for (const LwPolygon& polygon : object.polygons) total += cornerCountOf(object, polygon);
+    putListHead(out, kTokenIntegerList, total);
+    ListStage stage{out};
+    stagePut(stage, static_cast<std::uint32_t>(polygonCount));
     for (const LwPolygon& polygon : object.polygons) {
       const std::uint32_t corners = cornerCountOf(object, polygon);
-      list.push_back(corners);
-      for (std::uint32_t k = 0; k < corners; ++k) list.push_back(cornerValue(polygon.firstIndex + k));
+      stagePut(stage, corners);
+      for (std::uint32_t k = 0; k < corners; ++k) stagePut(stage, cornerValue(polygon.firstIndex + k));
     }
-    xPutIntegerList(out, list.data(), list.size());
+    stageFlush(stage);
     return;
   }
   putCountLine(out, indent, polygonCount);
+  TextStage stage{out};
   for (std::size_t i = 0; i < polygonCount; ++i) {
     const LwPolygon& polygon = object.polygons[i];
     const std::uint32_t corners = cornerCountOf(object, polygon);
-    xPutIndent(out, indent);
-    xPutInt(out, corners);
-    xPutChar(out, ';');
+    stageIndent(stage, indent);
+    stageInt(stage, corners);
+    stageChar(stage, ';');
     for (std::uint32_t k = 0; k < corners; ++k) {
-      if (k > 0) xPutChar(out, ',');
-      xPutInt(out, cornerValue(polygon.firstIndex + k));
+      if (k > 0) stageChar(stage, ',');
+      stageInt(stage, cornerValue(polygon.firstIndex + k));
     }
-    if (i + 1 < polygonCount) xPutText(out, ";,\n");
+    if (i + 1 < polygonCount) stageText(stage, ";,\n");
   }
+  stageFlush(stage);
   xPutText(out, ending);
 }
 
@@ -124,21 +220,27 @@ void writeFaceWraps(const LwObject& object, XWriter& out, int indent) {
   const std::size_t n = object.polygons.size();
   xBeginObject(out, indent, "MeshFaceWraps", nullptr);
   if (out.binary) {
-    std::vector<std::uint32_t> list;
-    list.reserve(1 + 2 * n);
-    list.push_back(static_cast<std::uint32_t>(n));
+    putListHead(out, kTokenIntegerList, 1 + 2 * n);
+    ListStage stage{out};
+    stagePut(stage, static_cast<std::uint32_t>(n));
     for (const LwPolygon& polygon : object.polygons) {
-      list.push_back(polygon.wrapU == 1 ? 1 : 0);
-      list.push_back(0);
+      stagePut(stage, polygon.wrapU == 1 ? 1 : 0);
+      stagePut(stage, 0);
     }
-    xPutIntegerList(out, list.data(), list.size());
+    stageFlush(stage);
   } else {
     putCountLine(out, indent + 1, n);
+    TextStage stage{out};
     for (std::size_t i = 0; i < n; ++i) {
-      xPutIndent(out, indent + 1);
-      xPutText(out, object.polygons[i].wrapU == 1 ? "1;0;" : "0;0;");
-      xPutText(out, i + 1 < n ? ",\n" : ";\n");
+      stageIndent(stage, indent + 1);
+      stageText(stage, object.polygons[i].wrapU == 1 ? "1;0;" : "0;0;");
+      if (i + 1 < n) {
+        stageText(stage, ",\n");
+      } else {
+        stageText(stage, ";\n");
+      }
     }
+    stageFlush(stage);
   }
   xEndObject(out, indent);
 }
@@ -176,28 +278,30 @@ void writeMaterialList(const MaterialTable& table, const LwObject& object, XWrit
 
   xBeginObject(out, indent, "MeshMaterialList", nullptr);
   if (out.binary) {
-    std::vector<std::uint32_t> list;
-    list.reserve(2 + nFaceIndexes);
-    list.push_back(static_cast<std::uint32_t>(local.size()));
-    list.push_back(static_cast<std::uint32_t>(nFaceIndexes));
-    for (std::size_t i = 0; i < nFaceIndexes; ++i) list.push_back(faceIndex(object.polygons[i]));
-    xPutIntegerList(out, list.data(), list.size());
+    putListHead(out, kTokenIntegerList, 2 + nFaceIndexes);
+    ListStage stage{out};
+    stagePut(stage, static_cast<std::uint32_t>(local.size()));
+    stagePut(stage, static_cast<std::uint32_t>(nFaceIndexes));
+    for (std::size_t i = 0; i < nFaceIndexes; ++i) stagePut(stage, faceIndex(object.polygons[i]));
+    stageFlush(stage);
   } else {
     putCountLine(out, indent + 1, local.size());
     putCountLine(out, indent + 1, nFaceIndexes);
-    xPutIndent(out, indent + 1);
+    TextStage stage{out};
+    stageIndent(stage, indent + 1);
     for (std::size_t i = 0; i < nFaceIndexes; ++i) {
       if (i > 0) {
         if (i % kFaceIndexesPerLine == 0) {
-          xPutText(out, ",\n");
-          xPutIndent(out, indent + 1);
+          stageText(stage, ",\n");
+          stageIndent(stage, indent + 1);
         } else {
-          xPutChar(out, ',');
+          stageChar(stage, ',');
         }
       }
-      xPutInt(out, faceIndex(object.polygons[i]));
+      stageInt(stage, faceIndex(object.polygons[i]));
     }
-    xPutText(out, ";;\n");
+    stageText(stage, ";;\n");
+    stageFlush(stage);
   }
   for (const std::uint32_t m : local) xPutReference(out, indent + 1, materialUniqueName(table, static_cast<int>(m)));
   xEndObject(out, indent);
@@ -206,16 +310,9 @@ void writeMaterialList(const MaterialTable& table, const LwObject& object, XWrit
 // Returns the number of normals written (those some corner uses).
 std::size_t writeNormals(const LwObject& object, XWriter& out, int indent) {
   std::vector<std::uint32_t> number(object.normals.size(), kNotNumbered);
-  std::vector<float> xyz;
   std::uint32_t n = 0;
-  for (std::size_t i = 0; i < object.normals.size(); ++i) {
-    const LwNormal& normal = object.normals[i];
-    if (normal.useCount <= 0) continue;
-    number[i] = n++;
-    xyz.push_back(normal.x);
-    xyz.push_back(normal.y);
-    xyz.push_back(normal.z);
-  }
+  for (std::size_t i = 0; i < object.normals.size(); ++i)
+    if (object.normals[i].useCount > 0) number[i] = n++;
   std::printf(" %u Normals", n);
   if (n == 0) return 0;
 
@@ -229,10 +326,24 @@ std::size_t writeNormals(const LwObject& object, XWriter& out, int indent) {
   xBeginObject(out, indent, "MeshNormals", nullptr);
   if (out.binary) {
     putCount(out, n);
-    xPutFloatList(out, xyz.data(), xyz.size());
+    putListHead(out, kTokenFloatList, std::size_t{n} * 3);
+    ListStage stage{out};
+    for (const LwNormal& normal : object.normals) {
+      if (normal.useCount <= 0) continue;
+      stagePutFloat(stage, normal.x);
+      stagePutFloat(stage, normal.y);
+      stagePutFloat(stage, normal.z);
+    }
+    stageFlush(stage);
   } else {
     putCountLine(out, indent + 1, n);
-    putTextRows(out, indent + 1, xyz, 3, ",\n", ";\n\n");
+    TextStage stage{out};
+    std::uint32_t written = 0;
+    for (const LwNormal& normal : object.normals) {
+      if (normal.useCount <= 0) continue;
+      stageTriple(stage, indent + 1, normal.x, normal.y, normal.z, ++written == n);
+    }
+    stageFlush(stage);
   }
   writeFaceList(object, out, indent + 1, ";;\n", cornerNormal);
   xEndObject(out, indent);
@@ -252,27 +363,33 @@ void writeTextureCoords(const LwObject& object, XWriter& out, int indent) {
   const bool flip = options().flipTextureV != 0;
   xBeginObject(out, indent, "MeshTextureCoords", nullptr);
   if (out.binary) {
-    std::vector<float> uv;
-    uv.reserve(object.vertices.size() * 2);
-    for (const LwVertex& vertex : object.vertices) {
-      uv.push_back(static_cast<float>(vertex.u));
-      uv.push_back(static_cast<float>(flip ? 1.0 - vertex.v : vertex.v));
-    }
     putCount(out, object.vertices.size());
-    xPutFloatList(out, uv.data(), uv.size());
+    putListHead(out, kTokenFloatList, object.vertices.size() * 2);
+    ListStage stage{out};
+    for (const LwVertex& vertex : object.vertices) {
+      stagePutFloat(stage, static_cast<float>(vertex.u));
+      stagePutFloat(stage, static_cast<float>(flip ? 1.0 - vertex.v : vertex.v));
+    }
+    stageFlush(stage);
   } else {
     // Pairs are printed from the double values, one pair a line.
     putCountLine(out, indent + 1, object.vertices.size());
     const std::size_t count = object.vertices.size();
+    TextStage stage{out};
     for (std::size_t i = 0; i < count; ++i) {
       const LwVertex& vertex = object.vertices[i];
-      xPutIndent(out, indent + 1);
-      xPutFixed(out, vertex.u);
-      xPutChar(out, ';');
-      xPutFixed(out, flip ? 1.0 - vertex.v : vertex.v);
-      xPutChar(out, ';');
-      xPutText(out, i + 1 < count ? "\n" : ";\n");
+      stageIndent(stage, indent + 1);
+      stageFixed(stage, vertex.u);
+      stageChar(stage, ';');
+      stageFixed(stage, flip ? 1.0 - vertex.v : vertex.v);
+      stageChar(stage, ';');
+      if (i + 1 < count) {
+        stageChar(stage, '\n');
+      } else {
+        stageText(stage, ";\n");
+      }
     }
+    stageFlush(stage);
   }
   xEndObject(out, indent);
 }
