@@ -29,11 +29,15 @@ struct UV {
   double v = 0.0;
 };
 
-UV planarUV(Axis axis, double x, double y, double z) {
+// Offset of one coordinate from the texture's centre, scaled by its size.
+double along(const LwTexture& t, float coordinate, int i) { return scaled(double{coordinate} - t.center[i], t.size[i]); }
+
+// Only the two coordinates the map uses are worked out.
+UV planarUV(const LwTexture& t, Axis axis, const LwPoint& p) {
   switch (axis) {
-    case kAxisX: return {0.5 + z, 0.5 - y};
-    case kAxisY: return {0.5 + x, 0.5 - z};
-    default: return {0.5 + x, 0.5 - y};
+    case kAxisX: return {0.5 + along(t, p.z, 2), 0.5 - along(t, p.y, 1)};
+    case kAxisY: return {0.5 + along(t, p.x, 0), 0.5 - along(t, p.z, 2)};
+    default: return {0.5 + along(t, p.x, 0), 0.5 - along(t, p.y, 1)};
   }
 }
 
@@ -82,7 +86,7 @@ UV rawUV(const LwTexture& t, const LwPoint& p) {
   const double dz = double{p.z} - t.center[2];
   switch (t.mapping) {
     case kMappingPlanar:
-      return planarUV(textureAxis(t), scaled(dx, t.size[0]), scaled(dy, t.size[1]), scaled(dz, t.size[2]));
+      return planarUV(t, textureAxis(t), p);
     case kMappingCylindrical:
       return cylindricalUV(textureAxis(t), scaled(dx, t.size[0]), scaled(dy, t.size[1]), scaled(dz, t.size[2]));
     case kMappingSpherical:
@@ -94,6 +98,62 @@ UV rawUV(const LwTexture& t, const LwPoint& p) {
 
 const LwPoint& cornerPoint(const LwObject& object, const LwPolygon& polygon, std::int32_t k) {
   return object.points[object.vertices[object.indices[polygon.firstIndex + k]].point];
+}
+
+std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t position, double u, double v);
+
+// The common cases inline: the vertex takes the coordinates, or already has them.
+inline std::uint32_t assignCornerUV(LwObject& object, std::uint32_t polygon, std::size_t position, double u,
+                                    double v) {
+  const std::uint32_t first = object.indices[position];
+  LwVertex& vertex = object.vertices[first];
+  if (vertex.hasUV == 0) {
+    vertex.u = u;
+    vertex.v = v;
+    vertex.hasUV = 1;
+    return first;
+  }
+  if (vertex.u == u && vertex.v == v) return first;
+  return splitCorner(object, polygon, position, u, v);
+}
+
+// The corner needs coordinates its vertex does not have: another vertex of the same
+// point takes it over, found along the point's chain or added to it.
+std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t position, double u, double v) {
+  const std::uint32_t first = object.indices[position];
+  std::vector<std::uint32_t>& list = object.vertices[first].polygonList;
+  list.erase(std::remove(list.begin(), list.end(), polygon), list.end());
+
+  // Look along this point's own chain for a vertex that already has these coordinates.
+  std::uint32_t chosen = first;
+  std::uint32_t last = first;
+  bool found = false;
+  while (object.vertices[last].nextSplit != last) {
+    last = object.vertices[last].nextSplit;
+    const LwVertex& w = object.vertices[last];
+    if (w.u == u && w.v == v) {
+      chosen = last;
+      found = true;
+      break;
+    }
+  }
+  if (found) {
+    std::vector<std::uint32_t>& chosenList = object.vertices[chosen].polygonList;
+    if (std::find(chosenList.begin(), chosenList.end(), polygon) == chosenList.end()) chosenList.push_back(polygon);
+  } else {
+    chosen = static_cast<std::uint32_t>(object.vertices.size());
+    LwVertex split;
+    split.u = u;
+    split.v = v;
+    split.hasUV = 1;
+    split.point = object.vertices[first].point;
+    split.polygonList.push_back(polygon);
+    split.nextSplit = chosen;
+    object.vertices.push_back(std::move(split));
+    object.vertices[last].nextSplit = chosen;
+  }
+  object.indices[position] = chosen;
+  return chosen;
 }
 
 }  // namespace
@@ -132,62 +192,23 @@ void lwComputeTextureCoords(LwObject& object, bool wrapSeams) {
       enclosing = std::fabs(turn) > 0.8;
     }
 
+    const bool planar = texture.mapping == kMappingPlanar;
+    const Axis axis = textureAxis(texture);
     for (std::int32_t k = 0; k < n; ++k) {
-      UV uv = rawUV(texture, cornerPoint(object, polygon, k));
+      const LwPoint& point = cornerPoint(object, polygon, k);
+      UV uv = planar ? planarUV(texture, axis, point) : rawUV(texture, point);
       if (aroundAxis) {
         if (!enclosing && uv.u < maxU - 0.5) uv.u += 1.0;
         uv.u *= texture.param0;
         if (wrapSeams) uv.u -= std::floor(uv.u);
         if (texture.mapping == kMappingSpherical) uv.v *= texture.param1;
       }
-      lwAssignCornerUV(object, p, k, uv.u, uv.v);
+      assignCornerUV(object, p, polygon.firstIndex + static_cast<std::size_t>(k), uv.u, uv.v);
     }
   }
 }
 
 std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corner, double u, double v) {
   const std::size_t position = object.polygons[polygon].firstIndex + static_cast<std::size_t>(corner);
-  const std::uint32_t first = object.indices[position];
-  LwVertex& vertex = object.vertices[first];
-  if (vertex.hasUV == 0) {
-    vertex.u = u;
-    vertex.v = v;
-    vertex.hasUV = 1;
-    return first;
-  }
-  if (vertex.u == u && vertex.v == v) return first;
-
-  std::vector<std::uint32_t>& list = vertex.polygonList;
-  list.erase(std::remove(list.begin(), list.end(), polygon), list.end());
-
-  // Look along this point's own chain for a vertex that already has these coordinates.
-  std::uint32_t chosen = first;
-  std::uint32_t last = first;
-  bool found = false;
-  while (object.vertices[last].nextSplit != last) {
-    last = object.vertices[last].nextSplit;
-    const LwVertex& w = object.vertices[last];
-    if (w.u == u && w.v == v) {
-      chosen = last;
-      found = true;
-      break;
-    }
-  }
-  if (found) {
-    std::vector<std::uint32_t>& chosenList = object.vertices[chosen].polygonList;
-    if (std::find(chosenList.begin(), chosenList.end(), polygon) == chosenList.end()) chosenList.push_back(polygon);
-  } else {
-    chosen = static_cast<std::uint32_t>(object.vertices.size());
-    LwVertex split;
-    split.u = u;
-    split.v = v;
-    split.hasUV = 1;
-    split.point = object.vertices[first].point;
-    split.polygonList.push_back(polygon);
-    split.nextSplit = chosen;
-    object.vertices.push_back(std::move(split));
-    object.vertices[last].nextSplit = chosen;
-  }
-  object.indices[position] = chosen;
-  return chosen;
+  return assignCornerUV(object, polygon, position, u, v);
 }
