@@ -20,9 +20,18 @@ constexpr char kDigitPairs[201] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-void putPair(char* out, std::uint32_t pair) {
-  out[0] = kDigitPairs[2 * pair];
-  out[1] = kDigitPairs[2 * pair + 1];
+void putPair(char* out, std::uint32_t pair) { std::memcpy(out, kDigitPairs + 2 * pair, 2); }
+
+int digitCount32(std::uint32_t v) {
+  if (v < 10) return 1;
+  if (v < 100) return 2;
+  if (v < 1000) return 3;
+  if (v < 10000) return 4;
+  if (v < 100000) return 5;
+  if (v < 1000000) return 6;
+  if (v < 10000000) return 7;
+  if (v < 100000000) return 8;
+  return v < 1000000000 ? 9 : 10;
 }
 
 // Unsigned decimal digits of v written forward at out; returns the end.
@@ -31,9 +40,22 @@ char* putDigits(char* out, std::uint64_t v) {
     *out = static_cast<char>('0' + v);
     return out + 1;
   }
-  if (v < 100) {
-    putPair(out, static_cast<std::uint32_t>(v));
-    return out + 2;
+  if (v <= 0xFFFFFFFFu) {
+    // 32-bit arithmetic is cheaper, and almost every number here fits.
+    auto v32 = static_cast<std::uint32_t>(v);
+    char* end = out + digitCount32(v32);
+    char* p = end;
+    while (v32 >= 100) {
+      p -= 2;
+      putPair(p, v32 % 100);
+      v32 /= 100;
+    }
+    if (v32 >= 10) {
+      putPair(p - 2, v32);
+    } else {
+      p[-1] = static_cast<char>('0' + v32);
+    }
+    return end;
   }
   int length = 3;
   for (std::uint64_t limit = 1000; length < 20 && v >= limit; limit *= 10) ++length;
@@ -137,7 +159,12 @@ std::size_t formatFixed(char* out, double value) {
   // glibc keeps the sign of negative values that round to zero ("-0.000000").
   char* p = out;
   if (negative) *p++ = '-';
-  p = putDigits(p, scaled / kScale);
+  const std::uint64_t whole = scaled / kScale;
+  if (whole < 10) {
+    *p++ = static_cast<char>('0' + whole);
+  } else {
+    p = putDigits(p, whole);
+  }
   *p++ = '.';
   static_assert(kDecimals == 6);
   const auto decimals = static_cast<std::uint32_t>(scaled % kScale);

@@ -96,14 +96,10 @@ char* stageRoom(TextStage& s, std::size_t n) {
   return s.text + s.used;
 }
 
-void stageText(TextStage& s, const char* text, std::size_t n) {
-  std::memcpy(stageRoom(s, n), text, n);
-  s.used += n;
-}
-
 template <std::size_t N>
 void stageText(TextStage& s, const char (&text)[N]) {
-  stageText(s, text, N - 1);
+  std::memcpy(stageRoom(s, N - 1), text, N - 1);
+  s.used += N - 1;
 }
 
 void stageChar(TextStage& s, char c) {
@@ -123,7 +119,8 @@ void stageIndent(TextStage& s, int indent) {
     xPutIndent(s.out, indent);
     return;
   }
-  std::memset(stageRoom(s, n), ' ', n);
+  char* room = stageRoom(s, n);
+  for (std::size_t i = 0; i < n; ++i) room[i] = ' ';
   s.used += n;
 }
 
@@ -233,7 +230,11 @@ void writeFaceWraps(const LwObject& object, XWriter& out, int indent) {
     TextStage stage{out};
     for (std::size_t i = 0; i < n; ++i) {
       stageIndent(stage, indent + 1);
-      stageText(stage, object.polygons[i].wrapU == 1 ? "1;0;" : "0;0;");
+      if (object.polygons[i].wrapU == 1) {
+        stageText(stage, "1;0;");
+      } else {
+        stageText(stage, "0;0;");
+      }
       if (i + 1 < n) {
         stageText(stage, ",\n");
       } else {
