@@ -24,6 +24,14 @@ std::uint32_t bigEndian32(const std::uint8_t* b) {
   return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
 }
 
+// IEEE single precision, big-endian.
+float floatAt(const std::uint8_t* b) {
+  const std::uint32_t bits = bigEndian32(b);
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
 void printNotFile(int indent) { std::printf("%*sNot LightWave file!", indent, ""); }
 
 void readSurfaceNames(LwObject& object, ChunkCursor& chunk, SurfaceNames& names) {
@@ -40,16 +48,21 @@ void readSurfaceNames(LwObject& object, ChunkCursor& chunk, SurfaceNames& names)
 void readPoints(LwObject& object, ChunkCursor& chunk) {
   // The count comes from the chunk's own (already clamped) length, so it fits the data.
   const std::uint32_t count = chunk.length / 12;
-  object.points.assign(count, LwPoint{});
+  const std::uint8_t* in = chunk.data;
+  chunk.pos = count * 12;
+  object.points.resize(count);
   for (LwPoint& p : object.points) {
-    chunkReadFloat(chunk, p.x);
-    chunkReadFloat(chunk, p.y);
-    chunkReadFloat(chunk, p.z);
+    p.x = floatAt(in);
+    p.y = floatAt(in + 4);
+    p.z = floatAt(in + 8);
+    in += 12;
   }
-  object.vertices.assign(count, LwVertex{});
+  object.vertices.clear();
+  object.vertices.reserve(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    object.vertices[i].point = i;
-    object.vertices[i].nextSplit = i;
+    LwVertex& vertex = object.vertices.emplace_back();
+    vertex.point = i;
+    vertex.nextSplit = i;
   }
 }
 
