@@ -108,8 +108,10 @@ TEST(WriterEquivalence, BulkListsAreLittleEndianAndAFileGetsTheSameBytesAsMemory
 
 TEST(NumberEquivalence, IntegersAtEveryDigitCountBoundaryMatchPrintf) {
   std::vector<long long> values = {LLONG_MIN, LLONG_MAX, 4294967295LL, 4294967296LL, -4294967296LL};
-  for (long long p = 1; p <= 1000000000000000000LL; p *= 10)
-    for (long long v : {p - 1, p, p + 1}) values.insert(values.end(), {v, -v});
+  for (long long power = 1;; power *= 10) {
+    for (long long v : {power - 1, power, power + 1}) values.insert(values.end(), {v, -v});
+    if (power > LLONG_MAX / 10) break;
+  }
   for (long long v : values) {
     char expected[32];
     std::snprintf(expected, sizeof expected, "%lld", v);
