@@ -16,40 +16,9 @@ using namespace lwbuild;
 
 namespace {
 
-struct Sphere {
-  std::vector<float> points;
-  std::vector<std::vector<unsigned>> polygons;
-};
-
-Sphere uvSphere(int slices, int stacks) {
-  Sphere s;
-  for (float f : {0.0f, 1.0f, 0.0f}) s.points.push_back(f);
-  for (int j = 1; j < stacks; ++j) {
-    const double phi = M_PI * j / stacks;
-    for (int k = 0; k < slices; ++k) {
-      const double theta = 2 * M_PI * k / slices;
-      s.points.push_back(static_cast<float>(std::sin(phi) * std::sin(theta)));
-      s.points.push_back(static_cast<float>(std::cos(phi)));
-      s.points.push_back(static_cast<float>(std::sin(phi) * std::cos(theta)));
-    }
-  }
-  for (float f : {0.0f, -1.0f, 0.0f}) s.points.push_back(f);
-  const unsigned south = static_cast<unsigned>(s.points.size() / 3 - 1);
-  auto ring = [&](int j, int k) { return 1u + static_cast<unsigned>((j - 1) * slices + (k % slices)); };
-  for (int k = 0; k < slices; ++k) {
-    s.polygons.push_back({0, ring(1, k + 1), ring(1, k)});
-    for (int j = 1; j < stacks - 1; ++j) s.polygons.push_back({ring(j, k), ring(j, k + 1), ring(j + 1, k + 1), ring(j + 1, k)});
-    s.polygons.push_back({ring(stacks - 1, k), ring(stacks - 1, k + 1), south});
-  }
-  return s;
-}
-
-Bytes lwob(const Sphere& s) {
-  std::vector<LwobBuilder::Polygon> polys;
-  polys.reserve(s.polygons.size());
-  for (const auto& p : s.polygons) polys.push_back({p, 1});
+Bytes lwob(const Geometry& s) {
   LwobBuilder b;
-  b.surfaces({"Skin"}).points(s.points).polygons(polys);
+  b.surfaces({"Skin"}).points(s.points).polygons(s.polygons);
   b.surface("Skin", {subColor(200, 180, 160), subU16("FLAG", 0x0004), subFloat("SMAN", 1.0f), subU16("SPEC", 64),
                      subString("CTEX", "Planar Image Map"), subU16("TFLG", 0x0002), subVec("TSIZ", 2, 2, 2)});
   return b.bytes();
@@ -64,7 +33,7 @@ void putVX(Bytes& b, unsigned index) {
 }
 
 // The same geometry as an LWO2 object: one layer, one surface.
-Bytes lwo2(const Sphere& s) {
+Bytes lwo2(const Geometry& s) {
   Bytes body;
   putId(body, "LWO2");
   auto chunk = [&](const char* id, const Bytes& data) {
@@ -88,8 +57,8 @@ Bytes lwo2(const Sphere& s) {
   Bytes pols;
   putId(pols, "FACE");
   for (const auto& p : s.polygons) {
-    putBE16(pols, static_cast<unsigned>(p.size()) & 0x03FF);
-    for (unsigned i : p) putVX(pols, i);
+    putBE16(pols, static_cast<unsigned>(p.corners.size()) & 0x03FF);
+    for (unsigned i : p.corners) putVX(pols, i);
   }
   chunk("POLS", pols);
   Bytes ptag;
@@ -145,8 +114,8 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   std::filesystem::create_directories(dir);
   bool ok = true;
-  for (auto [n, m] : {std::pair{64, 63}, std::pair{128, 127}, std::pair{256, 255}}) {
-    const Sphere s = uvSphere(n, m);
+  for (auto [n, m] : {std::pair{64u, 63u}, std::pair{128u, 127u}, std::pair{256u, 255u}}) {
+    const Geometry s = uvSphere(n, m, 1.0);
     const std::string base = dir + "/sphere_" + std::to_string(n) + "x" + std::to_string(m);
     ok = ok && writeFile(base + ".lwo", lwob(s)) && writeFile(base + "_lwo2.lwo", lwo2(s));
   }

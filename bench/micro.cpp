@@ -17,26 +17,11 @@ using namespace lwbuild;
 
 namespace {
 
-// A smoothed, planar-mapped UV sphere of n x m quads.
-Bytes sphere(int n, int m) {
-  std::vector<float> pts;
-  for (int j = 0; j <= m; ++j) {
-    for (int k = 0; k < n; ++k) {
-      const double phi = M_PI * j / m, theta = 2 * M_PI * k / n;
-      pts.push_back(static_cast<float>(std::sin(phi) * std::cos(theta)));
-      pts.push_back(static_cast<float>(std::cos(phi)));
-      pts.push_back(static_cast<float>(std::sin(phi) * std::sin(theta)));
-    }
-  }
-  std::vector<LwobBuilder::Polygon> polys;
-  for (int j = 0; j < m; ++j) {
-    for (int k = 0; k < n; ++k) {
-      const unsigned a = static_cast<unsigned>(j * n + k), b = static_cast<unsigned>(j * n + (k + 1) % n);
-      polys.push_back({{a, b, b + static_cast<unsigned>(n), a + static_cast<unsigned>(n)}, 1});
-    }
-  }
+// A smoothed, planar-mapped UV sphere of n x m polygons.
+Bytes sphere(unsigned n, unsigned m) {
+  const Geometry g = uvSphere(n, m, 1.0);
   LwobBuilder builder;
-  builder.surfaces({"Skin"}).points(pts).polygons(polys);
+  builder.surfaces({"Skin"}).points(g.points).polygons(g.polygons);
   builder.surface("Skin", {subU16("FLAG", 4), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2)});
   return builder.bytes();
 }

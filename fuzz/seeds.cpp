@@ -34,25 +34,9 @@ std::vector<Seed> lwobSeeds() {
   seeds.push_back({"detail", detail.bytes()});
 
   // A small smoothed sphere with a spherical map (seams, splits, smoothing).
-  std::vector<float> pts;
-  const int slices = 8, stacks = 5;
-  for (int s = 0; s <= stacks; ++s) {
-    for (int k = 0; k < slices; ++k) {
-      const double phi = M_PI * s / stacks, theta = 2 * M_PI * k / slices;
-      pts.push_back(static_cast<float>(std::sin(phi) * std::cos(theta)));
-      pts.push_back(static_cast<float>(std::cos(phi)));
-      pts.push_back(static_cast<float>(std::sin(phi) * std::sin(theta)));
-    }
-  }
-  std::vector<LwobBuilder::Polygon> polys;
-  for (int s = 0; s < stacks; ++s) {
-    for (int k = 0; k < slices; ++k) {
-      const unsigned a = static_cast<unsigned>(s * slices + k), b = static_cast<unsigned>(s * slices + (k + 1) % slices);
-      polys.push_back({{a, b, b + slices, a + slices}, 1});
-    }
-  }
+  const Geometry g = uvSphere(8, 5, 1.0);
   LwobBuilder sphere;
-  sphere.surfaces({"Skin"}).points(pts).polygons(polys);
+  sphere.surfaces({"Skin"}).points(g.points).polygons(g.polygons);
   sphere.surface("Skin", {subU16("FLAG", 4), subString("CTEX", "Spherical Image Map"), subU16("TFLG", 2)});
   Bytes sphereBytes = sphere.bytes();
   sphereBytes.push_back(2);  // wrap seams

@@ -2,6 +2,7 @@
 // Used by the tests, the fuzz seeds, the benchmarks and the example generator.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -138,6 +139,54 @@ class LwobBuilder {
  private:
   Bytes body_;
 };
+
+// Points and polygons of an object, before they are written.
+struct Geometry {
+  std::vector<float> points;
+  std::vector<LwobBuilder::Polygon> polygons;
+};
+
+// A UV sphere of `segments` x `bands` polygons around the y axis with one point at each
+// pole (triangles there, quads elsewhere), polygons in band order, each on the 1-based
+// surface surfaceOf(band, segment) returns. 256 x 255 gives 65,026 points and 65,280
+// polygons, about the most a file's 16-bit point indices allow.
+template <class SurfaceOf>
+Geometry uvSphere(unsigned segments, unsigned bands, double radius, SurfaceOf surfaceOf) {
+  const double pi = 3.14159265358979323846;
+  Geometry g;
+  g.points = {0, static_cast<float>(radius), 0};
+  for (unsigned band = 1; band < bands; ++band) {
+    const double theta = band * pi / bands;
+    for (unsigned s = 0; s < segments; ++s) {
+      const double phi = s * 2.0 * pi / segments;
+      g.points.push_back(static_cast<float>(radius * std::sin(theta) * std::cos(phi)));
+      g.points.push_back(static_cast<float>(radius * std::cos(theta)));
+      g.points.push_back(static_cast<float>(radius * std::sin(theta) * std::sin(phi)));
+    }
+  }
+  g.points.push_back(0);
+  g.points.push_back(static_cast<float>(-radius));
+  g.points.push_back(0);
+  const unsigned south = static_cast<unsigned>(g.points.size() / 3 - 1);
+  auto ring = [segments](unsigned band, unsigned s) { return 1 + (band - 1) * segments + s % segments; };
+  for (unsigned band = 0; band < bands; ++band) {
+    for (unsigned s = 0; s < segments; ++s) {
+      const int surface = surfaceOf(band, s);
+      if (band == 0) {
+        g.polygons.push_back({{0, ring(1, s + 1), ring(1, s)}, surface});
+      } else if (band == bands - 1) {
+        g.polygons.push_back({{ring(band, s), ring(band, s + 1), south}, surface});
+      } else {
+        g.polygons.push_back({{ring(band, s), ring(band, s + 1), ring(band + 1, s + 1), ring(band + 1, s)}, surface});
+      }
+    }
+  }
+  return g;
+}
+
+inline Geometry uvSphere(unsigned segments, unsigned bands, double radius) {
+  return uvSphere(segments, bands, radius, [](unsigned, unsigned) { return 1; });
+}
 
 // One motion key as a scene file writes it.
 struct SceneKey {

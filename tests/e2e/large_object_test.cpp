@@ -16,32 +16,16 @@ using testsupport::TempDir;
 
 namespace {
 
-// A 256 x 255 UV sphere, smoothed, its quads alternating between two surfaces with
+// A 256 x 255 UV sphere, smoothed, its polygons alternating between two surfaces with
 // different planar maps, so that nearly every point is split in two.
 Bytes checkeredSphere() {
-  const int n = 256, m = 255;
-  std::vector<float> pts;
-  for (int j = 0; j <= m; ++j) {
-    for (int k = 0; k < n; ++k) {
-      const double phi = M_PI * j / m, theta = 2 * M_PI * k / n;
-      pts.push_back(static_cast<float>(100 * std::sin(phi) * std::cos(theta)));
-      pts.push_back(static_cast<float>(100 * std::cos(phi)));
-      pts.push_back(static_cast<float>(100 * std::sin(phi) * std::sin(theta)));
-    }
-  }
-  std::vector<LwobBuilder::Polygon> polys;
-  for (int j = 0; j < m; ++j) {
-    for (int k = 0; k < n; ++k) {
-      const unsigned a = static_cast<unsigned>(j * n + k), b = static_cast<unsigned>(j * n + (k + 1) % n);
-      polys.push_back({{a, b, b + n, a + n}, 1 + (j + k) % 2});
-    }
-  }
+  const Geometry g = uvSphere(256, 255, 100.0, [](unsigned band, unsigned s) { return 1 + static_cast<int>((band + s) % 2); });
   LwobBuilder builder;
-  builder.surfaces({"Light", "Dark"}).points(pts).polygons(polys);
+  builder.surfaces({"Light", "Dark"}).points(g.points).polygons(g.polygons);
   builder.surface("Light", {subU16("FLAG", 4), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2),
                             subVec("TSIZ", 200, 200, 200)});
-  builder.surface("Dark", {subColor(20, 20, 20), subString("CTEX", "Planar Image Map"),
-                           subU16("TFLG", 4), subVec("TSIZ", 200, 200, 200)});
+  builder.surface("Dark", {subColor(20, 20, 20), subString("CTEX", "Planar Image Map"), subU16("TFLG", 4),
+                           subVec("TSIZ", 200, 200, 200)});
   return builder.bytes();
 }
 

@@ -45,25 +45,9 @@ Bytes woodImage() {
 
 // A smoothed, mapped sphere large enough that writing it takes a moment.
 Bytes bigSphere() {
-  const int n = 256, m = 255;
-  std::vector<float> pts;
-  for (int j = 0; j <= m; ++j) {
-    for (int k = 0; k < n; ++k) {
-      const double phi = M_PI * j / m, theta = 2 * M_PI * k / n;
-      pts.push_back(static_cast<float>(std::sin(phi) * std::cos(theta)));
-      pts.push_back(static_cast<float>(std::cos(phi)));
-      pts.push_back(static_cast<float>(std::sin(phi) * std::sin(theta)));
-    }
-  }
-  std::vector<LwobBuilder::Polygon> polys;
-  for (int j = 0; j < m; ++j) {
-    for (int k = 0; k < n; ++k) {
-      const unsigned a = static_cast<unsigned>(j * n + k), b = static_cast<unsigned>(j * n + (k + 1) % n);
-      polys.push_back({{a, b, b + n, a + n}, 1});
-    }
-  }
+  const Geometry g = uvSphere(256, 255, 1.0);
   LwobBuilder builder;
-  builder.surfaces({"Skin"}).points(pts).polygons(polys);
+  builder.surfaces({"Skin"}).points(g.points).polygons(g.polygons);
   builder.surface("Skin", {subU16("FLAG", 4), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2)});
   return builder.bytes();
 }

@@ -15,39 +15,13 @@ constexpr unsigned kPolygons = kSegments * kBands;          // 65,280
 // A UV sphere of radius 100 (small enough polygons would get the fallback face normal);
 // with checkered set, neighbouring polygons alternate between surfaces 1 and 2.
 Bytes sphere(bool checkered) {
-  const double pi = 3.14159265358979323846;
-  const double r = 100.0;
-  std::vector<float> xyz = {0, 100, 0};
-  for (unsigned band = 1; band < kBands; ++band) {
-    const double theta = band * pi / kBands;
-    for (unsigned s = 0; s < kSegments; ++s) {
-      const double phi = s * 2.0 * pi / kSegments;
-      xyz.push_back(static_cast<float>(r * std::sin(theta) * std::cos(phi)));
-      xyz.push_back(static_cast<float>(r * std::cos(theta)));
-      xyz.push_back(static_cast<float>(r * std::sin(theta) * std::sin(phi)));
-    }
-  }
-  xyz.insert(xyz.end(), {0, -100, 0});
-  const unsigned south = kPoints - 1;
-  auto ring = [](unsigned band, unsigned s) { return 1 + (band - 1) * kSegments + s % kSegments; };
-
-  std::vector<LwobBuilder::Polygon> polygons;
-  for (unsigned band = 0; band < kBands; ++band) {
-    for (unsigned s = 0; s < kSegments; ++s) {
-      const int surface = checkered ? 1 + static_cast<int>((band + s) % 2) : 1;
-      if (band == 0) {
-        polygons.push_back({{0, ring(1, s + 1), ring(1, s)}, surface});
-      } else if (band == kBands - 1) {
-        polygons.push_back({{ring(band, s), ring(band, s + 1), south}, surface});
-      } else {
-        polygons.push_back({{ring(band, s), ring(band, s + 1), ring(band + 1, s + 1), ring(band + 1, s)}, surface});
-      }
-    }
-  }
+  const Geometry g = uvSphere(kSegments, kBands, 100.0, [checkered](unsigned band, unsigned s) {
+    return checkered ? 1 + static_cast<int>((band + s) % 2) : 1;
+  });
   return LwobBuilder()
       .surfaces({"North", "South"})
-      .points(xyz)
-      .polygons(polygons)
+      .points(g.points)
+      .polygons(g.polygons)
       .surface("North", {subU16("FLAG", 0x0004), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2)})
       .surface("South", {subU16("FLAG", 0x0004), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2),
                          subVec("TCTR", 10, 0, 0)})

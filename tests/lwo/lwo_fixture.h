@@ -13,6 +13,7 @@
 namespace lwotest {
 
 using lwbuild::Bytes;
+using lwbuild::Geometry;
 using lwbuild::LwobBuilder;
 using lwbuild::sub;
 using lwbuild::subColor;
@@ -20,6 +21,7 @@ using lwbuild::subFloat;
 using lwbuild::subString;
 using lwbuild::subU16;
 using lwbuild::subVec;
+using lwbuild::uvSphere;
 using Ids = std::vector<std::uint32_t>;
 
 struct Loaded {
