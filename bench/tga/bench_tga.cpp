@@ -124,20 +124,20 @@ int main(int argc, char** argv) {
   fs::create_directories(dir, ec);
 
   const Bytes pixels = makePixels(side);
-  lwbuild::TgaSpec spec;
-  spec.width = spec.height = side;
-  spec.descriptor = 0x20;
+  lwbuild::TgaSpec header;
+  header.width = header.height = side;
+  header.descriptor = 0x20;
   struct Input {
     const char* label;
     std::string file;
   };
   std::vector<Input> inputs;
-  spec.imageType = 2;
+  header.imageType = 2;
   inputs.push_back({"24-bit uncompressed", (dir / "big.tga").string()});
-  lwbuild::writeFile(inputs.back().file, lwbuild::tgaBytes(spec, {}, pixels));
-  spec.imageType = 10;
+  lwbuild::writeFile(inputs.back().file, lwbuild::tgaBytes(header, {}, pixels));
+  header.imageType = 10;
   inputs.push_back({"24-bit run-length", (dir / "big_rle.tga").string()});
-  lwbuild::writeFile(inputs.back().file, lwbuild::tgaBytes(spec, {}, rleEncode(pixels)));
+  lwbuild::writeFile(inputs.back().file, lwbuild::tgaBytes(header, {}, rleEncode(pixels)));
 
   const bool haveNetpbm = std::system("tgatoppm --version >/dev/null 2>&1") == 0;
   std::printf("TGA %d x %d, best of %d runs\n", side, side, kRepeats);
