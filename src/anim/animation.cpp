@@ -310,6 +310,22 @@ int animationSampleFrames(const LwScene& scene, const LwObject& item, std::vecto
 
 int writeAnimationSet(const LwScene& scene, XWriter& out, int depth) {
   std::printf("writing animation...\n");
+  // Count every item's samples before writing any, so that a scene too long to write
+  // is refused at once.
+  std::size_t total = 0;
+  std::vector<std::int32_t> frames;
+  for (const auto& item : scene.items) {
+    if (item->motionKeys.empty()) continue;
+    if (animationSampleFrames(scene, *item, frames) < 0) {
+      std::printf("animation of %s too long: more than %zu samples\n", item->name.c_str(), kMaxSamplesPerItem);
+      return -1;
+    }
+    total += frames.size();
+    if (total > kMaxSamplesPerScene) {
+      std::printf("animation too long: more than %zu samples in the scene\n", kMaxSamplesPerScene);
+      return -1;
+    }
+  }
   xBeginObject(out, depth, "AnimationSet", "AnimationSet0");
   const LwChildIndex index = lwBuildChildIndex(scene);
   std::vector<char> visited(scene.items.size(), 0);

@@ -142,6 +142,19 @@ TEST_F(Animation, TooManySamplesAreRefused) {
   animationSampleFrames(scene, item, frames);
 }
 
+TEST_F(Animation, TooManySamplesInTheWholeSceneAreRefusedBeforeWriting) {
+  // Each item's 9,000,000-frame spline segment gets 1,799,999 extra samples: within the
+  // limit for one item, but 28 of them pass the limit for a scene.
+  LwScene scene;
+  scene.lastFrame = 9000000;
+  for (int i = 0; i < 28; ++i) addItem(scene, std::to_string(i) + "_null", 0, {key(0, 0), key(9000000, 1)});
+  EXPECT_EQ(samples(scene).size(), 1800001u);
+  const std::string text = write(scene);
+  EXPECT_LT(result, 0);
+  EXPECT_EQ(console, "writing animation...\nanimation too long: more than 50000000 samples in the scene\n");
+  EXPECT_EQ(text, "");
+}
+
 TEST_F(Animation, TextKeySets) {
   LwScene scene;
   scene.lastFrame = 10;
