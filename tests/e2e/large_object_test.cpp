@@ -44,6 +44,32 @@ long countAfter(std::istringstream& in) {
   return std::strtol(line.c_str(), nullptr, 10);
 }
 
+// "x;y;z;" lines, flattened.
+std::vector<double> readVectors(std::istringstream& in, long count) {
+  std::vector<double> xyz;
+  std::string line;
+  for (long i = 0; i < count && std::getline(in, line); ++i) {
+    double a = 0, b = 0, c = 0;
+    std::sscanf(line.c_str(), " %lf;%lf;%lf;", &a, &b, &c);
+    xyz.insert(xyz.end(), {a, b, c});
+  }
+  return xyz;
+}
+
+// "n;i,j,k;" lines.
+std::vector<std::vector<long>> readFaces(std::istringstream& in, long count) {
+  std::vector<std::vector<long>> faces;
+  std::string line;
+  for (long i = 0; i < count && std::getline(in, line); ++i) {
+    std::vector<long> face;
+    const char* p = line.c_str();
+    const long corners = std::strtol(p, const_cast<char**>(&p), 10);
+    for (long k = 0; k < corners; ++k) face.push_back(std::strtol(p + 1, const_cast<char**>(&p), 10));
+    faces.push_back(face);
+  }
+  return faces;
+}
+
 // Reads back the mesh of our own text output.
 Written parseText(const std::string& x) {
   Written w;
@@ -51,38 +77,18 @@ Written parseText(const std::string& x) {
   std::istringstream in(x.substr(meshAt + 8));
   const long vertices = countAfter(in);
   std::string line;
-  for (long i = 0; i < vertices && std::getline(in, line); ++i) {
-    double a, b, c;
-    std::sscanf(line.c_str(), " %lf;%lf;%lf;", &a, &b, &c);
-    w.xyz.insert(w.xyz.end(), {a, b, c});
-  }
+  w.xyz = readVectors(in, vertices);
   std::getline(in, line);  // blank
   const long faces = countAfter(in);
-  for (long i = 0; i < faces && std::getline(in, line); ++i) {
-    std::vector<long> face;
-    const char* p = line.c_str();
-    const long corners = std::strtol(p, const_cast<char**>(&p), 10);
-    for (long k = 0; k < corners; ++k) face.push_back(std::strtol(p + 1, const_cast<char**>(&p), 10));
-    w.faces.push_back(face);
-  }
+  w.faces = readFaces(in, faces);
   const std::size_t normalsAt = x.find(" MeshNormals {\n", meshAt);
   if (normalsAt != std::string::npos) {
     std::istringstream ns(x.substr(normalsAt + 15));
     w.normals = countAfter(ns);
-    for (long i = 0; i < w.normals && std::getline(ns, line); ++i) {
-      double a, b, c;
-      std::sscanf(line.c_str(), " %lf;%lf;%lf;", &a, &b, &c);
-      w.normalXyz.insert(w.normalXyz.end(), {a, b, c});
-    }
+    w.normalXyz = readVectors(ns, w.normals);
     std::getline(ns, line);  // blank
     const long faceCount = countAfter(ns);
-    for (long i = 0; i < faceCount && std::getline(ns, line); ++i) {
-      std::vector<long> face;
-      const char* p = line.c_str();
-      const long corners = std::strtol(p, const_cast<char**>(&p), 10);
-      for (long k = 0; k < corners; ++k) face.push_back(std::strtol(p + 1, const_cast<char**>(&p), 10));
-      w.faceNormals.push_back(face);
-    }
+    w.faceNormals = readFaces(ns, faceCount);
   }
   const std::size_t uvAt = x.find(" MeshTextureCoords {\n", meshAt);
   if (uvAt != std::string::npos) {
