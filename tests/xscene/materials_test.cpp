@@ -77,10 +77,10 @@ std::string materialWithTexture(const std::string& file) {
 }
 
 lwbuild::Bytes smallTga() {
-  lwbuild::TgaSpec spec;
-  spec.width = 2;
-  spec.height = 1;
-  return lwbuild::tgaBytes(spec, {}, {0, 0, 255, 0, 255, 0});
+  lwbuild::TgaSpec header;
+  header.width = 2;
+  header.height = 1;
+  return lwbuild::tgaBytes(header, {}, {0, 0, 255, 0, 255, 0});
 }
 
 }  // namespace
