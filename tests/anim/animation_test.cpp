@@ -8,6 +8,7 @@
 
 #include "app/options.h"
 #include "xscene/frames.h"
+#include "support/scene_items.h"
 
 namespace {
 
@@ -21,14 +22,7 @@ MotionKey key(int frame, double x, double h = 0.0, int linear = 0) {
   return k;
 }
 
-LwObject& addItem(LwScene& scene, const std::string& name, int parent, std::vector<MotionKey> keys) {
-  scene.items.push_back(std::make_unique<LwObject>());
-  LwObject& item = *scene.items.back();
-  item.name = name;
-  item.parentIndex = parent;
-  item.motionKeys = std::move(keys);
-  return item;
-}
+using testsupport::addItem;
 
 std::vector<std::int32_t> samples(const LwScene& scene, int item = 0) {
   std::vector<std::int32_t> frames;

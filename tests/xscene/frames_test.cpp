@@ -5,6 +5,7 @@
 
 #include "app/options.h"
 #include "xscene/frames.h"
+#include "support/scene_items.h"
 
 namespace {
 
@@ -18,14 +19,7 @@ MotionKey at(double x, double y, double z, int frame = 0) {
   return k;
 }
 
-LwObject& addItem(LwScene& scene, const std::string& name, int parent, std::vector<MotionKey> keys) {
-  scene.items.push_back(std::make_unique<LwObject>());
-  LwObject& item = *scene.items.back();
-  item.name = name;
-  item.parentIndex = parent;
-  item.motionKeys = std::move(keys);
-  return item;
-}
+using testsupport::addItem;
 
 // One triangle with one surface, enough for the mesh writer.
 void makeTriangle(LwObject& object) {
