@@ -1,9 +1,10 @@
 // Micro-benchmarks of the hot paths: chunk walk, smoothing, texture coordinates,
-// number formatting, animation sampling.
+// number formatting, animation sampling, and writing a large mesh in each encoding.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <random>
 
@@ -12,6 +13,9 @@
 #include "lwo/object.h"
 #include "lws/scene.h"
 #include "xfile/numfmt.h"
+#include "xfile/xwriter.h"
+#include "xscene/materials.h"
+#include "xscene/mesh.h"
 
 using namespace lwbuild;
 
@@ -64,6 +68,36 @@ void BM_TextureCoords(benchmark::State& state) {
   timeStep(state, [](LwObject& o) { lwComputeTextureCoords(o, false); });
 }
 BENCHMARK(BM_TextureCoords)->Unit(benchmark::kMillisecond);
+
+// Writes the materials and mesh of the loaded, smoothed and mapped 256 x 255 sphere
+// to a file, as a conversion does after reading: the output stage on its own.
+void BM_WriteSphere(benchmark::State& state, bool binary) {
+  static const Bytes bytes = sphere(256, 255);
+  LwObject object;
+  lwLoadObjectFromMemory(object, bytes.data(), bytes.size(), 0, true, true, false);
+  const std::string path = (std::filesystem::temp_directory_path() / "torvo_bench_write.x").string();
+  std::size_t written = 0;
+  for (auto _ : state) {
+    // Each run writes a new file, as a conversion does.
+    state.PauseTiming();
+    std::remove(path.c_str());
+    state.ResumeTiming();
+    XWriter out;
+    out.file = std::fopen(path.c_str(), "wb");
+    out.binary = binary;
+    MaterialTable table;
+    collectMaterials(table, object, out, 0);
+    writeMesh(table, object, out, 0);
+    xFlush(out);
+    written = static_cast<std::size_t>(std::ftell(out.file));
+    std::fclose(out.file);
+  }
+  std::remove(path.c_str());
+  lwDisposeObject(object);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * written));
+}
+BENCHMARK_CAPTURE(BM_WriteSphere, text, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WriteSphere, binary, true)->Unit(benchmark::kMillisecond);
 
 // Times one way of printing "%f" over the same spread of values.
 template <class Format>
