@@ -1,3 +1,8 @@
 #include "app/cli.h"
+#include "platform/platform.h"
 
-int main(int argc, char** argv) { return runTorvo(argc, argv); }
+int main(int argc, char** argv) {
+  // Process-wide, so set here rather than in the library that tests and fuzzers load.
+  platform::removeTempFilesOnInterrupt();
+  return runTorvo(argc, argv);
+}

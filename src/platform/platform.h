@@ -33,6 +33,10 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
 // Moves tempPath over finalPath in one step (replacing an existing file).
 bool commitFile(const std::string& tempPath, const std::string& finalPath);
 bool removeFile(const std::string& path);
+// From now on, when the process is interrupted or terminated (Ctrl-C, SIGTERM, SIGHUP,
+// a closed output pipe; console close on Windows), temporary files made by
+// createTempFile and not yet committed or removed are deleted before it ends.
+void removeTempFilesOnInterrupt();
 
 // The native directory separator written when a path is joined.
 char nativeSeparator();

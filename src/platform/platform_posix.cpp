@@ -4,17 +4,21 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <clocale>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "platform/pending.h"
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
@@ -30,6 +34,23 @@ std::string toNative(const std::string& path) {
     if (c == '\\') c = '/';
   }
   return result;
+}
+
+// The temporary files' names are kept absolute: the handler may run in any directory.
+std::string absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  if (::getcwd(cwd, sizeof cwd) == nullptr) return path;
+  return std::string(cwd) + "/" + path;
+}
+
+// Only async-signal-safe calls here. SA_RESETHAND has restored the default action,
+// so raising the signal again ends the process as it would have ended without us.
+void onInterrupt(int sig) {
+  for (const pending::Slot& slot : pending::slots) {
+    if (slot.used != 0) ::unlink(slot.path);
+  }
+  ::raise(sig);
 }
 
 bool exists(const std::string& path) {
@@ -197,14 +218,36 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
     return nullptr;
   }
   tempPath = buffer.data();
+  pending::remember(absolute(tempPath));
   return file;
 }
 
 bool commitFile(const std::string& tempPath, const std::string& finalPath) {
-  return std::rename(tempPath.c_str(), resolve(finalPath, true).c_str()) == 0;
+  const bool moved = std::rename(tempPath.c_str(), resolve(finalPath, true).c_str()) == 0;
+  // Forgotten only afterwards: an interrupt in between finds the name already gone.
+  if (moved) pending::forget(absolute(tempPath));
+  return moved;
 }
 
-bool removeFile(const std::string& path) { return std::remove(resolve(path, false).c_str()) == 0; }
+bool removeFile(const std::string& path) {
+  const bool removed = std::remove(resolve(path, false).c_str()) == 0;
+  pending::forget(absolute(path));
+  return removed;
+}
+
+void removeTempFilesOnInterrupt() {
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    struct sigaction old;
+    // A signal the caller chose to ignore (nohup, a shell's background job) stays ignored.
+    if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = onInterrupt;
+    sigfillset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    ::sigaction(sig, &action, nullptr);
+  }
+}
 
 char nativeSeparator() { return '/'; }
 

@@ -18,7 +18,31 @@
 #include <string>
 #include <vector>
 
+#include "platform/pending.h"
+
 namespace platform {
+
+namespace {
+
+std::string absolute(const std::string& path) {
+  const DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::vector<char> buffer(needed + 1);
+  const DWORD n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (n == 0 || n >= buffer.size()) return path;
+  return std::string(buffer.data(), n);
+}
+
+// Runs on a thread of its own while the conversion goes on. The files were opened
+// with FILE_SHARE_DELETE, so deleting marks them to go when the process closes them.
+BOOL WINAPI onConsoleEvent(DWORD) {
+  for (const pending::Slot& slot : pending::slots) {
+    if (slot.used != 0) ::DeleteFileA(slot.path);
+  }
+  return FALSE;  // the default handler then ends the process
+}
+
+}  // namespace
 
 bool getCurrentDirectory(std::string& out) {
   const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
@@ -88,7 +112,7 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
     std::snprintf(suffix, sizeof suffix, ".tmp-%08lx", static_cast<unsigned long>(seed + attempt));
     const std::string candidate = dir + name + suffix;
     // CREATE_NEW fails when the name is taken, so an existing file is never reused.
-    HANDLE handle = ::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE handle = ::CreateFileA(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (::GetLastError() == ERROR_FILE_EXISTS) continue;
@@ -107,16 +131,27 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
       return nullptr;
     }
     tempPath = candidate;
+    pending::remember(absolute(candidate));
     return file;
   }
   return nullptr;
 }
 
 bool commitFile(const std::string& tempPath, const std::string& finalPath) {
-  return ::MoveFileExA(tempPath.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  const std::string pendingName = absolute(tempPath);
+  const bool moved =
+      ::MoveFileExA(tempPath.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (moved) pending::forget(pendingName);
+  return moved;
 }
 
-bool removeFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool removeFile(const std::string& path) {
+  const bool removed = ::DeleteFileA(path.c_str()) != 0;
+  pending::forget(absolute(path));
+  return removed;
+}
+
+void removeTempFilesOnInterrupt() { ::SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
 char nativeSeparator() { return '\\'; }
 

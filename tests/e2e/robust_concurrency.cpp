@@ -1,8 +1,11 @@
-// Several conversions at once into one destination, and conversions killed mid-way:
-// every .X and .PPM under its final name is complete, and nothing partial is left.
+// Several conversions at once into one destination, and conversions killed or
+// interrupted mid-way: every .X and .PPM under its final name is complete, and
+// nothing partial is left.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,6 +159,46 @@ TEST(Concurrency, KilledConversionLeavesNoPartialFileUnderTheFinalName) {
     }
   }
   EXPECT_TRUE(sawTemporary) << "no conversion was caught while writing";
+}
+
+int temporaryFiles(const std::string& dir) {
+  int n = 0;
+  for (const auto& name : testsupport::listDir(dir)) n += name.find(".tmp-") != std::string::npos ? 1 : 0;
+  return n;
+}
+
+// The texture is a named pipe that never delivers, so the conversion is caught with
+// both its .X and its .PPM half written, whatever the machine's speed.
+TEST(Concurrency, InterruptedConversionRemovesItsTemporaryFiles) {
+  TempDir dir;
+  testsupport::makeDir(dir / "Images");
+  testsupport::makeDir(dir / "out");
+  ASSERT_EQ(mkfifo((dir / "Images/held.tga").c_str(), 0600), 0);
+  LwobBuilder b;
+  b.surfaces({"Wood"}).points({0, 0, 0, 1, 0, 0, 1, 1, 0}).polygons({{{0, 1, 2}, 1}});
+  b.surface("Wood", {subString("CTEX", "Planar Image Map"), subString("TIMG", "Images\\held.tga"), subU16("TFLG", 4)});
+  ASSERT_TRUE(writeFile(dir / "tex.lwo", b.bytes()));
+  ASSERT_TRUE(writeFile(dir / "lw.cfg", "LWCO\n0\nContentDirectory " + dir.path() + "\n"));
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    SCOPED_TRACE(sig);
+    ASSERT_TRUE(writeFile(dir / "out/tex.X", std::string("previous contents\n")));
+    const pid_t pid = spawn({"-C", dir / "lw.cfg", "tex.lwo", dir / "out/"}, dir.path());
+    // Opening for reading and writing does not wait for the other end.
+    const int pipe = open((dir / "Images/held.tga").c_str(), O_RDWR);
+    ASSERT_GE(pipe, 0);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (temporaryFiles(dir / "out") < 2 && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(temporaryFiles(dir / "out"), 2);
+    kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(pipe);
+    // Ended by the signal itself, as it would have without the clean-up.
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
+    EXPECT_EQ(testsupport::listDir(dir / "out"), std::vector<std::string>{"tex.X"});
+    EXPECT_EQ(testsupport::readFile(dir / "out/tex.X"), "previous contents\n");
+  }
 }
 
 }  // namespace
