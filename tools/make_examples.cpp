@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,9 @@ Bytes ballObject() {
   std::vector<float> pts;
   pts.insert(pts.end(), {0, 0.5f, 0});
   for (int s = 1; s < stacks; ++s) {
-    const double phi = M_PI * s / stacks;
+    const double phi = std::numbers::pi * s / stacks;
     for (int k = 0; k < slices; ++k) {
-      const double theta = 2 * M_PI * k / slices;
+      const double theta = 2 * std::numbers::pi * k / slices;
       pts.push_back(static_cast<float>(0.5 * std::sin(phi) * std::sin(theta)));
       pts.push_back(static_cast<float>(0.5 * std::cos(phi)));
       pts.push_back(static_cast<float>(0.5 * std::sin(phi) * std::cos(theta)));
