@@ -1,4 +1,5 @@
 // The LWOB reader: FORM body, chunk walk, SRFS, PNTS and POLS, and the object's lifetime.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -267,24 +268,61 @@ int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, 
 }
 
 void lwLinkVertices(LwObject& object) {
-  // Counted first, so that every list is allocated once at its final size.
+  // Counted first, so that every run is laid out once at its final size.
   const std::size_t vertexCount = object.vertices.size();
-  std::vector<std::uint32_t> uses(vertexCount, 0);
+  for (LwVertex& vertex : object.vertices) vertex.polygonListCount = 0;
+  std::size_t links = 0;
   for (const LwPolygon& polygon : object.polygons) {
     const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
-    for (std::int32_t k = 0; k < polygon.cornerCount; ++k)
-      if (corner[k] < vertexCount) ++uses[corner[k]];
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
+      if (corner[k] < vertexCount) {
+        ++object.vertices[corner[k]].polygonListCount;
+        ++links;
+      }
+    }
   }
-  for (std::size_t v = 0; v < vertexCount; ++v) {
-    object.vertices[v].polygonList.clear();
-    object.vertices[v].polygonList.reserve(uses[v]);
+  std::uint32_t next = 0;
+  for (LwVertex& vertex : object.vertices) {
+    vertex.polygonListFirst = next;
+    vertex.polygonListCapacity = vertex.polygonListCount;
+    next += vertex.polygonListCount;
+    vertex.polygonListCount = 0;
   }
+  object.polygonLists.assign(links, 0);
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
     const LwPolygon& polygon = object.polygons[p];
     const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
-    for (std::int32_t k = 0; k < polygon.cornerCount; ++k)
-      if (corner[k] < vertexCount) object.vertices[corner[k]].polygonList.push_back(p);
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
+      if (corner[k] >= vertexCount) continue;
+      LwVertex& vertex = object.vertices[corner[k]];
+      object.polygonLists[vertex.polygonListFirst + vertex.polygonListCount++] = p;
+    }
   }
+}
+
+void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon) {
+  LwVertex& v = object.vertices[vertex];
+  std::vector<std::uint32_t>& pool = object.polygonLists;
+  if (v.polygonListCount == v.polygonListCapacity) {
+    // A full run moves to the end of the pool with twice the room, so a list that
+    // keeps growing costs amortised constant time per entry; the old run is left unused.
+    if (v.polygonListFirst + v.polygonListCapacity != pool.size()) {
+      const std::uint32_t moved = static_cast<std::uint32_t>(pool.size());
+      pool.insert(pool.end(), pool.begin() + v.polygonListFirst,
+                  pool.begin() + v.polygonListFirst + v.polygonListCount);
+      v.polygonListFirst = moved;
+    }
+    const std::uint32_t room = v.polygonListCapacity < 2 ? 2 : v.polygonListCapacity;
+    pool.resize(v.polygonListFirst + v.polygonListCount + room);
+    v.polygonListCapacity = v.polygonListCount + room;
+  }
+  pool[v.polygonListFirst + v.polygonListCount++] = polygon;
+}
+
+void lwRemoveVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon) {
+  LwVertex& v = object.vertices[vertex];
+  std::uint32_t* run = object.polygonLists.data() + v.polygonListFirst;
+  v.polygonListCount = static_cast<std::uint32_t>(std::remove(run, run + v.polygonListCount, polygon) - run);
 }
 
 void lwReleaseObject(LwObject& object) {
@@ -293,6 +331,7 @@ void lwReleaseObject(LwObject& object) {
   std::vector<LwSurface>().swap(object.surfaces);
   std::vector<LwPoint>().swap(object.points);
   std::vector<LwVertex>().swap(object.vertices);
+  std::vector<std::uint32_t>().swap(object.polygonLists);
   std::vector<std::uint32_t>().swap(object.indices);
   std::vector<std::uint32_t>().swap(object.cornerNormals);
   std::vector<LwPolygon>().swap(object.polygons);

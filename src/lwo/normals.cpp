@@ -148,7 +148,7 @@ void lwComputeNormals(LwObject& object) {
       double sum[3] = {own[0], own[1], own[2]};
       taken.clear();
 
-      for (const std::uint32_t q : object.vertices[vertex].polygonList) {
+      for (const std::uint32_t q : lwVertexPolygons(object, vertex)) {
         if (q == p) continue;
         const LwPolygon& other = object.polygons[q];
         double d = own[0] * other.normal[0] + own[1] * other.normal[1] + own[2] * other.normal[2];

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -55,12 +56,16 @@ struct LwPoint {
   float x = 0.0f, y = 0.0f, z = 0.0f;
 };
 
+// A vertex's polygon list is a run of the object's polygonLists pool rather than an
+// array of its own: one allocation for all vertices instead of one per vertex.
 struct LwVertex {
   double u = 0.0;
   double v = 0.0;
   std::int32_t hasUV = 0;
   std::uint32_t point = 0;                  // index into points
-  std::vector<std::uint32_t> polygonList;   // polygons using this vertex, in link order
+  std::uint32_t polygonListFirst = 0;       // start of its run in LwObject::polygonLists
+  std::uint32_t polygonListCount = 0;       // polygons using this vertex, in link order
+  std::uint32_t polygonListCapacity = 0;    // room in the run before it must move
   std::uint32_t nextSplit = 0;              // next vertex of the same point; last links to itself
 };
 
@@ -88,6 +93,7 @@ struct LwObject {
   std::vector<LwSurface> surfaces;
   std::vector<LwPoint> points;
   std::vector<LwVertex> vertices;
+  std::vector<std::uint32_t> polygonLists;   // the vertices' polygon lists, one run each
   std::vector<std::uint32_t> indices;        // corner pool: vertex index per corner
   std::vector<std::uint32_t> cornerNormals;  // parallel to indices: normal-table entry per corner
   std::vector<LwPolygon> polygons;
@@ -124,6 +130,14 @@ void lwDisposeObject(LwObject& object);
 
 // Surface sub-chunks.
 void lwSetMappingKind(LwTexture& texture, std::string_view text);
+
+// A vertex's polygon list, and the changes the texture step makes to it.
+inline std::span<const std::uint32_t> lwVertexPolygons(const LwObject& object, std::uint32_t vertex) {
+  const LwVertex& v = object.vertices[vertex];
+  return {object.polygonLists.data() + v.polygonListFirst, v.polygonListCount};
+}
+void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
+void lwRemoveVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
 
 // Geometry steps run by the reader.
 void lwDuplicateDoubleSided(LwObject& object);

@@ -121,8 +121,7 @@ inline std::uint32_t assignCornerUV(LwObject& object, std::uint32_t polygon, std
 // point takes it over, found along the point's chain or added to it.
 std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t position, double u, double v) {
   const std::uint32_t first = object.indices[position];
-  std::vector<std::uint32_t>& list = object.vertices[first].polygonList;
-  list.erase(std::remove(list.begin(), list.end(), polygon), list.end());
+  lwRemoveVertexPolygon(object, first, polygon);
 
   // Look along this point's own chain for a vertex that already has these coordinates.
   std::uint32_t chosen = first;
@@ -138,8 +137,8 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
     }
   }
   if (found) {
-    std::vector<std::uint32_t>& chosenList = object.vertices[chosen].polygonList;
-    if (std::find(chosenList.begin(), chosenList.end(), polygon) == chosenList.end()) chosenList.push_back(polygon);
+    const std::span<const std::uint32_t> list = lwVertexPolygons(object, chosen);
+    if (std::find(list.begin(), list.end(), polygon) == list.end()) lwAddVertexPolygon(object, chosen, polygon);
   } else {
     chosen = static_cast<std::uint32_t>(object.vertices.size());
     LwVertex split;
@@ -147,10 +146,10 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
     split.v = v;
     split.hasUV = 1;
     split.point = object.vertices[first].point;
-    split.polygonList.push_back(polygon);
     split.nextSplit = chosen;
-    object.vertices.push_back(std::move(split));
+    object.vertices.push_back(split);
     object.vertices[last].nextSplit = chosen;
+    lwAddVertexPolygon(object, chosen, polygon);
   }
   object.indices[position] = chosen;
   return chosen;

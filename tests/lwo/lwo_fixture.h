@@ -24,6 +24,11 @@ using lwbuild::subVec;
 using lwbuild::uvSphere;
 using Ids = std::vector<std::uint32_t>;
 
+inline Ids polygonsOf(const LwObject& object, std::uint32_t vertex) {
+  const auto list = lwVertexPolygons(object, vertex);
+  return Ids(list.begin(), list.end());
+}
+
 struct Loaded {
   LwObject object;
   int result = 0;

@@ -47,7 +47,7 @@ TEST(LwoNormals, DoubleSidedQuadGetsAReversedCopy) {
   EXPECT_EQ(l.object.vertices.size(), 4u);
   expectNormal(l.object.normals[1], 0, 0, 1);
   expectNormal(l.object.normals[2], 0, 0, -1);
-  EXPECT_EQ(l.object.vertices[3].polygonList, (Ids{1, 2}));  // the copy is linked like any polygon
+  EXPECT_EQ(polygonsOf(l.object, 3), (Ids{1, 2}));  // the copy is linked like any polygon
   EXPECT_EQ(load(object({"Plain"}, squarePoints(), {{{0, 1, 2}, 1}}).bytes()).out, " Normals TextureCoords");
 }
 

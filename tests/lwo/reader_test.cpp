@@ -196,10 +196,10 @@ TEST(LwobReader, InvalidCornersAndSurfacesAreSkippedWithOneWarning) {
 TEST(LwobReader, VerticesAreLinkedToTheirPolygons) {
   Loaded l = loadPlain(object({"A"}, squarePoints(), {{{0, 1, 2}, 1}, {{0, 2, 3}, 1}, {{1, 2, 1, 3}, 1}}).bytes());
   ASSERT_EQ(l.object.vertices.size(), 4u);
-  EXPECT_EQ(l.object.vertices[0].polygonList, (Ids{0, 1}));
-  EXPECT_EQ(l.object.vertices[1].polygonList, (Ids{0, 2, 2}));  // a polygon using a vertex twice is listed twice
-  EXPECT_EQ(l.object.vertices[2].polygonList, (Ids{0, 1, 2}));
-  EXPECT_EQ(l.object.vertices[3].polygonList, (Ids{1, 2}));
+  EXPECT_EQ(polygonsOf(l.object, 0), (Ids{0, 1}));
+  EXPECT_EQ(polygonsOf(l.object, 1), (Ids{0, 2, 2}));  // a polygon using a vertex twice is listed twice
+  EXPECT_EQ(polygonsOf(l.object, 2), (Ids{0, 1, 2}));
+  EXPECT_EQ(polygonsOf(l.object, 3), (Ids{1, 2}));
 
   // A fully dissolved object gets links only.
   const Bytes dissolved = object({"A"}, squarePoints(), {{{0, 1, 2, 3}, 1}})
@@ -211,7 +211,7 @@ TEST(LwobReader, VerticesAreLinkedToTheirPolygons) {
   EXPECT_EQ(d.object.polygons.size(), 1u);
   EXPECT_TRUE(d.object.normals.empty());
   EXPECT_EQ(d.object.vertices[0].hasUV, 0);
-  EXPECT_EQ(d.object.vertices[0].polygonList, (Ids{0}));
+  EXPECT_EQ(polygonsOf(d.object, 0), (Ids{0}));
 }
 
 TEST(LwobReader, ReferenceCountKeepsGeometryUntilTheLastRelease) {

@@ -101,8 +101,8 @@ TEST(LwoTexCoords, SeamQuadIsMadeContinuousAndSplitsSharedVertices) {
   EXPECT_EQ(o.vertices[6].point, 1u);
   EXPECT_EQ(o.vertices[1].nextSplit, 6u);
   EXPECT_EQ(o.vertices[6].nextSplit, 6u);
-  EXPECT_EQ(o.vertices[1].polygonList, (Ids{0}));
-  EXPECT_EQ(o.vertices[6].polygonList, (Ids{1}));
+  EXPECT_EQ(polygonsOf(o, 1), (Ids{0}));
+  EXPECT_EQ(polygonsOf(o, 6), (Ids{1}));
   EXPECT_EQ(o.polygons[1].wrapU, 0);
 
   const LwObject w = load(bytes, true, true, true).object;
@@ -142,8 +142,8 @@ TEST(LwoTexCoords, DifferentMapsOnASharedEdgeSplitItsPoints) {
   EXPECT_EQ(corners(o, 2), (Ids{3, 2, 4}));
   EXPECT_EQ(o.vertices[4].hasUV, 0);
   EXPECT_EQ(o.vertices[4].u, 0.0);
-  EXPECT_EQ(o.vertices[2].polygonList, (Ids{0, 2}));
-  EXPECT_EQ(o.vertices[6].polygonList, (Ids{1}));
+  EXPECT_EQ(polygonsOf(o, 2), (Ids{0, 2}));
+  EXPECT_EQ(polygonsOf(o, 6), (Ids{1}));
 }
 
 TEST(LwoTexCoords, AssignCornerWalksTheSplitChain) {
@@ -154,8 +154,8 @@ TEST(LwoTexCoords, AssignCornerWalksTheSplitChain) {
   EXPECT_EQ(lwAssignCornerUV(o, 2, 0, 0.2, 0.2), 4u);
   EXPECT_EQ(lwAssignCornerUV(o, 2, 0, 0.2, 0.2), 4u);
   ASSERT_EQ(o.vertices.size(), 5u);
-  EXPECT_EQ(o.vertices[0].polygonList, (Ids{0}));
-  EXPECT_EQ(o.vertices[4].polygonList, (Ids{1, 2}));
+  EXPECT_EQ(polygonsOf(o, 0), (Ids{0}));
+  EXPECT_EQ(polygonsOf(o, 4), (Ids{1, 2}));
   EXPECT_EQ(corners(o, 2), (Ids{4, 3, 1}));
   EXPECT_EQ(lwAssignCornerUV(o, 0, 1, 0.3, 0.3), 1u);
   expectUVs(o, {{0.3, 0.3}}, 1);

@@ -30,7 +30,6 @@ void makeTriangle(LwObject& object) {
   for (std::uint32_t i = 0; i < 3; ++i) {
     LwVertex v;
     v.point = i;
-    v.polygonList = {0};
     v.nextSplit = i;
     object.vertices.push_back(v);
   }
