@@ -214,6 +214,25 @@ TEST(LwobReader, VerticesAreLinkedToTheirPolygons) {
   EXPECT_EQ(polygonsOf(d.object, 0), (Ids{0}));
 }
 
+TEST(LwobReader, GrowingPolygonListsKeepTheirOrderAndLeaveTheOthersAlone) {
+  Loaded l = loadPlain(object({"A"}, squarePoints(), {{{0, 1, 2}, 1}, {{0, 2, 3}, 1}}).bytes());
+  LwObject& o = l.object;
+  // Lists growing in turn move past each other in the shared pool.
+  Ids expected0 = polygonsOf(o, 0), expected3 = polygonsOf(o, 3);
+  for (std::uint32_t p = 10; p < 2010; ++p) {
+    lwAddVertexPolygon(o, p % 2 == 0 ? 0 : 3, p);
+    (p % 2 == 0 ? expected0 : expected3).push_back(p);
+  }
+  lwRemoveVertexPolygon(o, 0, 1);
+  expected0.erase(expected0.begin() + 1);
+  EXPECT_EQ(polygonsOf(o, 0), expected0);
+  EXPECT_EQ(polygonsOf(o, 3), expected3);
+  EXPECT_EQ(polygonsOf(o, 1), (Ids{0}));
+  EXPECT_EQ(polygonsOf(o, 2), (Ids{0, 1}));
+  // Growth by doubling: the pool stays within a small multiple of what it holds.
+  EXPECT_LT(o.polygonLists.size(), 8u * 2010u);
+}
+
 TEST(LwobReader, ReferenceCountKeepsGeometryUntilTheLastRelease) {
   Loaded l = load(triangleObject());
   LwObject& o = l.object;
