@@ -7,6 +7,7 @@
 
 TEST(LwConfig, KeysHeaderAndLineEnds) {
   const std::string overlong(1100, 'v');
+  const std::string filling(1022 - 17, 'w');  // with its key, a line that just fits the buffer
   struct Row {
     const char* label;
     std::string text;
@@ -30,6 +31,9 @@ TEST(LwConfig, KeysHeaderAndLineEnds) {
       // The key's line is cut after 1023 characters; the rest is a line of its own.
       {"overlong line", "LWCO\n0\nContentDirectory " + overlong + "\nScenesDirectory s\n", 0,
        std::string(1023 - 17, 'v'), "s", "", ""},
+      // A CR LF at the buffer's edge ends the line as a plain line feed would.
+      {"windows line end at the edge", "LWCO\r\n0\r\nContentDirectory " + filling + "\r\nScenesDirectory s\r\n", 0,
+       filling, "s", "", ""},
       {"blank after magic", "LWCO \n0\n", -1, "", "", "", ""},
       {"lower-case magic", "lwco\n0\n", -1, "", "", "", ""},
       {"version 1", "LWCO\n1\nContentDirectory x\n", -1, "", "", "", ""},
