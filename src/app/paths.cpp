@@ -20,11 +20,15 @@ std::size_t charLength(std::string_view text, std::size_t i) {
 }  // namespace
 
 int pathCodePage() {
-  if (g_codePage < 0) g_codePage = platform::activeCodePage();
+  if (g_codePage < 0) g_codePage = platform::fileNameCodePage();
   return g_codePage;
 }
 
-void setPathCodePage(int codePage) { g_codePage = codePage; }
+// The platform layer walks the same names when it opens them.
+void setPathCodePage(int codePage) {
+  g_codePage = codePage;
+  platform::setFileNameCodePage(codePage);
+}
 
 void joinPath(std::string& dst, std::string_view src) {
   const bool complete = !src.empty() && (src[0] == '/' || src[0] == '\\' || src[0] == '.');

@@ -21,6 +21,10 @@ std::string executablePath(const char* argv0);
 int activeCodePage();
 // True when c starts a two-byte character in the given code page.
 bool isLeadByte(int codePage, unsigned char c);
+// The code page in which file names are walked, so that a double-byte character whose
+// trail byte equals '\' stays whole; activeCodePage() until set.
+int fileNameCodePage();
+void setFileNameCodePage(int codePage);
 
 // Opens a file named the way LightWave files name them: '\' is a separator on
 // every system, and on case-sensitive file systems a path that does not open as

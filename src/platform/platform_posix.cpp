@@ -28,10 +28,17 @@ namespace platform {
 
 namespace {
 
+int g_fileNameCodePage = -1;
+
 std::string toNative(const std::string& path) {
+  const int codePage = fileNameCodePage();
   std::string result = path;
-  for (char& c : result) {
-    if (c == '\\') c = '/';
+  for (std::size_t i = 0; i < result.size(); ++i) {
+    if (isLeadByte(codePage, static_cast<unsigned char>(result[i])) && i + 1 < result.size()) {
+      ++i;  // the trail byte belongs to the character, whatever its value
+    } else if (result[i] == '\\') {
+      result[i] = '/';
+    }
   }
   return result;
 }
@@ -168,6 +175,13 @@ int activeCodePage() {
   if (key == "BIG5" || key == "CP950" || key == "BIG5HKSCS") return 950;
   return 1252;
 }
+
+int fileNameCodePage() {
+  if (g_fileNameCodePage < 0) g_fileNameCodePage = activeCodePage();
+  return g_fileNameCodePage;
+}
+
+void setFileNameCodePage(int codePage) { g_fileNameCodePage = codePage; }
 
 bool isLeadByte(int codePage, unsigned char c) {
   switch (codePage) {

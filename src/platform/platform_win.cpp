@@ -74,6 +74,17 @@ std::string executablePath(const char* argv0) {
 
 int activeCodePage() { return static_cast<int>(::GetACP()); }
 
+namespace {
+int g_fileNameCodePage = -1;
+}  // namespace
+
+int fileNameCodePage() {
+  if (g_fileNameCodePage < 0) g_fileNameCodePage = activeCodePage();
+  return g_fileNameCodePage;
+}
+
+void setFileNameCodePage(int codePage) { g_fileNameCodePage = codePage; }
+
 bool isLeadByte(int codePage, unsigned char c) {
   switch (codePage) {
     case 932:
@@ -94,7 +105,7 @@ std::FILE* openFile(const std::string& path, const char* mode) {
 
 std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath) {
   // Walk by characters: a double-byte character's trail byte may equal '\\'.
-  const int codePage = activeCodePage();
+  const int codePage = fileNameCodePage();
   std::size_t cut = 0;
   for (std::size_t i = 0; i < finalPath.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(finalPath[i]);

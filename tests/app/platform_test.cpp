@@ -109,3 +109,22 @@ TEST(PlatformCodePage, LeadBytes) {
   }
   EXPECT_GT(platform::activeCodePage(), 0);
 }
+
+TEST(PlatformOpenFile, DoubleByteNamesKeepTrailBytesThatLookLikeBackslashes) {
+  const int saved = platform::fileNameCodePage();
+  platform::setFileNameCodePage(932);
+  TempDir dir;
+  const std::string so = "\x83\x5c";  // a Shift-JIS katakana whose trail byte is '\'
+  testsupport::makeDir(dir / ("d" + so));
+  writeFile(dir / ("d" + so + "/a" + so + ".lwo"), std::string("so"));
+  EXPECT_EQ(readVia(dir.path() + "\\d" + so + "\\a" + so + ".lwo"), "so");
+
+  const std::string final = dir.path() + "\\d" + so + "\\b" + so + ".X";
+  std::string temp;
+  std::FILE* f = platform::createTempFile(final, true, temp);
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_TRUE(platform::commitFile(temp, final));
+  EXPECT_EQ(testsupport::listDir(dir / ("d" + so)), (std::vector<std::string>{"a" + so + ".lwo", "b" + so + ".X"}));
+  platform::setFileNameCodePage(saved);
+}
