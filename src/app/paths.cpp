@@ -83,16 +83,20 @@ bool readLine(std::string& line, std::size_t size, std::FILE* stream) {
   if (size < 2) return true;
   for (;;) {
     const int c = std::fgetc(stream);
-    if (c == EOF) return true;
+    if (c == EOF) break;
     if (c == '\r' || c == '\n') {
       const int next = std::fgetc(stream);
       const int pair = (c == '\r') ? '\n' : '\r';
       if (next != pair && next != EOF) std::ungetc(next, stream);
-      return true;
+      break;
     }
     line.push_back(static_cast<char>(c));
-    if (line.size() == size - 1) return true;
+    if (line.size() == size - 1) break;
   }
+  // Lines are text: a NUL ends the line as its readers see it.
+  const std::size_t nul = line.find('\0');
+  if (nul != std::string::npos) line.resize(nul);
+  return true;
 }
 
 std::string makeXName(std::string_view src) {

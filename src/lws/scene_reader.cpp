@@ -48,11 +48,15 @@ std::string itemName(std::size_t position, std::string_view text) {
   return name;
 }
 
+// The extension is cut and the name filtered before the name is fitted to its field,
+// so a long file name keeps its own words rather than losing them to an earlier dot.
 std::string objectItemName(std::size_t position, std::string_view path) {
-  std::string name = itemName(position, path.substr(fileNamePart(path)));
+  std::string name = std::to_string(position) + "_" + std::string(path.substr(fileNamePart(path)));
   const std::size_t dot = findExtension(name);
   if (dot != std::string::npos) name.resize(dot);
-  return makeXName(name);
+  name = makeXName(name);
+  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
+  return name;
 }
 
 struct ReadState {

@@ -114,7 +114,8 @@ TEST(ReadLine, EveryLineEndPairAndTheEndOfInput) {
       {"a\rb", {"a", "b"}},           {"a\nb", {"a", "b"}},      {"a\r\nb", {"a", "b"}},
       {"a\n\rb", {"a", "b"}},         {"a\r\rb", {"a", "", "b"}}, {"a\n\nb", {"a", "", "b"}},
       {"a\r\nb\n\nc", {"a", "b", "", "c"}}, {"a\r\n\r\nb", {"a", "", "b"}}, {"last", {"last"}},
-      {"a\n", {"a"}},                 {"a\nb\r", {"a", "b"}},    {"", {""}}};
+      {"a\n", {"a"}},                 {"a\nb\r", {"a", "b"}},    {"", {""}},
+      {std::string("LWSC\0x\nb", 8), {"LWSC", "b"}}};  // a NUL ends the line's text
   for (const auto& [bytes, expected] : rows) EXPECT_EQ(lines(bytes), expected) << testing::PrintToString(bytes);
 
   // A long line arrives in pieces of size - 1.

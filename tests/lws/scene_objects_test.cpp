@@ -85,3 +85,15 @@ TEST_F(SceneObjects, MissingObjectFile) {
   LwScene again;
   EXPECT_EQ(read(again, lwbuild::LwscBuilder().loadObject("Objects\\my cow.lwo", {key(0, 0, 0, 0)}).text()), -1);
 }
+
+TEST_F(SceneObjects, LongFileNamesLoseTheirExtensionBeforeTheirTail) {
+  lwConfig().contentDirectory = dir.path();
+  const std::string stem = "v1.2 " + std::string(90, 'x');
+  ASSERT_TRUE(lwbuild::writeFile(dir / ("Objects/" + stem + ".lwo"), triangle()));
+  LwScene scene;
+  read(scene, lwbuild::LwscBuilder().loadObject("Objects\\" + stem + ".lwo", {key(0, 0, 0, 0)}).text());
+  ASSERT_EQ(scene.items.size(), 1u);
+  // Cut at the last dot and filtered first, then fitted to the 79-character field.
+  EXPECT_EQ(scene.items[0]->name, ("0_v12_" + std::string(90, 'x')).substr(0, 79));
+  lwReleaseScene(scene);
+}
