@@ -30,6 +30,10 @@ namespace {
 
 int g_fileNameCodePage = -1;
 
+// Bytes of the final name kept in a temporary name, which adds 12 more: within the
+// usual 255-byte limit on a name.
+constexpr std::size_t kTempNameStem = 200;
+
 std::string toNative(const std::string& path) {
   const int codePage = fileNameCodePage();
   std::string result = path;
@@ -112,6 +116,18 @@ std::string resolve(const std::string& path, bool lastAsWritten) {
     if (i + 1 < parts.size()) current += '/';
   }
   return current;
+}
+
+// Where a file written under this name really goes: through a symbolic link to the
+// file it names, as opening the name for writing would.
+std::string writeTarget(const std::string& path) {
+  std::string target = resolve(path, true);
+  struct stat st;
+  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    std::vector<char> real(PATH_MAX + 1);
+    if (::realpath(target.c_str(), real.data()) != nullptr) target = real.data();
+  }
+  return target;
 }
 
 }  // namespace
@@ -212,19 +228,32 @@ std::FILE* openFile(const std::string& path, const char* mode) {
 
 std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath) {
   (void)binary;  // no text translation on POSIX
-  const std::string target = resolve(finalPath, true);
+  const std::string target = writeTarget(finalPath);
+  struct stat existing;
+  const bool replacing = ::stat(target.c_str(), &existing) == 0;
+  // A file the user may not write stays as it is, as opening it for writing would fail.
+  if (replacing && ::access(target.c_str(), W_OK) != 0) return nullptr;
   const std::size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  // The temporary name adds 12 bytes; a long name is shortened so it still fits.
+  if (name.size() > kTempNameStem) name.resize(kTempNameStem);
   std::string pattern = dir + "." + name + ".tmp-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   const int fd = ::mkstemp(buffer.data());
   if (fd < 0) return nullptr;
-  // mkstemp makes the file private; give it the mode an ordinary new file gets.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  // mkstemp makes the file private: give it the mode of the file it replaces, or the
+  // one an ordinary new file gets.
+  mode_t mode;
+  if (replacing) {
+    mode = existing.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(fd, mode);
   std::FILE* file = ::fdopen(fd, "wb");
   if (file == nullptr) {
     ::close(fd);
@@ -237,7 +266,7 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
 }
 
 bool commitFile(const std::string& tempPath, const std::string& finalPath) {
-  const bool moved = std::rename(tempPath.c_str(), resolve(finalPath, true).c_str()) == 0;
+  const bool moved = std::rename(tempPath.c_str(), writeTarget(finalPath).c_str()) == 0;
   // Forgotten only afterwards: an interrupt in between finds the name already gone.
   if (moved) pending::forget(absolute(tempPath));
   return moved;

@@ -104,19 +104,26 @@ std::FILE* openFile(const std::string& path, const char* mode) {
 }
 
 std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath) {
+  // A read-only file stays as it is, as opening it for writing would fail.
+  const DWORD attributes = ::GetFileAttributesA(finalPath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return nullptr;
   // Walk by characters: a double-byte character's trail byte may equal '\\'.
   const int codePage = fileNameCodePage();
   std::size_t cut = 0;
+  std::size_t stemEnd = 0;  // end of the last whole character within the name's first 200 bytes
   for (std::size_t i = 0; i < finalPath.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(finalPath[i]);
+    const std::size_t start = i;
     if (isLeadByte(codePage, c) && i + 1 < finalPath.size()) {
       ++i;
     } else if (c == '\\' || c == '/' || c == ':') {
       cut = i + 1;
     }
+    if (start >= cut && i + 1 - cut <= 200) stemEnd = i + 1;
   }
   const std::string dir = finalPath.substr(0, cut);
-  const std::string name = finalPath.substr(cut);
+  // The temporary name adds 13 bytes; a long name is shortened so it still fits.
+  const std::string name = finalPath.substr(cut, stemEnd > cut ? stemEnd - cut : 0);
   const DWORD seed = ::GetTickCount() ^ ::GetCurrentProcessId();
   for (DWORD attempt = 0; attempt < 100; ++attempt) {
     char suffix[32];

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -127,4 +130,42 @@ TEST(PlatformOpenFile, DoubleByteNamesKeepTrailBytesThatLookLikeBackslashes) {
   EXPECT_TRUE(platform::commitFile(temp, final));
   EXPECT_EQ(testsupport::listDir(dir / ("d" + so)), (std::vector<std::string>{"a" + so + ".lwo", "b" + so + ".X"}));
   platform::setFileNameCodePage(saved);
+}
+
+TEST(PlatformTempFile, ReplacingKeepsWhatOpeningTheFileForWritingWould) {
+  TempDir dir;
+  auto replace = [](const std::string& final, const char* text) {
+    std::string temp;
+    std::FILE* f = platform::createTempFile(final, true, temp);
+    if (f == nullptr) return false;
+    std::fputs(text, f);
+    std::fclose(f);
+    return platform::commitFile(temp, final);
+  };
+  // A name near the system's limit still gets a temporary name that fits.
+  const std::string longName = std::string(250, 'a') + ".X";
+  ASSERT_TRUE(replace(dir / longName, "long"));
+  EXPECT_EQ(testsupport::readFile(dir / longName), "long");
+
+  // A symbolic link is written through, not replaced.
+  writeFile(dir / "target.X", std::string("old"));
+  ASSERT_EQ(symlink("target.X", (dir / "link.X").c_str()), 0);
+  ASSERT_TRUE(replace(dir / "link.X", "through"));
+  EXPECT_EQ(testsupport::readFile(dir / "target.X"), "through");
+  struct stat st;
+  ASSERT_EQ(lstat((dir / "link.X").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // The replaced file's permissions stay.
+  ASSERT_EQ(chmod((dir / "target.X").c_str(), 0640), 0);
+  ASSERT_TRUE(replace(dir / "target.X", "again"));
+  ASSERT_EQ(stat((dir / "target.X").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  // A file its owner made read-only is left alone (root may write anything).
+  if (geteuid() != 0) {
+    ASSERT_EQ(chmod((dir / "target.X").c_str(), 0440), 0);
+    EXPECT_FALSE(replace(dir / "target.X", "refused"));
+    EXPECT_EQ(testsupport::readFile(dir / "target.X"), "again");
+  }
 }
