@@ -191,6 +191,17 @@ const std::string& materialUniqueName(const MaterialTable& table, int index) {
 
 namespace {
 
+// The name of the count-th material called name: the name itself, then name_2, name_3...
+// The suffix must survive the 79-character name field, or it would be cut away.
+std::string numberedName(const std::string& name, int count) {
+  if (count < 2) return name;
+  std::string suffix = "_";
+  suffix += std::to_string(count);
+  std::string numbered = name;
+  if (numbered.size() + suffix.size() > kNameSize - 1) numbered.resize(kNameSize - 1 - suffix.size());
+  return numbered + suffix;
+}
+
 // Records equal under sameMaterial have equal keys, so the table finds the first
 // equal record without comparing against every record (scenes with thousands of surfaces).
 std::string materialKey(const MaterialRecord& r) {
@@ -223,16 +234,11 @@ int collectMaterials(MaterialTable& table, LwObject& object, XWriter& out, int i
       surface.materialIndex = slot->second;
       continue;
     }
-    const int count = ++table.nameCounts[candidate.name];
-    std::string unique = candidate.name;
-    if (count >= 2) {
-      // The suffix must survive the 79-character name field, or the name would
-      // collide with the first material's.
-      std::string suffix = "_";
-      suffix += std::to_string(count);
-      if (unique.size() + suffix.size() > kNameSize - 1) unique.resize(kNameSize - 1 - suffix.size());
-      unique += suffix;
-    }
+    int count = ++table.nameCounts[candidate.name];
+    std::string unique = numberedName(candidate.name, count);
+    // A surface may itself be called like a numbered one (Skin_2 beside two Skins);
+    // the next free number keeps every material's name its own.
+    while (!table.takenNames.insert(unique).second) unique = numberedName(candidate.name, ++count < 2 ? 2 : count);
     surface.materialIndex = static_cast<int>(table.entries.size());
     table.entries.push_back(std::move(candidate));
     table.uniqueNames.push_back(std::move(unique));

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "lwo/object.h"
@@ -21,6 +22,7 @@ struct MaterialTable {
   std::vector<MaterialRecord> entries;
   std::vector<std::string> uniqueNames;                 // parallel to entries
   std::unordered_map<std::string, int> nameCounts;      // records so far per name
+  std::unordered_set<std::string> takenNames;           // every unique name given out
   std::unordered_map<std::string, int> byValue;         // sameMaterial key -> first record
 };
 

@@ -137,6 +137,14 @@ TEST_F(MaterialsTest, NamesAreFilteredAndMadeUnique) {
   EXPECT_EQ(collect(third), "");
   EXPECT_EQ(third.surfaces[0].materialIndex, 3);
 
+  // A surface named like a numbered one never shares a name with another material.
+  table = {};
+  LwObject clash = objectWith({surface("A", 1, 1, 1), surface("A_2", 2, 2, 2), surface("A", 3, 3, 3),
+                               surface("A_2", 4, 4, 4)});
+  collect(clash);
+  ASSERT_EQ(table.entries.size(), 4u);
+  EXPECT_EQ(table.uniqueNames, (std::vector<std::string>{"MatA", "MatA_2", "MatA_3", "MatA_2_2"}));
+
   // Long names fit the name field; the number replaces the end of the name rather than falling off it.
   table = {};
   const std::string longName(78, 'L');
