@@ -90,6 +90,7 @@ void readPolygons(LwObject& object, ChunkCursor& chunk, WalkStats& stats) {
       corners = static_cast<int>(chunkRemaining(chunk) / 2);
       cut = true;
     }
+    const bool cornersCut = cut;
     const std::uint8_t* in = chunk.data + chunk.pos;
     chunkSkip(chunk, static_cast<std::uint32_t>(corners > 0 ? corners : 0) * 2);
     std::uint32_t previous = 0;
@@ -111,15 +112,18 @@ void readPolygons(LwObject& object, ChunkCursor& chunk, WalkStats& stats) {
       chunkReadU16(chunk, detailCount);
     }
     const std::size_t kept = object.indices.size() - first;
+    // Fewer than three corners is decided by the corners alone, even when the
+    // surface number after them is cut off.
+    if (kept < 3 && !cornersCut) {
+      object.indices.resize(first);
+      ++stats.dropped;
+      if (cut) break;
+      continue;
+    }
     if (cut) {
       object.indices.resize(first);
       ++stats.invalid;
       break;
-    }
-    if (kept < 3) {
-      object.indices.resize(first);
-      ++stats.dropped;
-      continue;
     }
     LwPolygon polygon;
     polygon.cornerCount = static_cast<std::int32_t>(kept);
@@ -304,16 +308,17 @@ void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t po
   LwVertex& v = object.vertices[vertex];
   std::vector<std::uint32_t>& pool = object.polygonLists;
   if (v.polygonListCount == v.polygonListCapacity) {
-    // A full run moves to the end of the pool with twice the room, so a list that
-    // keeps growing costs amortised constant time per entry; the old run is left unused.
-    if (v.polygonListFirst + v.polygonListCapacity != pool.size()) {
-      const std::uint32_t moved = static_cast<std::uint32_t>(pool.size());
-      pool.insert(pool.end(), pool.begin() + v.polygonListFirst,
-                  pool.begin() + v.polygonListFirst + v.polygonListCount);
-      v.polygonListFirst = moved;
-    }
     const std::uint32_t room = v.polygonListCapacity < 2 ? 2 : v.polygonListCapacity;
-    pool.resize(v.polygonListFirst + v.polygonListCount + room);
+    if (v.polygonListFirst + v.polygonListCapacity == pool.size()) {
+      pool.resize(pool.size() + room);  // the last run grows where it is
+    } else {
+      // A full run moves to the end of the pool with twice the room, so a list that
+      // keeps growing costs amortised constant time per entry; the old run is left unused.
+      const std::size_t moved = pool.size();
+      pool.resize(moved + v.polygonListCount + room);
+      std::copy_n(pool.begin() + v.polygonListFirst, v.polygonListCount, pool.begin() + moved);
+      v.polygonListFirst = static_cast<std::uint32_t>(moved);
+    }
     v.polygonListCapacity = v.polygonListCount + room;
   }
   pool[v.polygonListFirst + v.polygonListCount++] = polygon;

@@ -191,6 +191,13 @@ TEST(LwobReader, InvalidCornersAndSurfacesAreSkippedWithOneWarning) {
   EXPECT_EQ(cut.object.polygons.size(), 1u);
   EXPECT_EQ(cut.object.indices.size(), 3u);
   EXPECT_EQ(cut.out, "Warning! 1 polygons with invalid point or surface removed\n");
+
+  // Two whole corners and no surface number: too few corners, whatever the surface.
+  Bytes shortPols;
+  for (unsigned v : {3u, 0u, 1u, 2u, 1u, 2u, 0u, 1u}) putBE16(shortPols, v);
+  Loaded tooFew = loadPlain(LwobBuilder().surfaces({"A"}).points(squarePoints()).chunk("POLS", shortPols).bytes());
+  EXPECT_EQ(tooFew.object.polygons.size(), 1u);
+  EXPECT_EQ(tooFew.out, "Warning! 1 <3vert polygons removed\n");
 }
 
 TEST(LwobReader, VerticesAreLinkedToTheirPolygons) {
