@@ -247,13 +247,15 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
   // one an ordinary new file gets.
   mode_t mode;
   if (replacing) {
+    // Owner and group too, where the system lets us; otherwise the file is ours, as a new one is.
+    [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
     mode = existing.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  ::fchmod(fd, mode);
+  ::fchmod(fd, mode);  // after fchown, which may clear set-id bits
   std::FILE* file = ::fdopen(fd, "wb");
   if (file == nullptr) {
     ::close(fd);

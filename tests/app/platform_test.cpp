@@ -162,10 +162,19 @@ TEST(PlatformTempFile, ReplacingKeepsWhatOpeningTheFileForWritingWould) {
   ASSERT_EQ(stat((dir / "target.X").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 
+  // So does its owner, where we may give it back (only root may give files away).
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown((dir / "target.X").c_str(), 65534, 65534), 0);
+    ASSERT_TRUE(replace(dir / "target.X", "owned"));
+    ASSERT_EQ(stat((dir / "target.X").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+  }
+
   // A file its owner made read-only is left alone (root may write anything).
   if (geteuid() != 0) {
     ASSERT_EQ(chmod((dir / "target.X").c_str(), 0440), 0);
     EXPECT_FALSE(replace(dir / "target.X", "refused"));
-    EXPECT_EQ(testsupport::readFile(dir / "target.X"), "again");
+    EXPECT_EQ(testsupport::readFile(dir / "target.X"), "again");  // unchanged
   }
 }
