@@ -1,6 +1,5 @@
 #include "platform/pending.h"
 
-#include <atomic>
 #include <cstring>
 
 namespace platform::pending {
@@ -10,20 +9,17 @@ Slot slots[kSlots];
 void remember(const std::string& absolutePath) {
   if (absolutePath.size() >= kPathSize) return;
   for (Slot& slot : slots) {
-    if (slot.used != 0) continue;
+    if (slot.used.load(std::memory_order_relaxed) != 0) continue;
     std::memcpy(slot.path, absolutePath.c_str(), absolutePath.size() + 1);
-    // The path must be complete before a handler can see the slot in use.
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    slot.used = 1;
+    slot.used.store(1, std::memory_order_release);  // the path is complete before the slot shows
     return;
   }
 }
 
 void forget(const std::string& absolutePath) {
   for (Slot& slot : slots) {
-    if (slot.used != 0 && absolutePath == slot.path) {
-      slot.used = 0;
-      std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (slot.used.load(std::memory_order_relaxed) != 0 && absolutePath == slot.path) {
+      slot.used.store(0, std::memory_order_release);
     }
   }
 }

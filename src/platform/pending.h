@@ -3,20 +3,23 @@
 // platform layer.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <cstddef>
 #include <string>
 
 namespace platform::pending {
 
-// One more than the files a conversion has open at once (the .X file and a texture).
+// Far more than the two files a conversion has open at once (the .X file and a texture).
 constexpr int kSlots = 8;
 constexpr std::size_t kPathSize = 4096;
 
+// The handler may run on another thread (a Windows console event): `used` is published
+// with release and read with acquire, so a slot in use always has its whole path.
 struct Slot {
-  volatile std::sig_atomic_t used;
+  std::atomic<int> used;
   char path[kPathSize];
 };
+static_assert(std::atomic<int>::is_always_lock_free, "the interrupt handler needs a lock-free flag");
 
 extern Slot slots[kSlots];
 

@@ -30,9 +30,12 @@ namespace {
 
 int g_fileNameCodePage = -1;
 
-// Bytes of the final name kept in a temporary name, which adds 12 more: within the
-// usual 255-byte limit on a name.
-constexpr std::size_t kTempNameStem = 200;
+// A temporary name is the final one with 12 bytes more; names longer than this
+// leave room for them by losing their end (255 is the usual limit on a name).
+constexpr std::size_t kTempNameStem = 255 - 12;
+constexpr int kMaxLinkHops = 40;
+// The signals whose arrival deletes the temporary files.
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 std::string toNative(const std::string& path) {
   const int codePage = fileNameCodePage();
@@ -59,7 +62,7 @@ std::string absolute(const std::string& path) {
 // so raising the signal again ends the process as it would have ended without us.
 void onInterrupt(int sig) {
   for (const pending::Slot& slot : pending::slots) {
-    if (slot.used != 0) ::unlink(slot.path);
+    if (slot.used.load(std::memory_order_acquire) != 0) ::unlink(slot.path);
   }
   ::raise(sig);
 }
@@ -118,17 +121,61 @@ std::string resolve(const std::string& path, bool lastAsWritten) {
   return current;
 }
 
-// Where a file written under this name really goes: through a symbolic link to the
-// file it names, as opening the name for writing would.
+// Where a file written under this name really goes: through symbolic links to the
+// file they name, as opening the name for writing would, even when that file does
+// not exist yet.
 std::string writeTarget(const std::string& path) {
   std::string target = resolve(path, true);
   struct stat st;
-  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    std::vector<char> real(PATH_MAX + 1);
-    if (::realpath(target.c_str(), real.data()) != nullptr) target = real.data();
+  for (int hops = 0; hops < kMaxLinkHops && ::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
+    std::vector<char> link(PATH_MAX + 1);
+    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size() - 1);
+    if (n <= 0) break;
+    const std::string next(link.data(), static_cast<std::size_t>(n));
+    const std::size_t slash = target.rfind('/');
+    // A relative link names a file beside the link.
+    target = next[0] == '/' || slash == std::string::npos ? next : target.substr(0, slash + 1) + next;
   }
   return target;
 }
+
+// The longest start of a file name that fits limit bytes without splitting a
+// character: a double-byte one in the file-name code page, or a UTF-8 sequence.
+std::size_t wholeCharacters(const std::string& name, std::size_t limit) {
+  const int codePage = fileNameCodePage();
+  std::size_t end = 0;
+  while (end < name.size()) {
+    const unsigned char c = static_cast<unsigned char>(name[end]);
+    std::size_t length = 1;
+    if (isLeadByte(codePage, c)) {
+      length = 2;
+    } else if (c >= 0xC0) {
+      while (end + length < name.size() && length < 4 &&
+             (static_cast<unsigned char>(name[end + length]) & 0xC0) == 0x80)
+        ++length;
+    }
+    if (end + length > limit) break;
+    end += length;
+  }
+  return end;
+}
+
+// Interrupts wait while a temporary file exists but is not yet on record.
+class InterruptsHeld {
+ public:
+  InterruptsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int sig : kInterrupts) sigaddset(&held, sig);
+    ::sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~InterruptsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
 
 }  // namespace
 
@@ -236,19 +283,23 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
   const std::size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  // The temporary name adds 12 bytes; a long name is shortened so it still fits.
-  if (name.size() > kTempNameStem) name.resize(kTempNameStem);
+  if (name.size() > kTempNameStem) name.resize(wholeCharacters(name, kTempNameStem));
   std::string pattern = dir + "." + name + ".tmp-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
+  const InterruptsHeld held;
   const int fd = ::mkstemp(buffer.data());
   if (fd < 0) return nullptr;
+  pending::remember(absolute(buffer.data()));
   // mkstemp makes the file private: give it the mode of the file it replaces, or the
   // one an ordinary new file gets.
   mode_t mode;
   if (replacing) {
-    // Owner and group too, where the system lets us; otherwise the file is ours, as a new one is.
-    [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
+    // Owner and group too, or at least the group, where the system lets us;
+    // otherwise the file is ours, as a new one is.
+    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+      [[maybe_unused]] const int grouped = ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+    }
     mode = existing.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
@@ -259,11 +310,10 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
   std::FILE* file = ::fdopen(fd, "wb");
   if (file == nullptr) {
     ::close(fd);
-    ::unlink(buffer.data());
+    removeFile(buffer.data());
     return nullptr;
   }
   tempPath = buffer.data();
-  pending::remember(absolute(tempPath));
   return file;
 }
 
@@ -281,7 +331,7 @@ bool removeFile(const std::string& path) {
 }
 
 void removeTempFilesOnInterrupt() {
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+  for (const int sig : kInterrupts) {
     struct sigaction old;
     // A signal the caller chose to ignore (nohup, a shell's background job) stays ignored.
     if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;

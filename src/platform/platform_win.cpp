@@ -37,7 +37,7 @@ std::string absolute(const std::string& path) {
 // with FILE_SHARE_DELETE, so deleting marks them to go when the process closes them.
 BOOL WINAPI onConsoleEvent(DWORD) {
   for (const pending::Slot& slot : pending::slots) {
-    if (slot.used != 0) ::DeleteFileA(slot.path);
+    if (slot.used.load(std::memory_order_acquire) != 0) ::DeleteFileA(slot.path);
   }
   return FALSE;  // the default handler then ends the process
 }

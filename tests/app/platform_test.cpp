@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -143,18 +145,31 @@ TEST(PlatformTempFile, ReplacingKeepsWhatOpeningTheFileForWritingWould) {
     return platform::commitFile(temp, final);
   };
   // A name near the system's limit still gets a temporary name that fits.
-  const std::string longName = std::string(250, 'a') + ".X";
-  ASSERT_TRUE(replace(dir / longName, "long"));
-  EXPECT_EQ(testsupport::readFile(dir / longName), "long");
+  for (const std::string& longName : {std::string(250, 'a') + ".X", std::string(242, 'a') + "\xC3\xA9.X"}) {
+    ASSERT_TRUE(replace(dir / longName, "long"));
+    EXPECT_EQ(testsupport::readFile(dir / longName), "long");
+  }
+  std::string temp;
+  std::FILE* f = platform::createTempFile(dir / (std::string(242, 'a') + "\xC3\xA9.X"), true, temp);
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_EQ(temp.find('\xC3'), std::string::npos);  // shortened before the character, not inside it
+  EXPECT_TRUE(platform::removeFile(temp));
 
-  // A symbolic link is written through, not replaced.
+  // A symbolic link is written through, not replaced, even to a file not there yet.
   writeFile(dir / "target.X", std::string("old"));
   ASSERT_EQ(symlink("target.X", (dir / "link.X").c_str()), 0);
   ASSERT_TRUE(replace(dir / "link.X", "through"));
   EXPECT_EQ(testsupport::readFile(dir / "target.X"), "through");
+  testsupport::makeDir(dir / "sub");
+  ASSERT_EQ(symlink("sub/later.X", (dir / "dangling.X").c_str()), 0);
+  ASSERT_TRUE(replace(dir / "dangling.X", "created"));
+  EXPECT_EQ(testsupport::readFile(dir / "sub/later.X"), "created");
   struct stat st;
-  ASSERT_EQ(lstat((dir / "link.X").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  for (const char* link : {"link.X", "dangling.X"}) {
+    ASSERT_EQ(lstat((dir / link).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+  }
 
   // The replaced file's permissions stay.
   ASSERT_EQ(chmod((dir / "target.X").c_str(), 0640), 0);
@@ -169,6 +184,29 @@ TEST(PlatformTempFile, ReplacingKeepsWhatOpeningTheFileForWritingWould) {
     ASSERT_EQ(stat((dir / "target.X").c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
+  }
+
+  // A member of the file's group who does not own it keeps at least the group.
+  if (geteuid() == 0) {
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    testsupport::makeDir(dir / "shared");
+    ASSERT_EQ(chmod((dir / "shared").c_str(), 0777), 0);
+    writeFile(dir / "shared/g.X", std::string("theirs"));
+    ASSERT_EQ(chown((dir / "shared/g.X").c_str(), 0, 100), 0);
+    ASSERT_EQ(chmod((dir / "shared/g.X").c_str(), 0664), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const gid_t groups[] = {100};
+      if (setgroups(1, groups) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+      _exit(replace(dir / "shared/g.X", "mine") ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_EQ(stat((dir / "shared/g.X").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 100u);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
   }
 
   // A file its owner made read-only is left alone (root may write anything).
