@@ -23,9 +23,9 @@ void setLE32(Bytes& b, std::size_t at, std::uint32_t v) {
 Bytes twoByTwo() {
   Bytes rows;
   for (Rgb c : {kBlue, kGreen}) putBgr(rows, c);
-  rows.insert(rows.end(), {0, 0});
+  rows.resize(rows.size() + 2);  // row padding
   for (Rgb c : {kRed, kWhite}) putBgr(rows, c);
-  rows.insert(rows.end(), {0, 0});
+  rows.resize(rows.size() + 2);  // row padding
   return lwbuild::bmpBytes(2, 2, 24, {}, rows);
 }
 

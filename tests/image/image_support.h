@@ -24,7 +24,12 @@ struct Rgb {
 
 inline constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255}, kBlack{0, 0, 0};
 
-inline void putBgr(Bytes& b, Rgb c) { b.insert(b.end(), {c.b, c.g, c.r}); }
+// One byte at a time: GCC 12 misreads an inserted initializer list here as an overflow.
+inline void putBgr(Bytes& b, Rgb c) {
+  b.push_back(c.b);
+  b.push_back(c.g);
+  b.push_back(c.r);
+}
 
 // Grey pixels, each value `times` times in a row.
 inline std::vector<Rgb> greys(std::initializer_list<int> values, std::size_t times = 1) {
