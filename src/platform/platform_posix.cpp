@@ -28,8 +28,6 @@ namespace platform {
 
 namespace {
 
-int g_fileNameCodePage = -1;
-
 // A temporary name is the final one with 12 bytes more; names longer than this
 // leave room for them by losing their end (255 is the usual limit on a name).
 constexpr std::size_t kTempNameStem = 255 - 12;
@@ -238,13 +236,6 @@ int activeCodePage() {
   if (key == "BIG5" || key == "CP950" || key == "BIG5HKSCS") return 950;
   return 1252;
 }
-
-int fileNameCodePage() {
-  if (g_fileNameCodePage < 0) g_fileNameCodePage = activeCodePage();
-  return g_fileNameCodePage;
-}
-
-void setFileNameCodePage(int codePage) { g_fileNameCodePage = codePage; }
 
 bool isLeadByte(int codePage, unsigned char c) {
   switch (codePage) {

@@ -74,17 +74,6 @@ std::string executablePath(const char* argv0) {
 
 int activeCodePage() { return static_cast<int>(::GetACP()); }
 
-namespace {
-int g_fileNameCodePage = -1;
-}  // namespace
-
-int fileNameCodePage() {
-  if (g_fileNameCodePage < 0) g_fileNameCodePage = activeCodePage();
-  return g_fileNameCodePage;
-}
-
-void setFileNameCodePage(int codePage) { g_fileNameCodePage = codePage; }
-
 bool isLeadByte(int codePage, unsigned char c) {
   switch (codePage) {
     case 932:
