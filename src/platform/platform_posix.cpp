@@ -11,7 +11,6 @@
 
 #include <cctype>
 #include <clocale>
-#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
