@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/options.h"
+#include "core/options.h"
 #include "lws/xform.h"
 #include "xscene/frames.h"
 
@@ -230,13 +230,14 @@ bool differs(const MotionKey& a, const MotionKey& b, int firstChannel) {
 }
 
 // The Animation of one item; negative (message printed) when its samples are too many.
-int writeItemAnimation(const LwScene& scene, std::int32_t position, XWriter& out, int depth) {
+int writeItemAnimation(const ConversionContext& context, const LwScene& scene, std::int32_t position, XWriter& out,
+                       int depth) {
   const LwObject& item = *scene.items[static_cast<std::size_t>(position)];
   if (item.motionKeys.empty()) return 0;
   const ItemMotion im(scene, item);
   std::vector<std::int32_t> frames;
   if (sampleFrames(scene, im, frames) < 0) {
-    std::printf("animation of %s too long: more than %zu samples\n", item.name.c_str(), kMaxSamplesPerItem);
+    say(context.sink, "animation of %s too long: more than %zu samples\n", item.name.c_str(), kMaxSamplesPerItem);
     return -1;
   }
 
@@ -264,7 +265,7 @@ int writeItemAnimation(const LwScene& scene, std::int32_t position, XWriter& out
   const float* pivot = parent != nullptr ? parent->pivot : kNoPivot;
   const std::string name = "Animation" + std::to_string(position);
   xBeginObject(out, depth + 1, "Animation", name.c_str());
-  xPutReference(out, depth + 2, frameName(item));
+  xPutReference(out, depth + 2, frameName(context.options.framePrefix, item));
   const KeySet* sets[3] = {&rotation, &scale, &place};
   const int types[3] = {kKeyRotation, kKeyScale, kKeyPosition};
   for (int s = 0; s < 3; ++s) {
@@ -279,8 +280,8 @@ int writeItemAnimation(const LwScene& scene, std::int32_t position, XWriter& out
 
 // Depth-first along the parent tree from the item at `start`, with an explicit stack:
 // parent chains can be thousands of items deep.
-int writeSubtree(const LwScene& scene, const LwChildIndex& index, std::vector<char>& visited, std::int32_t start,
-                 XWriter& out, int depth) {
+int writeSubtree(const ConversionContext& context, const LwScene& scene, const LwChildIndex& index,
+                 std::vector<char>& visited, std::int32_t start, XWriter& out, int depth) {
   struct Visit {
     std::int32_t next;  // cursor into index.items
     std::int32_t end;
@@ -290,7 +291,7 @@ int writeSubtree(const LwScene& scene, const LwChildIndex& index, std::vector<ch
   for (;;) {
     if (visited[static_cast<std::size_t>(position)] == 0) {
       visited[static_cast<std::size_t>(position)] = 1;
-      const int r = writeItemAnimation(scene, position, out, depth);
+      const int r = writeItemAnimation(context, scene, position, out, depth);
       if (r < 0) return r;
       const std::size_t number = static_cast<std::size_t>(position) + 1;
       stack.push_back({index.first[number], index.first[number + 1]});
@@ -308,8 +309,8 @@ int animationSampleFrames(const LwScene& scene, const LwObject& item, std::vecto
   return sampleFrames(scene, im, frames);
 }
 
-int writeAnimationSet(const LwScene& scene, XWriter& out, int depth) {
-  std::printf("writing animation...\n");
+int writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth) {
+  sayText(context.sink, "writing animation...\n");
   // Count every item's samples before writing any, so that a scene too long to write
   // is refused at once.
   std::size_t total = 0;
@@ -317,12 +318,12 @@ int writeAnimationSet(const LwScene& scene, XWriter& out, int depth) {
   for (const auto& item : scene.items) {
     if (item->motionKeys.empty()) continue;
     if (animationSampleFrames(scene, *item, frames) < 0) {
-      std::printf("animation of %s too long: more than %zu samples\n", item->name.c_str(), kMaxSamplesPerItem);
+      say(context.sink, "animation of %s too long: more than %zu samples\n", item->name.c_str(), kMaxSamplesPerItem);
       return -1;
     }
     total += frames.size();
     if (total > kMaxSamplesPerScene) {
-      std::printf("animation too long: more than %zu samples in the scene\n", kMaxSamplesPerScene);
+      say(context.sink, "animation too long: more than %zu samples in the scene\n", kMaxSamplesPerScene);
       return -1;
     }
   }
@@ -330,16 +331,16 @@ int writeAnimationSet(const LwScene& scene, XWriter& out, int depth) {
   const LwChildIndex index = lwBuildChildIndex(scene);
   std::vector<char> visited(scene.items.size(), 0);
   for (std::int32_t i = index.first[0]; i < index.first[1]; ++i) {
-    const int r = writeSubtree(scene, index, visited, index.items[static_cast<std::size_t>(i)], out, depth);
+    const int r = writeSubtree(context, scene, index, visited, index.items[static_cast<std::size_t>(i)], out, depth);
     if (r < 0) return r;
   }
   xEndObject(out, depth);
   return 0;
 }
 
-int writeAnimation(const LwScene& scene, int index, XWriter& out, int depth) {
+int writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth) {
   if (index < 0 || static_cast<std::size_t>(index) >= scene.items.size()) return 0;
   const LwChildIndex children = lwBuildChildIndex(scene);
   std::vector<char> visited(scene.items.size(), 0);
-  return writeSubtree(scene, children, visited, index, out, depth);
+  return writeSubtree(context, scene, children, visited, index, out, depth);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/context.h"
 #include "lws/scene.h"
 #include "xfile/xwriter.h"
 
@@ -20,5 +21,5 @@ int animationSampleFrames(const LwScene& scene, const LwObject& item, std::vecto
 
 // 0 on success; negative (message printed) when a sample list, or the scene's samples
 // together, are too many; then nothing is written.
-int writeAnimationSet(const LwScene& scene, XWriter& out, int depth);
-int writeAnimation(const LwScene& scene, int index, XWriter& out, int depth);
+int writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth);
+int writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth);

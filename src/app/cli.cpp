@@ -4,9 +4,7 @@
 #include <string>
 
 #include "app/driver.h"
-#include "app/lwcfg.h"
-#include "app/options.h"
-#include "app/paths.h"
+#include "core/options.h"
 #include "platform/platform.h"
 
 namespace {
@@ -69,9 +67,8 @@ int runTorvo(int argc, char** argv) {
   std::printf("LWS/LWO to X converter 1.11 (1998-12-04)\n");
   std::printf("torvo (c) 2026 the torvo developers\n");
 
-  ConvertOptions& opt = options();
-  std::string configPath;
-  bool haveConfig = false;
+  ConversionRequest request;
+  ConvertOptions& opt = request.options;
   bool bad = false;
   int arg = 1;
   for (; arg < argc && argv[arg][0] == '-'; ++arg) {
@@ -87,8 +84,8 @@ int runTorvo(int argc, char** argv) {
         value = argv[++arg];
       }
       if (letter == 'C') {
-        configPath = value;
-        haveConfig = true;
+        request.configPath = value;
+        request.haveConfig = true;
       } else {
         opt.framePrefix = value;
       }
@@ -105,92 +102,16 @@ int runTorvo(int argc, char** argv) {
     if (opt.pauseWhenDone) pause();
     return 1;
   }
-  const std::string sourceArg = argv[arg];
-  const char* destinationArg = positional == 2 ? argv[arg + 1] : nullptr;
+  request.source = argv[arg];
+  if (positional == 2) request.destination = argv[arg + 1];
+  request.programPath = platform::executablePath(argc > 0 ? argv[0] : nullptr);
 
-  // Every path and name must fit the fixed fields the readers and writers are built around.
-  if (haveConfig && configPath.size() >= kPathSize) {
-    std::printf("The lw.cfg path is too long (at most %zu characters).\n", kPathSize - 1);
-    return 1;
-  }
-  if (opt.framePrefix.size() >= kNameSize) {
-    std::printf("The frame name prefix '%s' is too long (at most %zu characters).\n", opt.framePrefix.c_str(),
-                kNameSize - 1);
-    return 1;
-  }
-  if (sourceArg.size() >= kPathSize) {
-    std::printf("The source path is too long (at most %zu characters).\n", kPathSize - 1);
-    return 1;
-  }
-  if (destinationArg != nullptr && std::string(destinationArg).size() >= kPathSize) {
-    std::printf("The destination is too long (at most %zu characters).\n", kPathSize - 1);
-    return 1;
-  }
-
-  std::string startDirectory;
-  if (!platform::getCurrentDirectory(startDirectory) || startDirectory.size() >= kPathSize) {
-    std::printf("The current directory cannot be read or is longer than %zu characters.\n", kPathSize - 1);
-    return 1;
-  }
-
-  if (haveConfig) {
-    std::FILE* cfg = platform::openFile(configPath, "r");
-    if (cfg == nullptr) {
-      std::printf("LightWave CFG '%s' not found!\n", configPath.c_str());
-      return 1;
-    }
-    const int r = readLwConfig(lwConfig(), cfg);
-    std::fclose(cfg);
-    if (r < 0) {
-      std::printf("LightWave CFG '%s' invalid!\n", configPath.c_str());
-      return 1;
-    }
-    std::printf("Content directory: %s\n", lwConfig().contentDirectory.c_str());
-  }
-
-  std::string destination;
-  const char* outputName = nullptr;
-  if (destinationArg != nullptr) {
-    destination = destinationArg;
-    const std::size_t namePart = fileNamePart(destination);
-    if (namePart < destination.size()) {
-      if (platform::setCurrentDirectory(destination)) {
-        // An existing directory: the output keeps the source's name.
-        platform::setCurrentDirectory(startDirectory);
-        destination.push_back(platform::nativeSeparator());
-      } else {
-        outputName = destinationArg + namePart;
-      }
-    }
-    const std::size_t dirEnd = fileNamePart(destination);
-    if (dirEnd == 0) {
-      destination.clear();
-    } else {
-      destination.resize(dirEnd);
-      destination.push_back('.');
-      if (!platform::setCurrentDirectory(destination)) {
-        std::printf("can't locate destination directory '%s'.\n", destination.c_str());
-        return 1;
-      }
-      if (!platform::getCurrentDirectory(destination) || destination.size() >= kPathSize) {
-        platform::setCurrentDirectory(startDirectory);
-        std::printf("The destination directory cannot be read back or is longer than %zu characters.\n",
-                    kPathSize - 1);
-        return 1;
-      }
-      opt.outputBesideSource = 0;
-    }
-  }
-
-  std::printf("Output format: %s", opt.binaryOutput ? "Binary X (DirectX3 or later)\n" : "Ascii X (DirectX2 or later)\n");
-  if (opt.flipTextureV) std::printf("Texture Coordinates: Flip Vertically\n");
-
-  const std::string programPath = platform::executablePath(argc > 0 ? argv[0] : nullptr);
-  const int result = convertFile(programPath, sourceArg, outputName, startDirectory, destination);
-
-  platform::setCurrentDirectory(startDirectory);
-  if (result < 0) std::printf("error occured.\n");
-  if (opt.pauseWhenDone) pause();
+  // The console is the command line's message sink.
+  MessageSink console;
+  console.write = [](void*, const char* text, std::size_t size) { std::fwrite(text, 1, size, stdout); };
+  bool converted = false;
+  const int result = runConversion(request, console, converted);
+  if (converted && opt.pauseWhenDone) pause();
   std::fflush(stdout);
-  return result < 0 ? 1 : 0;
+  return result;
 }

@@ -4,9 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/lwcfg.h"
-#include "app/options.h"
-#include "app/paths.h"
+#include "core/lwcfg.h"
+#include "core/paths.h"
 #include "lwo/object.h"
 #include "lws/scene.h"
 #include "platform/platform.h"
@@ -31,21 +30,24 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 // Opens the first candidate for the source: start directory, content directory,
 // content plus scenes directory. Candidates too long for a path field are not tried.
-std::FILE* openSource(const std::string& sourceArg, const std::string& startDirectory,
-                      std::string& destinationDirectory, std::string& opened) {
-  const LwConfig& cfg = lwConfig();
+std::FILE* openSource(const ConversionContext& context, const std::string& sourceArg,
+                      const std::string& startDirectory, std::string& destinationDirectory, std::string& opened) {
+  const LwConfig& cfg = context.config;
+  const int codePage = context.codePage;
   std::string candidates[3];
   candidates[0] = startDirectory;
-  joinPath(candidates[0], sourceArg);
+  joinPath(candidates[0], sourceArg, codePage);
   candidates[1] = cfg.contentDirectory;
-  joinPath(candidates[1], sourceArg);
+  joinPath(candidates[1], sourceArg, codePage);
   candidates[2] = cfg.contentDirectory;
-  joinPath(candidates[2], cfg.scenesDirectory);
-  joinPath(candidates[2], sourceArg);
+  joinPath(candidates[2], cfg.scenesDirectory, codePage);
+  joinPath(candidates[2], sourceArg, codePage);
   for (const std::string& candidate : candidates) {
     if (candidate.size() >= kPathSize) continue;
-    if (options().outputBesideSource) destinationDirectory.assign(candidate, 0, fileNamePart(candidate));
-    std::FILE* file = platform::openFile(candidate, "rb");
+    if (context.options.outputBesideSource) {
+      destinationDirectory.assign(candidate, 0, fileNamePart(candidate, codePage));
+    }
+    std::FILE* file = platform::openFile(resolvePath(context, candidate), "rb");
     if (file != nullptr) {
       opened = candidate;
       return file;
@@ -55,22 +57,23 @@ std::FILE* openSource(const std::string& sourceArg, const std::string& startDire
 }
 
 // Object path: the main object, and the companion it is morphed towards when present.
-int convertObject(std::FILE* source, std::FILE* companion, const std::string& templatePath, MaterialTable& table,
-                  XWriter& out) {
-  const ConvertOptions& opt = options();
+int convertObject(const ConversionContext& context, std::FILE* source, std::FILE* companion,
+                  const std::string& templatePath, MaterialTable& table, XWriter& out) {
+  const ConvertOptions& opt = context.options;
+  const MessageSink& sink = context.sink;
   LwObject main;
   LwObject other;
-  int result = lwLoadObject(main, source, 0, !opt.noNormals, true, opt.textureWrap != 0);
+  int result = lwLoadObject(main, source, 0, !opt.noNormals, true, opt.textureWrap != 0, sink);
   int companionResult = 0;
   if (companion != nullptr) {
-    std::printf("\nreading lwoo file :");
-    companionResult = lwLoadObject(other, companion, 0, !opt.noNormals, true, opt.textureWrap != 0);
+    sayText(sink, "\nreading lwoo file :");
+    companionResult = lwLoadObject(other, companion, 0, !opt.noNormals, true, opt.textureWrap != 0, sink);
   }
-  std::printf("\n");
+  sayText(sink, "\n");
   if (result >= 0) result = companionResult;
-  if (result >= 0) result = writeXHeader(templatePath, out, 0);
+  if (result >= 0) result = writeXHeader(context, templatePath, out, 0);
   if (result >= 0) {
-    std::printf("writing a mesh to X...\n");
+    sayText(sink, "writing a mesh to X...\n");
     LwObject* written = &main;
     if (companion != nullptr) {
       other.morphTarget = &main;
@@ -78,12 +81,12 @@ int convertObject(std::FILE* source, std::FILE* companion, const std::string& te
       main.refCount += 1;
       written = &other;
     }
-    collectMaterials(table, *written, out, 0);
+    collectMaterials(context, table, *written, out, 0);
     if (opt.topFrame) {
-      writeTopFrame(table, nullptr, written, out);
+      writeTopFrame(context, table, nullptr, written, out);
     } else {
-      writeMesh(table, *written, out, 0);
-      std::printf("\n");
+      writeMesh(context, table, *written, out, 0);
+      sayText(sink, "\n");
     }
   }
   lwDisposeObject(other);
@@ -93,35 +96,37 @@ int convertObject(std::FILE* source, std::FILE* companion, const std::string& te
 
 }  // namespace
 
-int convertFile(const std::string& programPath, const std::string& sourceArg, const char* outputName,
-                const std::string& startDirectory, std::string& destinationDirectory) {
-  const ConvertOptions& opt = options();
+int convertFile(const ConversionContext& context, const std::string& programPath, const std::string& sourceArg,
+                const char* outputName, const std::string& startDirectory, std::string& destinationDirectory) {
+  const ConvertOptions& opt = context.options;
+  const MessageSink& sink = context.sink;
+  const int codePage = context.codePage;
 
   std::string sourcePath;
-  std::FILE* source = openSource(sourceArg, startDirectory, destinationDirectory, sourcePath);
+  std::FILE* source = openSource(context, sourceArg, startDirectory, destinationDirectory, sourcePath);
   if (source == nullptr) {
-    std::printf("could not open: %s\n", sourceArg.c_str());
+    say(sink, "could not open: %s\n", sourceArg.c_str());
     return -1;
   }
-  std::FILE* companion = platform::openFile(sourcePath + "o", "rb");
+  std::FILE* companion = platform::openFile(resolvePath(context, sourcePath + "o"), "rb");
 
   std::string templatePath = programPath;
-  templatePath.resize(fileNamePart(templatePath));
+  templatePath.resize(fileNamePart(templatePath, codePage));
   templatePath += kTemplateFileName;
 
-  const std::string_view sourceName = std::string_view(sourceArg).substr(fileNamePart(sourceArg));
+  const std::string_view sourceName = std::string_view(sourceArg).substr(fileNamePart(sourceArg, codePage));
   std::string outputPath = destinationDirectory;
-  joinPath(outputPath, outputName != nullptr ? std::string_view(outputName) : sourceName);
+  joinPath(outputPath, outputName != nullptr ? std::string_view(outputName) : sourceName, codePage);
 
-  const std::size_t dot = findExtension(sourceName);
+  const std::size_t dot = findExtension(sourceName, codePage);
   const std::string_view ext = dot == std::string_view::npos ? std::string_view() : sourceName.substr(dot);
   int result = -1;
   if (!equalsIgnoringCase(ext, ".LWS") && !equalsIgnoringCase(ext, ".LWO")) {
-    std::printf("unsupported source file '%s': the name must end in .lws or .lwo\n", sourceArg.c_str());
+    say(sink, "unsupported source file '%s': the name must end in .lws or .lwo\n", sourceArg.c_str());
   } else {
-    replaceExtension(outputPath, ".X");
+    replaceExtension(outputPath, ".X", codePage);
     if (outputPath.size() >= kPathSize) {
-      std::printf("output path too long: %s\n", outputPath.c_str());
+      say(sink, "output path too long: %s\n", outputPath.c_str());
     } else {
       result = 0;
     }
@@ -132,14 +137,15 @@ int convertFile(const std::string& programPath, const std::string& sourceArg, co
     return -1;
   }
 
-  std::printf("Convert From: %s\nConvert To: %s\n", sourcePath.c_str(), outputPath.c_str());
+  say(sink, "Convert From: %s\nConvert To: %s\n", sourcePath.c_str(), outputPath.c_str());
 
   // The .X file is built under a temporary name and takes its real name only when the
   // conversion succeeded, so a failure never leaves a partial file or destroys an old one.
+  const std::string outputFile = resolvePath(context, outputPath);
   std::string tempPath;
-  std::FILE* output = platform::createTempFile(outputPath, opt.binaryOutput != 0, tempPath);
+  std::FILE* output = platform::createTempFile(outputFile, opt.binaryOutput != 0, tempPath);
   if (output == nullptr) {
-    std::printf("could not create: %s\n", outputPath.c_str());
+    say(sink, "could not create: %s\n", outputPath.c_str());
     std::fclose(source);
     if (companion != nullptr) std::fclose(companion);
     return -1;
@@ -147,20 +153,20 @@ int convertFile(const std::string& programPath, const std::string& sourceArg, co
   XWriter out;
   out.file = output;
   out.binary = opt.binaryOutput != 0;
+  out.codePage = codePage;
 
   LwScene scene;
   MaterialTable table;
-  std::printf("reading %s :", sourceArg.c_str());
-  if (lwReadScene(scene, source, !opt.noNormals, true, opt.textureWrap != 0, opt.cameraFrame != 0,
-                  opt.lightFrames != 0) >= 0) {
-    std::printf("\n");
-    result = writeXHeader(templatePath, out, opt.meshesOnly ? 0 : 1);
+  say(sink, "reading %s :", sourceArg.c_str());
+  if (lwReadScene(scene, source, context) >= 0) {
+    sayText(sink, "\n");
+    result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1);
     if (result >= 0) {
-      std::printf("writing a scene to X...\n");
-      result = writeScene(table, scene, out);
+      sayText(sink, "writing a scene to X...\n");
+      result = writeScene(context, table, scene, out);
     }
   } else {
-    result = convertObject(source, companion, templatePath, table, out);
+    result = convertObject(context, source, companion, templatePath, table, out);
   }
 
   bool written = xFlush(out) >= 0 && !out.failed;
@@ -170,11 +176,11 @@ int convertFile(const std::string& programPath, const std::string& sourceArg, co
   if (companion != nullptr) std::fclose(companion);
 
   if (result >= 0 && !written) {
-    std::printf("could not write: %s\n", outputPath.c_str());
+    say(sink, "could not write: %s\n", outputPath.c_str());
     result = -2;
   }
-  if (result >= 0 && !platform::commitFile(tempPath, outputPath)) {
-    std::printf("could not write: %s\n", outputPath.c_str());
+  if (result >= 0 && !platform::commitFile(tempPath, outputFile)) {
+    say(sink, "could not write: %s\n", outputPath.c_str());
     result = -2;
   }
   if (result < 0) platform::removeFile(tempPath);
@@ -182,4 +188,104 @@ int convertFile(const std::string& programPath, const std::string& sourceArg, co
   table = MaterialTable();
   lwReleaseScene(scene);
   return result < 0 ? result : 0;
+}
+
+int runConversion(const ConversionRequest& request, const MessageSink& sink, bool& converted) {
+  converted = false;
+  ConversionContext context;
+  context.options = request.options;
+  context.sink = sink;
+  context.codePage = platform::fileNameCodePage();
+  const ConvertOptions& opt = context.options;
+
+  // Every path and name must fit the fixed fields the readers and writers are built around.
+  if (request.haveConfig && request.configPath.size() >= kPathSize) {
+    say(sink, "The lw.cfg path is too long (at most %zu characters).\n", kPathSize - 1);
+    return 1;
+  }
+  if (opt.framePrefix.size() >= kNameSize) {
+    say(sink, "The frame name prefix '%s' is too long (at most %zu characters).\n", opt.framePrefix.c_str(),
+        kNameSize - 1);
+    return 1;
+  }
+  if (request.source.size() >= kPathSize) {
+    say(sink, "The source path is too long (at most %zu characters).\n", kPathSize - 1);
+    return 1;
+  }
+  if (request.destination.size() >= kPathSize) {
+    say(sink, "The destination is too long (at most %zu characters).\n", kPathSize - 1);
+    return 1;
+  }
+
+  std::string startDirectory;
+  if (!platform::getCurrentDirectory(startDirectory) || startDirectory.size() >= kPathSize) {
+    say(sink, "The current directory cannot be read or is longer than %zu characters.\n", kPathSize - 1);
+    return 1;
+  }
+
+  if (request.haveConfig) {
+    std::FILE* cfg = platform::openFile(request.configPath, "r");
+    if (cfg == nullptr) {
+      say(sink, "LightWave CFG '%s' not found!\n", request.configPath.c_str());
+      return 1;
+    }
+    const int r = readLwConfig(context.config, cfg);
+    std::fclose(cfg);
+    if (r < 0) {
+      say(sink, "LightWave CFG '%s' invalid!\n", request.configPath.c_str());
+      return 1;
+    }
+    say(sink, "Content directory: %s\n", context.config.contentDirectory.c_str());
+  }
+
+  // The destination directory is where the output and the textures go, and where relative
+  // names resolve; it is found without entering it.
+  std::string destination;
+  std::string outputName;
+  bool haveOutputName = false;
+  context.directory = startDirectory;
+  if (!request.destination.empty()) {
+    destination = request.destination;
+    const std::size_t namePart = fileNamePart(destination, context.codePage);
+    if (namePart < destination.size()) {
+      std::string existing;
+      if (platform::directoryPath(destination, existing)) {
+        // An existing directory: the output keeps the source's name.
+        destination.push_back(platform::nativeSeparator());
+      } else {
+        outputName = destination.substr(namePart);
+        haveOutputName = true;
+      }
+    }
+    const std::size_t dirEnd = fileNamePart(destination, context.codePage);
+    if (dirEnd == 0) {
+      destination.clear();
+    } else {
+      destination.resize(dirEnd);
+      destination.push_back('.');
+      std::string full;
+      if (!platform::directoryPath(destination, full)) {
+        say(sink, "can't locate destination directory '%s'.\n", destination.c_str());
+        return 1;
+      }
+      if (full.size() >= kPathSize) {
+        say(sink, "The destination directory cannot be read back or is longer than %zu characters.\n",
+            kPathSize - 1);
+        return 1;
+      }
+      destination = full;
+      context.directory = full;
+      context.options.outputBesideSource = 0;
+    }
+  }
+
+  say(sink, "Output format: %s",
+      opt.binaryOutput ? "Binary X (DirectX3 or later)\n" : "Ascii X (DirectX2 or later)\n");
+  if (opt.flipTextureV) sayText(sink, "Texture Coordinates: Flip Vertically\n");
+
+  converted = true;
+  const int result = convertFile(context, request.programPath, request.source,
+                                 haveOutputName ? outputName.c_str() : nullptr, startDirectory, destination);
+  if (result < 0) sayText(sink, "error occured.\n");
+  return result < 0 ? 1 : 0;
 }

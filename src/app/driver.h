@@ -3,7 +3,25 @@
 
 #include <string>
 
-// Negative on failure (message printed), 0 on success. destinationDirectory may be
-// overwritten when the output goes beside the source (-s).
-int convertFile(const std::string& programPath, const std::string& sourceArg, const char* outputName,
-                const std::string& startDirectory, std::string& destinationDirectory);
+#include "core/context.h"
+
+// What the command line (or an embedding caller) asks for, as given.
+struct ConversionRequest {
+  ConvertOptions options;
+  std::string source;
+  std::string destination;    // empty: none
+  std::string configPath;     // lw.cfg, read when haveConfig
+  bool haveConfig = false;
+  std::string programPath;    // the template file lies beside it
+};
+
+// Everything after the command line is parsed: the checks of paths and names, lw.cfg,
+// the destination, the conversion itself and its final message, all through sink.
+// Returns the exit code (0 or 1); converted tells whether the conversion was tried.
+int runConversion(const ConversionRequest& request, const MessageSink& sink, bool& converted);
+
+// Negative on failure (message given), 0 on success. Relative names resolve against
+// context.directory; destinationDirectory may be overwritten when the output goes
+// beside the source (-s).
+int convertFile(const ConversionContext& context, const std::string& programPath, const std::string& sourceArg,
+                const char* outputName, const std::string& startDirectory, std::string& destinationDirectory);

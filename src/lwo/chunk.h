@@ -94,4 +94,5 @@ using SurfaceNames = std::unordered_map<std::string, std::size_t>;
 
 // The SURF handler of the chunk walk: 0 when handled or skipped, -1 when the chunk
 // names an undeclared surface (the walk then ends).
-int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent);
+int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent,
+                       const MessageSink& sink);

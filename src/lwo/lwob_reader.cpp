@@ -33,7 +33,7 @@ float floatAt(const std::uint8_t* b) {
   return value;
 }
 
-void printNotFile(int indent) { std::printf("%*sNot LightWave file!", indent, ""); }
+void printNotFile(const MessageSink& sink, int indent) { say(sink, "%*sNot LightWave file!", indent, ""); }
 
 void readSurfaceNames(LwObject& object, ChunkCursor& chunk, SurfaceNames& names) {
   std::string name;
@@ -158,11 +158,11 @@ void dropInvalidPolygons(LwObject& object, WalkStats& stats) {
 }
 
 int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, int indent, bool doNormals,
-             bool doTexCoords, bool wrapSeams) {
+             bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
   ChunkCursor form{body, length, 0};
   std::uint8_t formType[4] = {0, 0, 0, 0};
   if (!chunkReadBytes(form, formType, 4) || !idIs(formType, "LWOB")) {
-    std::printf("%*sNot LightWave Object!", indent, "");
+    say(sink, "%*sNot LightWave Object!", indent, "");
     return -1;
   }
 
@@ -182,20 +182,26 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
     } else if (idIs(id, "POLS")) {
       readPolygons(object, chunk, stats);
     } else if (idIs(id, "SURF")) {
-      if (lwReadSurfaceChunk(object, chunk, names, indent) < 0) break;
+      if (lwReadSurfaceChunk(object, chunk, names, indent, sink) < 0) break;
     }
   }
   dropInvalidPolygons(object, stats);
 
-  if (stats.detail) std::printf("Warning! there is detail polygon\n");
-  if (stats.dropped != 0) std::printf("Warning! %d <3vert polygons removed\n", stats.dropped);
-  if (stats.invalid != 0) std::printf("Warning! %d polygons with invalid point or surface removed\n", stats.invalid);
+  if (stats.detail) sayText(sink, "Warning! there is detail polygon\n");
+  if (stats.dropped != 0) say(sink, "Warning! %d <3vert polygons removed\n", stats.dropped);
+  if (stats.invalid != 0) say(sink, "Warning! %d polygons with invalid point or surface removed\n", stats.invalid);
 
-  if (object.dissolve < 1.0) lwDuplicateDoubleSided(object);
+  if (object.dissolve < 1.0 && lwDuplicateDoubleSided(object)) sayText(sink, " DuplicateDoubleSided");
   lwLinkVertices(object);
   if (object.dissolve < 1.0) {
-    if (doNormals) lwComputeNormals(object);
-    if (doTexCoords) lwComputeTextureCoords(object, wrapSeams);
+    if (doNormals) {
+      sayText(sink, " Normals");
+      if (lwComputeNormals(object)) sayText(sink, " Smoothing");
+    }
+    if (doTexCoords) {
+      sayText(sink, " TextureCoords");
+      lwComputeTextureCoords(object, wrapSeams);
+    }
   }
   return 0;
 }
@@ -227,27 +233,27 @@ bool readFormBody(std::FILE* file, std::uint32_t length, std::vector<std::uint8_
 }  // namespace
 
 int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
-                           bool doNormals, bool doTexCoords, bool wrapSeams) {
+                           bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
   if (data == nullptr || size < 4 || !idIs(data, "FORM")) {
-    printNotFile(indent);
+    printNotFile(sink, indent);
     return -1;
   }
   const std::uint32_t length = size >= 8 ? bigEndian32(data + 4) : 0;
   // An empty body counts as a short one.
   if (length == 0 || length > size - 8) {
-    printNotFile(indent);
+    printNotFile(sink, indent);
     return -1;
   }
   try {
-    return readBody(object, data + 8, length, indent, doNormals, doTexCoords, wrapSeams);
+    return readBody(object, data + 8, length, indent, doNormals, doTexCoords, wrapSeams, sink);
   } catch (const std::bad_alloc&) {
-    std::printf("%*sNot enough memory for this object!", indent, "");
+    say(sink, "%*sNot enough memory for this object!", indent, "");
     return -1;
   }
 }
 
 int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
-                 bool wrapSeams) {
+                 bool wrapSeams, const MessageSink& sink) {
   const long start = std::ftell(file);
   std::uint8_t head[8];
   std::vector<std::uint8_t> body;
@@ -260,13 +266,13 @@ int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, 
   }
   if (!ok) {
     if (start >= 0) std::fseek(file, start, SEEK_SET);
-    printNotFile(indent);
+    printNotFile(sink, indent);
     return -1;
   }
   try {
-    return readBody(object, body.data(), length, indent, doNormals, doTexCoords, wrapSeams);
+    return readBody(object, body.data(), length, indent, doNormals, doTexCoords, wrapSeams, sink);
   } catch (const std::bad_alloc&) {
-    std::printf("%*sNot enough memory for this object!", indent, "");
+    say(sink, "%*sNot enough memory for this object!", indent, "");
     return -1;
   }
 }

@@ -76,7 +76,7 @@ bool withinAngle(const SmoothRule& rule, double d) {
 
 }  // namespace
 
-void lwDuplicateDoubleSided(LwObject& object) {
+bool lwDuplicateDoubleSided(LwObject& object) {
   std::size_t copies = 0;
   std::size_t corners = 0;
   for (const LwPolygon& polygon : object.polygons) {
@@ -84,8 +84,7 @@ void lwDuplicateDoubleSided(LwObject& object) {
     ++copies;
     corners += static_cast<std::size_t>(polygon.cornerCount);
   }
-  if (copies == 0) return;
-  std::printf(" DuplicateDoubleSided");
+  if (copies == 0) return false;
 
   const std::size_t originals = object.polygons.size();
   object.polygons.reserve(originals + copies);
@@ -99,10 +98,10 @@ void lwDuplicateDoubleSided(LwObject& object) {
       object.indices.push_back(object.indices[object.polygons[i].firstIndex + k]);
     object.polygons.push_back(copy);
   }
+  return true;
 }
 
-void lwComputeNormals(LwObject& object) {
-  std::printf(" Normals");
+bool lwComputeNormals(LwObject& object) {
   const std::size_t polygonCount = object.polygons.size();
   std::vector<SmoothRule> rules;
   rules.reserve(object.surfaces.size());
@@ -129,8 +128,7 @@ void lwComputeNormals(LwObject& object) {
     std::fill_n(object.cornerNormals.begin() + polygon.firstIndex, polygon.cornerCount, p);
   }
 
-  if (!anySmoothed) return;
-  std::printf(" Smoothing");
+  if (!anySmoothed) return false;
 
   const auto faceCount = static_cast<std::uint32_t>(object.normals.size());
   std::vector<TakenCorner> taken;
@@ -190,4 +188,5 @@ void lwComputeNormals(LwObject& object) {
       object.cornerNormals[corner] = next;
     }
   }
+  return true;
 }

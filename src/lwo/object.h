@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/context.h"
 #include "lws/motion.h"
 
 enum MappingKind : std::int32_t {
@@ -118,10 +119,10 @@ struct LwObject {
 // Reads a FORM/LWOB object from a stream positioned at "FORM" and runs the geometry
 // steps. 0 when read, -1 when the stream holds no LightWave object.
 int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
-                 bool wrapSeams);
+                 bool wrapSeams, const MessageSink& sink);
 // The same from a whole file already in memory (data starts at "FORM").
 int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
-                           bool doNormals, bool doTexCoords, bool wrapSeams);
+                           bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink);
 
 // Drops one reference; at zero frees the geometry (motion and scene fields stay).
 void lwReleaseObject(LwObject& object);
@@ -139,9 +140,10 @@ inline std::span<const std::uint32_t> lwVertexPolygons(const LwObject& object, s
 void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
 void lwRemoveVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
 
-// Geometry steps run by the reader.
-void lwDuplicateDoubleSided(LwObject& object);
+// Geometry steps run by the reader. The first is true when it made copies, the
+// third when it smoothed: the reader reports those steps.
+bool lwDuplicateDoubleSided(LwObject& object);
 void lwLinkVertices(LwObject& object);
-void lwComputeNormals(LwObject& object);
+bool lwComputeNormals(LwObject& object);
 void lwComputeTextureCoords(LwObject& object, bool wrapSeams);
 std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corner, double u, double v);

@@ -83,13 +83,14 @@ void lwSetMappingKind(LwTexture& texture, std::string_view text) {
   }
 }
 
-int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent) {
+int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent,
+                       const MessageSink& sink) {
   std::string name;
   // A name that does not fit names no surface: this chunk alone is skipped.
   if (!chunkReadString(chunk, kLwNameSize, name)) return 0;
   const auto found = names.find(name);
   if (found == names.end()) {
-    std::printf("%*sError: SURF %s defined without declare!!\n", indent, "", name.c_str());
+    say(sink, "%*sError: SURF %s defined without declare!!\n", indent, "", name.c_str());
     return -1;
   }
 

@@ -158,7 +158,6 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
 }  // namespace
 
 void lwComputeTextureCoords(LwObject& object, bool wrapSeams) {
-  std::printf(" TextureCoords");
   std::vector<double> rawU;
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
     LwPolygon& polygon = object.polygons[p];

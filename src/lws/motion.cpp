@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/options.h"
-#include "app/paths.h"
+#include "core/options.h"
+#include "core/paths.h"
 #include "lws/xform.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/context.h"
 #include "lwo/object.h"
 
 struct LwScene {
@@ -30,8 +31,7 @@ int lwFindKeyword(const char* line, const LwKeyword* table, const char** argumen
 
 // Reads a scene from a stream at its start. Negative when the stream is no scene
 // (then the stream is back where it started) or an object file is missing.
-int lwReadScene(LwScene& scene, std::FILE* stream, bool doNormals, bool doTexCoords, bool wrapSeams,
-                bool withCamera, bool withLights);
+int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context);
 void lwReleaseScene(LwScene& scene);
 
 // The item named by a 1-based number, or null when the number names no item.

@@ -5,9 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/lwcfg.h"
-#include "app/options.h"
-#include "app/paths.h"
+#include "core/context.h"
+#include "core/paths.h"
 #include "lws/scene.h"
 #include "platform/platform.h"
 
@@ -50,11 +49,11 @@ std::string itemName(std::size_t position, std::string_view text) {
 
 // The extension is cut and the name filtered before the name is fitted to its field,
 // so a long file name keeps its own words rather than losing them to an earlier dot.
-std::string objectItemName(std::size_t position, std::string_view path) {
-  std::string name = std::to_string(position) + "_" + std::string(path.substr(fileNamePart(path)));
-  const std::size_t dot = findExtension(name);
+std::string objectItemName(std::size_t position, std::string_view path, int codePage) {
+  std::string name = std::to_string(position) + "_" + std::string(path.substr(fileNamePart(path, codePage)));
+  const std::size_t dot = findExtension(name, codePage);
   if (dot != std::string::npos) name.resize(dot);
-  name = makeXName(name);
+  name = makeXName(name, codePage);
   if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
   return name;
 }
@@ -62,6 +61,7 @@ std::string objectItemName(std::size_t position, std::string_view path) {
 struct ReadState {
   LwScene& scene;
   std::FILE* stream;
+  const ConversionContext& context;
   bool doNormals;
   bool doTexCoords;
   bool wrapSeams;
@@ -84,24 +84,26 @@ LwObject& appendItem(ReadState& state, std::string name) {
 int loadObject(ReadState& state, const char* argument) {
   state.itemOpen = false;
   const std::string path(argument);
-  std::FILE* file = platform::openFile(path, "rb");
+  const ConversionContext& context = state.context;
+  std::FILE* file = platform::openFile(resolvePath(context, path), "rb");
   if (file == nullptr) {
-    std::string inContent = lwConfig().contentDirectory;
+    std::string inContent = context.config.contentDirectory;
     if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
-    joinPath(inContent, path);
+    joinPath(inContent, path, context.codePage);
     if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
-    file = platform::openFile(inContent, "rb");
+    file = platform::openFile(resolvePath(context, inContent), "rb");
   }
   if (file == nullptr) {
-    std::printf("file not found: %s\n", path.c_str());
+    say(context.sink, "file not found: %s\n", path.c_str());
     return -1;
   }
 
   auto item = std::make_unique<LwObject>();
-  item->name = objectItemName(state.scene.items.size(), path);
-  std::printf(" %s :", path.c_str());
-  const int loaded = lwLoadObject(*item, file, 0, state.doNormals, state.doTexCoords, state.wrapSeams);
-  std::printf("\n");
+  item->name = objectItemName(state.scene.items.size(), path, context.codePage);
+  say(context.sink, " %s :", path.c_str());
+  const int loaded =
+      lwLoadObject(*item, file, 0, state.doNormals, state.doTexCoords, state.wrapSeams, context.sink);
+  sayText(context.sink, "\n");
   std::fclose(file);
   if (loaded < 0) {
     lwDisposeObject(*item);
@@ -219,8 +221,7 @@ int lwFindKeyword(const char* line, const LwKeyword* table, const char** argumen
   return -1;
 }
 
-int lwReadScene(LwScene& scene, std::FILE* stream, bool doNormals, bool doTexCoords, bool wrapSeams, bool withCamera,
-                bool withLights) {
+int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context) {
   std::fpos_t start;
   if (std::fgetpos(stream, &start) != 0) return -1;
   if (!readHeader(stream)) {
@@ -228,9 +229,17 @@ int lwReadScene(LwScene& scene, std::FILE* stream, bool doNormals, bool doTexCoo
     std::fsetpos(stream, &start);
     return -1;
   }
-  std::printf("\n");
+  sayText(context.sink, "\n");
 
-  ReadState state{scene, stream, doNormals, doTexCoords, wrapSeams, withCamera, withLights};
+  const ConvertOptions& options = context.options;
+  ReadState state{scene,
+                  stream,
+                  context,
+                  options.noNormals == 0,
+                  true,
+                  options.textureWrap != 0,
+                  options.cameraFrame != 0,
+                  options.lightFrames != 0};
   std::string line;
   while (!std::feof(stream)) {
     if (!readLine(line, kSceneLineSize, stream)) break;

@@ -9,8 +9,9 @@
 
 namespace platform::pending {
 
-// Far more than the two files a conversion has open at once (the .X file and a texture).
-constexpr int kSlots = 8;
+// A conversion has at most two files open at once (the .X file and a texture); this is
+// room for a batch of conversions running side by side.
+constexpr int kSlots = 128;
 constexpr std::size_t kPathSize = 4096;
 
 // The handler may run on another thread (a Windows console event): `used` is published

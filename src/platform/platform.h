@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -10,6 +11,22 @@ namespace platform {
 bool getCurrentDirectory(std::string& out);
 bool setCurrentDirectory(const std::string& path);
 bool isDirectory(const std::string& path);
+// The full path of an existing directory the process could enter, found without
+// entering it (conversions in other threads rely on the current directory staying put).
+bool directoryPath(const std::string& path, std::string& out);
+// Creates a directory and any missing parents; true when it exists afterwards.
+bool makeDirectories(const std::string& path);
+
+// One entry of a directory listing; "." and ".." are never listed, and a link to a
+// directory is not a directory here, so a walk cannot loop.
+struct DirectoryEntry {
+  std::string name;
+  bool directory = false;
+};
+bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries);
+
+// True when the stream is a terminal (progress lines are shown only there).
+bool isTerminal(std::FILE* stream);
 
 // Full path of the executable that is actually running (symbolic links resolved),
 // falling back to argv0 when the system cannot tell.
@@ -41,6 +58,10 @@ bool removeFile(const std::string& path);
 // a closed output pipe; console close on Windows), temporary files made by
 // createTempFile and not yet committed or removed are deleted before it ends.
 void removeTempFilesOnInterrupt();
+
+// True when the path names a file whatever the current directory: a root ('/' or '\')
+// first, or on Windows a drive.
+bool isAbsolutePath(const std::string& path);
 
 // The native directory separator written when a path is joined.
 char nativeSeparator();

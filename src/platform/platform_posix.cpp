@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <clocale>
 #include <climits>
 #include <cstdlib>
@@ -59,7 +60,7 @@ std::string absolute(const std::string& path) {
 // so raising the signal again ends the process as it would have ended without us.
 void onInterrupt(int sig) {
   for (const pending::Slot& slot : pending::slots) {
-    if (slot.used.load(std::memory_order_acquire) != 0) ::unlink(slot.path);
+    if (slot.used.load(std::memory_order_acquire) == 1) ::unlink(slot.path);
   }
   ::raise(sig);
 }
@@ -157,16 +158,17 @@ std::size_t wholeCharacters(const std::string& name, std::size_t limit) {
   return end;
 }
 
-// Interrupts wait while a temporary file exists but is not yet on record.
+// Interrupts wait while a temporary file exists but is not yet on record (in this
+// thread, which is the one that takes them while the others block nothing).
 class InterruptsHeld {
  public:
   InterruptsHeld() {
     sigset_t held;
     sigemptyset(&held);
     for (const int sig : kInterrupts) sigaddset(&held, sig);
-    ::sigprocmask(SIG_BLOCK, &held, &previous_);
+    ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
   }
-  ~InterruptsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  ~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
   InterruptsHeld(const InterruptsHeld&) = delete;
   InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 
@@ -189,6 +191,45 @@ bool isDirectory(const std::string& path) {
   struct stat st;
   return ::stat(resolve(path, false).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+bool directoryPath(const std::string& path, std::string& out) {
+  const std::string native = resolve(path, false);
+  struct stat st;
+  if (::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(native.c_str(), X_OK) != 0) return false;
+  char* real = ::realpath(native.c_str(), nullptr);
+  if (real == nullptr) return false;
+  out = real;
+  std::free(real);
+  return true;
+}
+
+bool makeDirectories(const std::string& path) {
+  const std::string native = toNative(path);
+  for (std::size_t slash = native.find('/', 1);; slash = native.find('/', slash + 1)) {
+    const std::string part = native.substr(0, slash);
+    if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  struct stat st;
+  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) {
+  const std::string native = resolve(path, false);
+  DIR* d = ::opendir(native.empty() ? "." : native.c_str());
+  if (d == nullptr) return false;
+  while (dirent* entry = ::readdir(d)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    const bool directory = ::lstat((native + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    entries.push_back(DirectoryEntry{name, directory});
+  }
+  ::closedir(d);
+  return true;
+}
+
+bool isTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
 
 std::string executablePath(const char* argv0) {
 #if defined(__linux__)
@@ -333,6 +374,8 @@ void removeTempFilesOnInterrupt() {
     ::sigaction(sig, &action, nullptr);
   }
 }
+
+bool isAbsolutePath(const std::string& path) { return !path.empty() && (path[0] == '/' || path[0] == '\\'); }
 
 char nativeSeparator() { return '/'; }
 

@@ -37,7 +37,7 @@ std::string absolute(const std::string& path) {
 // with FILE_SHARE_DELETE, so deleting marks them to go when the process closes them.
 BOOL WINAPI onConsoleEvent(DWORD) {
   for (const pending::Slot& slot : pending::slots) {
-    if (slot.used.load(std::memory_order_acquire) != 0) ::DeleteFileA(slot.path);
+    if (slot.used.load(std::memory_order_acquire) == 1) ::DeleteFileA(slot.path);
   }
   return FALSE;  // the default handler then ends the process
 }
@@ -60,6 +60,42 @@ bool isDirectory(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+bool directoryPath(const std::string& path, std::string& out) {
+  if (!isDirectory(path)) return false;
+  out = absolute(path);
+  // GetFullPathName keeps a trailing "\." as "\"; the current directory never ends in one
+  // except at a drive's root.
+  while (out.size() > 3 && (out.back() == '\\' || out.back() == '/')) out.pop_back();
+  return true;
+}
+
+bool makeDirectories(const std::string& path) {
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || ((path[i] == '\\' || path[i] == '/') && i > 0 && path[i - 1] != ':')) {
+      const std::string part = path.substr(0, i);
+      if (!part.empty() && !isDirectory(part)) ::CreateDirectoryA(part.c_str(), nullptr);
+    }
+  }
+  return isDirectory(path);
+}
+
+bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) {
+  WIN32_FIND_DATAA data;
+  const HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                           (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    entries.push_back(DirectoryEntry{name, directory});
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
+  return true;
+}
+
+bool isTerminal(std::FILE* stream) { return ::_isatty(::_fileno(stream)) != 0; }
 
 std::string executablePath(const char* argv0) {
   // GetModuleFileNameA truncates silently; grow until the whole path fits.
@@ -159,6 +195,13 @@ bool removeFile(const std::string& path) {
 }
 
 void removeTempFilesOnInterrupt() { ::SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+
+bool isAbsolutePath(const std::string& path) {
+  if (!path.empty() && (path[0] == '/' || path[0] == '\\')) return true;
+  // "C:" with or without a separator: a drive-relative name is not the directory's either.
+  return path.size() >= 2 && path[1] == ':' &&
+         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
 
 char nativeSeparator() { return '\\'; }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/options.h"
+#include "core/options.h"
 #include "platform/platform.h"
 
 namespace {
@@ -34,15 +34,16 @@ void writeBinaryHeader(XWriter& out) {
 
 }  // namespace
 
-int writeXHeader(const std::string& templatePath, XWriter& out, int writeAllTemplates) {
+int writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
+                 int writeAllTemplates) {
   if (out.binary) {
     writeBinaryHeader(out);
     return 0;
   }
-  const ConvertOptions& opts = options();
-  std::FILE* file = platform::openFile(templatePath, "r");
+  const ConvertOptions& opts = context.options;
+  std::FILE* file = platform::openFile(resolvePath(context, templatePath), "r");
   if (file == nullptr) {
-    std::printf("template file %s not found!\n", templatePath.c_str());
+    say(context.sink, "template file %s not found!\n", templatePath.c_str());
     return -1;
   }
 
@@ -50,7 +51,7 @@ int writeXHeader(const std::string& templatePath, XWriter& out, int writeAllTemp
   if (opts.meshesOnly == 0 && (opts.topFrame != 0 || writeAllTemplates == 1)) marker = "FloatKeys";
   const bool cut = !(writeAllTemplates == 1 && opts.noAnimation == 0);
 
-  std::printf("writing template...\n");
+  sayText(context.sink, "writing template...\n");
   std::string piece;
   while (readPiece(file, piece)) {
     if (cut && piece.find(marker) != std::string::npos) break;

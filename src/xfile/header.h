@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "core/context.h"
 #include "xfile/xwriter.h"
 
 constexpr const char* kTemplateFileName = "TORVOtpl.x";
 
 // 0 on success, -1 when the template file is needed (text) and cannot be opened.
-int writeXHeader(const std::string& templatePath, XWriter& out, int writeAllTemplates);
+int writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
+                 int writeAllTemplates);

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "app/options.h"
-#include "app/paths.h"
+#include "core/options.h"
+#include "core/paths.h"
 #include "xfile/numfmt.h"
 
 namespace {
@@ -38,8 +38,8 @@ inline void append(XWriter& w, const char* bytes, std::size_t n) {
 }
 
 // Text-mode names pass through the name filter into an 80-byte field.
-std::string textName(std::string_view name) {
-  std::string filtered = makeXName(name);
+std::string textName(const XWriter& w, std::string_view name) {
+  std::string filtered = makeXName(name, w.codePage);
   if (filtered.size() > kNameSize - 1) filtered.resize(kNameSize - 1);
   return filtered;
 }
@@ -113,7 +113,7 @@ void xBeginObject(XWriter& w, int depth, std::string_view templateName, const ch
   xPutText(w, templateName);
   xPutChar(w, ' ');
   if (instanceName != nullptr) {
-    xPutText(w, textName(instanceName));
+    xPutText(w, textName(w, instanceName));
     xPutChar(w, ' ');
   }
   xPutText(w, "{\n");
@@ -137,7 +137,7 @@ void xPutReference(XWriter& w, int depth, std::string_view name) {
   }
   xPutIndent(w, depth);
   xPutChar(w, '{');
-  xPutText(w, textName(name));
+  xPutText(w, textName(w, name));
   xPutText(w, "}\n");
 }
 

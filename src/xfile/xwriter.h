@@ -25,6 +25,7 @@ struct XWriter {
   bool binary = false;         // binaryOutput of the run
   std::vector<char> buffer;    // bytes not yet written to `file`
   bool failed = false;         // a write to `file` failed
+  int codePage = 1252;         // text names are filtered in this code page
 };
 
 // Raw bytes and text.

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "anim/animation.h"
-#include "app/options.h"
+#include "core/options.h"
 #include "lws/xform.h"
 #include "xscene/mesh.h"
 
@@ -30,19 +30,20 @@ void writeMatrix(XWriter& out, const Mat4& matrix, int depth) {
 
 // Writes one item up to its children: frame header and matrix, mesh, release.
 // True when the item got a frame that its children go into.
-bool writeItem(MaterialTable& table, LwScene& scene, XWriter& out, std::int32_t position, int depth) {
-  const ConvertOptions& opts = options();
+bool writeItem(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out,
+               std::int32_t position, int depth) {
+  const ConvertOptions& opts = context.options;
   LwObject& item = *scene.items[static_cast<std::size_t>(position)];
-  std::printf("%*s", depth, "");
+  say(context.sink, "%*s", depth, "");
   const bool framed = opts.meshesOnly == 0 && item.dissolve < 1.0;
   if (framed) {
     if (opts.framePrefix.empty()) {
-      std::printf("Frame%s : ", item.name.c_str());
+      say(context.sink, "Frame%s : ", item.name.c_str());
     } else {
-      std::printf("%s%s", opts.framePrefix.c_str(), item.name.c_str());
+      say(context.sink, "%s%s", opts.framePrefix.c_str(), item.name.c_str());
     }
     if (!out.binary) xPutChar(out, '\n');
-    const std::string name = frameName(item);
+    const std::string name = frameName(opts.framePrefix, item);
     xBeginObject(out, depth, "Frame", name.c_str());
     xBeginObject(out, depth + 1, "FrameTransformMatrix", nullptr);
     Mat4 matrix;  // identity for an item without keys
@@ -54,41 +55,41 @@ bool writeItem(MaterialTable& table, LwScene& scene, XWriter& out, std::int32_t 
     writeMatrix(out, matrix, depth + 2);
     xEndObject(out, depth + 1);
   }
-  writeMesh(table, item, out, depth + 1);
+  writeMesh(context, table, item, out, depth + 1);
   lwReleaseObject(item);
-  std::printf("\n");
+  sayText(context.sink, "\n");
   return framed;
 }
 
 }  // namespace
 
-std::string frameName(const LwObject& item) {
-  const std::string& prefix = options().framePrefix;
-  std::string name = prefix.empty() ? "Frame" : prefix;
+std::string frameName(std::string_view prefix, const LwObject& item) {
+  std::string name(prefix.empty() ? std::string_view("Frame") : prefix);
   name += item.name;
   if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
   return name;
 }
 
-int writeScene(MaterialTable& table, LwScene& scene, XWriter& out) {
-  const ConvertOptions& opts = options();
-  for (auto& item : scene.items) collectMaterials(table, *item, out, 0);
+int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out) {
+  const ConvertOptions& opts = context.options;
+  for (auto& item : scene.items) collectMaterials(context, table, *item, out, 0);
   if (opts.topFrame != 0) {
-    writeTopFrame(table, &scene, nullptr, out);
+    writeTopFrame(context, table, &scene, nullptr, out);
   } else {
-    writeFrames(table, scene, out, 0, 0);
+    writeFrames(context, table, scene, out, 0, 0);
   }
   if (opts.noAnimation != 0 || opts.meshesOnly != 0) return 0;
   bool moves = false;
   for (const auto& item : scene.items) moves = moves || item->motionKeys.size() > 1;
   if (moves) {
-    const int r = writeAnimationSet(scene, out, 0);
+    const int r = writeAnimationSet(context, scene, out, 0);
     if (r < 0) return r;
   }
   return 0;
 }
 
-int writeFrames(MaterialTable& table, LwScene& scene, XWriter& out, int parentNumber, int depth) {
+int writeFrames(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out,
+                int parentNumber, int depth) {
   const std::size_t count = scene.items.size();
   if (parentNumber < 0 || static_cast<std::size_t>(parentNumber) > count) return 1;
   const LwChildIndex index = lwBuildChildIndex(scene);
@@ -117,25 +118,26 @@ int writeFrames(MaterialTable& table, LwScene& scene, XWriter& out, int parentNu
     if (visited[static_cast<std::size_t>(child)] != 0) continue;
     visited[static_cast<std::size_t>(child)] = 1;
     const int childDepth = top.depth;
-    const bool framed = writeItem(table, scene, out, child, childDepth);
+    const bool framed = writeItem(context, table, scene, out, child, childDepth);
     stack.push_back({child + 1, index.first[static_cast<std::size_t>(child) + 1], childDepth + 1, framed});
   }
   return 1;
 }
 
-int writeTopFrame(MaterialTable& table, LwScene* scene, LwObject* object, XWriter& out) {
-  const bool framed = options().meshesOnly == 0;
+int writeTopFrame(const ConversionContext& context, MaterialTable& table, LwScene* scene, LwObject* object,
+                  XWriter& out) {
+  const bool framed = context.options.meshesOnly == 0;
   if (framed) {
-    std::printf("TopFrame\n");
+    sayText(context.sink, "TopFrame\n");
     if (!out.binary) xPutChar(out, '\n');
     xBeginObject(out, 0, "Frame", "TopFrame");
   }
   if (object != nullptr) {
-    writeMesh(table, *object, out, 1);
-    std::printf("\n");
+    writeMesh(context, table, *object, out, 1);
+    sayText(context.sink, "\n");
     lwReleaseObject(*object);
   } else if (scene != nullptr) {
-    writeFrames(table, *scene, out, 0, 1);
+    writeFrames(context, table, *scene, out, 0, 1);
   }
   if (framed) xEndObject(out, 0);
   return 1;

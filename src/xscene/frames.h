@@ -2,16 +2,20 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "core/context.h"
 #include "lwo/object.h"
 #include "lws/scene.h"
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 
 // 0 on success, negative when the animation cannot be written (the message is printed).
-int writeScene(MaterialTable& table, LwScene& scene, XWriter& out);
-int writeFrames(MaterialTable& table, LwScene& scene, XWriter& out, int parentNumber, int depth);
+int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out);
+int writeFrames(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out,
+                int parentNumber, int depth);
 // Name of the item's Frame (also the name its Animation refers to), at most 79 characters.
-std::string frameName(const LwObject& item);
+std::string frameName(std::string_view prefix, const LwObject& item);
 // TopFrame around a scene's frames or one object's mesh (exactly one of them non-null).
-int writeTopFrame(MaterialTable& table, LwScene* scene, LwObject* object, XWriter& out);
+int writeTopFrame(const ConversionContext& context, MaterialTable& table, LwScene* scene, LwObject* object,
+                  XWriter& out);

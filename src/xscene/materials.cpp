@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/lwcfg.h"
-#include "app/options.h"
-#include "app/paths.h"
+#include "core/paths.h"
 #include "image/ppm.h"
 #include "platform/platform.h"
 
@@ -28,9 +26,9 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-MaterialRecord candidateFor(const LwSurface& surface) {
+MaterialRecord candidateFor(const LwSurface& surface, int codePage) {
   MaterialRecord m;
-  m.name = makeXName("Mat" + surface.name);
+  m.name = makeXName("Mat" + surface.name, codePage);
   if (m.name.size() > kNameSize - 1) m.name.resize(kNameSize - 1);
 
   const std::string& image = surface.colorTexture.image;
@@ -52,29 +50,30 @@ MaterialRecord candidateFor(const LwSurface& surface) {
 }
 
 // Opens the source image: as stored, under the content directory, then the bare name.
-std::FILE* openTextureSource(const std::string& path, const std::string& file) {
-  std::FILE* source = platform::openFile(path, "rb");
+std::FILE* openTextureSource(const ConversionContext& context, const std::string& path, const std::string& file) {
+  std::FILE* source = platform::openFile(resolvePath(context, path), "rb");
   if (source != nullptr) return source;
-  const std::string& content = lwConfig().contentDirectory;
+  const std::string& content = context.config.contentDirectory;
   if (!content.empty()) {
     std::string joined = content;
-    joinPath(joined, path);
-    source = platform::openFile(joined, "rb");
+    joinPath(joined, path, context.codePage);
+    source = platform::openFile(resolvePath(context, joined), "rb");
     if (source != nullptr) return source;
   }
   if (file.empty()) return nullptr;
-  return platform::openFile(file, "rb");
+  return platform::openFile(resolvePath(context, file), "rb");
 }
 
 // Converts the image into a PPM of the given name in the current directory. The
 // PPM is written under a temporary name and only takes its final name once it is
 // whole, so a failed or concurrent conversion never leaves a torn file behind.
-void convertTexture(TextureKind kind, std::FILE* source, const std::string& ppmName) {
-  std::printf("generating %s : ", ppmName.c_str());
+void convertTexture(const ConversionContext& context, TextureKind kind, std::FILE* source, const std::string& ppmName) {
+  say(context.sink, "generating %s : ", ppmName.c_str());
+  const std::string ppmPath = resolvePath(context, ppmName);
   std::string tempPath;
-  std::FILE* destination = platform::createTempFile(ppmName, true, tempPath);
+  std::FILE* destination = platform::createTempFile(ppmPath, true, tempPath);
   if (destination == nullptr) {
-    std::printf("couldn't create!\n");
+    sayText(context.sink, "couldn't create!\n");
     std::fclose(source);
     return;
   }
@@ -82,36 +81,37 @@ void convertTexture(TextureKind kind, std::FILE* source, const std::string& ppmN
                                          : convertTgaToPpm(kConverterName, source, destination);
   if (std::fclose(destination) != 0 && result >= 0) result = -2;
   std::fclose(source);
-  if (result >= 0 && !platform::commitFile(tempPath, ppmName)) result = -2;
+  if (result >= 0 && !platform::commitFile(tempPath, ppmPath)) result = -2;
   if (result < 0) {
     platform::removeFile(tempPath);
-    std::printf("failure\n");
+    sayText(context.sink, "failure\n");
     return;
   }
-  std::printf("ok\n");
+  sayText(context.sink, "ok\n");
 }
 
 // The bare file name the material refers to, converting the image on the way.
-std::string textureReference(const std::string& textureName) {
+std::string textureReference(const ConversionContext& context, const std::string& textureName) {
+  const int codePage = context.codePage;
   const std::string& path = textureName;
-  std::string file = path.substr(fileNamePart(path));
-  const std::size_t dot = findExtension(file);
+  std::string file = path.substr(fileNamePart(path, codePage));
+  const std::size_t dot = findExtension(file, codePage);
 
   TextureKind kind = TextureKind::kNone;
-  if (dot != std::string::npos && options().keepTextureFiles == 0) {
+  if (dot != std::string::npos && context.options.keepTextureFiles == 0) {
     const std::string_view ext = std::string_view(file).substr(dot);
     if (equalsIgnoringCase(ext, ".BMP")) kind = TextureKind::kBmp;
     else if (equalsIgnoringCase(ext, ".TGA")) kind = TextureKind::kTga;
   }
   if (kind == TextureKind::kNone) return file;
 
-  std::FILE* source = openTextureSource(path, file);
+  std::FILE* source = openTextureSource(context, path, file);
   if (source == nullptr) {
-    std::printf("%s not found\n", path.c_str());
+    say(context.sink, "%s not found\n", path.c_str());
     return file;
   }
-  replaceExtension(file, ".PPM");
-  convertTexture(kind, source, file);
+  replaceExtension(file, ".PPM", codePage);
+  convertTexture(context, kind, source, file);
   return file;
 }
 
@@ -124,7 +124,7 @@ void putFixedList(XWriter& out, const double* values, int count) {
 
 }  // namespace
 
-int sameMaterial(const MaterialRecord& a, const MaterialRecord& b) {
+int sameMaterial(const MaterialRecord& a, const MaterialRecord& b, bool namesDiffer) {
   for (int i = 0; i < 4; ++i) {
     if (a.faceColor[i] != b.faceColor[i]) return -1;
   }
@@ -136,11 +136,12 @@ int sameMaterial(const MaterialRecord& a, const MaterialRecord& b) {
     if (a.emissiveColor[i] != b.emissiveColor[i]) return -1;
   }
   if (a.textureName != b.textureName) return -1;
-  if (options().noMaterialMerge != 0 && a.name != b.name) return -1;
+  if (namesDiffer && a.name != b.name) return -1;
   return 0;
 }
 
-void writeMaterial(const MaterialRecord& record, const std::string& uniqueName, XWriter& out, int indent) {
+void writeMaterial(const ConversionContext& context, const MaterialRecord& record, const std::string& uniqueName,
+                   XWriter& out, int indent) {
   xBeginObject(out, indent, "Material", uniqueName.c_str());
   if (out.binary) {
     const float values[11] = {
@@ -168,7 +169,7 @@ void writeMaterial(const MaterialRecord& record, const std::string& uniqueName, 
 
   if (!record.textureName.empty()) {
     xBeginObject(out, indent + 1, "TextureFilename", nullptr);
-    const std::string file = textureReference(record.textureName);
+    const std::string file = textureReference(context, record.textureName);
     if (out.binary) {
       xPutToken(out, kTokenString, file.c_str());
       xPutWord(out, kTokenSemicolon);
@@ -204,7 +205,7 @@ std::string numberedName(const std::string& name, int count) {
 
 // Records equal under sameMaterial have equal keys, so the table finds the first
 // equal record without comparing against every record (scenes with thousands of surfaces).
-std::string materialKey(const MaterialRecord& r) {
+std::string materialKey(const MaterialRecord& r, bool namesDiffer) {
   std::string key;
   auto putValue = [&key](double v) {
     v += 0.0;  // -0.0 and 0.0 are equal materials
@@ -217,7 +218,7 @@ std::string materialKey(const MaterialRecord& r) {
   for (double v : r.specularColor) putValue(v);
   for (double v : r.emissiveColor) putValue(v);
   key += r.textureName;
-  if (options().noMaterialMerge != 0) {
+  if (namesDiffer) {
     key.push_back('\0');
     key += r.name;
   }
@@ -226,10 +227,13 @@ std::string materialKey(const MaterialRecord& r) {
 
 }  // namespace
 
-int collectMaterials(MaterialTable& table, LwObject& object, XWriter& out, int indent) {
+int collectMaterials(const ConversionContext& context, MaterialTable& table, LwObject& object, XWriter& out,
+                     int indent) {
+  const bool namesDiffer = context.options.noMaterialMerge != 0;
   for (LwSurface& surface : object.surfaces) {
-    MaterialRecord candidate = candidateFor(surface);
-    const auto [slot, isNew] = table.byValue.try_emplace(materialKey(candidate), static_cast<int>(table.entries.size()));
+    MaterialRecord candidate = candidateFor(surface, context.codePage);
+    const auto [slot, isNew] =
+        table.byValue.try_emplace(materialKey(candidate, namesDiffer), static_cast<int>(table.entries.size()));
     if (!isNew) {
       surface.materialIndex = slot->second;
       continue;
@@ -242,7 +246,7 @@ int collectMaterials(MaterialTable& table, LwObject& object, XWriter& out, int i
     surface.materialIndex = static_cast<int>(table.entries.size());
     table.entries.push_back(std::move(candidate));
     table.uniqueNames.push_back(std::move(unique));
-    writeMaterial(table.entries.back(), table.uniqueNames.back(), out, indent);
+    writeMaterial(context, table.entries.back(), table.uniqueNames.back(), out, indent);
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/context.h"
 #include "lwo/object.h"
 #include "xfile/xwriter.h"
 
@@ -27,9 +28,11 @@ struct MaterialTable {
 };
 
 // Adds every surface of the object, writing each new material once. Returns 0.
-int collectMaterials(MaterialTable& table, LwObject& object, XWriter& out, int indent);
-// 0 when equal (names compared only with -m), -1 otherwise.
-int sameMaterial(const MaterialRecord& a, const MaterialRecord& b);
-void writeMaterial(const MaterialRecord& record, const std::string& uniqueName, XWriter& out, int indent);
+int collectMaterials(const ConversionContext& context, MaterialTable& table, LwObject& object, XWriter& out,
+                     int indent);
+// 0 when equal (names compared only when namesDiffer, as with -m), -1 otherwise.
+int sameMaterial(const MaterialRecord& a, const MaterialRecord& b, bool namesDiffer);
+void writeMaterial(const ConversionContext& context, const MaterialRecord& record, const std::string& uniqueName,
+                   XWriter& out, int indent);
 // Name under which the material at index is written and referred to.
 const std::string& materialUniqueName(const MaterialTable& table, int index);

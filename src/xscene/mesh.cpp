@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
+#include "core/options.h"
 #include "xfile/numfmt.h"
 
 namespace {
@@ -309,12 +309,12 @@ void writeMaterialList(const MaterialTable& table, const LwObject& object, XWrit
 }
 
 // Returns the number of normals written (those some corner uses).
-std::size_t writeNormals(const LwObject& object, XWriter& out, int indent) {
+std::size_t writeNormals(const MessageSink& sink, const LwObject& object, XWriter& out, int indent) {
   std::vector<std::uint32_t> number(object.normals.size(), kNotNumbered);
   std::uint32_t n = 0;
   for (std::size_t i = 0; i < object.normals.size(); ++i)
     if (object.normals[i].useCount > 0) number[i] = n++;
-  std::printf(" %u Normals", n);
+  say(sink, " %u Normals", n);
   if (n == 0) return 0;
 
   auto cornerNormal = [&](std::uint32_t position) -> std::uint32_t {
@@ -351,7 +351,7 @@ std::size_t writeNormals(const LwObject& object, XWriter& out, int indent) {
   return n;
 }
 
-void writeTextureCoords(const LwObject& object, XWriter& out, int indent) {
+void writeTextureCoords(const LwObject& object, bool flip, XWriter& out, int indent) {
   bool any = false;
   for (const LwVertex& vertex : object.vertices) {
     if (vertex.u != 0.0 || vertex.v != 0.0) {
@@ -361,7 +361,6 @@ void writeTextureCoords(const LwObject& object, XWriter& out, int indent) {
   }
   if (!any) return;
 
-  const bool flip = options().flipTextureV != 0;
   xBeginObject(out, indent, "MeshTextureCoords", nullptr);
   if (out.binary) {
     putCount(out, object.vertices.size());
@@ -397,9 +396,10 @@ void writeTextureCoords(const LwObject& object, XWriter& out, int indent) {
 
 }  // namespace
 
-int writeMesh(const MaterialTable& table, const LwObject& object, XWriter& out, int indent) {
+int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
+              int indent) {
   if (object.vertices.empty() || object.dissolve == 1.0) return 0;
-  const ConvertOptions& opts = options();
+  const ConvertOptions& opts = context.options;
 
   std::string name;
   bool named = false;
@@ -410,17 +410,17 @@ int writeMesh(const MaterialTable& table, const LwObject& object, XWriter& out, 
   }
   xBeginObject(out, indent, "Mesh", named ? name.c_str() : nullptr);
 
-  std::printf(" %zu Vertices ", object.vertices.size());
+  say(context.sink, " %zu Vertices ", object.vertices.size());
   writeVertices(object, out, indent + 1);
 
-  std::printf(" %zu Polygons ", object.polygons.size());
+  say(context.sink, " %zu Polygons ", object.polygons.size());
   writeFaceList(object, out, indent + 1, ";;\n\n",
                 [&](std::uint32_t position) { return object.indices[position]; });
 
   if (opts.textureWrap != 0 && !object.polygons.empty()) writeFaceWraps(object, out, indent + 1);
   if (!object.polygons.empty()) writeMaterialList(table, object, out, indent + 1);
-  if (opts.noNormals == 0) writeNormals(object, out, indent + 1);
-  writeTextureCoords(object, out, indent + 1);
+  if (opts.noNormals == 0) writeNormals(context.sink, object, out, indent + 1);
+  writeTextureCoords(object, opts.flipTextureV != 0, out, indent + 1);
   xEndObject(out, indent);
   return 0;
 }

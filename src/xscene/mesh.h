@@ -1,9 +1,11 @@
 // One object written as one .x Mesh.
 #pragma once
 
+#include "core/context.h"
 #include "lwo/object.h"
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 
 // Always 0; writes nothing for an object without vertices or with dissolve 1.0.
-int writeMesh(const MaterialTable& table, const LwObject& object, XWriter& out, int indent);
+int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
+              int indent);

@@ -11,8 +11,5 @@ struct LwConfig {
   std::string imagesDirectory;
 };
 
-// The one configuration record of the process; empty unless -C was given.
-LwConfig& lwConfig();
-
 // Reads an open lw.cfg stream (text mode). 0 when accepted, -1 when rejected.
 int readLwConfig(LwConfig& config, std::FILE* stream);

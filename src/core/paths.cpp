@@ -1,17 +1,15 @@
-#include "app/paths.h"
+#include "core/paths.h"
 
 #include "platform/platform.h"
 
 namespace {
 
-int g_codePage = -1;
-
 bool isSeparator(unsigned char c) { return c == '\\' || c == '/' || c == ':'; }
 
 // Length in bytes of the character starting at path[i]: a lead byte takes its
 // trail byte with it (a lone lead byte at the end stands alone).
-std::size_t charLength(std::string_view text, std::size_t i) {
-  if (i + 1 < text.size() && platform::isLeadByte(pathCodePage(), static_cast<unsigned char>(text[i]))) {
+std::size_t charLength(std::string_view text, std::size_t i, int codePage) {
+  if (i + 1 < text.size() && platform::isLeadByte(codePage, static_cast<unsigned char>(text[i]))) {
     return 2;
   }
   return 1;
@@ -19,18 +17,7 @@ std::size_t charLength(std::string_view text, std::size_t i) {
 
 }  // namespace
 
-int pathCodePage() {
-  if (g_codePage < 0) g_codePage = platform::fileNameCodePage();
-  return g_codePage;
-}
-
-// The platform layer walks the same names when it opens them.
-void setPathCodePage(int codePage) {
-  g_codePage = codePage;
-  platform::setFileNameCodePage(codePage);
-}
-
-void joinPath(std::string& dst, std::string_view src) {
+void joinPath(std::string& dst, std::string_view src, int codePage) {
   const bool complete = !src.empty() && (src[0] == '/' || src[0] == '\\' || src[0] == '.');
   if (complete || src.find(':') != std::string_view::npos) {
     dst.assign(src);
@@ -39,7 +26,7 @@ void joinPath(std::string& dst, std::string_view src) {
   if (!dst.empty()) {
     // The last character, walked from the start: a trail byte equal to '\\' is no separator.
     std::size_t last = 0;
-    for (std::size_t i = 0; i < dst.size(); i += charLength(dst, i)) last = i;
+    for (std::size_t i = 0; i < dst.size(); i += charLength(dst, i, codePage)) last = i;
     const char native = platform::nativeSeparator();
     const bool endsInSeparator = last + 1 == dst.size() && (dst[last] == '\\' || dst[last] == native);
     if (!endsInSeparator) dst.push_back(native);
@@ -47,20 +34,20 @@ void joinPath(std::string& dst, std::string_view src) {
   dst.append(src);
 }
 
-std::size_t fileNamePart(std::string_view path) {
+std::size_t fileNamePart(std::string_view path, int codePage) {
   std::size_t result = 0;
   for (std::size_t i = 0; i < path.size();) {
-    const std::size_t n = charLength(path, i);
+    const std::size_t n = charLength(path, i, codePage);
     if (n == 1 && isSeparator(static_cast<unsigned char>(path[i]))) result = i + 1;
     i += n;
   }
   return result;
 }
 
-std::size_t findExtension(std::string_view path) {
+std::size_t findExtension(std::string_view path, int codePage) {
   std::size_t result = std::string_view::npos;
   for (std::size_t i = 0; i < path.size();) {
-    const std::size_t n = charLength(path, i);
+    const std::size_t n = charLength(path, i, codePage);
     if (n == 1) {
       const unsigned char c = static_cast<unsigned char>(path[i]);
       if (c == '.') result = i;
@@ -71,8 +58,8 @@ std::size_t findExtension(std::string_view path) {
   return result;
 }
 
-void replaceExtension(std::string& path, std::string_view ext) {
-  const std::size_t dot = findExtension(path);
+void replaceExtension(std::string& path, std::string_view ext, int codePage) {
+  const std::size_t dot = findExtension(path, codePage);
   if (dot != std::string::npos) path.resize(dot);
   path.append(ext);
 }
@@ -99,11 +86,11 @@ bool readLine(std::string& line, std::size_t size, std::FILE* stream) {
   return true;
 }
 
-std::string makeXName(std::string_view src) {
+std::string makeXName(std::string_view src, int codePage) {
   std::string dst;
   dst.reserve(src.size());
   for (std::size_t i = 0; i < src.size();) {
-    const std::size_t n = charLength(src, i);
+    const std::size_t n = charLength(src, i, codePage);
     if (n == 1) {
       const char c = src[i];
       if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') {

@@ -1,14 +1,9 @@
-#include "app/lwcfg.h"
+#include "core/lwcfg.h"
 
 #include <string>
 #include <string_view>
 
-#include "app/options.h"
-
-LwConfig& lwConfig() {
-  static LwConfig instance;
-  return instance;
-}
+#include "core/options.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Process-wide conversion settings: filled once from the command line, read-only after.
+// Conversion settings: filled from the command line (or an embedding caller), read-only after.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +29,3 @@ struct ConvertOptions {
   int pauseWhenDone = 0;       // -P
   std::string framePrefix;     // -f, at most kNameSize - 1 characters
 };
-
-// The one options record of the process (tests reset it with `options() = {}`).
-ConvertOptions& options();

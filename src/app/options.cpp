@@ -1,6 +1,0 @@
-#include "app/options.h"
-
-ConvertOptions& options() {
-  static ConvertOptions instance;
-  return instance;
-}

@@ -1,0 +1,39 @@
+// Everything one conversion needs, passed down explicitly: no reader or writer keeps or
+// reads process-wide state, so conversions can run side by side in one process.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/lwcfg.h"
+#include "core/options.h"
+
+#if defined(__GNUC__) || defined(__clang__)
+#define TORVO_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define TORVO_PRINTF_FORMAT(fmt, args)
+#endif
+
+// Where a conversion's console text goes. Progress lines are built from fragments, so
+// the sink sees fragments in order and must not add line ends of its own.
+struct MessageSink {
+  void (*write)(void* user, const char* text, std::size_t size) = nullptr;  // null: text is dropped
+  void* user = nullptr;
+};
+
+// printf-style text to the sink.
+void say(const MessageSink& sink, const char* format, ...) TORVO_PRINTF_FORMAT(2, 3);
+void sayText(const MessageSink& sink, std::string_view text);
+
+struct ConversionContext {
+  ConvertOptions options;
+  LwConfig config;           // empty unless lw.cfg was read
+  int codePage = 1252;       // the code page paths and names are walked in
+  std::string directory;     // relative file names resolve here; empty: the process's current directory
+  MessageSink sink;
+};
+
+// The name under which a file named by the conversion is opened or created: a relative
+// name resolves against the context's directory, as it would in that current directory.
+std::string resolvePath(const ConversionContext& context, const std::string& path);
