@@ -29,15 +29,16 @@ const char kUsage[] =
     " e. g.\n"
     "    torvo -Cc:\\NewTek\\lw.cfg test.lws c:\\x\\\n";
 
-void pause() {
+}  // namespace
+
+void waitForReturnKey() {
   std::printf("- Hit return key -\n");
   std::fflush(stdout);
   for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
   }
 }
 
-// Sets the flag of a one-letter option; false when the letter is no option.
-bool applyFlag(ConvertOptions& o, char letter) {
+bool applyOptionLetter(ConvertOptions& o, char letter) {
   switch (letter) {
     case 't': o.binaryOutput = 0; break;
     case 'b': o.binaryOutput = 1; break;
@@ -60,8 +61,6 @@ bool applyFlag(ConvertOptions& o, char letter) {
   }
   return true;
 }
-
-}  // namespace
 
 int runTorvo(int argc, char** argv) {
   std::printf("LWS/LWO to X converter 1.11 (1998-12-04)\n");
@@ -89,7 +88,7 @@ int runTorvo(int argc, char** argv) {
       } else {
         opt.framePrefix = value;
       }
-    } else if (!applyFlag(opt, letter)) {
+    } else if (!applyOptionLetter(opt, letter)) {
       // A lone '-' has no letter to show; printing its terminator would put a NUL on the console.
       if (letter == '\0') std::printf("Invalid option: -\n");
       else std::printf("Invalid option: -%c\n", letter);
@@ -99,19 +98,20 @@ int runTorvo(int argc, char** argv) {
   const int positional = argc - arg;
   if (bad || (positional != 1 && positional != 2)) {
     std::printf("%s", kUsage);
-    if (opt.pauseWhenDone) pause();
+    if (opt.pauseWhenDone) waitForReturnKey();
     return 1;
   }
   request.source = argv[arg];
   if (positional == 2) request.destination = argv[arg + 1];
-  request.programPath = platform::executablePath(argc > 0 ? argv[0] : nullptr);
+  request.templatePath =
+      templateBeside(platform::executablePath(argc > 0 ? argv[0] : nullptr), platform::fileNameCodePage());
 
   // The console is the command line's message sink.
   MessageSink console;
   console.write = [](void*, const char* text, std::size_t size) { std::fwrite(text, 1, size, stdout); };
   bool converted = false;
   const int result = runConversion(request, console, converted);
-  if (converted && opt.pauseWhenDone) pause();
+  if (converted && opt.pauseWhenDone) waitForReturnKey();
   std::fflush(stdout);
   return result;
 }

@@ -1,5 +1,12 @@
 // The program run: banner, options, destination, one conversion, exit code.
 #pragma once
 
+#include "core/options.h"
+
 // Returns the process exit code (0 or 1).
 int runTorvo(int argc, char** argv);
+
+// Sets the flag of a one-letter option (-b, -T, ...); false when the letter is no option.
+bool applyOptionLetter(ConvertOptions& options, char letter);
+// -P: waits for the return key.
+void waitForReturnKey();

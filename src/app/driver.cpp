@@ -96,7 +96,7 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
 
 }  // namespace
 
-int convertFile(const ConversionContext& context, const std::string& programPath, const std::string& sourceArg,
+int convertFile(const ConversionContext& context, const std::string& templatePath, const std::string& sourceArg,
                 const char* outputName, const std::string& startDirectory, std::string& destinationDirectory) {
   const ConvertOptions& opt = context.options;
   const MessageSink& sink = context.sink;
@@ -109,10 +109,6 @@ int convertFile(const ConversionContext& context, const std::string& programPath
     return -1;
   }
   std::FILE* companion = platform::openFile(resolvePath(context, sourcePath + "o"), "rb");
-
-  std::string templatePath = programPath;
-  templatePath.resize(fileNamePart(templatePath, codePage));
-  templatePath += kTemplateFileName;
 
   const std::string_view sourceName = std::string_view(sourceArg).substr(fileNamePart(sourceArg, codePage));
   std::string outputPath = destinationDirectory;
@@ -188,6 +184,12 @@ int convertFile(const ConversionContext& context, const std::string& programPath
   table = MaterialTable();
   lwReleaseScene(scene);
   return result < 0 ? result : 0;
+}
+
+std::string templateBeside(const std::string& programPath, int codePage) {
+  std::string templatePath = programPath;
+  templatePath.resize(fileNamePart(templatePath, codePage));
+  return templatePath + kTemplateFileName;
 }
 
 int runConversion(const ConversionRequest& request, const MessageSink& sink, bool& converted) {
@@ -284,7 +286,7 @@ int runConversion(const ConversionRequest& request, const MessageSink& sink, boo
   if (opt.flipTextureV) sayText(sink, "Texture Coordinates: Flip Vertically\n");
 
   converted = true;
-  const int result = convertFile(context, request.programPath, request.source,
+  const int result = convertFile(context, request.templatePath, request.source,
                                  haveOutputName ? outputName.c_str() : nullptr, startDirectory, destination);
   if (result < 0) sayText(sink, "error occured.\n");
   return result < 0 ? 1 : 0;

@@ -12,8 +12,11 @@ struct ConversionRequest {
   std::string destination;    // empty: none
   std::string configPath;     // lw.cfg, read when haveConfig
   bool haveConfig = false;
-  std::string programPath;    // the template file lies beside it
+  std::string templatePath;   // the template file (text output)
 };
+
+// The template file beside the program at programPath.
+std::string templateBeside(const std::string& programPath, int codePage);
 
 // Everything after the command line is parsed: the checks of paths and names, lw.cfg,
 // the destination, the conversion itself and its final message, all through sink.
@@ -23,5 +26,5 @@ int runConversion(const ConversionRequest& request, const MessageSink& sink, boo
 // Negative on failure (message given), 0 on success. Relative names resolve against
 // context.directory; destinationDirectory may be overwritten when the output goes
 // beside the source (-s).
-int convertFile(const ConversionContext& context, const std::string& programPath, const std::string& sourceArg,
+int convertFile(const ConversionContext& context, const std::string& templatePath, const std::string& sourceArg,
                 const char* outputName, const std::string& startDirectory, std::string& destinationDirectory);
