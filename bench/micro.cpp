@@ -39,7 +39,7 @@ const Bytes& sphereBytes() {
 void BM_ChunkWalk(benchmark::State& state) {
   for (auto _ : state) {
     LwObject object;
-    lwLoadObjectFromMemory(object, sphereBytes().data(), sphereBytes().size(), 0, false, false, false);
+    lwLoadObjectFromMemory(object, sphereBytes().data(), sphereBytes().size(), 0, false, false, false, MessageSink{});
     benchmark::DoNotOptimize(object.polygons.data());
     lwDisposeObject(object);
   }
@@ -51,7 +51,7 @@ BENCHMARK(BM_ChunkWalk)->Unit(benchmark::kMillisecond);
 template <class Step>
 void timeStep(benchmark::State& state, Step step) {
   LwObject base;
-  lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, false, false, false);
+  lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, false, false, false, MessageSink{});
   for (auto _ : state) {
     state.PauseTiming();
     LwObject object = base;
@@ -74,7 +74,7 @@ BENCHMARK(BM_TextureCoords)->Unit(benchmark::kMillisecond);
 void BM_WriteSphere(benchmark::State& state, bool binary) {
   static const Bytes bytes = sphere(256, 255);
   LwObject object;
-  lwLoadObjectFromMemory(object, bytes.data(), bytes.size(), 0, true, true, false);
+  lwLoadObjectFromMemory(object, bytes.data(), bytes.size(), 0, true, true, false, MessageSink{});
   const std::string path = (std::filesystem::temp_directory_path() / "torvo_bench_write.x").string();
   std::size_t written = 0;
   for (auto _ : state) {
@@ -86,8 +86,9 @@ void BM_WriteSphere(benchmark::State& state, bool binary) {
     out.file = std::fopen(path.c_str(), "wb");
     out.binary = binary;
     MaterialTable table;
-    collectMaterials(table, object, out, 0);
-    writeMesh(table, object, out, 0);
+    const ConversionContext context;
+    collectMaterials(context, table, object, out, 0);
+    writeMesh(context, table, object, out, 0);
     xFlush(out);
     written = static_cast<std::size_t>(std::ftell(out.file));
     std::fclose(out.file);

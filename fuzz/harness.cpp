@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/lwcfg.h"
-#include "app/options.h"
+#include "core/context.h"
 #include "image/ppm.h"
 #include "lwbuild.h"
 #include "lwo/object.h"
@@ -21,18 +20,20 @@ namespace fuzz {
 namespace {
 
 // The option bits taken from an input's last byte, so the fuzzer explores them too.
-void setOptions(std::uint8_t bits, bool binary) {
-  options() = ConvertOptions{};
-  options().binaryOutput = binary ? 1 : 0;
-  options().noNormals = (bits & 1) != 0;
-  options().textureWrap = (bits & 2) != 0;
-  options().topFrame = (bits & 4) != 0;
-  options().meshesOnly = (bits & 8) != 0;
-  options().noAnimation = (bits & 24) != 0;
-  options().noMaterialMerge = (bits & 32) != 0;
-  options().flipTextureV = (bits & 64) != 0;
-  if (bits & 128) options().framePrefix = "P_";
-  options().keepTextureFiles = 1;  // no image files are read or written
+ConversionContext contextFor(std::uint8_t bits, bool binary) {
+  ConversionContext context;
+  ConvertOptions& o = context.options;
+  o.binaryOutput = binary ? 1 : 0;
+  o.noNormals = (bits & 1) != 0;
+  o.textureWrap = (bits & 2) != 0;
+  o.topFrame = (bits & 4) != 0;
+  o.meshesOnly = (bits & 8) != 0;
+  o.noAnimation = (bits & 24) != 0;
+  o.noMaterialMerge = (bits & 32) != 0;
+  o.flipTextureV = (bits & 64) != 0;
+  if (bits & 128) o.framePrefix = "P_";
+  o.keepTextureFiles = 1;  // no image files are read or written
+  return context;
 }
 
 // A private directory holding the objects a fuzzed scene may load.
@@ -57,17 +58,18 @@ const std::string& scratchDirectory() {
 int lwobInput(const std::uint8_t* data, std::size_t size) {
   const std::uint8_t bits = size > 0 ? data[size - 1] : 0;
   for (bool binary : {false, true}) {
-    setOptions(bits, binary);
+    const ConversionContext context = contextFor(bits, binary);
+    const ConvertOptions& o = context.options;
     LwObject object;
-    if (lwLoadObjectFromMemory(object, data, size, 0, !options().noNormals, true, options().textureWrap) >= 0) {
+    if (lwLoadObjectFromMemory(object, data, size, 0, !o.noNormals, true, o.textureWrap, context.sink) >= 0) {
       MaterialTable table;
       XWriter out;
       out.binary = binary;
-      collectMaterials(table, object, out, 0);
-      if (options().topFrame) {
-        writeTopFrame(table, nullptr, &object, out);
+      collectMaterials(context, table, object, out, 0);
+      if (o.topFrame) {
+        writeTopFrame(context, table, nullptr, &object, out);
       } else {
-        writeMesh(table, object, out, 0);
+        writeMesh(context, table, object, out, 0);
       }
     }
     lwDisposeObject(object);
@@ -78,19 +80,20 @@ int lwobInput(const std::uint8_t* data, std::size_t size) {
 int lwscInput(const std::uint8_t* data, std::size_t size) {
   const std::string scenePath = scratchDirectory() + "/scene.lws";
   if (!lwbuild::writeFile(scenePath, lwbuild::Bytes(data, data + size))) return 0;
-  lwConfig() = LwConfig{};
-  lwConfig().contentDirectory = scratchDirectory();
   const std::uint8_t bits = size > 0 ? data[size - 1] : 0;
   for (bool binary : {false, true}) {
-    setOptions(bits, binary);
+    ConversionContext context = contextFor(bits, binary);
+    context.config.contentDirectory = scratchDirectory();
+    context.options.cameraFrame = (bits & 16) != 0;
+    context.options.lightFrames = (bits & 32) != 0;
     std::FILE* in = std::fopen(scenePath.c_str(), "rb");
     if (in == nullptr) return 0;
     LwScene scene;
-    if (lwReadScene(scene, in, true, true, options().textureWrap, (bits & 16) != 0, (bits & 32) != 0) >= 0) {
+    if (lwReadScene(scene, in, context) >= 0) {
       MaterialTable table;
       XWriter out;
       out.binary = binary;
-      writeScene(table, scene, out);
+      writeScene(context, table, scene, out);
     }
     lwReleaseScene(scene);
     std::fclose(in);
