@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/lookup.h"
 #include "core/lwcfg.h"
 #include "core/paths.h"
 #include "lwo/object.h"
@@ -63,6 +64,8 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
   const MessageSink& sink = context.sink;
   LwObject main;
   LwObject other;
+  main.filePath = context.sourcePath;
+  other.filePath = context.sourcePath + "o";
   int result = lwLoadObject(main, source, 0, !opt.noNormals, true, opt.textureWrap != 0, sink);
   int companionResult = 0;
   if (companion != nullptr) {
@@ -96,8 +99,10 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
 
 }  // namespace
 
-int convertFile(const ConversionContext& context, const std::string& templatePath, const std::string& sourceArg,
+int convertFile(const ConversionContext& given, const std::string& templatePath, const std::string& sourceArg,
                 const char* outputName, const std::string& startDirectory, std::string& destinationDirectory) {
+  ConversionContext context = given;
+  context.startDirectory = startDirectory;
   const ConvertOptions& opt = context.options;
   const MessageSink& sink = context.sink;
   const int codePage = context.codePage;
@@ -109,6 +114,7 @@ int convertFile(const ConversionContext& context, const std::string& templatePat
     return -1;
   }
   std::FILE* companion = platform::openFile(resolvePath(context, sourcePath + "o"), "rb");
+  context.sourcePath = sourcePath;
 
   const std::string_view sourceName = std::string_view(sourceArg).substr(fileNamePart(sourceArg, codePage));
   std::string outputPath = destinationDirectory;
@@ -134,10 +140,11 @@ int convertFile(const ConversionContext& context, const std::string& templatePat
   }
 
   say(sink, "Convert From: %s\nConvert To: %s\n", sourcePath.c_str(), outputPath.c_str());
+  const std::string outputFile = resolvePath(context, outputPath);
+  context.outputDirectory = outputFile.substr(0, fileNamePart(outputFile, codePage));
 
   // The .X file is built under a temporary name and takes its real name only when the
   // conversion succeeded, so a failure never leaves a partial file or destroys an old one.
-  const std::string outputFile = resolvePath(context, outputPath);
   std::string tempPath;
   std::FILE* output = platform::createTempFile(outputFile, opt.binaryOutput != 0, tempPath);
   if (output == nullptr) {

@@ -32,6 +32,10 @@ struct ConversionContext {
   int codePage = 1252;       // the code page paths and names are walked in
   std::string directory;     // relative file names resolve here; empty: the process's current directory
   MessageSink sink;
+  // Where files named by other machines' paths are looked for last (see lookup.h).
+  std::string startDirectory;   // the directory the conversion was started in
+  std::string sourcePath;       // the source file as opened
+  std::string outputDirectory;  // where the .X file goes, for references to found files
 };
 
 // The name under which a file named by the conversion is opened or created: a relative

@@ -112,6 +112,7 @@ struct LwObject {
   double metamorph = 0.0;
   double dissolve = 0.0;
   std::string name;                          // at most kNameSize - 1 characters
+  std::string filePath;                      // the object file as opened; its textures are looked for near it
   LwLimit limits[3];                         // heading, pitch, bank; never enabled
   LwObject* morphTarget = nullptr;           // counted reference, not owned
 };

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/context.h"
+#include "core/lookup.h"
 #include "core/paths.h"
 #include "lws/scene.h"
 #include "platform/platform.h"
@@ -85,6 +86,7 @@ int loadObject(ReadState& state, const char* argument) {
   state.itemOpen = false;
   const std::string path(argument);
   const ConversionContext& context = state.context;
+  std::string opened = path;
   std::FILE* file = platform::openFile(resolvePath(context, path), "rb");
   if (file == nullptr) {
     std::string inContent = context.config.contentDirectory;
@@ -92,13 +94,16 @@ int loadObject(ReadState& state, const char* argument) {
     joinPath(inContent, path, context.codePage);
     if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
     file = platform::openFile(resolvePath(context, inContent), "rb");
+    opened = inContent;
   }
+  if (file == nullptr) file = openByFallback(context, path, context.sourcePath, LookupKind::kObject, opened);
   if (file == nullptr) {
     say(context.sink, "file not found: %s\n", path.c_str());
     return -1;
   }
 
   auto item = std::make_unique<LwObject>();
+  item->filePath = opened;
   item->name = objectItemName(state.scene.items.size(), path, context.codePage);
   say(context.sink, " %s :", path.c_str());
   const int loaded =

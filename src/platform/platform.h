@@ -47,6 +47,9 @@ void setFileNameCodePage(int codePage);
 // every system, and on case-sensitive file systems a path that does not open as
 // written is matched component by component without regard to letter case.
 std::FILE* openFile(const std::string& path, const char* mode);
+// True when the path, matched as openFile matches it, names a regular file; onDisk is
+// then its name as it is on disk (two names of one file give the same onDisk).
+bool findFile(const std::string& path, std::string& onDisk);
 
 // Creates a new, uniquely named temporary file in the directory of finalPath,
 // for writing ("wb" when binary, else text mode). Returns null on failure.

@@ -290,6 +290,14 @@ bool isLeadByte(int codePage, unsigned char c) {
   }
 }
 
+bool findFile(const std::string& path, std::string& onDisk) {
+  const std::string native = resolve(path, false);
+  struct stat st;
+  if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  onDisk = native;
+  return true;
+}
+
 std::FILE* openFile(const std::string& path, const char* mode) {
   const bool reading = mode[0] == 'r';
   std::FILE* file = std::fopen(resolve(path, !reading).c_str(), mode);

@@ -122,6 +122,17 @@ bool isLeadByte(int codePage, unsigned char c) {
   }
 }
 
+bool findFile(const std::string& path, std::string& onDisk) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  // The file system ignores letter case: the full name stands for the file.
+  onDisk = absolute(path);
+  for (char& c : onDisk) {
+    if (c == '/') c = '\\';
+  }
+  return true;
+}
+
 std::FILE* openFile(const std::string& path, const char* mode) {
   const bool reading = mode[0] == 'r';
   if (reading && isDirectory(path)) return nullptr;

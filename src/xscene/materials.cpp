@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/lookup.h"
 #include "core/paths.h"
 #include "image/ppm.h"
 #include "platform/platform.h"
@@ -91,7 +92,8 @@ void convertTexture(const ConversionContext& context, TextureKind kind, std::FIL
 }
 
 // The bare file name the material refers to, converting the image on the way.
-std::string textureReference(const ConversionContext& context, const std::string& textureName) {
+std::string textureReference(const ConversionContext& context, const std::string& textureName,
+                             const std::string& namingFile) {
   const int codePage = context.codePage;
   const std::string& path = textureName;
   std::string file = path.substr(fileNamePart(path, codePage));
@@ -103,9 +105,16 @@ std::string textureReference(const ConversionContext& context, const std::string
     if (equalsIgnoringCase(ext, ".BMP")) kind = TextureKind::kBmp;
     else if (equalsIgnoringCase(ext, ".TGA")) kind = TextureKind::kTga;
   }
-  if (kind == TextureKind::kNone) return file;
-
   std::FILE* source = openTextureSource(context, path, file);
+  std::string found;
+  if (source == nullptr) source = openByFallback(context, path, namingFile, LookupKind::kImage, found);
+  if (kind == TextureKind::kNone) {
+    if (source != nullptr) std::fclose(source);
+    // A file only the last-resort lookup found is referred to where it is, so that the
+    // reference names a file that exists.
+    if (!found.empty()) return relativePath(context.outputDirectory, found, codePage);
+    return file;
+  }
   if (source == nullptr) {
     say(context.sink, "%s not found\n", path.c_str());
     return file;
@@ -169,7 +178,7 @@ void writeMaterial(const ConversionContext& context, const MaterialRecord& recor
 
   if (!record.textureName.empty()) {
     xBeginObject(out, indent + 1, "TextureFilename", nullptr);
-    const std::string file = textureReference(context, record.textureName);
+    const std::string file = textureReference(context, record.textureName, record.namingFile);
     if (out.binary) {
       xPutToken(out, kTokenString, file.c_str());
       xPutWord(out, kTokenSemicolon);
@@ -232,6 +241,7 @@ int collectMaterials(const ConversionContext& context, MaterialTable& table, LwO
   const bool namesDiffer = context.options.noMaterialMerge != 0;
   for (LwSurface& surface : object.surfaces) {
     MaterialRecord candidate = candidateFor(surface, context.codePage);
+    candidate.namingFile = object.filePath;
     const auto [slot, isNew] =
         table.byValue.try_emplace(materialKey(candidate, namesDiffer), static_cast<int>(table.entries.size()));
     if (!isNew) {

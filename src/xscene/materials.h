@@ -17,6 +17,7 @@ struct MaterialRecord {
   double specularColor[3] = {};
   double emissiveColor[3] = {};
   std::string textureName;       // colour texture image as stored, or empty
+  std::string namingFile;        // the object file that named it (not part of equality)
 };
 
 struct MaterialTable {
