@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "app/driver.h"
 #include "app/lwcfg.h"
@@ -30,6 +31,9 @@ const char kUsage[] =
     "    -P          Pauses when done\n"
     " e. g.\n"
     "    torvo -Cc:\\NewTek\\lw.cfg test.lws c:\\x\\\n";
+
+// What the command line asks for besides options: a conversion, or only information.
+enum class Request { kConvert, kHelp, kVersion };
 
 void pause() {
   std::printf("- Hit return key -\n");
@@ -73,8 +77,15 @@ int runTorvo(int argc, char** argv) {
   std::string configPath;
   bool haveConfig = false;
   bool bad = false;
+  Request request = Request::kConvert;
   int arg = 1;
   for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+    // The long forms a Unix user tries first. They end the options; what follows is ignored.
+    const std::string_view word = argv[arg];
+    if (word == "--help" || word == "--version") {
+      request = word == "--help" ? Request::kHelp : Request::kVersion;
+      break;
+    }
     const char letter = argv[arg][1];
     if (letter == 'C' || letter == 'f') {
       const char* value = argv[arg] + 2;
@@ -100,10 +111,17 @@ int runTorvo(int argc, char** argv) {
     }
   }
   const int positional = argc - arg;
-  if (bad || (positional != 1 && positional != 2)) {
+  if (bad || (request == Request::kConvert && positional != 1 && positional != 2)) {
     std::printf("%s", kUsage);
     if (opt.pauseWhenDone) pause();
     return 1;
+  }
+  if (request != Request::kConvert) {
+    // The banner above is the version; help adds the usage text.
+    if (request == Request::kHelp) std::printf("%s", kUsage);
+    if (opt.pauseWhenDone) pause();
+    std::fflush(stdout);
+    return 0;
   }
   const std::string sourceArg = argv[arg];
   const char* destinationArg = positional == 2 ? argv[arg + 1] : nullptr;
