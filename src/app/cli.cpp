@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "app/driver.h"
 #include "core/options.h"
@@ -28,6 +29,9 @@ const char kUsage[] =
     "    -P          Pauses when done\n"
     " e. g.\n"
     "    torvo -Cc:\\NewTek\\lw.cfg test.lws c:\\x\\\n";
+
+// What the command line asks for besides options: a conversion, or only information.
+enum class Asked { kConvert, kHelp, kVersion };
 
 }  // namespace
 
@@ -69,8 +73,15 @@ int runTorvo(int argc, char** argv) {
   ConversionRequest request;
   ConvertOptions& opt = request.options;
   bool bad = false;
+  Asked asked = Asked::kConvert;
   int arg = 1;
   for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+    // The long forms a Unix user tries first. They end the options; what follows is ignored.
+    const std::string_view word = argv[arg];
+    if (word == "--help" || word == "--version") {
+      asked = word == "--help" ? Asked::kHelp : Asked::kVersion;
+      break;
+    }
     const char letter = argv[arg][1];
     if (letter == 'C' || letter == 'f') {
       const char* value = argv[arg] + 2;
@@ -96,10 +107,17 @@ int runTorvo(int argc, char** argv) {
     }
   }
   const int positional = argc - arg;
-  if (bad || (positional != 1 && positional != 2)) {
+  if (bad || (asked == Asked::kConvert && positional != 1 && positional != 2)) {
     std::printf("%s", kUsage);
     if (opt.pauseWhenDone) waitForReturnKey();
     return 1;
+  }
+  if (asked != Asked::kConvert) {
+    // The banner above is the version; help adds the usage text.
+    if (asked == Asked::kHelp) std::printf("%s", kUsage);
+    if (opt.pauseWhenDone) waitForReturnKey();
+    std::fflush(stdout);
+    return 0;
   }
   request.source = argv[arg];
   if (positional == 2) request.destination = argv[arg + 1];

@@ -24,8 +24,11 @@ void faceNormal(const LwObject& object, const LwPolygon& polygon, float (&out)[3
     y += (double{a.z} - b.z) * (double{a.x} + b.x);
     z += (double{a.x} - b.x) * (double{a.y} + b.y);
   }
+  // Only a face without any direction falls back to +z. The terms are exact products of
+  // float coordinates, so coincident or collinear corners sum to exactly zero, and any
+  // other length, however small, is the true normal of a small face.
   const double length = std::sqrt(x * x + y * y + z * z);
-  if (std::fabs(length) >= 0.00001) {
+  if (length > 0.0 && std::isfinite(length)) {
     out[0] = static_cast<float>(x / length);
     out[1] = static_cast<float>(y / length);
     out[2] = static_cast<float>(z / length);

@@ -37,9 +37,16 @@ TEST(Cli, MessagesForEveryKindOfCommandLine) {
       {{"-b", "-f"}, 1, kExact, "Option -f needs a value.\n" + kUsage},
       {{"-f", "a.lwo"}, 1, kExact, kUsage},  // the value is taken whatever it looks like
       {{"-P", "-z"}, 1, kExact, "Invalid option: -z\n" + kUsage + "- Hit return key -\n", "\n"},
+      // --help and --version end the options and convert nothing; other long forms stay invalid.
+      {{"--help"}, 0, kExact, kUsage},
+      {{"-b", "--version", "a.lwo", "out", "extra"}, 0, kExact, ""},
+      {{"-P", "--help", "a.lwo"}, 0, kExact, kUsage + "- Hit return key -\n", "\n"},
+      {{"-x", "--version"}, 1, kExact, "Invalid option: -x\n" + kUsage},
+      {{"--verbose", "a.lwo"}, 1, kExact, "Invalid option: --\n" + kUsage},
       // Options end at the first positional argument.
       {{"a.lwo", "-C"}, 1, kStart, from + "-C.X\n"},
       {{"a.lwo", "-b"}, 1, kStart, from + "-b.X\n"},
+      {{"a.lwo", "--help"}, 1, kStart, from + "--help.X\n"},
       {{"-b", "-t", "a.lwo"}, 1, kStart, from + "a.X\n"},
       {{"-t", "-b", "a.lwo"}, 1, kStart, kBinary},
       {{"-F", "a.lwo"}, 1, kStart, kAscii + "Texture Coordinates: Flip Vertically\nC"},

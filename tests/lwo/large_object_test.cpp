@@ -12,10 +12,10 @@ constexpr unsigned kBands = 255;
 constexpr unsigned kPoints = 2 + (kBands - 1) * kSegments;  // 65,026: fits the file's 16-bit indices
 constexpr unsigned kPolygons = kSegments * kBands;          // 65,280
 
-// A UV sphere of radius 100 (small enough polygons would get the fallback face normal);
-// with checkered set, neighbouring polygons alternate between surfaces 1 and 2.
+// A unit UV sphere, whose pole triangles are tiny; with checkered set, neighbouring
+// polygons alternate between surfaces 1 and 2.
 Bytes sphere(bool checkered) {
-  const Geometry g = uvSphere(kSegments, kBands, 100.0, [checkered](unsigned band, unsigned s) {
+  const Geometry g = uvSphere(kSegments, kBands, 1.0, [checkered](unsigned band, unsigned s) {
     return checkered ? 1 + static_cast<int>((band + s) % 2) : 1;
   });
   return LwobBuilder()
@@ -55,6 +55,12 @@ TEST(LwoLargeObject, SmoothedSphereNeedsMoreThan65536Normals) {
   EXPECT_EQ(o.cornerNormals[lastCorner], o.normals.size() - 1);
   EXPECT_EQ(o.normals.back().useCount, static_cast<std::int32_t>(kSegments));
   EXPECT_NEAR(o.normals.back().y, -1.0, 1e-6);
+  // Every corner normal, at the poles too, points along the radius.
+  for (std::size_t c = 0; c < o.indices.size(); ++c) {
+    const LwPoint& p = o.points[o.vertices[o.indices[c]].point];
+    const LwNormal& n = o.normals[o.cornerNormals[c]];
+    ASSERT_GT(double{n.x} * p.x + double{n.y} * p.y + double{n.z} * p.z, 0.99999) << c;
+  }
 }
 
 TEST(LwoLargeObject, TextureSplitsPassTheVertexLimit) {

@@ -1,5 +1,6 @@
 // Double-sided copies, face normals and smoothing.
 #include <cmath>
+#include <limits>
 
 #include "lwo_fixture.h"
 
@@ -65,6 +66,12 @@ TEST(LwoNormals, FaceNormalsByNewell) {
   Loaded flat = load(object({"S"}, {2, 2, 2, 2, 2, 2, 2, 2, 2}, {{{0, 1, 2}, 1}}).bytes());
   ASSERT_EQ(flat.object.normals.size(), 1u);
   expectNormal(flat.object.normals[0], 0, 0, 1);
+  // However small a face is, it keeps its direction; an infinite corner leaves none.
+  const float inf = std::numeric_limits<float>::infinity();
+  Loaded odd = load(object({"S"}, {0, 0, 0, 0, 1e-4f, 0, 0, 0, 1e-4f, inf, 0, 0}, {{{0, 1, 2}, 1}, {{0, 3, 1}, 1}}).bytes());
+  ASSERT_EQ(odd.object.normals.size(), 2u);
+  expectNormal(odd.object.normals[0], 1, 0, 0);
+  expectNormal(odd.object.normals[1], 0, 0, 1);
 }
 
 TEST(LwoNormals, CoplanarTrianglesShareTheirEdgeNormals) {
