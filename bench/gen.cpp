@@ -1,7 +1,7 @@
 // Writes large benchmark inputs:
 //   torvo_bench_gen DIR
 // DIR/sphere_NxM.lwo      UV spheres of N x M quads on one smoothed, planar-mapped surface
-// DIR/sphere_NxM_lwo2.lwo the same geometry as an LWO2 object, for converters that read only LWO2
+// DIR/sphere_NxM_lwo2.lwo the same object as LWO2 (torvo writes the same .X from both)
 // DIR/chain1000.lws       1,000 null objects in a parent chain, each with 100 spline keys over 10,000 frames
 // DIR/flatN.lws           N = 250, 500, 1,000 such items side by side
 #include <cmath>
@@ -24,68 +24,21 @@ Bytes lwob(const Geometry& s) {
   return b.bytes();
 }
 
-void putVX(Bytes& b, unsigned index) {
-  if (index < 0xFF00) {
-    putBE16(b, index);
-  } else {
-    putBE32(b, 0xFF000000u | index);
-  }
-}
-
-// The same geometry as an LWO2 object: one layer, one surface.
+// The same object as LWO2: one layer, one surface with the same values and map.
 Bytes lwo2(const Geometry& s) {
-  Bytes body;
-  putId(body, "LWO2");
-  auto chunk = [&](const char* id, const Bytes& data) {
-    putId(body, id);
-    putBE32(body, static_cast<std::uint32_t>(data.size()));
-    body.insert(body.end(), data.begin(), data.end());
-    if (data.size() % 2) putU8(body, 0);
-  };
-  Bytes tags;
-  putPaddedString(tags, "Skin");
-  chunk("TAGS", tags);
-  Bytes layr;
-  putBE16(layr, 0);
-  putBE16(layr, 0);
-  for (int i = 0; i < 3; ++i) putBEFloat(layr, 0);
-  putPaddedString(layr, "");
-  chunk("LAYR", layr);
-  Bytes pnts;
-  for (float f : s.points) putBEFloat(pnts, f);
-  chunk("PNTS", pnts);
-  Bytes pols;
-  putId(pols, "FACE");
+  std::vector<std::vector<std::uint32_t>> faces;
+  std::vector<std::pair<std::uint32_t, unsigned>> tags;
   for (const auto& p : s.polygons) {
-    putBE16(pols, static_cast<unsigned>(p.corners.size()) & 0x03FF);
-    for (unsigned i : p.corners) putVX(pols, i);
+    tags.push_back({static_cast<std::uint32_t>(faces.size()), 0});
+    faces.push_back(std::vector<std::uint32_t>(p.corners.begin(), p.corners.end()));
   }
-  chunk("POLS", pols);
-  Bytes ptag;
-  putId(ptag, "SURF");
-  for (unsigned i = 0; i < s.polygons.size(); ++i) {
-    putVX(ptag, i);
-    putBE16(ptag, 0);
-  }
-  chunk("PTAG", ptag);
-  Bytes surf;
-  putPaddedString(surf, "Skin");
-  putPaddedString(surf, "");
-  putId(surf, "COLR");
-  putBE16(surf, 14);
-  putBEFloat(surf, 200 / 255.0f);
-  putBEFloat(surf, 180 / 255.0f);
-  putBEFloat(surf, 160 / 255.0f);
-  putBE16(surf, 0);
-  putId(surf, "SMAN");
-  putBE16(surf, 4);
-  putBEFloat(surf, 1.0f);
-  chunk("SURF", surf);
-  Bytes out;
-  putId(out, "FORM");
-  putBE32(out, static_cast<std::uint32_t>(body.size()));
-  out.insert(out.end(), body.begin(), body.end());
-  return out;
+  const float center[3] = {0, 0, 0}, size[3] = {2, 2, 2};
+  Lwo2Builder b;
+  b.tags({"Skin"}).layer(0).points(s.points).polygons(faces).polygonTags(tags);
+  b.surface("Skin", {subRGB(200 / 255.0f, 180 / 255.0f, 160 / 255.0f), subFloat("SMAN", 1.0f),
+                     subValue("SPEC", 64 / 256.0f),
+                     imageBlock("COLR", true, center, size, {subU16("PROJ", 0), subU16("AXIS", 1)})});
+  return b.bytes();
 }
 
 std::string scene(bool chain, int items) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
 
 #include "lwo/chunk.h"
 #include "lwo/object.h"
@@ -73,33 +74,29 @@ std::uint8_t toByte(float value) {
   return static_cast<std::uint8_t>(std::lround(value * 255.0));
 }
 
+struct UvValue {
+  std::uint32_t polygon;  // VMAD: in read order, renumbered once invalid polygons are gone; VMAP: kNone
+  std::uint32_t point;    // object point
+  float u, v;
+};
+
+bool uvBefore(const UvValue& a, const UvValue& b) { return a.polygon != b.polygon ? a.polygon < b.polygon : a.point < b.point; }
+
 struct UvMap {
   std::string name;
-  std::vector<std::uint32_t> points;  // VMAP: object point, then (u, v) at the same position in uv
-  std::vector<float> uv;
-  struct Corner {
-    std::uint32_t polygon;  // read order; renumbered once invalid polygons are gone
-    std::uint32_t point;
-    float u, v;
-  };
-  std::vector<Corner> corners;  // VMAD
+  std::vector<UvValue> points;   // VMAP
+  std::vector<UvValue> corners;  // VMAD
 };
 
 // A surface as read, before the tags that become surfaces are known.
 struct SurfaceDraft {
   LwSurface surface;
-  bool described = false;  // a SURF chunk named it
-  bool used = false;       // a polygon names it
   bool textured = false;   // its colour texture is chosen: later blocks are ignored
   std::uint32_t clip = kNone;
   bool uvMapped = false;
   std::string uvMap;       // empty: the first TXUV map of the file
 };
 
-struct Clip {
-  std::uint32_t index;
-  std::string image;
-};
 
 struct Reader {
   Reader(LwObject& o, int layer) : object(o), all(layer < 0), wanted(std::int64_t{layer} - 1) {}
@@ -113,9 +110,10 @@ struct Reader {
   std::vector<std::uint32_t> polygonOfLocal;  // the latest POLS: object polygon of each, or kNone
   std::vector<std::string> tags;
   SurfaceNames tagIndex;
-  std::vector<SurfaceDraft> drafts;  // one per tag, then SURF names that are no tag
+  std::map<std::size_t, SurfaceDraft> drafts;  // by tag, for tags a SURF describes
   std::vector<UvMap> uvMaps;
-  std::vector<Clip> clips;
+  std::unordered_map<std::string, std::size_t> uvMapIndex;
+  std::unordered_map<std::uint32_t, std::string> clips;  // CLIP index to STIL image
   int dropped = 0;
   int invalid = 0;
   int skipped = 0;                    // curves, bones, metaballs and other non-face polygons
@@ -231,10 +229,9 @@ void readPolygonTags(Reader& r, ChunkCursor& chunk) {
 }
 
 UvMap& uvMapNamed(Reader& r, const std::string& name) {
-  for (UvMap& map : r.uvMaps)
-    if (map.name == name) return map;
-  r.uvMaps.push_back(UvMap{name, {}, {}, {}});
-  return r.uvMaps.back();
+  const auto [at, added] = r.uvMapIndex.emplace(name, r.uvMaps.size());
+  if (added) r.uvMaps.push_back(UvMap{name, {}, {}});
+  return r.uvMaps[at->second];
 }
 
 // VMAP (per point) and VMAD (per polygon corner): only TXUV maps are kept.
@@ -248,12 +245,8 @@ void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner) {
   UvMap& map = uvMapNamed(r, name);
   // Each entry takes at least two 2-byte indices (one per point) and its values.
   const std::uint32_t entryBytes = (perCorner ? 4u : 2u) + 4u * dimension;
-  if (perCorner) {
-    reserveMore(map.corners, chunkRemaining(chunk) / entryBytes);
-  } else {
-    reserveMore(map.points, chunkRemaining(chunk) / entryBytes);
-    reserveMore(map.uv, 2 * (chunkRemaining(chunk) / entryBytes));
-  }
+  std::vector<UvValue>& values = perCorner ? map.corners : map.points;
+  reserveMore(values, chunkRemaining(chunk) / entryBytes);
   for (;;) {
     std::uint32_t point, local = 0;
     float uv[2];
@@ -261,15 +254,9 @@ void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner) {
         !chunkReadFloat(chunk, uv[1]))
       break;
     chunkSkip(chunk, 4u * (dimension - 2u));
-    if (point >= r.pointCount) continue;
-    if (perCorner) {
-      const std::uint32_t polygon = localPolygon(r, local);
-      if (polygon != kNone) map.corners.push_back({polygon, r.pointBase + point, uv[0], uv[1]});
-    } else {
-      map.points.push_back(r.pointBase + point);
-      map.uv.push_back(uv[0]);
-      map.uv.push_back(uv[1]);
-    }
+    const std::uint32_t polygon = perCorner ? localPolygon(r, local) : kNone;
+    if (point < r.pointCount && (!perCorner || polygon != kNone))
+      values.push_back({polygon, r.pointBase + point, uv[0], uv[1]});
   }
 }
 
@@ -278,17 +265,17 @@ void readTags(Reader& r, ChunkCursor& chunk) {
   while (readText(chunk, tag)) {
     r.tagIndex.emplace(tag, r.tags.size());
     r.tags.push_back(tag);
-    r.drafts.emplace_back();
   }
 }
 
 void readClip(Reader& r, ChunkCursor& chunk) {
-  Clip clip;
-  if (!chunkReadU32(chunk, clip.index)) return;
+  std::uint32_t index;
+  std::string image;
+  if (!chunkReadU32(chunk, index)) return;
   forEachSubChunk(chunk, [&](const std::uint8_t* id, ChunkCursor& sub) {
-    if (idIs(id, "STIL")) chunkReadString(sub, kLwImageSize, clip.image);
+    if (idIs(id, "STIL")) chunkReadString(sub, kLwImageSize, image);
   });
-  r.clips.push_back(clip);
+  r.clips.emplace(index, image);
 }
 
 // A float value followed by an envelope index, which is ignored: the static value is used.
@@ -358,13 +345,11 @@ void readSurface(Reader& r, ChunkCursor& chunk) {
     index = found->second;
   } else {
     // A surface no tag names: kept, as LWOB keeps declared surfaces no polygon uses.
-    index = r.drafts.size();
+    index = r.tags.size();
     r.tagIndex.emplace(name, index);
     r.tags.push_back(name);
-    r.drafts.emplace_back();
   }
   SurfaceDraft& draft = r.drafts[index];
-  draft.described = true;
   LwSurface& s = draft.surface;
   forEachSubChunk(chunk, [&](const std::uint8_t* id, ChunkCursor& sub) {
     float value;
@@ -411,27 +396,27 @@ void readSurface(Reader& r, ChunkCursor& chunk) {
 // polygons then refer to surfaces. Polygons with no valid tag are dropped.
 void makeSurfaces(Reader& r, std::vector<std::int32_t>& uvMapOfSurface) {
   LwObject& object = r.object;
-  for (LwPolygon& polygon : object.polygons)
+  std::vector<std::int32_t> surfaceOfTag(r.tags.size(), kUntagged);
+  for (const LwPolygon& polygon : object.polygons)
     if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < r.tags.size())
-      r.drafts[static_cast<std::size_t>(polygon.surface)].used = true;
-  std::vector<std::int32_t> surfaceOfTag(r.drafts.size(), kUntagged);
-  for (std::size_t t = 0; t < r.drafts.size(); ++t) {
-    SurfaceDraft& draft = r.drafts[t];
-    if (!draft.described && !draft.used) continue;
+      surfaceOfTag[static_cast<std::size_t>(polygon.surface)] = 0;
+  for (const auto& [tag, draft] : r.drafts) surfaceOfTag[tag] = 0;
+  for (std::size_t t = 0; t < r.tags.size(); ++t) {
+    if (surfaceOfTag[t] == kUntagged) continue;
     surfaceOfTag[t] = static_cast<std::int32_t>(object.surfaces.size());
+    const auto described = r.drafts.find(t);
+    SurfaceDraft draft = described != r.drafts.end() ? std::move(described->second) : SurfaceDraft{};
     // Names longer than LWOB's field are cut to fit it.
     draft.surface.name = r.tags[t].substr(0, kLwNameSize - 1);
-    for (const Clip& clip : r.clips)
-      if (clip.index == draft.clip) {
-        draft.surface.colorTexture.image = clip.image;
-        break;
-      }
+    const auto clip = r.clips.find(draft.clip);
+    if (clip != r.clips.end()) draft.surface.colorTexture.image = clip->second;
     std::int32_t map = -1;
-    if (draft.uvMapped) {
+    if (draft.uvMapped && !r.uvMaps.empty()) {
       // Sample files name no map in the block when the object has one (uvtest.lwo,
       // earth_uv_cylindrical_y.lwo): the first TXUV map is meant then.
-      for (std::size_t m = 0; m < r.uvMaps.size() && map < 0; ++m)
-        if (draft.uvMap.empty() || r.uvMaps[m].name == draft.uvMap) map = static_cast<std::int32_t>(m);
+      const auto named = r.uvMapIndex.find(draft.uvMap);
+      if (named != r.uvMapIndex.end()) map = static_cast<std::int32_t>(named->second);
+      if (draft.uvMap.empty()) map = 0;
     }
     uvMapOfSurface.push_back(map);
     object.surfaces.push_back(std::move(draft.surface));
@@ -465,53 +450,40 @@ void dropUntagged(Reader& r) {
   object.polygonLayers.resize(keptPolygons);
   object.indices.resize(keptIndices);
   for (UvMap& map : r.uvMaps) {
-    for (UvMap::Corner& corner : map.corners) corner.polygon = renumbered[corner.polygon];
-    std::erase_if(map.corners, [](const UvMap::Corner& c) { return c.polygon == kNone; });
+    for (UvValue& corner : map.corners) corner.polygon = renumbered[corner.polygon];
+    std::erase_if(map.corners, [](const UvValue& c) { return c.polygon == kNone; });
   }
+}
+
+// The last value given for (polygon, point), or null.
+const UvValue* findValue(const std::vector<UvValue>& sorted, std::uint32_t polygon, std::uint32_t point) {
+  const auto after = std::upper_bound(sorted.begin(), sorted.end(), UvValue{polygon, point, 0, 0}, uvBefore);
+  if (after == sorted.begin()) return nullptr;
+  const UvValue& found = *(after - 1);
+  return found.polygon == polygon && found.point == point ? &found : nullptr;
 }
 
 // Coordinates from UV maps: a polygon's own (VMAD) value at a corner, else the point's
 // (VMAP). LightWave's v runs upwards, the .x file's downwards. A double-sided copy
 // takes the values of the polygon it copies.
-void assignMapCoords(const Reader& r, const std::vector<std::int32_t>& uvMapOfSurface,
+void assignMapCoords(Reader& r, const std::vector<std::int32_t>& uvMapOfSurface,
                      const std::vector<std::uint32_t>& sourceOf) {
   LwObject& object = r.object;
-  for (std::size_t m = 0; m < r.uvMaps.size(); ++m) {
-    if (std::find(uvMapOfSurface.begin(), uvMapOfSurface.end(), static_cast<std::int32_t>(m)) == uvMapOfSurface.end())
-      continue;
-    const UvMap& map = r.uvMaps[m];
-    std::vector<float> pointUV(2 * object.points.size());
-    std::vector<std::uint8_t> hasPointUV(object.points.size(), 0);
-    for (std::size_t i = 0; i < map.points.size(); ++i) {
-      pointUV[2 * map.points[i]] = map.uv[2 * i];
-      pointUV[2 * map.points[i] + 1] = map.uv[2 * i + 1];
-      hasPointUV[map.points[i]] = 1;
-    }
-    std::vector<UvMap::Corner> corners = map.corners;
-    const auto before = [](const UvMap::Corner& a, const UvMap::Corner& b) {
-      return a.polygon != b.polygon ? a.polygon < b.polygon : a.point < b.point;
-    };
-    std::stable_sort(corners.begin(), corners.end(), before);
-    for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
-      const LwPolygon& polygon = object.polygons[p];
-      if (uvMapOfSurface[static_cast<std::size_t>(polygon.surface)] != static_cast<std::int32_t>(m)) continue;
-      const std::uint32_t source = p < sourceOf.size() ? sourceOf[p] : p;
-      for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-        const std::uint32_t point = object.vertices[object.indices[polygon.firstIndex + k]].point;
-        const UvMap::Corner key{source, point, 0.0f, 0.0f};
-        const auto own = std::lower_bound(corners.begin(), corners.end(), key, before);
-        double u, v;
-        if (own != corners.end() && own->polygon == source && own->point == point) {
-          u = own->u;
-          v = own->v;
-        } else if (hasPointUV[point] != 0) {
-          u = pointUV[2 * point];
-          v = pointUV[2 * point + 1];
-        } else {
-          continue;
-        }
-        lwAssignCornerUV(object, p, k, u, 1.0 - v);
-      }
+  for (UvMap& map : r.uvMaps) {
+    std::stable_sort(map.points.begin(), map.points.end(), uvBefore);
+    std::stable_sort(map.corners.begin(), map.corners.end(), uvBefore);
+  }
+  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
+    const LwPolygon& polygon = object.polygons[p];
+    const std::int32_t m = uvMapOfSurface[static_cast<std::size_t>(polygon.surface)];
+    if (m < 0) continue;
+    const UvMap& map = r.uvMaps[static_cast<std::size_t>(m)];
+    const std::uint32_t source = p < sourceOf.size() ? sourceOf[p] : p;
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
+      const std::uint32_t point = object.vertices[object.indices[polygon.firstIndex + k]].point;
+      const UvValue* value = findValue(map.corners, source, point);
+      if (value == nullptr) value = findValue(map.points, kNone, point);
+      if (value != nullptr) lwAssignCornerUV(object, p, k, value->u, 1.0 - value->v);
     }
   }
 }
