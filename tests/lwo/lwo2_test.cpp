@@ -31,8 +31,14 @@ const char* const kProjections[] = {"Planar Image Map", "Cylindrical Image Map",
                                     "Cubic Image Map", "Front Projection Image Map"};
 constexpr float kCenter[3] = {0.1f, 0.2f, -0.3f}, kSize[3] = {2, 1.5f, 2};
 
-// A small sphere whose polygons alternate between the shade and a plain surface.
-Geometry twinSphere() { return uvSphere(8, 5, 1.0, [](unsigned band, unsigned s) { return 1 + int(band + s) % 2; }); }
+// A small sphere whose polygons alternate between the shade and a plain surface, and
+// two polygons with repeated corners (one of them dropped).
+Geometry twinSphere() {
+  Geometry g = uvSphere(8, 5, 1.0, [](unsigned band, unsigned s) { return 1 + int(band + s) % 2; });
+  g.polygons.push_back({{1, 2, 2, 10, 1}, 1});
+  g.polygons.push_back({{3, 3, 3}, 2});
+  return g;
+}
 
 Bytes lwobTwin(const Shade& s) {
   const Geometry g = twinSphere();
