@@ -16,30 +16,9 @@ using namespace lwbuild;
 
 namespace {
 
-Bytes lwob(const Geometry& s) {
-  LwobBuilder b;
-  b.surfaces({"Skin"}).points(s.points).polygons(s.polygons);
-  b.surface("Skin", {subColor(200, 180, 160), subU16("FLAG", 0x0004), subFloat("SMAN", 1.0f), subU16("SPEC", 64),
-                     subString("CTEX", "Planar Image Map"), subU16("TFLG", 0x0002), subVec("TSIZ", 2, 2, 2)});
-  return b.bytes();
-}
-
-// The same object as LWO2: one layer, one surface with the same values and map.
-Bytes lwo2(const Geometry& s) {
-  std::vector<std::vector<std::uint32_t>> faces;
-  std::vector<std::pair<std::uint32_t, unsigned>> tags;
-  for (const auto& p : s.polygons) {
-    tags.push_back({static_cast<std::uint32_t>(faces.size()), 0});
-    faces.push_back(std::vector<std::uint32_t>(p.corners.begin(), p.corners.end()));
-  }
-  const float center[3] = {0, 0, 0}, size[3] = {2, 2, 2};
-  Lwo2Builder b;
-  b.tags({"Skin"}).layer(0).points(s.points).polygons(faces).polygonTags(tags);
-  b.surface("Skin", {subRGB(200 / 255.0f, 180 / 255.0f, 160 / 255.0f), subFloat("SMAN", 1.0f),
-                     subValue("SPEC", 64 / 256.0f),
-                     imageBlock("COLR", true, center, size, {subU16("PROJ", 0), subU16("AXIS", 1)})});
-  return b.bytes();
-}
+// One smoothed surface with a planar map along y.
+const std::vector<TwinSurface> kSkin = {
+    {"Skin", {200, 180, 160}, 256, 0, 64, 64, 0, 1.0f, false, 0, 1, {0, 0, 0}, {2, 2, 2}, 1, 1, ""}};
 
 std::string scene(bool chain, int items) {
   LwscBuilder s(0, 10000);
@@ -70,7 +49,7 @@ int main(int argc, char** argv) {
   for (auto [n, m] : {std::pair{64u, 63u}, std::pair{128u, 127u}, std::pair{256u, 255u}}) {
     const Geometry s = uvSphere(n, m, 1.0);
     const std::string base = dir + "/sphere_" + std::to_string(n) + "x" + std::to_string(m);
-    ok = ok && writeFile(base + ".lwo", lwob(s)) && writeFile(base + "_lwo2.lwo", lwo2(s));
+    ok = ok && writeFile(base + ".lwo", lwobTwin(s, kSkin)) && writeFile(base + "_lwo2.lwo", lwo2Twin(s, kSkin));
   }
   ok = ok && writeFile(dir + "/chain1000.lws", scene(true, 1000));
   for (int items : {250, 500, 1000}) ok = ok && writeFile(dir + "/flat" + std::to_string(items) + ".lws", scene(false, items));

@@ -343,6 +343,75 @@ inline Geometry uvSphere(unsigned segments, unsigned bands, double radius) {
   return uvSphere(segments, bands, radius, [](unsigned, unsigned) { return 1; });
 }
 
+// One surface's values as both object formats express them: LWOB integers (256 is
+// 100 %), the projection as LWO2's PROJ (-1: no colour texture), the axis 0, 1, 2.
+struct TwinSurface {
+  std::string name;
+  unsigned rgb[3] = {200, 200, 200};
+  int diffuse = 256, luminosity = 0, specular = 0, glossiness = 64, transparency = 0;
+  float smoothing = 0;  // radians; 0 is flat
+  bool doubleSided = false;
+  int projection = -1, axis = 0;
+  float center[3] = {0, 0, 0}, size[3] = {1, 1, 1};
+  float wrapW = 1, wrapH = 1;
+  std::string image{};
+};
+
+// The same object as FORM/LWOB and as FORM/LWO2 (one layer; image n of the surfaces is CLIP n + 1).
+inline Bytes lwobTwin(const Geometry& g, const std::vector<TwinSurface>& surfaces) {
+  static const char* const kTexts[] = {"Planar Image Map", "Cylindrical Image Map", "Spherical Image Map",
+                                       "Cubic Image Map", "Front Projection Image Map"};
+  LwobBuilder b;
+  std::vector<std::string> names;
+  for (const auto& s : surfaces) names.push_back(s.name);
+  b.surfaces(names).points(g.points).polygons(g.polygons);
+  for (const auto& s : surfaces) {
+    std::vector<SubChunk> subs = {subColor(s.rgb[0], s.rgb[1], s.rgb[2]),
+                                  subU16("FLAG", (s.smoothing > 0 ? 4u : 0u) | (s.doubleSided ? 0x100u : 0u)),
+                                  subU16("DIFF", s.diffuse), subU16("LUMI", s.luminosity), subU16("SPEC", s.specular),
+                                  subU16("GLOS", s.glossiness), subU16("TRAN", s.transparency)};
+    if (s.smoothing > 0) subs.push_back(subFloat("SMAN", s.smoothing));
+    if (s.projection >= 0)
+      subs.insert(subs.end(), {subString("CTEX", kTexts[s.projection]), subString("TIMG", s.image),
+                               subU16("TFLG", 1u << s.axis), subVec("TSIZ", s.size[0], s.size[1], s.size[2]),
+                               subVec("TCTR", s.center[0], s.center[1], s.center[2]), subFloat("TFP0", s.wrapW),
+                               subFloat("TFP1", s.wrapH)});
+    b.surface(s.name, subs);
+  }
+  return b.bytes();
+}
+
+inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surfaces) {
+  std::vector<std::vector<std::uint32_t>> faces;
+  std::vector<std::pair<std::uint32_t, unsigned>> tags;
+  for (const auto& p : g.polygons) {
+    tags.push_back({static_cast<std::uint32_t>(faces.size()), static_cast<unsigned>(p.surface - 1)});
+    faces.push_back(std::vector<std::uint32_t>(p.corners.begin(), p.corners.end()));
+  }
+  Lwo2Builder b;
+  std::vector<std::string> names;
+  for (const auto& s : surfaces) names.push_back(s.name);
+  b.tags(names).layer(0).points(g.points).polygons(faces).polygonTags(tags);
+  for (std::uint32_t i = 0; i < surfaces.size(); ++i) {
+    const TwinSurface& s = surfaces[i];
+    if (!s.image.empty()) b.clip(i + 1, s.image);
+    std::vector<SubChunk> subs = {
+        subRGB(s.rgb[0] / 255.0f, s.rgb[1] / 255.0f, s.rgb[2] / 255.0f), subValue("DIFF", s.diffuse / 256.0f),
+        subValue("LUMI", s.luminosity / 256.0f), subValue("SPEC", s.specular / 256.0f),
+        subValue("TRAN", s.transparency / 256.0f),
+        subValue("GLOS", static_cast<float>((std::log2(s.glossiness) - 2) / 10))};
+    if (s.smoothing > 0) subs.push_back(subFloat("SMAN", s.smoothing));
+    if (s.doubleSided) subs.push_back(subU16("SIDE", 3));
+    if (s.projection >= 0)
+      subs.push_back(imageBlock("COLR", true, s.center, s.size,
+                                {subU16("PROJ", static_cast<unsigned>(s.projection)), subU16("AXIS", static_cast<unsigned>(s.axis)),
+                                 subU16("IMAG", s.image.empty() ? 0 : i + 1), subValue("WRPW", s.wrapW),
+                                 subValue("WRPH", s.wrapH)}));
+    b.surface(s.name, subs);
+  }
+  return b.bytes();
+}
+
 // One motion key as a scene file writes it.
 struct SceneKey {
   double values[9] = {0, 0, 0, 0, 0, 0, 1, 1, 1};  // x y z  h p b  sx sy sz

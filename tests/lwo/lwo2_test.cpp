@@ -2,7 +2,8 @@
 // variable-length indices, unknown chunks and damaged files.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <functional>
+#include <tuple>
 
 #include "app/options.h"
 #include "lwo_fixture.h"
@@ -15,69 +16,13 @@ using namespace lwbuild;
 
 namespace {
 
-// One surface as both formats express it; LWOB integers, projection as LWO2's PROJ (-1: none).
-struct Shade {
-  const char* name;
-  unsigned rgb[3];
-  int diffuse, luminosity, specular, glossiness, transparency;
-  float smoothing;  // 0: flat
-  bool doubleSided;
-  int projection = -1, axis = 0;
-  float wrapW = 1, wrapH = 1;
-  const char* image = "";
-};
-
-const char* const kProjections[] = {"Planar Image Map", "Cylindrical Image Map", "Spherical Image Map",
-                                    "Cubic Image Map", "Front Projection Image Map"};
-constexpr float kCenter[3] = {0.1f, 0.2f, -0.3f}, kSize[3] = {2, 1.5f, 2};
-
-// A small sphere whose polygons alternate between the shade and a plain surface, and
+// A small sphere whose polygons alternate between the twin surface and a plain one, and
 // two polygons with repeated corners (one of them dropped).
 Geometry twinSphere() {
   Geometry g = uvSphere(8, 5, 1.0, [](unsigned band, unsigned s) { return 1 + int(band + s) % 2; });
   g.polygons.push_back({{1, 2, 2, 10, 1}, 1});
   g.polygons.push_back({{3, 3, 3}, 2});
   return g;
-}
-
-Bytes lwobTwin(const Shade& s) {
-  const Geometry g = twinSphere();
-  std::vector<SubChunk> subs = {subColor(s.rgb[0], s.rgb[1], s.rgb[2]),
-                                subU16("FLAG", (s.smoothing > 0 ? 4 : 0) | (s.doubleSided ? 0x100 : 0)),
-                                subU16("DIFF", s.diffuse), subU16("LUMI", s.luminosity), subU16("SPEC", s.specular),
-                                subU16("GLOS", s.glossiness), subU16("TRAN", s.transparency)};
-  if (s.smoothing > 0) subs.push_back(subFloat("SMAN", s.smoothing));
-  if (s.projection >= 0)
-    subs.insert(subs.end(), {subString("CTEX", kProjections[s.projection]), subString("TIMG", s.image),
-                             subU16("TFLG", 1u << s.axis), subVec("TSIZ", kSize[0], kSize[1], kSize[2]),
-                             subVec("TCTR", kCenter[0], kCenter[1], kCenter[2]), subFloat("TFP0", s.wrapW),
-                             subFloat("TFP1", s.wrapH)});
-  LwobBuilder b = object({s.name, "Base"}, g.points, g.polygons);
-  return b.surface(s.name, subs).surface("Base", {}).bytes();
-}
-
-Bytes lwo2Twin(const Shade& s) {
-  const Geometry g = twinSphere();
-  std::vector<std::vector<std::uint32_t>> polygons;
-  std::vector<std::pair<std::uint32_t, unsigned>> tags;
-  for (const auto& p : g.polygons) {
-    tags.push_back({static_cast<std::uint32_t>(polygons.size()), static_cast<unsigned>(p.surface - 1)});
-    polygons.push_back(std::vector<std::uint32_t>(p.corners.begin(), p.corners.end()));
-  }
-  std::vector<SubChunk> subs = {
-      subRGB(s.rgb[0] / 255.0f, s.rgb[1] / 255.0f, s.rgb[2] / 255.0f), subValue("DIFF", s.diffuse / 256.0f),
-      subValue("LUMI", s.luminosity / 256.0f), subValue("SPEC", s.specular / 256.0f),
-      subValue("TRAN", s.transparency / 256.0f),
-      subValue("GLOS", static_cast<float>((std::log2(s.glossiness) - 2) / 10))};
-  if (s.smoothing > 0) subs.push_back(subFloat("SMAN", s.smoothing));
-  if (s.doubleSided) subs.push_back(subU16("SIDE", 3));
-  Lwo2Builder b;
-  b.tags({s.name, "Base"}).layer(0).points(g.points).polygons(polygons).polygonTags(tags).clip(7, s.image);
-  if (s.projection >= 0)
-    subs.push_back(imageBlock("COLR", true, kCenter, kSize,
-                              {subU16("PROJ", s.projection), subU16("AXIS", s.axis), subU16("IMAG", *s.image ? 7 : 0),
-                               subValue("WRPW", s.wrapW), subValue("WRPH", s.wrapH)}));
-  return b.surface(s.name, subs).surface("Base", {}).bytes();
 }
 
 // Materials and mesh as the program writes them, after what the reader printed.
@@ -99,29 +44,32 @@ std::string convert(const Bytes& bytes, bool binary, bool wrapSeams) {
 }
 
 TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {
-  const Shade kShades[] = {
-      {"Flat", {255, 128, 0}, 256, 0, 0, 64, 0, 0, false},
-      {"Shiny", {10, 20, 30}, 200, 128, 64, 256, 128, 0, false},
-      {"Gloss", {1, 2, 254}, 0, 256, 300, 100, 256, 0, false},
-      {"Smooth", {200, 200, 200}, 256, 0, 0, 64, 0, 1.5620697f, false},
+  const TwinSurface kSurfaces[] = {
+      {"Flat", {255, 128, 0}},
+      {"Shiny", {10, 20, 30}, 200, 128, 64, 256, 128},
+      {"Gloss", {1, 2, 254}, 0, 256, 300, 100, 256},
+      {"Smooth", {200, 200, 200}, 256, 0, 0, 64, 0, 1.5620697f},
       {"Both", {9, 99, 199}, 256, 0, 0, 64, 0, 1.6f, true},
       {"Sides", {0, 0, 0}, 256, 0, 0, 16, 0, 0, true},
-      {"PlanarX", {50, 60, 70}, 256, 0, 0, 64, 0, 0, false, 0, 0, 1, 1, "images\\wood.tga"},
+      {"PlanarX", {50, 60, 70}, 256, 0, 0, 64, 0, 0, false, 0, 0, {}, {}, 1, 1, "images\\wood.tga"},
       {"PlanarY", {50, 60, 70}, 256, 0, 0, 64, 0, 0, false, 0, 1},
-      {"PlanarZ", {50, 60, 70}, 256, 0, 0, 64, 0, 1.2f, false, 0, 2, 1, 1, "Z:/maps/z.bmp"},
-      {"Cylinder", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 1, 1, 2, 1, "c.tga"},
-      {"Sphere", {80, 90, 100}, 256, 0, 0, 64, 0, 1.5f, true, 2, 0, 1, 3, "s.tga"},
-      {"Cubic", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 3, 2, 1, 1, "cube.tga"},
-      {"Front", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 4, 2, 1, 1, "front.tga"},
+      {"PlanarZ", {50, 60, 70}, 256, 0, 0, 64, 0, 1.2f, false, 0, 2, {}, {}, 1, 1, "Z:/maps/z.bmp"},
+      {"Cylinder", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 1, 1, {}, {}, 2, 1, "c.tga"},
+      {"Sphere", {80, 90, 100}, 256, 0, 0, 64, 0, 1.5f, true, 2, 0, {}, {}, 1, 3, "s.tga"},
+      {"Cubic", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 3, 2, {}, {}, 1, 1, "cube.tga"},
+      {"Front", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 4, 2, {}, {}, 1, 1, "front.tga"},
   };
-  for (const Shade& s : kShades)
+  for (TwinSurface s : kSurfaces) {
+    s.center[0] = 0.1f, s.center[2] = -0.3f, s.size[0] = 2, s.size[1] = 1.5f;
+    const std::vector<TwinSurface> surfaces = {s, {"Base"}};
     for (bool binary : {false, true})
       for (bool wrapSeams : {false, true}) {
-        SCOPED_TRACE(std::string(s.name) + (binary ? " binary" : " text") + (wrapSeams ? " -u" : ""));
-        const std::string lwob = convert(lwobTwin(s), binary, wrapSeams);
+        SCOPED_TRACE(s.name + (binary ? " binary" : " text") + (wrapSeams ? " -u" : ""));
+        const std::string lwob = convert(lwobTwin(twinSphere(), surfaces), binary, wrapSeams);
         EXPECT_GT(lwob.size(), 1000u);
-        EXPECT_EQ(convert(lwo2Twin(s), binary, wrapSeams), lwob);
+        EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
       }
+  }
 }
 
 // Two quads sharing the edge 1-4 on a UV-mapped surface, the second double-sided.
@@ -170,6 +118,14 @@ TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
   EXPECT_EQ(cornerUVs(load(uvQuads("", {})).object, 0)[0], (UV{0, 0.9f, 1.0 - 0.9f}));
 }
 
+Loaded loadLayer(const Bytes& bytes, int layer) {
+  Loaded l;
+  testing::internal::CaptureStdout();
+  l.result = lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), 0, true, true, false, layer);
+  l.out = testing::internal::GetCapturedStdout();
+  return l;
+}
+
 TEST(Lwo2Layers, EachLayerLoadsAloneOrAllTogether) {
   Lwo2Builder b;
   b.tags({"A"}).layer(0, "base", {1, 2, 3}).points(squarePoints()).polygons({{0, 1, 2}, {0, 2, 3}});
@@ -181,31 +137,19 @@ TEST(Lwo2Layers, EachLayerLoadsAloneOrAllTogether) {
     std::vector<std::uint16_t> layers;
   } cases[] = {{kAllLayers, 7, {0, 0, 4}}, {1, 4, {0, 0}}, {5, 3, {4}}, {2, 0, {}}, {0, 0, {}}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.layer);
-    LwObject o;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(lwLoadObjectLayerFromMemory(o, bytes.data(), bytes.size(), 0, true, true, false, c.layer), 0);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(o.points.size(), c.points);
-    EXPECT_EQ(o.polygonLayers, c.layers);
-    ASSERT_EQ(o.layers.size(), 2u);
-    EXPECT_EQ(o.layers[1].number, 4);
-    EXPECT_EQ(o.layers[1].parent, 0);
-    EXPECT_EQ(o.layers[1].name, "child");
-    EXPECT_EQ(o.layers[0].parent, -1);
-    EXPECT_EQ(o.layers[0].pivot[2], 3.0f);
+    const LwObject o = loadLayer(bytes, c.layer).object;
+    EXPECT_EQ(o.points.size(), c.points) << c.layer;
+    EXPECT_EQ(o.polygonLayers, c.layers) << c.layer;
+    EXPECT_EQ(o.layers.size(), 2u) << c.layer;
   }
-  // Corners of the second layer refer to its own points.
-  EXPECT_EQ(corners(load(bytes).object, 2), (Ids{6, 5, 4}));
+  const LwObject all = load(bytes).object;
+  const LwLayer& child = all.layers.at(1);
+  EXPECT_EQ(std::tie(all.layers[0].parent, all.layers[0].pivot[2], child.number, child.parent, child.name),
+            std::make_tuple(-1, 3.0f, 4, 0, std::string("child")));
+  EXPECT_EQ(corners(all, 2), (Ids{6, 5, 4}));  // the second layer's own points
   // An LWOB object is layer 1.
   const Bytes lwob = object({"A"}, squarePoints(), {{{0, 1, 2}, 1}}).bytes();
-  for (int layer : {kAllLayers, 1, 2}) {
-    LwObject o;
-    testing::internal::CaptureStdout();
-    lwLoadObjectLayerFromMemory(o, lwob.data(), lwob.size(), 0, true, true, false, layer);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(o.polygons.size(), layer == 2 ? 0u : 1u);
-  }
+  for (int layer : {kAllLayers, 1, 2}) EXPECT_EQ(loadLayer(lwob, layer).object.polygons.size(), layer == 2 ? 0u : 1u);
 }
 
 TEST(Lwo2Reader, FourByteIndicesReachPointsPastFF00) {
@@ -219,29 +163,19 @@ TEST(Lwo2Reader, FourByteIndicesReachPointsPastFF00) {
   EXPECT_EQ(corners(l.object, 1), (Ids{0xFEFF, 0xFF00, 0xFF0F}));
 }
 
-// A triangle with a surface; `extra` chunks go between the polygons and the surface.
-Bytes triangle(const std::vector<SubChunk>& extra, const std::vector<SubChunk>& surfaceSubs = {}) {
+// A triangle with a surface; `extra` adds chunks between the polygons and the surface.
+Bytes triangle(const std::function<void(Lwo2Builder&)>& extra, const std::vector<SubChunk>& surfaceSubs = {}) {
   Lwo2Builder b;
   b.tags({"A", "part"}).layer(0).points(squarePoints()).polygons({{0, 1, 2}}).polygonTags({{0, 0}});
-  for (const SubChunk& c : extra) b.chunk(c.id.c_str(), c.data);
+  extra(b);
   return b.surface("A", surfaceSubs).bytes();
 }
 
 TEST(Lwo2Reader, UnknownChunksAndPolygonKindsChangeNothing) {
-  const std::string clean = convert(triangle({}), false, false);
-  Bytes curves;
-  putId(curves, "CURV");
-  putBE16(curves, 2);
-  putVX(curves, 0);
-  putVX(curves, 1);
-  Bytes partTags;
-  putId(partTags, "PART");
-  putVX(partTags, 0);
-  putBE16(partTags, 1);
-  const std::string messy = convert(triangle({sub("ZZZZ", {1, 2, 3}), sub("POLS", curves), sub("PTAG", partTags),
-                                              sub("BBOX", Bytes(24, 0)), sub("DESC", {'x', 0})},
-                                             {sub("QQQQ", {1}), subU16("VERS", 3)}),
-                                    false, false);
+  const std::string clean = convert(triangle([](Lwo2Builder&) {}), false, false);
+  const std::string messy = convert(triangle([](Lwo2Builder& b) {
+    b.chunk("ZZZZ", {1, 2, 3}).polygons({{0, 1}}, "CURV").polygonTags({{0, 1}}, "PART").chunk("BBOX", Bytes(24, 0));
+  }, {sub("QQQQ", {1}), subU16("VERS", 3)}), false, false);
   EXPECT_EQ(messy, "Warning! 1 curve, bone and other non-face polygons skipped\n" + clean);
 }
 
@@ -252,29 +186,20 @@ TEST(Lwo2Reader, DamagedFilesNeverCrashAndLoseOnlyWhatIsDamaged) {
     Bytes cut(full.begin(), full.begin() + static_cast<long>(n));
     load(cut);
     for (int i = 0; i < 4; ++i) cut[4 + i] = static_cast<std::uint8_t>((n - 8) >> (24 - 8 * i));
-    const Loaded l = load(cut);
-    EXPECT_EQ(l.result, 0);
+    EXPECT_EQ(load(cut).result, 0);
   }
-  Bytes overlong;
-  putId(overlong, "FACE");
-  putBE16(overlong, 0x03FF);  // 1,023 corners, two present
-  putVX(overlong, 0);
-  putVX(overlong, 1);
-  Bytes badIndex;
-  putId(badIndex, "FACE");
-  putBE16(badIndex, 3);
-  for (unsigned i : {0u, 1u, 0xFF0000u}) putVX(badIndex, i);
+  const std::string invalid = "Warning! 1 polygons with invalid point or surface removed\n";
   const struct {
     Bytes bytes;
     std::size_t polygons;
-    const char* warning;
+    std::string warning;
   } cases[] = {
-      {triangle({sub("POLS", overlong)}), 1, "Warning! 1 polygons with invalid point or surface removed\n"},
-      {triangle({sub("POLS", badIndex)}), 1, "Warning! 1 polygons with invalid point or surface removed\n"},
-      {triangle({sub("PTAG", {'S', 'U', 'R', 'F', 0, 0, 0, 9})}), 0,
-       "Warning! 1 polygons with invalid point or surface removed\n"},
-      {triangle({sub("POLS", {'F', 'A', 'C', 'E', 0, 2, 0, 0, 0, 1})}), 1, "Warning! 1 <3vert polygons removed\n"},
-      {triangle({sub("SURF", {'A', 0, 0, 0, 'C', 'O', 'L', 'R', 0xFF, 0xFF, 0x3F})}), 1, ""},
+      // 1,023 corners, two present.
+      {triangle([](Lwo2Builder& b) { b.chunk("POLS", {'F', 'A', 'C', 'E', 3, 0xFF, 0, 0, 0, 1}); }), 1, invalid},
+      {triangle([](Lwo2Builder& b) { b.polygons({{0, 1, 0xFF0000}}); }), 1, invalid},
+      {triangle([](Lwo2Builder& b) { b.polygonTags({{0, 9}}); }), 0, invalid},
+      {triangle([](Lwo2Builder& b) { b.polygons({{0, 1}}); }), 1, "Warning! 1 <3vert polygons removed\n"},
+      {triangle([](Lwo2Builder& b) { b.chunk("SURF", {'A', 0, 0, 0, 'C', 'O', 'L', 'R', 0xFF, 0xFF, 0x3F}); }), 1, ""},
   };
   for (const auto& c : cases) {
     const Loaded l = loadPlain(c.bytes);
