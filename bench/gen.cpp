@@ -1,7 +1,7 @@
 // Writes large benchmark inputs:
 //   torvo_bench_gen DIR
 // DIR/sphere_NxM.lwo      UV spheres of N x M quads on one smoothed, planar-mapped surface
-// DIR/sphere_NxM_lwo2.lwo the same geometry as an LWO2 object, for converters that read only LWO2
+// DIR/sphere_NxM_lwo2.lwo the same object as LWO2 (torvo writes the same .X from both)
 // DIR/chain1000.lws       1,000 null objects in a parent chain, each with 100 spline keys over 10,000 frames
 // DIR/flatN.lws           N = 250, 500, 1,000 such items side by side
 #include <cmath>
@@ -16,77 +16,9 @@ using namespace lwbuild;
 
 namespace {
 
-Bytes lwob(const Geometry& s) {
-  LwobBuilder b;
-  b.surfaces({"Skin"}).points(s.points).polygons(s.polygons);
-  b.surface("Skin", {subColor(200, 180, 160), subU16("FLAG", 0x0004), subFloat("SMAN", 1.0f), subU16("SPEC", 64),
-                     subString("CTEX", "Planar Image Map"), subU16("TFLG", 0x0002), subVec("TSIZ", 2, 2, 2)});
-  return b.bytes();
-}
-
-void putVX(Bytes& b, unsigned index) {
-  if (index < 0xFF00) {
-    putBE16(b, index);
-  } else {
-    putBE32(b, 0xFF000000u | index);
-  }
-}
-
-// The same geometry as an LWO2 object: one layer, one surface.
-Bytes lwo2(const Geometry& s) {
-  Bytes body;
-  putId(body, "LWO2");
-  auto chunk = [&](const char* id, const Bytes& data) {
-    putId(body, id);
-    putBE32(body, static_cast<std::uint32_t>(data.size()));
-    body.insert(body.end(), data.begin(), data.end());
-    if (data.size() % 2) putU8(body, 0);
-  };
-  Bytes tags;
-  putPaddedString(tags, "Skin");
-  chunk("TAGS", tags);
-  Bytes layr;
-  putBE16(layr, 0);
-  putBE16(layr, 0);
-  for (int i = 0; i < 3; ++i) putBEFloat(layr, 0);
-  putPaddedString(layr, "");
-  chunk("LAYR", layr);
-  Bytes pnts;
-  for (float f : s.points) putBEFloat(pnts, f);
-  chunk("PNTS", pnts);
-  Bytes pols;
-  putId(pols, "FACE");
-  for (const auto& p : s.polygons) {
-    putBE16(pols, static_cast<unsigned>(p.corners.size()) & 0x03FF);
-    for (unsigned i : p.corners) putVX(pols, i);
-  }
-  chunk("POLS", pols);
-  Bytes ptag;
-  putId(ptag, "SURF");
-  for (unsigned i = 0; i < s.polygons.size(); ++i) {
-    putVX(ptag, i);
-    putBE16(ptag, 0);
-  }
-  chunk("PTAG", ptag);
-  Bytes surf;
-  putPaddedString(surf, "Skin");
-  putPaddedString(surf, "");
-  putId(surf, "COLR");
-  putBE16(surf, 14);
-  putBEFloat(surf, 200 / 255.0f);
-  putBEFloat(surf, 180 / 255.0f);
-  putBEFloat(surf, 160 / 255.0f);
-  putBE16(surf, 0);
-  putId(surf, "SMAN");
-  putBE16(surf, 4);
-  putBEFloat(surf, 1.0f);
-  chunk("SURF", surf);
-  Bytes out;
-  putId(out, "FORM");
-  putBE32(out, static_cast<std::uint32_t>(body.size()));
-  out.insert(out.end(), body.begin(), body.end());
-  return out;
-}
+// One smoothed surface with a planar map along y.
+const std::vector<TwinSurface> kSkin = {
+    {"Skin", {200, 180, 160}, 256, 0, 64, 64, 0, 1.0f, false, 0, 1, {0, 0, 0}, {2, 2, 2}, 1, 1, ""}};
 
 std::string scene(bool chain, int items) {
   LwscBuilder s(0, 10000);
@@ -117,7 +49,7 @@ int main(int argc, char** argv) {
   for (auto [n, m] : {std::pair{64u, 63u}, std::pair{128u, 127u}, std::pair{256u, 255u}}) {
     const Geometry s = uvSphere(n, m, 1.0);
     const std::string base = dir + "/sphere_" + std::to_string(n) + "x" + std::to_string(m);
-    ok = ok && writeFile(base + ".lwo", lwob(s)) && writeFile(base + "_lwo2.lwo", lwo2(s));
+    ok = ok && writeFile(base + ".lwo", lwobTwin(s, kSkin)) && writeFile(base + "_lwo2.lwo", lwo2Twin(s, kSkin));
   }
   ok = ok && writeFile(dir + "/chain1000.lws", scene(true, 1000));
   for (int items : {250, 500, 1000}) ok = ok && writeFile(dir + "/flat" + std::to_string(items) + ".lws", scene(false, items));

@@ -55,13 +55,16 @@ const std::string& scratchDirectory() {
 
 }  // namespace
 
-int lwobInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+void objectInput(const std::uint8_t* data, std::size_t size, int layer) {
   const std::uint8_t bits = size > 0 ? data[size - 1] : 0;
   for (bool binary : {false, true}) {
     const ConversionContext context = contextFor(bits, binary);
     const ConvertOptions& o = context.options;
     LwObject object;
-    if (lwLoadObjectFromMemory(object, data, size, 0, !o.noNormals, true, o.textureWrap, context.sink) >= 0) {
+    if (lwLoadObjectLayerFromMemory(object, data, size, 0, !o.noNormals, true, o.textureWrap, layer, context.sink) >=
+        0) {
       MaterialTable table;
       XWriter out;
       out.binary = binary;
@@ -74,6 +77,19 @@ int lwobInput(const std::uint8_t* data, std::size_t size) {
     }
     lwDisposeObject(object);
   }
+}
+
+}  // namespace
+
+int lwobInput(const std::uint8_t* data, std::size_t size) {
+  objectInput(data, size, kAllLayers);
+  return 0;
+}
+
+// All layers, then one (chosen by the second-last byte).
+int lwo2Input(const std::uint8_t* data, std::size_t size) {
+  objectInput(data, size, kAllLayers);
+  objectInput(data, size, size > 1 ? data[size - 2] % 4 : 1);
   return 0;
 }
 

@@ -44,6 +44,41 @@ std::vector<Seed> lwobSeeds() {
   return seeds;
 }
 
+std::vector<Seed> lwo2Seeds() {
+  std::vector<Seed> seeds;
+  const float center[3] = {0, 0, 0}, size[3] = {2, 2, 2};
+  // Two layers; UV map with a corner override, double-sided, smoothed, 4-byte indices.
+  Lwo2Builder uv;
+  uv.tags({"Skin", "Side"}).layer(0, "base", {0, 1, 0}).points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0, 2, 1, 0});
+  uv.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {1, 0}}, {2, 0, {1, 1}}, {3, 0, {0, 1}}});
+  uv.polygons({{0, 1, 2, 3}, {1, 4, 5, 2}}).polygonTags({{0, 0}, {1, 1}});
+  uv.vertexMap("TXUV", "uv", 2, {{1, 1, {0.5f, 0.5f}}}, true);
+  uv.layer(1, "child", {0, 0, 0}, 0).points({0, 0, 1, 1, 0, 1, 0, 1, 1});
+  uv.polygons({{0, 1, 2}}).polygonTags({{0, 1}});
+  uv.clip(1, "images/skin.tga");
+  uv.surface("Skin", {subRGB(1, 0.5f, 0), subValue("GLOS", 0.4f), subFloat("SMAN", 1.2f),
+                      imageBlock("COLR", true, center, size, {subU16("PROJ", 5), subU16("IMAG", 1), subString("VMAP", "uv")})});
+  uv.surface("Side", {subU16("SIDE", 3), subValue("TRAN", 0.5f),
+                      imageBlock("COLR", true, center, size, {subU16("PROJ", 1), subU16("AXIS", 1), subValue("WRPW", 2)})});
+  Bytes uvBytes = uv.bytes();
+  uvBytes.push_back(1);  // layer 1 alone
+  uvBytes.push_back(0);
+  seeds.push_back({"layers_uv", uvBytes});
+  // A sphere on a spherical map, with curves and bones beside its faces.
+  const Geometry g = uvSphere(8, 5, 1.0);
+  std::vector<std::vector<std::uint32_t>> faces;
+  std::vector<std::pair<std::uint32_t, unsigned>> tags;
+  for (const auto& p : g.polygons) {
+    tags.push_back({static_cast<std::uint32_t>(faces.size()), 0});
+    faces.push_back(std::vector<std::uint32_t>(p.corners.begin(), p.corners.end()));
+  }
+  Lwo2Builder sphere;
+  sphere.tags({"Skin"}).layer(0).points(g.points).polygons(faces).polygonTags(tags).polygons({{0, 1}}, "CURV");
+  sphere.surface("Skin", {imageBlock("COLR", true, center, size, {subU16("PROJ", 2), subU16("AXIS", 1)})});
+  seeds.push_back({"sphere", sphere.bytes()});
+  return seeds;
+}
+
 std::vector<Seed> lwscSeeds() {
   LwscBuilder s(0, 30);
   s.loadObject("a.lwo", {key(0, 0, 0, 0), key(10, 1, 2, 3, 90, 0, 0), key(30, 0, 0, 0, 0, 0, 0, 2, 2, 2, 1)});
@@ -117,6 +152,7 @@ std::vector<Seed> bmpSeeds() {
 
 std::vector<Seed> seedsFor(const std::string& target) {
   if (target == "lwob") return lwobSeeds();
+  if (target == "lwo2") return lwo2Seeds();
   if (target == "lwsc") return lwscSeeds();
   if (target == "lwcfg") return lwcfgSeeds();
   if (target == "tga") return tgaSeeds();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lwbuild {
@@ -140,6 +141,160 @@ class LwobBuilder {
   Bytes body_;
 };
 
+// LWO2 pieces: variable-length indices, sub-chunks (16-bit lengths, padded to even),
+// float values followed by a (null) envelope index.
+inline void putVX(Bytes& b, std::uint32_t index) {
+  if (index < 0xFF00) {
+    putBE16(b, index);
+  } else {
+    putBE32(b, 0xFF000000u | index);
+  }
+}
+inline Bytes subChunks(const std::vector<SubChunk>& subs) {
+  Bytes d;
+  for (const auto& s : subs) {
+    putText(d, s.id);
+    putBE16(d, static_cast<unsigned>(s.data.size()));
+    d.insert(d.end(), s.data.begin(), s.data.end());
+    if (s.data.size() % 2 != 0) putU8(d, 0);
+  }
+  return d;
+}
+inline SubChunk subValue(const char* id, float f) {
+  Bytes d;
+  putBEFloat(d, f);
+  putVX(d, 0);
+  return sub(id, d);
+}
+inline SubChunk subRGB(float r, float g, float bl) {
+  Bytes d;
+  for (float f : {r, g, bl}) putBEFloat(d, f);
+  putVX(d, 0);
+  return sub("COLR", d);
+}
+inline SubChunk subVecEnv(const char* id, float x, float y, float z) {
+  SubChunk s = subVec(id, x, y, z);
+  putVX(s.data, 0);
+  return s;
+}
+
+// An image-map BLOK: header (ordinal, channel, enable), TMAP centre and size, then the
+// other sub-chunks as given (PROJ, AXIS, IMAG, WRPW, VMAP, ...).
+inline SubChunk imageBlock(const char* channel, bool enabled, const float (&center)[3], const float (&size)[3],
+                           const std::vector<SubChunk>& rest) {
+  Bytes header;
+  putPaddedString(header, "\x80");
+  const Bytes chan(channel, channel + 4);
+  const Bytes inner = subChunks({sub("CHAN", chan), subU16("ENAB", enabled ? 1 : 0)});
+  header.insert(header.end(), inner.begin(), inner.end());
+  std::vector<SubChunk> all = {sub("IMAP", header),
+                               sub("TMAP", subChunks({subVecEnv("CNTR", center[0], center[1], center[2]),
+                                                      subVecEnv("SIZE", size[0], size[1], size[2]),
+                                                      subU16("CSYS", 0)}))};
+  all.insert(all.end(), rest.begin(), rest.end());
+  return sub("BLOK", subChunks(all));
+}
+
+// Builds a FORM/LWO2 file chunk by chunk, in the order the calls are made; chunks of
+// odd length get their pad byte.
+class Lwo2Builder {
+ public:
+  Lwo2Builder& tags(const std::vector<std::string>& names) {
+    Bytes d;
+    for (const auto& n : names) putPaddedString(d, n);
+    return chunk("TAGS", d);
+  }
+  Lwo2Builder& layer(unsigned number, const std::string& name = "", std::vector<float> pivot = {0, 0, 0},
+                     int parent = -1) {
+    Bytes d;
+    putBE16(d, number);
+    putBE16(d, 0);
+    for (float f : pivot) putBEFloat(d, f);
+    putPaddedString(d, name);
+    if (parent >= 0) putBE16(d, static_cast<unsigned>(parent));
+    return chunk("LAYR", d);
+  }
+  Lwo2Builder& points(const std::vector<float>& xyz) {
+    Bytes d;
+    for (float f : xyz) putBEFloat(d, f);
+    return chunk("PNTS", d);
+  }
+  // Corner lists; the count word carries `flags` in its upper 6 bits.
+  Lwo2Builder& polygons(const std::vector<std::vector<std::uint32_t>>& polys, const char* type = "FACE",
+                        unsigned flags = 0) {
+    Bytes d;
+    putId(d, type);
+    for (const auto& p : polys) {
+      putBE16(d, (flags << 10) | (static_cast<unsigned>(p.size()) & 0x03FF));
+      for (std::uint32_t c : p) putVX(d, c);
+    }
+    return chunk("POLS", d);
+  }
+  // (polygon, tag) pairs.
+  Lwo2Builder& polygonTags(const std::vector<std::pair<std::uint32_t, unsigned>>& tagOf, const char* type = "SURF") {
+    Bytes d;
+    putId(d, type);
+    for (const auto& [polygon, tag] : tagOf) {
+      putVX(d, polygon);
+      putBE16(d, tag);
+    }
+    return chunk("PTAG", d);
+  }
+  struct MapEntry {
+    std::uint32_t point;
+    std::uint32_t polygon;  // VMAD only
+    std::vector<float> values;
+  };
+  Lwo2Builder& vertexMap(const char* type, const std::string& name, unsigned dimension,
+                         const std::vector<MapEntry>& entries, bool perPolygon = false) {
+    Bytes d;
+    putId(d, type);
+    putBE16(d, dimension);
+    putPaddedString(d, name);
+    for (const auto& e : entries) {
+      putVX(d, e.point);
+      if (perPolygon) putVX(d, e.polygon);
+      for (float f : e.values) putBEFloat(d, f);
+    }
+    return chunk(perPolygon ? "VMAD" : "VMAP", d);
+  }
+  Lwo2Builder& clip(std::uint32_t index, const std::string& image) {
+    Bytes d;
+    putBE32(d, index);
+    Bytes name;
+    putPaddedString(name, image);
+    const Bytes subs = subChunks({sub("STIL", name)});
+    d.insert(d.end(), subs.begin(), subs.end());
+    return chunk("CLIP", d);
+  }
+  Lwo2Builder& surface(const std::string& name, const std::vector<SubChunk>& subs) {
+    Bytes d;
+    putPaddedString(d, name);
+    putPaddedString(d, "");
+    const Bytes s = subChunks(subs);
+    d.insert(d.end(), s.begin(), s.end());
+    return chunk("SURF", d);
+  }
+  Lwo2Builder& chunk(const char* id, const Bytes& data) {
+    putId(body_, id);
+    putBE32(body_, static_cast<std::uint32_t>(data.size()));
+    body_.insert(body_.end(), data.begin(), data.end());
+    if (data.size() % 2 != 0) putU8(body_, 0);
+    return *this;
+  }
+  Bytes bytes() const {
+    Bytes out;
+    putId(out, "FORM");
+    putBE32(out, static_cast<std::uint32_t>(body_.size() + 4));
+    putId(out, "LWO2");
+    out.insert(out.end(), body_.begin(), body_.end());
+    return out;
+  }
+
+ private:
+  Bytes body_;
+};
+
 // Points and polygons of an object, before they are written.
 struct Geometry {
   std::vector<float> points;
@@ -186,6 +341,75 @@ Geometry uvSphere(unsigned segments, unsigned bands, double radius, SurfaceOf su
 
 inline Geometry uvSphere(unsigned segments, unsigned bands, double radius) {
   return uvSphere(segments, bands, radius, [](unsigned, unsigned) { return 1; });
+}
+
+// One surface's values as both object formats express them: LWOB integers (256 is
+// 100 %), the projection as LWO2's PROJ (-1: no colour texture), the axis 0, 1, 2.
+struct TwinSurface {
+  std::string name;
+  unsigned rgb[3] = {200, 200, 200};
+  int diffuse = 256, luminosity = 0, specular = 0, glossiness = 64, transparency = 0;
+  float smoothing = 0;  // radians; 0 is flat
+  bool doubleSided = false;
+  int projection = -1, axis = 0;
+  float center[3] = {0, 0, 0}, size[3] = {1, 1, 1};
+  float wrapW = 1, wrapH = 1;
+  std::string image{};
+};
+
+// The same object as FORM/LWOB and as FORM/LWO2 (one layer; image n of the surfaces is CLIP n + 1).
+inline Bytes lwobTwin(const Geometry& g, const std::vector<TwinSurface>& surfaces) {
+  static const char* const kTexts[] = {"Planar Image Map", "Cylindrical Image Map", "Spherical Image Map",
+                                       "Cubic Image Map", "Front Projection Image Map"};
+  LwobBuilder b;
+  std::vector<std::string> names;
+  for (const auto& s : surfaces) names.push_back(s.name);
+  b.surfaces(names).points(g.points).polygons(g.polygons);
+  for (const auto& s : surfaces) {
+    std::vector<SubChunk> subs = {subColor(s.rgb[0], s.rgb[1], s.rgb[2]),
+                                  subU16("FLAG", (s.smoothing > 0 ? 4u : 0u) | (s.doubleSided ? 0x100u : 0u)),
+                                  subU16("DIFF", s.diffuse), subU16("LUMI", s.luminosity), subU16("SPEC", s.specular),
+                                  subU16("GLOS", s.glossiness), subU16("TRAN", s.transparency)};
+    if (s.smoothing > 0) subs.push_back(subFloat("SMAN", s.smoothing));
+    if (s.projection >= 0)
+      subs.insert(subs.end(), {subString("CTEX", kTexts[s.projection]), subString("TIMG", s.image),
+                               subU16("TFLG", 1u << s.axis), subVec("TSIZ", s.size[0], s.size[1], s.size[2]),
+                               subVec("TCTR", s.center[0], s.center[1], s.center[2]), subFloat("TFP0", s.wrapW),
+                               subFloat("TFP1", s.wrapH)});
+    b.surface(s.name, subs);
+  }
+  return b.bytes();
+}
+
+inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surfaces) {
+  std::vector<std::vector<std::uint32_t>> faces;
+  std::vector<std::pair<std::uint32_t, unsigned>> tags;
+  for (const auto& p : g.polygons) {
+    tags.push_back({static_cast<std::uint32_t>(faces.size()), static_cast<unsigned>(p.surface - 1)});
+    faces.push_back(std::vector<std::uint32_t>(p.corners.begin(), p.corners.end()));
+  }
+  Lwo2Builder b;
+  std::vector<std::string> names;
+  for (const auto& s : surfaces) names.push_back(s.name);
+  b.tags(names).layer(0).points(g.points).polygons(faces).polygonTags(tags);
+  for (std::uint32_t i = 0; i < surfaces.size(); ++i) {
+    const TwinSurface& s = surfaces[i];
+    if (!s.image.empty()) b.clip(i + 1, s.image);
+    std::vector<SubChunk> subs = {
+        subRGB(s.rgb[0] / 255.0f, s.rgb[1] / 255.0f, s.rgb[2] / 255.0f), subValue("DIFF", s.diffuse / 256.0f),
+        subValue("LUMI", s.luminosity / 256.0f), subValue("SPEC", s.specular / 256.0f),
+        subValue("TRAN", s.transparency / 256.0f),
+        subValue("GLOS", static_cast<float>((std::log2(s.glossiness) - 2) / 10))};
+    if (s.smoothing > 0) subs.push_back(subFloat("SMAN", s.smoothing));
+    if (s.doubleSided) subs.push_back(subU16("SIDE", 3));
+    if (s.projection >= 0)
+      subs.push_back(imageBlock("COLR", true, s.center, s.size,
+                                {subU16("PROJ", static_cast<unsigned>(s.projection)), subU16("AXIS", static_cast<unsigned>(s.axis)),
+                                 subU16("IMAG", s.image.empty() ? 0 : i + 1), subValue("WRPW", s.wrapW),
+                                 subValue("WRPH", s.wrapH)}));
+    b.surface(s.name, subs);
+  }
+  return b.bytes();
 }
 
 // One motion key as a scene file writes it.

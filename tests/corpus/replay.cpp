@@ -20,7 +20,7 @@ struct Target {
   Entry entry;
 };
 
-const Target kTargets[] = {{"lwob", fuzz::lwobInput}, {"lwsc", fuzz::lwscInput}, {"lwcfg", fuzz::lwcfgInput},
+const Target kTargets[] = {{"lwob", fuzz::lwobInput}, {"lwo2", fuzz::lwo2Input}, {"lwsc", fuzz::lwscInput}, {"lwcfg", fuzz::lwcfgInput},
                            {"tga", fuzz::tgaInput},   {"bmp", fuzz::bmpInput}};
 
 class CorpusReplay : public ::testing::TestWithParam<Target> {};

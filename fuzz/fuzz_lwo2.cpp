@@ -1,0 +1,14 @@
+// libFuzzer target: lwo2 input.
+#include <cstdio>
+
+#include "harness.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Progress and warnings would drown the fuzzer's own output.
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 0;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, unsigned long size) {
+  return fuzz::lwo2Input(data, size);
+}

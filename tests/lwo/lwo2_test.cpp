@@ -1,0 +1,211 @@
+// LWO2 objects: twins of LWOB objects convert to the same bytes; UV maps, layers,
+// variable-length indices, unknown chunks and damaged files.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <tuple>
+
+#include "app/options.h"
+#include "lwo_fixture.h"
+#include "xfile/xwriter.h"
+#include "xscene/materials.h"
+#include "xscene/mesh.h"
+
+using namespace lwotest;
+using namespace lwbuild;
+
+namespace {
+
+// A small sphere whose polygons alternate between the twin surface and a plain one, and
+// two polygons with repeated corners (one of them dropped).
+Geometry twinSphere() {
+  Geometry g = uvSphere(8, 5, 1.0, [](unsigned band, unsigned s) { return 1 + int(band + s) % 2; });
+  g.polygons.push_back({{1, 2, 2, 10, 1}, 1});
+  g.polygons.push_back({{3, 3, 3}, 2});
+  return g;
+}
+
+// Materials and mesh as the program writes them, after what the reader printed.
+std::string convert(const Bytes& bytes, bool binary, bool wrapSeams) {
+  options() = ConvertOptions{};
+  options().binaryOutput = binary;
+  options().keepTextureFiles = 1;
+  const Loaded l = load(bytes, true, true, wrapSeams);
+  LwObject object = l.object;
+  MaterialTable table;
+  XWriter out;
+  out.binary = binary;
+  testing::internal::CaptureStdout();
+  collectMaterials(table, object, out, 0);
+  writeMesh(table, object, out, 0);
+  const std::string printed = testing::internal::GetCapturedStdout();
+  options() = ConvertOptions{};
+  return l.out + printed + std::string(out.buffer.begin(), out.buffer.end());
+}
+
+TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {
+  const TwinSurface kSurfaces[] = {
+      {"Flat", {255, 128, 0}},
+      {"Shiny", {10, 20, 30}, 200, 128, 64, 256, 128},
+      {"Gloss", {1, 2, 254}, 0, 256, 300, 100, 256},
+      {"Smooth", {200, 200, 200}, 256, 0, 0, 64, 0, 1.5620697f},
+      {"Both", {9, 99, 199}, 256, 0, 0, 64, 0, 1.6f, true},
+      {"Sides", {0, 0, 0}, 256, 0, 0, 16, 0, 0, true},
+      {"PlanarX", {50, 60, 70}, 256, 0, 0, 64, 0, 0, false, 0, 0, {}, {}, 1, 1, "images\\wood.tga"},
+      {"PlanarY", {50, 60, 70}, 256, 0, 0, 64, 0, 0, false, 0, 1},
+      {"PlanarZ", {50, 60, 70}, 256, 0, 0, 64, 0, 1.2f, false, 0, 2, {}, {}, 1, 1, "Z:/maps/z.bmp"},
+      {"Cylinder", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 1, 1, {}, {}, 2, 1, "c.tga"},
+      {"Sphere", {80, 90, 100}, 256, 0, 0, 64, 0, 1.5f, true, 2, 0, {}, {}, 1, 3, "s.tga"},
+      {"Cubic", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 3, 2, {}, {}, 1, 1, "cube.tga"},
+      {"Front", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 4, 2, {}, {}, 1, 1, "front.tga"},
+  };
+  for (TwinSurface s : kSurfaces) {
+    s.center[0] = 0.1f, s.center[2] = -0.3f, s.size[0] = 2, s.size[1] = 1.5f;
+    const std::vector<TwinSurface> surfaces = {s, {"Base"}};
+    for (bool binary : {false, true})
+      for (bool wrapSeams : {false, true}) {
+        SCOPED_TRACE(s.name + (binary ? " binary" : " text") + (wrapSeams ? " -u" : ""));
+        const std::string lwob = convert(lwobTwin(twinSphere(), surfaces), binary, wrapSeams);
+        EXPECT_GT(lwob.size(), 1000u);
+        EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
+      }
+  }
+}
+
+// Two quads sharing the edge 1-4 on a UV-mapped surface, the second double-sided.
+Bytes uvQuads(const std::string& blockMap, std::vector<Lwo2Builder::MapEntry> corners) {
+  Lwo2Builder b;
+  b.tags({"Skin", "Back"}).layer(0).points({0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0, 1, 1, 0, 2, 1, 0});
+  b.vertexMap("WGHT", "weights", 1, {{0, 0, {0.5f}}});
+  b.vertexMap("TXUV", "other", 2, {{0, 0, {0.9f, 0.9f}}});
+  b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {0.5f, 0}}, {3, 0, {0, 1}}, {4, 0, {0.5f, 1}}, {5, 0, {1, 1}}});
+  b.polygons({{0, 1, 4, 3}, {1, 2, 5, 4}}).polygonTags({{0, 0}, {1, 1}});
+  b.vertexMap("TXUV", "uv", 2, corners, true);
+  const std::vector<SubChunk> block = {subU16("PROJ", 5), subString("VMAP", blockMap)};
+  const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  b.surface("Skin", {imageBlock("COLR", true, c, one, block)});
+  return b.surface("Back", {subU16("SIDE", 3), imageBlock("COLR", true, c, one, block)}).bytes();
+}
+
+struct UV {
+  std::uint32_t point;
+  double u, v;
+  bool operator==(const UV&) const = default;
+};
+
+std::vector<UV> cornerUVs(const LwObject& o, std::size_t polygon) {
+  std::vector<UV> uvs;
+  for (std::uint32_t vertex : corners(o, polygon)) {
+    const LwVertex& v = o.vertices[vertex];
+    uvs.push_back({v.point, v.hasUV ? v.u : -1, v.hasUV ? v.v : -1});
+  }
+  return uvs;
+}
+
+TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
+  // VMAD gives the second quad its own value at point 1, and the copy of it as well.
+  const Loaded l = load(uvQuads("uv", {{1, 1, {0.25f, 0.5f}}, {9, 1, {1, 1}}, {2, 7, {1, 1}}}));
+  const LwObject& o = l.object;
+  ASSERT_EQ(o.polygons.size(), 3u);
+  EXPECT_EQ(cornerUVs(o, 0), (std::vector<UV>{{0, 0, 1}, {1, 0.5, 1}, {4, 0.5, 0}, {3, 0, 0}}));
+  // Point 2 has no value anywhere: it keeps none.
+  const std::vector<UV> second = {{1, 0.25, 0.5}, {2, -1, -1}, {5, 1, 0}, {4, 0.5, 0}};
+  EXPECT_EQ(cornerUVs(o, 1), second);
+  EXPECT_EQ(cornerUVs(o, 2), std::vector<UV>(second.rbegin(), second.rend()));
+  EXPECT_EQ(o.vertices.size(), 7u);  // point 1 split once, shared by the quad and its copy
+  EXPECT_EQ(corners(o, 1)[0], corners(o, 2)[3]);
+  // A block that names no map takes the file's first TXUV map.
+  EXPECT_EQ(cornerUVs(load(uvQuads("", {})).object, 0)[0], (UV{0, 0.9f, 1.0 - 0.9f}));
+}
+
+Loaded loadLayer(const Bytes& bytes, int layer) {
+  Loaded l;
+  testing::internal::CaptureStdout();
+  l.result = lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), 0, true, true, false, layer);
+  l.out = testing::internal::GetCapturedStdout();
+  return l;
+}
+
+TEST(Lwo2Layers, EachLayerLoadsAloneOrAllTogether) {
+  Lwo2Builder b;
+  b.tags({"A"}).layer(0, "base", {1, 2, 3}).points(squarePoints()).polygons({{0, 1, 2}, {0, 2, 3}});
+  b.polygonTags({{0, 0}, {1, 0}}).layer(4, "child", {0, 0, 5}, 0).points({5, 5, 5, 6, 5, 5, 5, 6, 5});
+  const Bytes bytes = b.polygons({{2, 1, 0}}).polygonTags({{0, 0}}).surface("A", {}).bytes();
+  const struct {
+    int layer;
+    std::size_t points;
+    std::vector<std::uint16_t> layers;
+  } cases[] = {{kAllLayers, 7, {0, 0, 4}}, {1, 4, {0, 0}}, {5, 3, {4}}, {2, 0, {}}, {0, 0, {}}};
+  for (const auto& c : cases) {
+    const LwObject o = loadLayer(bytes, c.layer).object;
+    EXPECT_EQ(o.points.size(), c.points) << c.layer;
+    EXPECT_EQ(o.polygonLayers, c.layers) << c.layer;
+    EXPECT_EQ(o.layers.size(), 2u) << c.layer;
+  }
+  const LwObject all = load(bytes).object;
+  const LwLayer& child = all.layers.at(1);
+  EXPECT_EQ(std::tie(all.layers[0].parent, all.layers[0].pivot[2], child.number, child.parent, child.name),
+            std::make_tuple(-1, 3.0f, 4, 0, std::string("child")));
+  EXPECT_EQ(corners(all, 2), (Ids{6, 5, 4}));  // the second layer's own points
+  // An LWOB object is layer 1.
+  const Bytes lwob = object({"A"}, squarePoints(), {{{0, 1, 2}, 1}}).bytes();
+  for (int layer : {kAllLayers, 1, 2}) EXPECT_EQ(loadLayer(lwob, layer).object.polygons.size(), layer == 2 ? 0u : 1u);
+}
+
+TEST(Lwo2Reader, FourByteIndicesReachPointsPastFF00) {
+  std::vector<float> xyz(3 * 0xFF10, 0.0f);
+  xyz[3 * 0xFF05] = 1;
+  xyz[3 * 0xFF06 + 1] = 1;
+  const Bytes bytes = Lwo2Builder().tags({"A"}).points(xyz).polygons({{0xFF04, 0xFF05, 0xFF06}, {0xFEFF, 0xFF00, 0xFF0F}})
+                          .polygonTags({{0, 0}, {1, 0}}).surface("A", {}).bytes();
+  const Loaded l = loadPlain(bytes);
+  EXPECT_EQ(corners(l.object, 0), (Ids{0xFF04, 0xFF05, 0xFF06}));
+  EXPECT_EQ(corners(l.object, 1), (Ids{0xFEFF, 0xFF00, 0xFF0F}));
+}
+
+// A triangle with a surface; `extra` adds chunks between the polygons and the surface.
+Bytes triangle(const std::function<void(Lwo2Builder&)>& extra, const std::vector<SubChunk>& surfaceSubs = {}) {
+  Lwo2Builder b;
+  b.tags({"A", "part"}).layer(0).points(squarePoints()).polygons({{0, 1, 2}}).polygonTags({{0, 0}});
+  extra(b);
+  return b.surface("A", surfaceSubs).bytes();
+}
+
+TEST(Lwo2Reader, UnknownChunksAndPolygonKindsChangeNothing) {
+  const std::string clean = convert(triangle([](Lwo2Builder&) {}), false, false);
+  const std::string messy = convert(triangle([](Lwo2Builder& b) {
+    b.chunk("ZZZZ", {1, 2, 3}).polygons({{0, 1}}, "CURV").polygonTags({{0, 1}}, "PART").chunk("BBOX", Bytes(24, 0));
+  }, {sub("QQQQ", {1}), subU16("VERS", 3)}), false, false);
+  EXPECT_EQ(messy, "Warning! 1 curve, bone and other non-face polygons skipped\n" + clean);
+}
+
+TEST(Lwo2Reader, DamagedFilesNeverCrashAndLoseOnlyWhatIsDamaged) {
+  // Every cut of a file full of features, with the FORM length kept or made to fit.
+  const Bytes full = uvQuads("uv", {{1, 1, {0.25f, 0.5f}}});
+  for (std::size_t n = 12; n < full.size(); ++n) {
+    Bytes cut(full.begin(), full.begin() + static_cast<long>(n));
+    load(cut);
+    for (int i = 0; i < 4; ++i) cut[4 + i] = static_cast<std::uint8_t>((n - 8) >> (24 - 8 * i));
+    EXPECT_EQ(load(cut).result, 0);
+  }
+  const std::string invalid = "Warning! 1 polygons with invalid point or surface removed\n";
+  const struct {
+    Bytes bytes;
+    std::size_t polygons;
+    std::string warning;
+  } cases[] = {
+      // 1,023 corners, two present.
+      {triangle([](Lwo2Builder& b) { b.chunk("POLS", {'F', 'A', 'C', 'E', 3, 0xFF, 0, 0, 0, 1}); }), 1, invalid},
+      {triangle([](Lwo2Builder& b) { b.polygons({{0, 1, 0xFF0000}}); }), 1, invalid},
+      {triangle([](Lwo2Builder& b) { b.polygonTags({{0, 9}}); }), 0, invalid},
+      {triangle([](Lwo2Builder& b) { b.polygons({{0, 1}}); }), 1, "Warning! 1 <3vert polygons removed\n"},
+      {triangle([](Lwo2Builder& b) { b.chunk("SURF", {'A', 0, 0, 0, 'C', 'O', 'L', 'R', 0xFF, 0xFF, 0x3F}); }), 1, ""},
+  };
+  for (const auto& c : cases) {
+    const Loaded l = loadPlain(c.bytes);
+    EXPECT_EQ(l.object.polygons.size(), c.polygons);
+    EXPECT_EQ(l.out, c.warning);
+  }
+}
+
+}  // namespace
