@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lws/envelope.h"
 #include "lws/motion.h"
 
 enum MappingKind : std::int32_t {
@@ -113,6 +114,10 @@ struct LwObject {
   std::string name;                          // at most kNameSize - 1 characters
   LwLimit limits[3];                         // heading, pitch, bank; never enabled
   LwObject* morphTarget = nullptr;           // counted reference, not owned
+  // Scenes of version 2 and later: one envelope per MotionChannel, empty for version 1.
+  // Their motionKeys then hold one key, the state at the first frame.
+  std::vector<LwEnvelope> channels;
+  std::int32_t layer = 0;                    // object layer to load (1-based); 0 = whole object
 };
 
 // Reads a FORM/LWOB object from a stream positioned at "FORM" and runs the geometry
