@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "lwo/object.h"
 
@@ -95,3 +96,16 @@ using SurfaceNames = std::unordered_map<std::string, std::size_t>;
 // The SURF handler of the chunk walk: 0 when handled or skipped, -1 when the chunk
 // names an undeclared surface (the walk then ends).
 int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent);
+
+// Grows v to hold at least `more` further elements, at once rather than by repeated doubling.
+template <typename T>
+void reserveMore(std::vector<T>& v, std::size_t more) {
+  const std::size_t wanted = v.size() + more;
+  if (wanted <= v.capacity()) return;
+  v.reserve(wanted > 2 * v.capacity() ? wanted : 2 * v.capacity());
+}
+
+// The body of a FORM/LWO2 after its form type, read into the object as its LWOB
+// equivalent; the geometry steps then run as for LWOB. `layer` as lwLoadObjectLayer takes it.
+int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, bool doNormals, bool doTexCoords, bool wrapSeams,
+                   int layer);

@@ -67,14 +67,6 @@ void readPoints(LwObject& object, ChunkCursor& chunk) {
   }
 }
 
-// Grows v to hold at least `more` further elements, at once rather than by repeated doubling.
-template <typename T>
-void reserveMore(std::vector<T>& v, std::size_t more) {
-  const std::size_t wanted = v.size() + more;
-  if (wanted <= v.capacity()) return;
-  v.reserve(wanted > 2 * v.capacity() ? wanted : 2 * v.capacity());
-}
-
 void readPolygons(LwObject& object, ChunkCursor& chunk, WalkStats& stats) {
   // Bounds from the chunk's own length: a kept polygon takes at least 10 bytes
   // (count, three corners, surface) and every corner 2.
@@ -158,13 +150,17 @@ void dropInvalidPolygons(LwObject& object, WalkStats& stats) {
 }
 
 int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, int indent, bool doNormals,
-             bool doTexCoords, bool wrapSeams) {
+             bool doTexCoords, bool wrapSeams, int layer) {
   ChunkCursor form{body, length, 0};
   std::uint8_t formType[4] = {0, 0, 0, 0};
-  if (!chunkReadBytes(form, formType, 4) || !idIs(formType, "LWOB")) {
+  const bool typed = chunkReadBytes(form, formType, 4);
+  if (typed && idIs(formType, "LWO2")) return lwReadLwo2Body(object, form, indent, doNormals, doTexCoords, wrapSeams, layer);
+  if (!typed || !idIs(formType, "LWOB")) {
     std::printf("%*sNot LightWave Object!", indent, "");
     return -1;
   }
+  // An LWOB object is one layer, the first.
+  const bool geometry = layer < 0 || layer == 1;
 
   WalkStats stats;
   SurfaceNames names;
@@ -178,8 +174,9 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
     if (idIs(id, "SRFS")) {
       readSurfaceNames(object, chunk, names);
     } else if (idIs(id, "PNTS")) {
-      readPoints(object, chunk);
+      if (geometry) readPoints(object, chunk);
     } else if (idIs(id, "POLS")) {
+      if (!geometry) continue;
       readPolygons(object, chunk, stats);
     } else if (idIs(id, "SURF")) {
       if (lwReadSurfaceChunk(object, chunk, names, indent) < 0) break;
@@ -226,8 +223,8 @@ bool readFormBody(std::FILE* file, std::uint32_t length, std::vector<std::uint8_
 
 }  // namespace
 
-int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
-                           bool doNormals, bool doTexCoords, bool wrapSeams) {
+int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
+                                bool doNormals, bool doTexCoords, bool wrapSeams, int layer) {
   if (data == nullptr || size < 4 || !idIs(data, "FORM")) {
     printNotFile(indent);
     return -1;
@@ -239,15 +236,15 @@ int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size
     return -1;
   }
   try {
-    return readBody(object, data + 8, length, indent, doNormals, doTexCoords, wrapSeams);
+    return readBody(object, data + 8, length, indent, doNormals, doTexCoords, wrapSeams, layer);
   } catch (const std::bad_alloc&) {
     std::printf("%*sNot enough memory for this object!", indent, "");
     return -1;
   }
 }
 
-int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
-                 bool wrapSeams) {
+int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
+                      bool wrapSeams, int layer) {
   const long start = std::ftell(file);
   std::uint8_t head[8];
   std::vector<std::uint8_t> body;
@@ -264,11 +261,21 @@ int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, 
     return -1;
   }
   try {
-    return readBody(object, body.data(), length, indent, doNormals, doTexCoords, wrapSeams);
+    return readBody(object, body.data(), length, indent, doNormals, doTexCoords, wrapSeams, layer);
   } catch (const std::bad_alloc&) {
     std::printf("%*sNot enough memory for this object!", indent, "");
     return -1;
   }
+}
+
+int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
+                           bool doNormals, bool doTexCoords, bool wrapSeams) {
+  return lwLoadObjectLayerFromMemory(object, data, size, indent, doNormals, doTexCoords, wrapSeams, kAllLayers);
+}
+
+int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
+                 bool wrapSeams) {
+  return lwLoadObjectLayer(object, file, indent, doNormals, doTexCoords, wrapSeams, kAllLayers);
 }
 
 void lwLinkVertices(LwObject& object) {
@@ -341,6 +348,7 @@ void lwReleaseObject(LwObject& object) {
   std::vector<std::uint32_t>().swap(object.cornerNormals);
   std::vector<LwPolygon>().swap(object.polygons);
   std::vector<LwNormal>().swap(object.normals);
+  std::vector<std::uint16_t>().swap(object.polygonLayers);
 }
 
 void lwDisposeObject(LwObject& object) {

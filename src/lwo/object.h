@@ -89,6 +89,14 @@ struct LwLimit {
   float maximum = 0.0f;
 };
 
+// One LWO2 layer as LAYR declares it.
+struct LwLayer {
+  std::int32_t number = 0;            // as LAYR stores it (from 0); a scene's LoadObjectLayer says number + 1
+  std::int32_t parent = -1;           // number of the parent layer, -1 for none
+  float pivot[3] = {0.0f, 0.0f, 0.0f};
+  std::string name;
+};
+
 struct LwObject {
   std::int32_t refCount = 1;
   std::vector<LwSurface> surfaces;
@@ -99,6 +107,10 @@ struct LwObject {
   std::vector<std::uint32_t> cornerNormals;  // parallel to indices: normal-table entry per corner
   std::vector<LwPolygon> polygons;
   std::vector<LwNormal> normals;             // normal table
+  // LWO2 only (both empty for LWOB): every LAYR of the file in file order, also when one
+  // layer alone was loaded, and the LAYR number of each polygon, parallel to polygons.
+  std::vector<LwLayer> layers;
+  std::vector<std::uint16_t> polygonLayers;
 
   // Scene fields.
   std::int32_t parentIndex = 0;              // 1-based, 0 = top level
@@ -120,13 +132,22 @@ struct LwObject {
   std::int32_t layer = 0;                    // object layer to load (1-based); 0 = whole object
 };
 
-// Reads a FORM/LWOB object from a stream positioned at "FORM" and runs the geometry
-// steps. 0 when read, -1 when the stream holds no LightWave object.
+// Reads a FORM/LWOB or FORM/LWO2 object from a stream positioned at "FORM" and runs the
+// geometry steps. 0 when read, -1 when the stream holds no LightWave object.
 int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
                  bool wrapSeams);
 // The same from a whole file already in memory (data starts at "FORM").
 int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
                            bool doNormals, bool doTexCoords, bool wrapSeams);
+
+// The same for one layer: `layer` counts from 1 as a scene's LoadObjectLayer does (the
+// LAYR number + 1); a negative layer loads them all, as lwLoadObject does. An LWOB object
+// is layer 1 as a whole; any other layer of it, or a layer the file lacks, loads no geometry.
+inline constexpr int kAllLayers = -1;
+int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
+                      bool wrapSeams, int layer);
+int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
+                                bool doNormals, bool doTexCoords, bool wrapSeams, int layer);
 
 // Drops one reference; at zero frees the geometry (motion and scene fields stay).
 void lwReleaseObject(LwObject& object);

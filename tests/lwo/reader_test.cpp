@@ -58,7 +58,7 @@ TEST(LwobReader, RefusesWhatIsNoLightWaveObject) {
       {{'F', 'O', 'R', 'M', 0, 0, 0, 0}, "Not LightWave file!"},
       {overlongForm(), "Not LightWave file!"},
       {oneShort, "Not LightWave file!"},
-      {LwobBuilder().points(squarePoints()).bytes("LWO2"), "Not LightWave Object!"},
+      {LwobBuilder().points(squarePoints()).bytes("LWO3"), "Not LightWave Object!"},
       // A body too short to hold a form type at all.
       {{'F', 'O', 'R', 'M', 0, 0, 0, 2, 'L', 'W'}, "Not LightWave Object!"},
   };
