@@ -295,11 +295,15 @@ int loadItemObject(LwObject& item, const std::string& path, std::int32_t layer, 
   }
   std::printf(" %s :", path.c_str());
   // The one place a scene item's geometry is loaded. A layer number above 0 asks for
-  // that layer alone; until the LWO2 layer reader is in, the whole object loads.
+  // that layer alone, turning about the pivot its LAYR gives.
   item.layer = layer;
-  const int loaded = lwLoadObject(item, file, 0, doNormals, doTexCoords, wrapSeams);
+  const int loaded = layer > 0 ? lwLoadObjectLayer(item, file, 0, doNormals, doTexCoords, wrapSeams, layer)
+                               : lwLoadObject(item, file, 0, doNormals, doTexCoords, wrapSeams);
   std::printf("\n");
   std::fclose(file);
+  for (const LwLayer& declared : item.layers) {
+    if (layer > 0 && declared.number == layer - 1) std::copy(declared.pivot, declared.pivot + 3, item.pivot);
+  }
   return loaded < 0 ? -1 : 0;
 }
 

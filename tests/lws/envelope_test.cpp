@@ -84,12 +84,13 @@ TEST(Envelope, ShapesAndBehaviorsMatchHandWorkedValues) {
   EXPECT_EQ(lwEvaluateEnvelope(LwEnvelope{}, 1.0), 0.0);
 }
 
-// Interior keys with any tension, continuity and bias, end keys whose continuity and
-// bias cancel: there the two end-tangent rules are the same.
+// Interior keys with any tension, continuity and bias. At the ends version 1 takes the
+// mean of both TCB factors and later versions the one facing the curve; they agree when
+// continuity is minus bias at the first key and equals it at the last.
 TEST(Envelope, TcbAgreesWithTheVersionOneSpline) {
   const int frames[] = {0, 10, 25, 40, 44};
   const double values[] = {1, 4, -2, 3, 0.5};
-  const double tcb[][3] = {{0.3, 0.4, -0.4}, {0.5, -0.3, 0.7}, {-0.4, 0.2, 0.1}, {0.1, -0.6, -0.2}, {-0.2, 0.25, -0.25}};
+  const double tcb[][3] = {{0.3, 0.4, -0.4}, {0.5, -0.3, 0.7}, {-0.4, 0.2, 0.1}, {0.1, -0.6, -0.2}, {-0.2, 0.25, 0.25}};
   std::vector<MotionKey> keys;
   LwEnvelope envelope;
   for (int i = 0; i < 5; ++i) {

@@ -12,7 +12,46 @@
 
 namespace {
 
+using lwbuild::Bytes;
 using lwbuild::ckey;
+
+// LWO2 with two layers: layer 1 one triangle, layer 2 (pivot 0.25 0 0) two triangles.
+Bytes twoLayers() {
+  using namespace lwbuild;
+  const auto chunk = [](Bytes& out, const char* id, const Bytes& body) {
+    putId(out, id);
+    putBE32(out, static_cast<std::uint32_t>(body.size()));
+    out.insert(out.end(), body.begin(), body.end());
+  };
+  Bytes body;
+  putId(body, "LWO2");
+  Bytes tags;
+  putPaddedString(tags, "Paint");
+  chunk(body, "TAGS", tags);
+  for (unsigned layer = 0; layer < 2; ++layer) {
+    Bytes layr, pnts, pols, ptag;
+    putBE16(layr, layer);
+    putBE16(layr, 0);
+    for (float p : {layer * 0.25f, 0.0f, 0.0f}) putBEFloat(layr, p);
+    putPaddedString(layr, layer == 0 ? "L0" : "L1");
+    for (float p : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 1.f, 1.f, 0.f}) putBEFloat(pnts, p);
+    putId(pols, "FACE");
+    putId(ptag, "SURF");
+    for (unsigned f = 0; f <= layer; ++f) {
+      putBE16(pols, 3);
+      for (unsigned v : {f, 1 + 2 * f, 2u}) putBE16(pols, v);
+      putBE16(ptag, f);
+      putBE16(ptag, 0);
+    }
+    chunk(body, "LAYR", layr);
+    chunk(body, "PNTS", pnts);
+    chunk(body, "POLS", pols);
+    chunk(body, "PTAG", ptag);
+  }
+  Bytes file;
+  chunk(file, "FORM", body);
+  return file;
+}
 
 // A box on layer 2 with its pivot, a null below it aiming at the box and dissolving by
 // an envelope, a light below the null, a camera turned by 90 degrees; a bone and a
@@ -21,10 +60,10 @@ std::string sceneText(int version) {
   lwbuild::LaterSceneBuilder s(version, 3, 33);
   const bool ids = version >= 4;
   const double turn = version >= 3 ? 1.5707963267948966 : 90.0;
-  s.line(version >= 3 ? std::string("LoadObjectLayer 2 ") + (ids ? "10000000 " : "") + "Objects/box.lwo"
+  s.line(version >= 3 ? std::string("LoadObjectLayer 2 ") + (ids ? "10000000 " : "") + "Objects/layers.lwo"
                       : "LoadObject Objects/box.lwo");
   s.motion("ObjectMotion", {{ckey(0, 0, 3), ckey(1, 2, 3)}});
-  s.line(version >= 3 ? "PivotPosition 0.5 0 0" : "PivotPoint 0.5 0 0").line("");
+  if (version != 3) s.line(version >= 3 ? "PivotPosition 0.5 0 0" : "PivotPoint 0.5 0 0");
   s.line("AddBone").line("BoneMotion").line("ParentItem 10000000");
   s.line(std::string("AddNullObject ") + (ids ? "10000001 " : "") + "Helper");
   s.motion("ObjectMotion", {{ckey(0, 1)}, {ckey(0, 0), ckey(2, 4)}});
@@ -52,6 +91,7 @@ class LaterScenes : public testing::TestWithParam<int> {
     lwbuild::LwobBuilder box;
     box.surfaces({"Paint"}).points({0, 0, 0, 1, 0, 0, 0, 1, 0}).polygons({{{0, 1, 2}, 1}});
     ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/box.lwo", box.bytes()));
+    ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/layers.lwo", twoLayers()));
   }
   void TearDown() override {
     lwReleaseScene(scene);
@@ -78,7 +118,7 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
   const int version = GetParam();
   ASSERT_GE(read(sceneText(version)), 0) << console;
   ASSERT_EQ(scene.items.size(), 4u) << console;
-  const char* names[] = {"0_box", "1_Helper", "2_Sun", version >= 3 ? "3_Cam" : "Camera"};
+  const char* names[] = {version >= 3 ? "0_layers" : "0_box", "1_Helper", "2_Sun", version >= 3 ? "3_Cam" : "Camera"};
   const int parents[] = {0, 1, 2, 0};
   const int targets[] = {0, 1, 0, 0};
   for (int i = 0; i < 4; ++i) {
@@ -91,8 +131,8 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
   }
   const LwObject& box = *scene.items[0];
   EXPECT_EQ(box.layer, version >= 3 ? 2 : 0);
-  EXPECT_EQ(box.polygons.size(), 1u);
-  EXPECT_FLOAT_EQ(box.pivot[0], 0.5f);
+  EXPECT_EQ(box.polygons.size(), version >= 3 ? 2u : 1u);        // that layer's alone
+  EXPECT_FLOAT_EQ(box.pivot[0], version == 3 ? 0.25f : 0.5f);    // LAYR's, unless the scene moves it
   // Linear from 0 to 2 over one second: frame 3 is 0.2, frame 15 is 1.
   EXPECT_NEAR(box.motionKeys[0].values[kPosX], 0.2, 1e-12);
   EXPECT_NEAR(lwEvaluateEnvelope(box.channels[kPosX], lwFrameTime(scene, 15)), 1.0, 1e-12);
