@@ -250,6 +250,46 @@ class LwscBuilder {
   std::string text_;
 };
 
+// LWO2 with `layers` layers, all of surface Paint: LAYR number n has pivot (n / 4, 0, 0)
+// and n + 1 triangles.
+inline Bytes lwo2Layers(unsigned layers) {
+  const auto chunk = [](Bytes& out, const char* id, const Bytes& body) {
+    putId(out, id);
+    putBE32(out, static_cast<std::uint32_t>(body.size()));
+    out.insert(out.end(), body.begin(), body.end());
+  };
+  Bytes body;
+  putId(body, "LWO2");
+  Bytes tags;
+  putPaddedString(tags, "Paint");
+  chunk(body, "TAGS", tags);
+  for (unsigned layer = 0; layer < layers; ++layer) {
+    Bytes layr, pnts, pols, ptag;
+    putBE16(layr, layer);
+    putBE16(layr, 0);
+    for (float p : {layer * 0.25f, 0.0f, 0.0f}) putBEFloat(layr, p);
+    putPaddedString(layr, layer == 0 ? "L0" : "Ln");
+    for (unsigned p = 0; p <= layer + 2; ++p) {
+      for (float c : {float(p % 2), float(p / 2), 0.0f}) putBEFloat(pnts, c);
+    }
+    putId(pols, "FACE");
+    putId(ptag, "SURF");
+    for (unsigned f = 0; f <= layer; ++f) {
+      putBE16(pols, 3);
+      for (unsigned v : {f, f + 1, f + 2}) putBE16(pols, v);
+      putBE16(ptag, f);
+      putBE16(ptag, 0);
+    }
+    chunk(body, "LAYR", layr);
+    chunk(body, "PNTS", pnts);
+    chunk(body, "POLS", pols);
+    chunk(body, "PTAG", ptag);
+  }
+  Bytes file;
+  chunk(file, "FORM", body);
+  return file;
+}
+
 // One key of a channel envelope (scenes of version 2 and later): p holds the six curve
 // parameters of a later version's Key line; version 2 writes the first three.
 struct ChannelKey {

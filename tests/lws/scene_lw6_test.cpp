@@ -12,46 +12,7 @@
 
 namespace {
 
-using lwbuild::Bytes;
 using lwbuild::ckey;
-
-// LWO2 with two layers: layer 1 one triangle, layer 2 (pivot 0.25 0 0) two triangles.
-Bytes twoLayers() {
-  using namespace lwbuild;
-  const auto chunk = [](Bytes& out, const char* id, const Bytes& body) {
-    putId(out, id);
-    putBE32(out, static_cast<std::uint32_t>(body.size()));
-    out.insert(out.end(), body.begin(), body.end());
-  };
-  Bytes body;
-  putId(body, "LWO2");
-  Bytes tags;
-  putPaddedString(tags, "Paint");
-  chunk(body, "TAGS", tags);
-  for (unsigned layer = 0; layer < 2; ++layer) {
-    Bytes layr, pnts, pols, ptag;
-    putBE16(layr, layer);
-    putBE16(layr, 0);
-    for (float p : {layer * 0.25f, 0.0f, 0.0f}) putBEFloat(layr, p);
-    putPaddedString(layr, layer == 0 ? "L0" : "L1");
-    for (float p : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 1.f, 1.f, 0.f}) putBEFloat(pnts, p);
-    putId(pols, "FACE");
-    putId(ptag, "SURF");
-    for (unsigned f = 0; f <= layer; ++f) {
-      putBE16(pols, 3);
-      for (unsigned v : {f, 1 + 2 * f, 2u}) putBE16(pols, v);
-      putBE16(ptag, f);
-      putBE16(ptag, 0);
-    }
-    chunk(body, "LAYR", layr);
-    chunk(body, "PNTS", pnts);
-    chunk(body, "POLS", pols);
-    chunk(body, "PTAG", ptag);
-  }
-  Bytes file;
-  chunk(file, "FORM", body);
-  return file;
-}
 
 // A box on layer 2 with its pivot, a null below it aiming at the box and dissolving by
 // an envelope, a light below the null, a camera turned by 90 degrees; a bone and a
@@ -91,7 +52,7 @@ class LaterScenes : public testing::TestWithParam<int> {
     lwbuild::LwobBuilder box;
     box.surfaces({"Paint"}).points({0, 0, 0, 1, 0, 0, 0, 1, 0}).polygons({{{0, 1, 2}, 1}});
     ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/box.lwo", box.bytes()));
-    ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/layers.lwo", twoLayers()));
+    ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/layers.lwo", lwbuild::lwo2Layers(2)));
   }
   void TearDown() override {
     lwReleaseScene(scene);
