@@ -36,6 +36,35 @@ std::string scene(bool chain, int items) {
   return s.text();
 }
 
+// Version 5: every item on every span shape, rotations in radians, 2,001 frames sampled.
+std::string laterScene(int items) {
+  LaterSceneBuilder s(5, 0, 2000);
+  char id[16];
+  for (int item = 0; item < items; ++item) {
+    std::snprintf(id, sizeof id, "%08X", 0x10000000 + item);
+    s.line(std::string("AddNullObject ") + id + " Null " + std::to_string(item));
+    std::vector<std::vector<ChannelKey>> channels(9);
+    for (int c = 0; c < 9; ++c) {
+      for (int k = 0; k < 20; ++k) {
+        const double t = k * 0.37 + item + c;
+        ChannelKey key = ckey(k * 3.4, c >= 6 ? 1 + 0.1 * std::sin(t) : std::sin(t) * (c >= 3 ? 0.5 : 2), (k + c) % 6);
+        key.p[0] = key.shape == 5 ? -1.1 : 0.1;
+        key.p[2] = key.shape == 5 ? 1.1 : 0;
+        key.p[3] = 0.2;
+        key.p[4] = -0.2;
+        channels[static_cast<std::size_t>(c)].push_back(key);
+      }
+    }
+    s.motion("ObjectMotion", channels, 9, item % 6);
+    if (item > 0) {
+      std::snprintf(id, sizeof id, "%08X", 0x10000000 + item / 2);
+      s.line(std::string("ParentItem ") + id);
+    }
+    s.line("PivotPosition 0 0.5 0");
+  }
+  return s.text();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,6 +82,7 @@ int main(int argc, char** argv) {
   }
   ok = ok && writeFile(dir + "/chain1000.lws", scene(true, 1000));
   for (int items : {250, 500, 1000}) ok = ok && writeFile(dir + "/flat" + std::to_string(items) + ".lws", scene(false, items));
+  ok = ok && writeFile(dir + "/later1000.lws", laterScene(1000));
   if (!ok) {
     std::fprintf(stderr, "torvo_bench_gen: could not write into %s\n", dir.c_str());
     return 1;

@@ -109,7 +109,43 @@ std::vector<Seed> lwscSeeds() {
   s.line("ObjDissolve 1.5");
   Bytes bytes = textBytes(s.text());
   bytes.push_back(16 | 32);  // camera and lights
-  return {{"scene", bytes}, {"version2", textBytes("LWSC\n2\n")}};
+  std::vector<Seed> seeds = {{"scene", bytes}};
+  // Later versions: every span shape and behaviour, links by number and by item id,
+  // a dissolve envelope, a layer, lights and the camera.
+  for (int version : {2, 3, 5}) {
+    LaterSceneBuilder l(version, 0, 40);
+    const bool ids = version >= 4;
+    l.line(version >= 3 ? std::string("LoadObjectLayer 1 ") + (ids ? "10000000 " : "") + "a.lwo" : "LoadObject a.lwo");
+    std::vector<ChannelKey> x;
+    for (int shape = 0; shape <= 5; ++shape) {
+      ChannelKey k = ckey(shape * 0.2, shape % 2 == 0 ? 1.0 : -1.0, shape);
+      k.p[0] = shape == 5 ? -0.05 : 0.2;
+      k.p[2] = shape == 5 ? 0.05 : -0.1;
+      k.p[3] = 0.5;
+      k.p[4] = -0.5;
+      x.push_back(k);
+    }
+    l.motion("ObjectMotion", {x, {ckey(0, 0), ckey(1, 2, 3)}, {}, {ckey(0, 0), ckey(0.5, 1.5)}}, 9, version == 2 ? 4 : 3);
+    l.line(version >= 3 ? "PivotPosition 0 1 0" : "PivotPoint 0 1 0");
+    l.line(std::string("AddNullObject ") + (ids ? "10000001 " : "") + "Null");
+    l.motion("ObjectMotion", {{ckey(0, 1), ckey(0.5, 2)}}, 9, 5);
+    l.line(version >= 3 ? "ParentItem 10000000" : "ParentObject 1");
+    l.line(version >= 3 ? "TargetItem 10000000" : "TargetObject 1");
+    l.line(version >= 3 ? "ObjectDissolve (envelope)" : "ObjDissolve (envelope)");
+    if (version < 3) l.line("  1");
+    l.envelope({ckey(0, 0), ckey(1, 1)}, 2, 4);
+    l.line("AddBone").line("BoneMotion").line("NumChannels 1").line("Channel 0").envelope({ckey(0, 1)});
+    l.line(ids ? "AddLight 20000000" : "AddLight").line("LightName Key");
+    l.motion("LightMotion", {{ckey(0, 1)}, {ckey(0, 2), ckey(1, 0, 4)}}, 9, 2);
+    l.line(version >= 3 ? "ParentItem 10000001" : "ParentObject 2");
+    if (version >= 3) l.line(ids ? "AddCamera 30000000" : "AddCamera").line("CameraName Cam");
+    l.motion("CameraMotion", {{}, {}, {ckey(0, -5)}, {ckey(0, 0.5), ckey(1, 1)}}, 6, 0);
+    l.line("PathAlignment 1").line("LookAheadFrames 3");
+    Bytes later = textBytes(l.text());
+    later.push_back(16 | 32);
+    seeds.push_back({"version" + std::to_string(version), later});
+  }
+  return seeds;
 }
 
 std::vector<Seed> lwcfgSeeds() {

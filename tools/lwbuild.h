@@ -474,6 +474,121 @@ class LwscBuilder {
   std::string text_;
 };
 
+// LWO2 with `layers` layers, all of surface Paint: LAYR number n has pivot (n / 4, 0, 0)
+// and n + 1 triangles.
+inline Bytes lwo2Layers(unsigned layers) {
+  const auto chunk = [](Bytes& out, const char* id, const Bytes& body) {
+    putId(out, id);
+    putBE32(out, static_cast<std::uint32_t>(body.size()));
+    out.insert(out.end(), body.begin(), body.end());
+  };
+  Bytes body;
+  putId(body, "LWO2");
+  Bytes tags;
+  putPaddedString(tags, "Paint");
+  chunk(body, "TAGS", tags);
+  for (unsigned layer = 0; layer < layers; ++layer) {
+    Bytes layr, pnts, pols, ptag;
+    putBE16(layr, layer);
+    putBE16(layr, 0);
+    for (float p : {layer * 0.25f, 0.0f, 0.0f}) putBEFloat(layr, p);
+    putPaddedString(layr, layer == 0 ? "L0" : "Ln");
+    for (unsigned p = 0; p <= layer + 2; ++p) {
+      for (float c : {float(p % 2), float(p / 2), 0.0f}) putBEFloat(pnts, c);
+    }
+    putId(pols, "FACE");
+    putId(ptag, "SURF");
+    for (unsigned f = 0; f <= layer; ++f) {
+      putBE16(pols, 3);
+      for (unsigned v : {f, f + 1, f + 2}) putBE16(pols, v);
+      putBE16(ptag, f);
+      putBE16(ptag, 0);
+    }
+    chunk(body, "LAYR", layr);
+    chunk(body, "PNTS", pnts);
+    chunk(body, "POLS", pols);
+    chunk(body, "PTAG", ptag);
+  }
+  Bytes file;
+  chunk(file, "FORM", body);
+  return file;
+}
+
+// One key of a channel envelope (scenes of version 2 and later): p holds the six curve
+// parameters of a later version's Key line; version 2 writes the first three.
+struct ChannelKey {
+  double value = 0;
+  double time = 0;  // seconds
+  int shape = 0;
+  double p[6] = {0, 0, 0, 0, 0, 0};
+};
+
+inline ChannelKey ckey(double time, double value, int shape = 0) {
+  ChannelKey k;
+  k.time = time;
+  k.value = value;
+  k.shape = shape;
+  return k;
+}
+
+// Builds the text of a version 2 to 5 scene line by line.
+class LaterSceneBuilder {
+ public:
+  LaterSceneBuilder(int version, int first, int last, double fps = 30) : version_(version) {
+    line("LWSC").line(std::to_string(version)).line("");
+    line("FirstFrame " + std::to_string(first)).line("LastFrame " + std::to_string(last));
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "FramesPerSecond %g", fps);
+    line(buf).line("");
+  }
+  LaterSceneBuilder& line(const std::string& text) {
+    text_ += text;
+    text_ += "\n";
+    return *this;
+  }
+  // Keys of one channel: a "{ Envelope" block, or version 2's key count and key lines.
+  LaterSceneBuilder& envelope(const std::vector<ChannelKey>& keys, int pre = 1, int post = 1) {
+    if (version_ >= 3) line("{ Envelope");
+    line("  " + std::to_string(keys.size()));
+    for (const ChannelKey& k : keys) {
+      char buf[512];
+      if (version_ >= 3) {
+        std::snprintf(buf, sizeof buf, "  Key %.17g %.17g %d %.17g %.17g %.17g %.17g %.17g %.17g", k.value, k.time,
+                      k.shape, k.p[0], k.p[1], k.p[2], k.p[3], k.p[4], k.p[5]);
+      } else {
+        std::snprintf(buf, sizeof buf, "  %.9g %.9g %d %g %g %g", k.value, k.time, k.shape == 0 ? 2 : k.shape, k.p[0],
+                      k.p[1], k.p[2]);
+      }
+      line(buf);
+    }
+    if (version_ >= 3) line("  Behaviors " + std::to_string(pre) + " " + std::to_string(post)).line("}");
+    return *this;
+  }
+  // A motion block of channels 0, 1, ... (missing ones written as one key of 0 or 1).
+  LaterSceneBuilder& motion(const char* keyword, std::vector<std::vector<ChannelKey>> channels, int count = 9,
+                            int post = 1) {
+    channels.resize(static_cast<std::size_t>(count));
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+      if (channels[c].empty()) channels[c].push_back(ckey(0, c >= 6 ? 1 : 0));
+    }
+    line(keyword);
+    line(version_ >= 3 ? "NumChannels " + std::to_string(count) : "  " + std::to_string(count));
+    std::string behaviors = "Pre/PostBehavior";
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+      if (version_ >= 3) line("Channel " + std::to_string(c));
+      envelope(channels[c], 1, post);
+      behaviors += " 1 " + std::to_string(post);
+    }
+    if (version_ < 3) line(behaviors);
+    return *this;
+  }
+  const std::string& text() const { return text_; }
+
+ private:
+  int version_;
+  std::string text_;
+};
+
 // Uncompressed or run-length TGA: header fields as given, pixel bytes as given.
 struct TgaSpec {
   int idLength = 0;

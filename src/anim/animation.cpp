@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/options.h"
+#include "lws/envelope.h"
 #include "lws/xform.h"
 #include "xscene/frames.h"
 
@@ -22,15 +23,17 @@ constexpr int kKeyPosition = 2;
 
 int clampFrame(long long frame) { return static_cast<int>(std::clamp<long long>(frame, INT_MIN, INT_MAX)); }
 
-// Everything needed to evaluate one item as the writer samples it. Not movable:
-// the motions point into the vectors.
+// Everything needed to evaluate one item as the writer samples it: its keys (version 1)
+// or its channel envelopes (later versions). Not movable: the motions point into the vectors.
 struct ItemMotion {
-  ItemMotion(const LwScene& scene, const LwObject& item) {
+  ItemMotion(const LwScene& scene, const LwObject& item) : scene(scene) {
     motion = lwMotionView(item.motionKeys, item.endBehavior, &index);
+    if (!item.channels.empty()) channels = &item.channels;
     const LwObject* aimAt = lwSceneItem(scene, item.targetIndex);
     if (aimAt != nullptr) {
       targetMotion = lwMotionView(aimAt->motionKeys, aimAt->endBehavior, &targetIndex);
       target = &targetMotion;
+      if (!aimAt->channels.empty()) targetChannels = &aimAt->channels;
     }
     lookAhead = item.pathAlignment != 0 ? item.lookAheadFrames : 0;
   }
@@ -39,15 +42,35 @@ struct ItemMotion {
 
   MotionKey at(long long frame) const {
     MotionKey key;
-    lwEvaluateAligned(motion, key, clampFrame(frame), lookAhead, target);
+    if (channels == nullptr) {
+      lwEvaluateAligned(motion, key, clampFrame(frame), lookAhead, target);
+      return key;
+    }
+    lwEvaluateChannels(*channels, lwFrameTime(scene, frame), key);
+    key.frame = clampFrame(frame);
+    MotionKey aim;
+    if (targetChannels != nullptr) {
+      lwEvaluateChannels(*targetChannels, lwFrameTime(scene, frame), aim);
+    } else if (target != nullptr) {
+      // A target without keys gives no point to face: the item keeps its own angles.
+      if (lwEvaluateMotion(*target, aim, clampFrame(frame)) == 0) return key;
+    } else if (lookAhead != 0) {
+      lwEvaluateChannels(*channels, lwFrameTime(scene, frame + lookAhead), aim);
+    } else {
+      return key;
+    }
+    lwAimAt(key, aim);
     return key;
   }
 
+  const LwScene& scene;
   std::vector<std::int32_t> index;
   std::vector<std::int32_t> targetIndex;
   Motion motion;
   Motion targetMotion;
   const Motion* target = nullptr;
+  const std::vector<LwEnvelope>* channels = nullptr;
+  const std::vector<LwEnvelope>* targetChannels = nullptr;
   int lookAhead = 0;
 };
 
@@ -82,6 +105,14 @@ double turnCount(double from, double to) {
 
 int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::int32_t>& out) {
   out.clear();
+  // Envelopes have their own behaviours on each channel: every whole frame is sampled.
+  if (im.channels != nullptr) {
+    const long long last = std::max(scene.firstFrame, scene.lastFrame);
+    if (last - scene.firstFrame + 1 > static_cast<long long>(kMaxSamplesPerItem)) return -1;
+    out.reserve(static_cast<std::size_t>(last - scene.firstFrame + 1));
+    for (long long frame = scene.firstFrame; frame <= last; ++frame) out.push_back(static_cast<std::int32_t>(frame));
+    return 0;
+  }
   const Motion& motion = im.motion;
   if (motion.keyCount < 1) return 0;
   const MotionKey* k = motion.keys;

@@ -364,4 +364,5 @@ void lwDisposeObject(LwObject& object) {
   object.refCount = 1;
   lwReleaseObject(object);
   std::vector<MotionKey>().swap(object.motionKeys);
+  std::vector<LwEnvelope>().swap(object.channels);
 }

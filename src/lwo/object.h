@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "lws/envelope.h"
 #include "lws/motion.h"
 
 enum MappingKind : std::int32_t {
@@ -127,6 +128,10 @@ struct LwObject {
   std::string filePath;                      // the object file as opened; its textures are looked for near it
   LwLimit limits[3];                         // heading, pitch, bank; never enabled
   LwObject* morphTarget = nullptr;           // counted reference, not owned
+  // Scenes of version 2 and later: one envelope per MotionChannel, empty for version 1.
+  // Their motionKeys then hold one key, the state at the first frame.
+  std::vector<LwEnvelope> channels;
+  std::int32_t layer = 0;                    // object layer to load (1-based); 0 = whole object
 };
 
 // Reads a FORM/LWOB or FORM/LWO2 object from a stream positioned at "FORM" and runs the

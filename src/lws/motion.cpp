@@ -153,6 +153,11 @@ int lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookA
     lwEvaluateMotion(motion, aim, clampFrame(static_cast<long long>(frame) + lookAhead));
   }
 
+  lwAimAt(out, aim);
+  return r;
+}
+
+void lwAimAt(MotionKey& out, const MotionKey& aim) {
   out.values[kHeading] = 0.0;
   out.values[kPitch] = 0.0;
   const double dx = aim.values[kPosX] - out.values[kPosX];
@@ -165,7 +170,6 @@ int lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookA
     horizontal = dz * std::cos(-h) - dx * std::sin(-h);
   }
   if (dy != 0.0 || horizontal != 0.0) out.values[kPitch] = std::atan2(-dy, horizontal) * kRadiansToDegrees;
-  return r;
 }
 
 Motion lwMotionView(const std::vector<MotionKey>& keys, std::int32_t endBehavior, std::vector<std::int32_t>* storage) {

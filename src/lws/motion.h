@@ -42,6 +42,8 @@ int lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame);
 // As lwEvaluateMotion, then heading and pitch face the target (if any, with keys)
 // or the item's own position lookAhead frames later.
 int lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookAhead, const Motion* target);
+// Heading and pitch of out turned to face the position of aim.
+void lwAimAt(MotionKey& out, const MotionKey& aim);
 
 // Largest index whose key frame is at or before frame, or -1.
 std::int32_t lwFindKey(const Motion& motion, long long frame);

@@ -45,3 +45,8 @@ struct LwChildIndex {
   std::vector<std::int32_t> items;
 };
 LwChildIndex lwBuildChildIndex(const LwScene& scene);
+
+// Seconds at a frame, for envelopes (a rate that is no positive number counts as 30).
+double lwFrameTime(const LwScene& scene, long long frame);
+// True when the item's motion changes: more than one key in its keys or a channel.
+bool lwItemMoves(const LwObject& item);

@@ -9,6 +9,7 @@
 #include "core/lookup.h"
 #include "core/paths.h"
 #include "lws/scene.h"
+#include "lws/scene_internal.h"
 #include "platform/platform.h"
 
 const LwKeyword SceneKeywords[] = {
@@ -31,33 +32,10 @@ const LwKeyword PluginKeywords[] = {
 
 namespace {
 
-// atoi without its undefined overflow: out-of-range values saturate.
-std::int32_t parseInt(const char* text) {
-  const long value = std::strtol(text, nullptr, 10);
-  return static_cast<std::int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
-}
-
-double parseDouble(const char* text) { return std::strtod(text, nullptr); }
-
-// Item names live in an 80-byte field.
-std::string itemName(std::size_t position, std::string_view text) {
-  std::string name = std::to_string(position);
-  name += '_';
-  name.append(text);
-  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
-  return name;
-}
-
-// The extension is cut and the name filtered before the name is fitted to its field,
-// so a long file name keeps its own words rather than losing them to an earlier dot.
-std::string objectItemName(std::size_t position, std::string_view path, int codePage) {
-  std::string name = std::to_string(position) + "_" + std::string(path.substr(fileNamePart(path, codePage)));
-  const std::size_t dot = findExtension(name, codePage);
-  if (dot != std::string::npos) name.resize(dot);
-  name = makeXName(name, codePage);
-  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
-  return name;
-}
+using lwscene::itemName;
+using lwscene::objectItemName;
+using lwscene::parseDouble;
+using lwscene::parseInt;
 
 struct ReadState {
   LwScene& scene;
@@ -85,31 +63,11 @@ LwObject& appendItem(ReadState& state, std::string name) {
 int loadObject(ReadState& state, const char* argument) {
   state.itemOpen = false;
   const std::string path(argument);
-  const ConversionContext& context = state.context;
-  std::string opened = path;
-  std::FILE* file = platform::openFile(resolvePath(context, path), "rb");
-  if (file == nullptr) {
-    std::string inContent = context.config.contentDirectory;
-    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
-    joinPath(inContent, path, context.codePage);
-    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
-    file = platform::openFile(resolvePath(context, inContent), "rb");
-    opened = inContent;
-  }
-  if (file == nullptr) file = openByFallback(context, path, context.sourcePath, LookupKind::kObject, opened);
-  if (file == nullptr) {
-    say(context.sink, "file not found: %s\n", path.c_str());
-    return -1;
-  }
-
   auto item = std::make_unique<LwObject>();
-  item->filePath = opened;
-  item->name = objectItemName(state.scene.items.size(), path, context.codePage);
-  say(context.sink, " %s :", path.c_str());
-  const int loaded =
-      lwLoadObject(*item, file, 0, state.doNormals, state.doTexCoords, state.wrapSeams, context.sink);
-  sayText(context.sink, "\n");
-  std::fclose(file);
+  item->name = objectItemName(state.scene.items.size(), path, state.context.codePage);
+  const int loaded = lwscene::loadItemObject(state.context, *item, path, 0, state.doNormals, state.doTexCoords,
+                                             state.wrapSeams);
+  if (loaded == lwscene::kObjectMissing) return -1;
   if (loaded < 0) {
     lwDisposeObject(*item);
     return 0;
@@ -202,13 +160,13 @@ int dispatch(ReadState& state, int code, const char* argument, LwObject* current
   return 0;
 }
 
-// The header must read "LWSC" and then version 1.
-bool readHeader(std::FILE* stream) {
+// The header must read "LWSC" and then a version number; 0 when it does not.
+std::int32_t readHeader(std::FILE* stream) {
   std::string line;
-  if (!readLine(line, kSceneLineSize, stream) || line != "LWSC") return false;
+  if (!readLine(line, kSceneLineSize, stream) || line != "LWSC") return 0;
   char version[kSceneLineSize];
-  if (std::fgets(version, sizeof version, stream) == nullptr) return false;
-  return parseInt(version) == 1;
+  if (std::fgets(version, sizeof version, stream) == nullptr) return 0;
+  return parseInt(version);
 }
 
 }  // namespace
@@ -229,12 +187,14 @@ int lwFindKeyword(const char* line, const LwKeyword* table, const char** argumen
 int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context) {
   std::fpos_t start;
   if (std::fgetpos(stream, &start) != 0) return -1;
-  if (!readHeader(stream)) {
+  const std::int32_t version = readHeader(stream);
+  if (version < 1 || version > kLastSceneVersion) {
     std::clearerr(stream);
     std::fsetpos(stream, &start);
     return -1;
   }
   sayText(context.sink, "\n");
+  if (version > 1) return lwscene::readLaterScene(scene, stream, version, context);
 
   const ConvertOptions& options = context.options;
   ReadState state{scene,
@@ -263,17 +223,7 @@ int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& cont
     if (dispatch(state, code, argument, current) < 0) return -1;
   }
 
-  // Cross-references are checked once here; writers trust morphTarget.
-  const std::int32_t count = static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size(), INT32_MAX));
-  for (std::int32_t i = 0; i < count; ++i) {
-    LwObject& item = *scene.items[static_cast<std::size_t>(i)];
-    item.morphTarget = nullptr;
-    LwObject* target = lwSceneItem(scene, item.morphTargetIndex);
-    if (target != nullptr && target != &item) {
-      item.morphTarget = target;
-      ++target->refCount;
-    }
-  }
+  lwscene::linkMorphTargets(scene);
   return state.result;
 }
 
@@ -309,3 +259,79 @@ LwChildIndex lwBuildChildIndex(const LwScene& scene) {
   }
   return index;
 }
+
+namespace lwscene {
+
+std::int32_t parseInt(const char* text) {
+  const long value = std::strtol(text, nullptr, 10);
+  return static_cast<std::int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
+}
+
+double parseDouble(const char* text) { return std::strtod(text, nullptr); }
+
+std::string itemName(std::size_t position, std::string_view text) {
+  std::string name = std::to_string(position);
+  name += '_';
+  name.append(text);
+  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
+  return name;
+}
+
+// The extension is cut and the name filtered before the name is fitted to its field,
+// so a long file name keeps its own words rather than losing them to an earlier dot.
+std::string objectItemName(std::size_t position, std::string_view path, int codePage) {
+  std::string name = std::to_string(position) + "_" + std::string(path.substr(fileNamePart(path, codePage)));
+  const std::size_t dot = findExtension(name, codePage);
+  if (dot != std::string::npos) name.resize(dot);
+  name = makeXName(name, codePage);
+  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
+  return name;
+}
+
+int loadItemObject(const ConversionContext& context, LwObject& item, const std::string& path, std::int32_t layer,
+                   bool doNormals, bool doTexCoords, bool wrapSeams) {
+  std::string opened = path;
+  std::FILE* file = platform::openFile(resolvePath(context, path), "rb");
+  if (file == nullptr) {
+    std::string inContent = context.config.contentDirectory;
+    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
+    joinPath(inContent, path, context.codePage);
+    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
+    file = platform::openFile(resolvePath(context, inContent), "rb");
+    opened = inContent;
+  }
+  if (file == nullptr) file = openByFallback(context, path, context.sourcePath, LookupKind::kObject, opened);
+  if (file == nullptr) {
+    say(context.sink, "file not found: %s\n", path.c_str());
+    return kObjectMissing;
+  }
+  item.filePath = opened;
+  say(context.sink, " %s :", path.c_str());
+  // The one place a scene item's geometry is loaded. A layer number above 0 asks for
+  // that layer alone, turning about the pivot its LAYR gives.
+  item.layer = layer;
+  const int loaded = lwLoadObjectLayer(item, file, 0, doNormals, doTexCoords, wrapSeams, layer > 0 ? layer : kAllLayers,
+                                       context.sink);
+  sayText(context.sink, "\n");
+  std::fclose(file);
+  for (const LwLayer& declared : item.layers) {
+    if (layer > 0 && declared.number == layer - 1) std::copy(declared.pivot, declared.pivot + 3, item.pivot);
+  }
+  return loaded < 0 ? -1 : 0;
+}
+
+void linkMorphTargets(LwScene& scene) {
+  // Cross-references are checked once here; writers trust morphTarget.
+  const std::int32_t count = static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size(), INT32_MAX));
+  for (std::int32_t i = 0; i < count; ++i) {
+    LwObject& item = *scene.items[static_cast<std::size_t>(i)];
+    item.morphTarget = nullptr;
+    LwObject* target = lwSceneItem(scene, item.morphTargetIndex);
+    if (target != nullptr && target != &item) {
+      item.morphTarget = target;
+      ++target->refCount;
+    }
+  }
+}
+
+}  // namespace lwscene

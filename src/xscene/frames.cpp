@@ -80,7 +80,7 @@ int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& 
   }
   if (opts.noAnimation != 0 || opts.meshesOnly != 0) return 0;
   bool moves = false;
-  for (const auto& item : scene.items) moves = moves || item->motionKeys.size() > 1;
+  for (const auto& item : scene.items) moves = moves || lwItemMoves(*item);
   if (moves) {
     const int r = writeAnimationSet(context, scene, out, 0);
     if (r < 0) return r;

@@ -59,7 +59,7 @@ TEST(FindKeyword, PrefixArgumentAndEndOfLine) {
 }
 
 TEST(ReadScene, HeaderDecidesAndRewinds) {
-  for (const std::string text : {"LWSC\n2\nAddNullObject a\n", "FORM....LWOB", "", "LWSC\n", "LWSC \n1\n"}) {
+  for (const std::string text : {"LWSC\n6\nAddNullObject a\n", "LWSC\n0\n", "FORM....LWOB", "", "LWSC\n", "LWSC \n1\n"}) {
     std::FILE* f = streamOf("junk line\n" + text);
     char first[32];
     ASSERT_NE(std::fgets(first, sizeof first, f), nullptr);

@@ -1,0 +1,531 @@
+// Scenes of LightWave 5.6 (version 2) and LightWave 6 and later (versions 3 to 5):
+// the same items as version 1, with per-channel envelopes in seconds for motion.
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/context.h"
+#include "core/paths.h"
+#include "lws/envelope.h"
+#include "lws/scene.h"
+#include "lws/scene_internal.h"
+#include "lws/xform.h"
+
+namespace lwscene {
+namespace {
+
+// Later scenes hold long key lines and long paths: one line may be this long.
+constexpr std::size_t kLineSize = kPathSize + 64;
+// A version 2 motion block names its channel count; none has more than this.
+constexpr std::int32_t kMaxChannels = 64;
+constexpr double kDefaultFramesPerSecond = 30.0;
+constexpr double kLastBehavior = kBehaviorLinear;
+
+enum Code {
+  kNone,
+  kAddBone,
+  kAddCamera,
+  kAddLight,
+  kAddNull,
+  kCameraMotion,
+  kFirstFrame,
+  kFramesPerSecond,
+  kLastFrame,
+  kLoadObject,
+  kLoadObjectLayer,
+  kPlugin,
+  kEndPlugin,
+  kMotion,  // ObjectMotion, LightMotion
+  kChannel,
+  kBehaviors,  // version 2: pre and post of every channel
+  kLightName,
+  kCameraName,
+  kParentObject,
+  kParentItem,
+  kTargetObject,
+  kTargetItem,
+  kPivot,
+  kDissolve,
+  kMorphTarget,
+  kMetamorph,
+  kPathAlignment,
+  kLookAhead,
+};
+
+struct Keyword {
+  const char* word;
+  Code code;
+};
+
+constexpr Keyword kSceneWords[] = {
+    {"AddBone", kAddBone},         {"AddCamera", kAddCamera},       {"AddLight", kAddLight},
+    {"AddNullObject", kAddNull},   {"CameraMotion", kCameraMotion}, {"FirstFrame", kFirstFrame},
+    {"FramesPerSecond", kFramesPerSecond}, {"LastFrame", kLastFrame}, {"LoadObject", kLoadObject},
+    {"LoadObjectLayer", kLoadObjectLayer}, {"Plugin", kPlugin},
+};
+
+constexpr Keyword kItemWords[] = {
+    {"ObjectMotion", kMotion},     {"LightMotion", kMotion},        {"Channel", kChannel},
+    {"Pre/PostBehavior", kBehaviors}, {"LightName", kLightName},    {"CameraName", kCameraName},
+    {"ParentObject", kParentObject}, {"ParentItem", kParentItem},   {"TargetObject", kTargetObject},
+    {"TargetItem", kTargetItem},   {"PivotPoint", kPivot},          {"PivotPosition", kPivot},
+    {"ObjDissolve", kDissolve},    {"ObjectDissolve", kDissolve},   {"MorphTarget", kMorphTarget},
+    {"Metamorph", kMetamorph},     {"PathAlignment", kPathAlignment}, {"LookAheadFrames", kLookAhead},
+};
+
+// The keyword must be the line's whole first word; *argument is the rest after one space.
+template <std::size_t N>
+Code findWord(const std::string& line, const Keyword (&table)[N], const char** argument) {
+  for (const Keyword& entry : table) {
+    const std::size_t length = std::strlen(entry.word);
+    if (line.compare(0, length, entry.word) != 0) continue;
+    if (line.size() > length && line[length] != ' ' && line[length] != '\t') continue;
+    *argument = line.size() > length ? line.c_str() + length + 1 : line.c_str() + length;
+    return entry.code;
+  }
+  return kNone;
+}
+
+enum Kind { kObject = 0, kLight = 1, kCamera = 2, kKinds = 3 };
+
+// An item reference as the file gives it: a kind and a 0-based ordinal among the
+// file's items of that kind; resolved to an item number once every item is known.
+struct Ref {
+  std::int32_t kind = -1;
+  long long ordinal = -1;
+};
+
+struct Links {
+  Ref parent;
+  Ref target;
+  Ref morph;
+};
+
+const char* skipBlanks(const char* p) {
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+// Reads up to `count` numbers; true when all were there and finite.
+bool parseNumbers(const char* text, double* out, int count) {
+  const char* p = text;
+  for (int i = 0; i < count; ++i) {
+    char* end = nullptr;
+    out[i] = std::strtod(p, &end);
+    if (end == p || !std::isfinite(out[i])) return false;
+    p = end;
+  }
+  return true;
+}
+
+// A whole number on its own (leading blanks allowed), within [low, high].
+bool parseCount(const std::string& line, long long low, long long high, long long& value) {
+  const char* p = skipBlanks(line.c_str());
+  char* end = nullptr;
+  value = std::strtoll(p, &end, 10);
+  if (end == p || *skipBlanks(end) != '\0') return false;
+  return value >= low && value <= high;
+}
+
+// "10000000": kind in the top four bits, ordinal in the rest.
+Ref hexRef(const char* text) {
+  const char* p = skipBlanks(text);
+  char* end = nullptr;
+  const unsigned long long id = std::strtoull(p, &end, 16);
+  if (end == p || id > 0xFFFFFFFFull) return {};
+  const std::int32_t kind = static_cast<std::int32_t>(id >> 28) - 1;  // 1 object, 2 light, 3 camera, 4 bone
+  if (kind < kObject || kind >= kKinds) return {};
+  return {kind, static_cast<long long>(id & 0x0FFFFFFFull)};
+}
+
+// An item id of eight hex digits in front of the rest of the line, as later versions
+// write after LoadObjectLayer's layer, AddNullObject, AddLight and AddCamera.
+const char* skipItemId(const char* text) {
+  const char* p = skipBlanks(text);
+  int digits = 0;
+  while (std::isxdigit(static_cast<unsigned char>(p[digits])) != 0) ++digits;
+  if (digits != 8 || (p[8] != ' ' && p[8] != '\t' && p[8] != '\0')) return text;
+  return p[8] == '\0' ? p + 8 : p + 9;
+}
+
+struct Reader {
+  Reader(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context)
+      : scene(scene), stream(stream), version(version), context(context), doNormals(context.options.noNormals == 0),
+        doTexCoords(true), wrapSeams(context.options.textureWrap != 0), withCamera(context.options.cameraFrame != 0),
+        withLights(context.options.lightFrames != 0) {}
+
+  LwScene& scene;
+  std::FILE* stream;
+  std::int32_t version;
+  const ConversionContext& context;
+  bool doNormals;
+  bool doTexCoords;
+  bool wrapSeams;
+  bool withCamera;
+  bool withLights;
+
+  std::size_t lineNumber = 0;
+  LwObject* open = nullptr;
+  Kind openKind = kObject;
+  bool inPlugin = false;
+  std::vector<std::int32_t> ordinals[kKinds];  // per file entry: item number, or 0 when not kept
+  std::vector<Links> links;                    // parallel to scene.items
+  std::vector<std::pair<std::size_t, LwEnvelope>> dissolves;
+
+  bool next(std::string& line) {
+    if (!readLine(line, kLineSize, stream)) return false;
+    ++lineNumber;
+    return true;
+  }
+
+  int damaged() {
+    say(context.sink, "damaged envelope in line %zu of the scene\n", lineNumber);
+    return -1;
+  }
+
+  LwObject& append(Kind kind, std::string name) {
+    auto item = std::make_unique<LwObject>();
+    item->name = std::move(name);
+    return append(kind, std::move(item));
+  }
+
+  LwObject& append(Kind kind, std::unique_ptr<LwObject> item) {
+    scene.items.push_back(std::move(item));
+    links.emplace_back();
+    ordinals[kind].push_back(static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size(), INT32_MAX)));
+    open = scene.items.back().get();
+    openKind = kind;
+    return *open;
+  }
+
+  // An item the options leave out still takes its place among the file's items.
+  void skip(Kind kind) {
+    ordinals[kind].push_back(0);
+    open = nullptr;
+  }
+
+  // Version 3 and later write rotations in radians; the sampler works in degrees.
+  void toDegrees(LwEnvelope& envelope) const {
+    for (EnvelopeKey& k : envelope.keys) {
+      k.value *= kRadiansToDegrees;
+      const int a = k.shape == kShapeBezier2D ? 1 : 0;
+      const int b = k.shape == kShapeBezier2D ? 3 : 1;
+      k.param[a] *= kRadiansToDegrees;
+      k.param[b] *= kRadiansToDegrees;
+    }
+  }
+
+  static void sortKeys(LwEnvelope& envelope) {
+    std::stable_sort(envelope.keys.begin(), envelope.keys.end(),
+                     [](const EnvelopeKey& a, const EnvelopeKey& b) { return a.time < b.time; });
+  }
+
+  // "{ Envelope", the key count, "Key value time shape p1 .. p6" lines, "Behaviors pre
+  // post", "}". Negative (message printed) when damaged.
+  int readEnvelopeBlock(LwEnvelope& envelope) {
+    std::string line;
+    if (!next(line) || std::strncmp(skipBlanks(line.c_str()), "{ Envelope", 10) != 0) return damaged();
+    long long count = 0;
+    if (!next(line) || !parseCount(line, 0, static_cast<long long>(kMaxEnvelopeKeys), count)) return damaged();
+    envelope.keys.clear();
+    for (long long i = 0; i < count; ++i) {
+      const char* p = nullptr;
+      if (!next(line) || std::strncmp(p = skipBlanks(line.c_str()), "Key", 3) != 0) return damaged();
+      double v[9];
+      if (!parseNumbers(p + 3, v, 9) || v[2] < 0.0 || v[2] > static_cast<double>(kShapeBezier2D) || v[2] != std::floor(v[2])) {
+        return damaged();
+      }
+      EnvelopeKey key;
+      key.value = v[0];
+      key.time = v[1];
+      key.shape = static_cast<std::int32_t>(v[2]);
+      key.tension = v[3];
+      key.continuity = v[4];
+      key.bias = v[5];
+      // 2D Bezier keys hold their handles in the first four parameters (time and value
+      // offsets, incoming then outgoing); other keys hold their tangents in p4 and p5.
+      const int from = key.shape == kShapeBezier2D ? 3 : 6;
+      key.param[0] = v[from];
+      key.param[1] = v[from + 1];
+      if (key.shape == kShapeBezier2D) {
+        key.param[2] = v[5];
+        key.param[3] = v[6];
+      }
+      envelope.keys.push_back(key);
+    }
+    for (;;) {
+      if (!next(line)) return damaged();
+      const char* p = skipBlanks(line.c_str());
+      if (*p == '}') break;
+      if (std::strncmp(p, "Behaviors", 9) == 0) {
+        double b[2];
+        if (!parseNumbers(p + 9, b, 2) || b[0] < 0.0 || b[0] > kLastBehavior || b[1] < 0.0 || b[1] > kLastBehavior) {
+          return damaged();
+        }
+        envelope.pre = static_cast<std::int32_t>(b[0]);
+        envelope.post = static_cast<std::int32_t>(b[1]);
+      }
+    }
+    sortKeys(envelope);
+    return 0;
+  }
+
+  // Version 2: a key count line, then "value time shape tension continuity bias" lines.
+  int readChannelV2(LwEnvelope& envelope) {
+    std::string line;
+    long long count = 0;
+    if (!next(line) || !parseCount(line, 0, static_cast<long long>(kMaxEnvelopeKeys), count)) return damaged();
+    for (long long i = 0; i < count; ++i) {
+      double v[6];
+      if (!next(line) || !parseNumbers(line.c_str(), v, 6) || v[2] != std::floor(v[2])) return damaged();
+      EnvelopeKey key;
+      key.value = v[0];
+      key.time = v[1];
+      // LightWave 5.6 writes its spline keys with code 2, where later versions write 0.
+      key.shape = v[2] == 2 ? kShapeTcb : static_cast<std::int32_t>(std::clamp(v[2], 0.0, 5.0));
+      key.tension = v[3];
+      key.continuity = v[4];
+      key.bias = v[5];
+      envelope.keys.push_back(key);
+    }
+    sortKeys(envelope);
+    return 0;
+  }
+
+  // Version 2 motion: a channel count line, then that many channels.
+  int readMotionV2(LwObject* item) {
+    std::string line;
+    long long channels = 0;
+    if (!next(line) || !parseCount(line, 0, kMaxChannels, channels)) return damaged();
+    for (long long c = 0; c < channels; ++c) {
+      LwEnvelope envelope;
+      if (readChannelV2(envelope) < 0) return -1;
+      store(item, c, std::move(envelope));
+    }
+    return 0;
+  }
+
+  void store(LwObject* item, long long channel, LwEnvelope envelope) {
+    if (item == nullptr || channel < 0 || channel >= kChannelCount) return;
+    if (version >= 3 && channel >= kHeading && channel <= kBank) toDegrees(envelope);
+    if (item->channels.size() < kChannelCount) item->channels.resize(kChannelCount);
+    item->channels[static_cast<std::size_t>(channel)] = std::move(envelope);
+  }
+
+  // A constant, or "(envelope)" and an envelope whose value at the first frame counts.
+  int readDissolve(LwObject& item, const char* argument) {
+    if (std::strncmp(skipBlanks(argument), "(envelope)", 10) != 0) {
+      item.dissolve = parseDouble(argument);
+      return 0;
+    }
+    LwEnvelope envelope;
+    if (version >= 3) {
+      if (readEnvelopeBlock(envelope) < 0) return -1;
+    } else {
+      std::string line;
+      long long channels = 0;
+      if (!next(line) || !parseCount(line, 1, 1, channels) || readChannelV2(envelope) < 0) return damaged();
+    }
+    dissolves.emplace_back(scene.items.size() - 1, std::move(envelope));
+    return 0;
+  }
+
+  int loadObject(const char* argument, std::int32_t layer) {
+    open = nullptr;
+    const std::string path(argument);
+    auto item = std::make_unique<LwObject>();
+    item->name = objectItemName(scene.items.size(), path, context.codePage);
+    const int loaded = loadItemObject(context, *item, path, layer, doNormals, doTexCoords, wrapSeams);
+    if (loaded == kObjectMissing) return -1;
+    if (loaded < 0) {
+      lwDisposeObject(*item);
+      skip(kObject);
+      return 0;
+    }
+    append(kObject, std::move(item));
+    return 0;
+  }
+
+  // Negative when reading must stop.
+  int dispatch(Code code, const char* argument) {
+    Links* link = open != nullptr ? &links.back() : nullptr;
+    switch (code) {
+      case kAddBone:
+        open = nullptr;
+        break;
+      case kAddCamera:
+        if (withCamera) {
+          append(kCamera, "Camera");
+        } else {
+          skip(kCamera);
+        }
+        break;
+      case kAddLight:
+        if (withLights) {
+          append(kLight, itemName(scene.items.size(), "Light"));
+        } else {
+          skip(kLight);
+        }
+        break;
+      case kAddNull:
+        append(kObject, itemName(scene.items.size(), version >= 3 ? skipItemId(argument) : argument));
+        break;
+      case kCameraMotion:
+        // Version 2 may give the camera's motion without AddCamera, as version 1 does.
+        if (open == nullptr || openKind != kCamera) {
+          if (!withCamera) {
+            open = nullptr;
+            break;
+          }
+          append(kCamera, "Camera");
+        }
+        return version >= 3 ? 0 : readMotionV2(open);
+      case kMotion:
+        return version >= 3 ? 0 : readMotionV2(open);
+      case kChannel: {
+        LwEnvelope envelope;
+        if (readEnvelopeBlock(envelope) < 0) return -1;
+        store(open, parseInt(argument), std::move(envelope));
+        break;
+      }
+      case kBehaviors: {
+        // Pairs of pre and post, channel by channel.
+        const char* p = argument;
+        for (std::size_t i = 0; i < 2 * open->channels.size(); ++i) {
+          char* end = nullptr;
+          const long behavior = std::strtol(p, &end, 10);
+          if (end == p) break;
+          p = end;
+          LwEnvelope& envelope = open->channels[i / 2];
+          if (behavior >= kBehaviorReset && behavior <= kBehaviorLinear) {
+            (i % 2 == 0 ? envelope.pre : envelope.post) = static_cast<std::int32_t>(behavior);
+          }
+        }
+        break;
+      }
+      case kFirstFrame:
+        scene.firstFrame = parseInt(argument);
+        break;
+      case kFramesPerSecond:
+        scene.framesPerSecond = parseDouble(argument);
+        break;
+      case kLastFrame:
+        scene.lastFrame = parseInt(argument);
+        break;
+      case kLoadObject:
+        return loadObject(argument, 0);
+      case kLoadObjectLayer: {
+        char* end = nullptr;
+        const long layer = std::strtol(argument, &end, 10);
+        const char* path = skipItemId(skipBlanks(end));
+        return loadObject(path, static_cast<std::int32_t>(std::clamp<long>(layer, 0, INT32_MAX)));
+      }
+      case kPlugin:
+        inPlugin = true;
+        break;
+      case kEndPlugin:
+        inPlugin = false;
+        break;
+      case kLightName:
+      case kCameraName:
+        open->name = itemName(scene.items.size() - 1, argument);
+        break;
+      case kParentObject:
+        link->parent = {kObject, static_cast<long long>(parseInt(argument)) - 1};
+        break;
+      case kParentItem:
+        link->parent = hexRef(argument);
+        break;
+      case kTargetObject:
+        link->target = {kObject, static_cast<long long>(parseInt(argument)) - 1};
+        break;
+      case kTargetItem:
+        link->target = hexRef(argument);
+        break;
+      case kMorphTarget:
+        link->morph = {kObject, static_cast<long long>(parseInt(argument)) - (version >= 3 ? 0 : 1)};
+        break;
+      case kPivot:
+        std::sscanf(argument, "%f %f %f", &open->pivot[0], &open->pivot[1], &open->pivot[2]);
+        break;
+      case kDissolve:
+        return readDissolve(*open, argument);
+      case kMetamorph:
+        open->metamorph = parseDouble(argument);
+        break;
+      case kPathAlignment:
+        open->pathAlignment = parseInt(argument);
+        break;
+      case kLookAhead:
+        open->lookAheadFrames = parseInt(argument);
+        break;
+      case kNone:
+        break;
+    }
+    return 0;
+  }
+
+  std::int32_t resolve(const Ref& ref) const {
+    if (ref.kind < 0 || ref.ordinal < 0) return 0;
+    const std::vector<std::int32_t>& list = ordinals[ref.kind];
+    return static_cast<std::size_t>(ref.ordinal) < list.size() ? list[static_cast<std::size_t>(ref.ordinal)] : 0;
+  }
+
+  void finish() {
+    for (std::size_t i = 0; i < scene.items.size(); ++i) {
+      LwObject& item = *scene.items[i];
+      item.parentIndex = resolve(links[i].parent);
+      item.targetIndex = resolve(links[i].target);
+      item.morphTargetIndex = resolve(links[i].morph);
+    }
+    const double start = lwFrameTime(scene, scene.firstFrame);
+    for (const auto& [index, envelope] : dissolves) scene.items[index]->dissolve = lwEvaluateEnvelope(envelope, start);
+    // The frame writer builds an item's matrix from its first key.
+    for (const auto& item : scene.items) {
+      if (item->channels.empty()) continue;
+      MotionKey first;
+      lwEvaluateChannels(item->channels, start, first);
+      first.frame = scene.firstFrame;
+      item->motionKeys.assign(1, first);
+    }
+    linkMorphTargets(scene);
+  }
+};
+
+}  // namespace
+
+int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context) {
+  Reader reader(scene, stream, version, context);
+  reader.lineNumber = 2;
+  std::string line;
+  while (!std::feof(stream)) {
+    if (!reader.next(line)) break;
+    const char* argument = "";
+    Code code = kNone;
+    if (reader.inPlugin) {
+      code = line.compare(0, 9, "EndPlugin") == 0 ? kEndPlugin : kNone;
+    } else {
+      if (reader.open != nullptr) code = findWord(line, kItemWords, &argument);
+      if (code == kNone) code = findWord(line, kSceneWords, &argument);
+    }
+    if (reader.dispatch(code, argument) < 0) return -1;
+  }
+  reader.finish();
+  return 1;
+}
+
+}  // namespace lwscene
+
+double lwFrameTime(const LwScene& scene, long long frame) {
+  const double rate = scene.framesPerSecond;
+  return static_cast<double>(frame) / (std::isfinite(rate) && rate > 0.0 ? rate : lwscene::kDefaultFramesPerSecond);
+}
+
+bool lwItemMoves(const LwObject& item) { return item.motionKeys.size() > 1 || lwChannelsMove(item.channels); }

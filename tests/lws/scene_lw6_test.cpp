@@ -1,0 +1,144 @@
+// Scenes of versions 2, 3 and 5: items, links, layers, dissolve envelopes and channel
+// motion read into the version 1 model; damaged envelopes refused.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/lwcfg.h"
+#include "lwbuild.h"
+#include "lws/scene.h"
+#include "support/run.h"
+
+namespace {
+
+using lwbuild::ckey;
+
+// A box on layer 2 with its pivot, a null below it aiming at the box and dissolving by
+// an envelope, a light below the null, a camera turned by 90 degrees; a bone and a
+// plugin block in between. Frames 3 to 33 at 30 per second.
+std::string sceneText(int version) {
+  lwbuild::LaterSceneBuilder s(version, 3, 33);
+  const bool ids = version >= 4;
+  const double turn = version >= 3 ? 1.5707963267948966 : 90.0;
+  s.line(version >= 3 ? std::string("LoadObjectLayer 2 ") + (ids ? "10000000 " : "") + "Objects/layers.lwo"
+                      : "LoadObject Objects/box.lwo");
+  s.motion("ObjectMotion", {{ckey(0, 0, 3), ckey(1, 2, 3)}});
+  if (version != 3) s.line(version >= 3 ? "PivotPosition 0.5 0 0" : "PivotPoint 0.5 0 0");
+  s.line("AddBone").line("BoneMotion").line("ParentItem 10000000");
+  s.line(std::string("AddNullObject ") + (ids ? "10000001 " : "") + "Helper");
+  s.motion("ObjectMotion", {{ckey(0, 1)}, {ckey(0, 0), ckey(2, 4)}});
+  s.line(version >= 3 ? "ParentItem 10000000" : "ParentObject 1");
+  s.line(version >= 3 ? "TargetItem 10000000" : "TargetObject 1");
+  s.line(version >= 3 ? "ObjectDissolve (envelope)" : "ObjDissolve (envelope)");
+  if (version < 3) s.line("  1");
+  s.envelope({ckey(0, 0), ckey(1, 1, 3)});
+  s.line("Plugin ItemMotionHandler 1 Nothing").line("LoadObject Objects/missing.lwo").line("EndPlugin");
+  s.line(ids ? "AddLight 20000000" : "AddLight").line("LightName Sun");
+  s.motion("LightMotion", {{ckey(0, -2)}});
+  s.line(version >= 3 ? "ParentItem 10000001" : "ParentObject 2").line("TargetItem 50000000");
+  if (version >= 3) s.line(ids ? "AddCamera 30000000" : "AddCamera").line("CameraName Cam");
+  s.motion("CameraMotion", {{}, {}, {ckey(0, -5)}, {ckey(0, turn)}}, 6);
+  s.line("ParentItem 1FFFFFFF");
+  return s.text();
+}
+
+class LaterScenes : public testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    lwConfig() = {};
+    lwConfig().contentDirectory = dir.path();
+    testsupport::makeDir(dir / "Objects");
+    lwbuild::LwobBuilder box;
+    box.surfaces({"Paint"}).points({0, 0, 0, 1, 0, 0, 0, 1, 0}).polygons({{{0, 1, 2}, 1}});
+    ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/box.lwo", box.bytes()));
+    ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/layers.lwo", lwbuild::lwo2Layers(2)));
+  }
+  void TearDown() override {
+    lwReleaseScene(scene);
+    lwConfig() = {};
+  }
+  int read(const std::string& text, bool camera = true, bool lights = true) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::rewind(f);
+    testing::internal::CaptureStdout();
+    const int r = lwReadScene(scene, f, true, true, false, camera, lights);
+    console = testing::internal::GetCapturedStdout();
+    std::fclose(f);
+    return r;
+  }
+  testsupport::TempDir dir;
+  LwScene scene;
+  std::string console;
+};
+
+}  // namespace
+
+TEST_P(LaterScenes, ItemsLinksAndMotion) {
+  const int version = GetParam();
+  ASSERT_GE(read(sceneText(version)), 0) << console;
+  ASSERT_EQ(scene.items.size(), 4u) << console;
+  const char* names[] = {version >= 3 ? "0_layers" : "0_box", "1_Helper", "2_Sun", version >= 3 ? "3_Cam" : "Camera"};
+  const int parents[] = {0, 1, 2, 0};
+  const int targets[] = {0, 1, 0, 0};
+  for (int i = 0; i < 4; ++i) {
+    const LwObject& item = *scene.items[static_cast<std::size_t>(i)];
+    EXPECT_EQ(item.name, names[i]);
+    EXPECT_EQ(item.parentIndex, parents[i]) << names[i];
+    EXPECT_EQ(item.targetIndex, targets[i]) << names[i];
+    ASSERT_EQ(item.channels.size(), 9u) << names[i];
+    ASSERT_EQ(item.motionKeys.size(), 1u) << names[i];
+  }
+  const LwObject& box = *scene.items[0];
+  EXPECT_EQ(box.layer, version >= 3 ? 2 : 0);
+  EXPECT_EQ(box.polygons.size(), version >= 3 ? 2u : 1u);        // that layer's alone
+  EXPECT_FLOAT_EQ(box.pivot[0], version == 3 ? 0.25f : 0.5f);    // LAYR's, unless the scene moves it
+  // Linear from 0 to 2 over one second: frame 3 is 0.2, frame 15 is 1.
+  EXPECT_NEAR(box.motionKeys[0].values[kPosX], 0.2, 1e-12);
+  EXPECT_NEAR(lwEvaluateEnvelope(box.channels[kPosX], lwFrameTime(scene, 15)), 1.0, 1e-12);
+  EXPECT_TRUE(lwItemMoves(box));
+  EXPECT_NEAR(scene.items[1]->dissolve, 0.1, 1e-12);  // the envelope at frame 3
+  EXPECT_FALSE(lwItemMoves(*scene.items[2]));
+  const MotionKey& camera = scene.items[3]->motionKeys[0];
+  EXPECT_NEAR(camera.values[kHeading], 90.0, 1e-9);  // radians from version 3 on
+  EXPECT_EQ(camera.values[kPosZ], -5.0);
+  EXPECT_EQ(camera.values[kScaleY], 1.0);  // a camera has six channels
+}
+
+TEST_P(LaterScenes, OptionsLeaveOutLightsAndCameraButKeepTheirPlaces) {
+  std::string text = sceneText(GetParam());
+  text += GetParam() >= 3 ? "AddNullObject Last\nParentItem 20000000\n" : "AddNullObject Last\nParentObject 4\n";
+  ASSERT_GE(read(text, false, false), 0);
+  ASSERT_EQ(scene.items.size(), 3u);
+  EXPECT_EQ(scene.items[2]->name, "2_Last");
+  EXPECT_EQ(scene.items[2]->parentIndex, 0);  // the light, not kept; or a fourth object
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, LaterScenes, testing::Values(2, 3, 5));
+
+TEST_F(LaterScenes, DamagedEnvelopesAreRefused) {
+  const std::string head = "LWSC\n5\nAddNullObject N\nObjectMotion\nNumChannels 1\nChannel 0\n";
+  const std::string cases[] = {
+      "",                                                   // ends before the block
+      "Envelope\n  1\n",                                    // no opening brace
+      "{ Envelope\n  x\n",                                  // key count
+      "{ Envelope\n  2000000\n",                            // too many keys
+      "{ Envelope\n  2\n  Key 0 0 0 0 0 0 0 0 0\n}\n",      // fewer keys than counted
+      "{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0\n}\n",        // a short key
+      "{ Envelope\n  1\n  Key 0 0 6 0 0 0 0 0 0\n}\n",      // no such shape
+      "{ Envelope\n  1\n  Key nan 0 0 0 0 0 0 0 0\n}\n",    // no number
+      "{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0 0\n  Behaviors 1 9\n}\n",
+      "{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0 0\n",        // never closed
+  };
+  for (const std::string& tail : cases) {
+    lwReleaseScene(scene);
+    EXPECT_LT(read(head + tail), 0) << tail;
+    EXPECT_NE(console.find("damaged envelope in line"), std::string::npos) << tail;
+  }
+  lwReleaseScene(scene);
+  EXPECT_LT(read("LWSC\n2\nAddNullObject N\nObjectMotion\n  9\n  1\n  0 0 2 x 0 0\n"), 0);
+  EXPECT_NE(console.find("damaged envelope in line 7"), std::string::npos) << console;
+  lwReleaseScene(scene);
+  EXPECT_LT(read("LWSC\n6\n"), 0);  // a later version is no scene
+}
