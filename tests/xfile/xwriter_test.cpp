@@ -1,5 +1,9 @@
+// The .x writer's primitives: tokens, names, indents, and a file that gets exactly the
+// bytes the memory buffer would, however the writes fall across its blocks.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -7,84 +11,87 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned>;
+std::string text(const XWriter& w) { return std::string(w.buffer.begin(), w.buffer.end()); }
 
-// Name token bytes: 01 00, little-endian length, the name's bytes.
-Bytes name(const std::string& text) {
-  Bytes b = {1, 0, static_cast<unsigned>(text.size()), 0, 0, 0};
-  for (char c : text) b.push_back(static_cast<unsigned char>(c));
-  return b;
+// The values as little-endian bytes, each `width` bytes wide.
+std::string le(std::initializer_list<std::uint32_t> words, int width = 2) {
+  std::string out;
+  for (std::uint32_t v : words)
+    for (int i = 0; i < width; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+  return out;
 }
+std::string name(const std::string& n) { return le({1}) + le({static_cast<std::uint32_t>(n.size())}, 4) + n; }
 
-Bytes concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+// Everything written to a file writer, read back.
+std::string fileContents(std::FILE* file) {
+  std::string out;
+  std::rewind(file);
+  char block[4096];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) out.append(block, n);
   return out;
 }
 
 }  // namespace
 
-TEST(XWriterBinary, LittleEndianValuesTokensAndUnsanitizedNames) {
+TEST(XWriter, BinaryTokensAreLittleEndianAndNamesUnfiltered) {
   XWriter w;
   w.binary = true;
-  xPutWord(w, 258);
-  xPutDword(w, 258);
-  xPutDword(w, static_cast<std::uint32_t>(-1));
-  xPutFloat(w, 1.0f);
+  xPutWord(w, 258), xPutDword(w, 258), xPutDword(w, static_cast<std::uint32_t>(-1)), xPutFloat(w, 1.0f);
   xPutWord(w, 0x12345);  // only the low 16 bits
-  xPutToken(w, kTokenName, nullptr);
-  xPutToken(w, kTokenString, "ab");
-  xPutWord(w, kTokenSemicolon);
-  xBeginObject(w, 3, "Header", nullptr);
-  xBeginObject(w, 1, "Mesh", "Cube 1-x");
-  xEndObject(w, 1);
+  xPutToken(w, kTokenName, nullptr), xPutToken(w, kTokenString, "ab"), xPutWord(w, kTokenSemicolon);
+  xBeginObject(w, 3, "Header", nullptr), xBeginObject(w, 1, "Mesh", "Cube 1-x"), xEndObject(w, 1);
   xPutReference(w, 2, "Mat Red");
   const std::uint32_t ints[2] = {7, 0x01020304};
-  xPutIntegerList(w, ints, 2);
   const float floats[1] = {-2.0f};
-  xPutFloatList(w, floats, 1);
-  Bytes got;
-  for (char c : w.buffer) got.push_back(static_cast<unsigned char>(c));
-  EXPECT_EQ(got, concat({{0x02, 0x01, 0x02, 0x01, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x3F, 0x45, 0x23},
-                         {1, 0, 0, 0, 0, 0},
-                         {2, 0, 2, 0, 0, 0, 'a', 'b', 20, 0},
-                         name("Header"), {10, 0},
-                         name("Mesh"), name("Cube 1-x"), {10, 0, 11, 0},
-                         {10, 0}, name("Mat Red"), {11, 0},
-                         {6, 0, 2, 0, 0, 0, 7, 0, 0, 0, 4, 3, 2, 1, 7, 0, 1, 0, 0, 0, 0, 0, 0, 0xC0}}));
+  xPutIntegerList(w, ints, 2), xPutFloatList(w, floats, 1);
+  EXPECT_EQ(text(w), le({258, 258, 0, 0xFFFF, 0xFFFF, 0, 0x3F80, 0x2345, 1, 0, 0, 2, 2, 0}) + "ab" + le({20}) +
+                         name("Header") + le({10}) + name("Mesh") + name("Cube 1-x") + le({10, 11, 10}) + name("Mat Red") +
+                         le({11, 6}) + le({2, 7, 0x01020304}, 4) + le({7}) + le({1, 0xC0000000u}, 4));
 }
 
-TEST(XWriterText, IndentSanitizedNamesCutAt79AndNumbers) {
+TEST(XWriter, TextNamesAreFilteredAndCutAt79AndIndentsHaveAnyDepth) {
   XWriter w;
-  xBeginObject(w, 1, "Mesh", "Cube 1");
-  xEndObject(w, 1);
-  xPutReference(w, 2, "MatRed");
-  xBeginObject(w, 0, "Header", nullptr);
-  xBeginObject(w, 0, "Mesh", "-.-");  // sanitizes to nothing
+  xBeginObject(w, 1, "Mesh", "Cube 1"), xEndObject(w, 1), xPutReference(w, 2, "MatRed");
+  xBeginObject(w, 0, "Header", nullptr), xBeginObject(w, 0, "Mesh", "-.-");  // filters to nothing
   xPutReference(w, 0, "My Obj-1.lwo");
   const std::string longName(100, 'n'), cut(79, 'n');
-  xBeginObject(w, 0, "Frame", longName.c_str());
-  xPutReference(w, 0, longName);
+  xBeginObject(w, 0, "Frame", longName.c_str()), xPutReference(w, 0, longName);
   xPutReference(w, 0, std::string(30, '-') + std::string(79, 'k'));  // dropped characters do not count
-  xPutFixed(w, 0.5);
-  xPutChar(w, ';');
-  xPutFixed(w, -0.0);
-  xPutChar(w, ';');
-  xPutInt(w, -42);
-  EXPECT_EQ(std::string(w.buffer.begin(), w.buffer.end()),
-            " Mesh Cube_1 {\n }\n  {MatRed}\nHeader {\nMesh  {\n{My_Obj1lwo}\nFrame " + cut + " {\n{" + cut + "}\n{" +
-                std::string(79, 'k') + "}\n0.500000;-0.000000;-42");
+  xPutFixed(w, 0.5), xPutChar(w, ';'), xPutFixed(w, -0.0), xPutChar(w, ';'), xPutInt(w, -42);
+  EXPECT_EQ(text(w), " Mesh Cube_1 {\n }\n  {MatRed}\nHeader {\nMesh  {\n{My_Obj1lwo}\nFrame " + cut + " {\n{" + cut +
+                         "}\n{" + std::string(79, 'k') + "}\n0.500000;-0.000000;-42");
+  for (int depth : {-5, 0, 1, 63, 64, 65, 127, 128, 129, 5000}) {
+    XWriter d;
+    xPutIndent(d, depth);
+    EXPECT_EQ(text(d), std::string(depth > 0 ? static_cast<std::size_t>(depth) : 0, ' ')) << depth;
+  }
 }
 
-TEST(XWriterFile, LargeOutputReachesTheFileWhole) {
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  XWriter w;
-  w.file = file;
-  const std::string line(1000, 'z');
-  for (int i = 0; i < 3000; ++i) xPutText(w, line);  // crosses the block size several times
-  ASSERT_EQ(xFlush(w), 0);
-  EXPECT_TRUE(w.buffer.empty());
-  EXPECT_EQ(std::ftell(file), 3000L * 1000L);
-  std::fclose(file);
+TEST(XWriter, FileGetsTheSameBytesAsMemoryAcrossBlocks) {
+  std::mt19937 random(7);
+  std::vector<std::uint32_t> ints(200000);
+  for (std::uint32_t& v : ints) v = static_cast<std::uint32_t>(random());
+  std::vector<float> floats(150000);
+  for (float& f : floats) f = static_cast<float>(random() % 2000000) / 1000.0f - 1000.0f;
+  // Small pieces and lists larger than the writer's block, mixed.
+  auto writeAll = [&](XWriter& w) {
+    for (int depth : {0, 3, 64, 65, 700}) xPutIndent(w, depth), xPutText(w, "Frame {\n");
+    xPutIntegerList(w, ints.data(), ints.size());
+    for (std::size_t i = 0; i < 20000; ++i) xPutFixed(w, floats[i]), xPutChar(w, ';'), xPutInt(w, ints[i] - 1000LL);
+    xPutFloatList(w, floats.data(), floats.size());
+    xPutToken(w, kTokenName, "Mesh"), xPutDwords(w, ints.data(), 3), xPutFloats(w, floats.data(), 1);
+    for (int i = 0; i < 3000; ++i) xPutText(w, std::string(1000, 'z'));
+  };
+  XWriter memory, toFile;
+  writeAll(memory);
+  toFile.file = std::tmpfile();
+  ASSERT_NE(toFile.file, nullptr);
+  writeAll(toFile);
+  ASSERT_EQ(xFlush(toFile), 0);
+  EXPECT_TRUE(toFile.buffer.empty());
+  EXPECT_TRUE(fileContents(toFile.file) == text(memory));
+  std::fclose(toFile.file);
+  XWriter small;
+  xPutIntegerList(small, ints.data(), 2);
+  EXPECT_EQ(text(small), le({6}) + le({2, ints[0], ints[1]}, 4));
 }
