@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -20,8 +20,7 @@ using lwbuild::TgaSpec;
 namespace {
 
 struct Rgb {
-  std::uint8_t r = 0, g = 0, b = 0;
-  bool operator==(const Rgb&) const = default;
+  std::uint8_t r = 0, g = 0, b = 0; bool operator==(const Rgb&) const = default;
 };
 constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255}, kBlack{0, 0, 0};
 using Pixels = std::vector<Rgb>;
@@ -49,29 +48,24 @@ Pixels greys(std::initializer_list<int> values, std::size_t times = 1) {
   return out;
 }
 
-TgaSpec tga(int type, int width, int height, int depth, int descriptor = 0, int mapLength = 0, int entrySize = 0,
-            int firstIndex = 0) {
-  TgaSpec s;
-  s.imageType = type, s.width = width, s.height = height, s.pixelDepth = depth, s.descriptor = descriptor;
+TgaSpec tga(int type, int width, int height, int depth, int descriptor = 0, int mapLength = 0, int entrySize = 0, int firstIndex = 0) {
+  TgaSpec s; s.imageType = type, s.width = width, s.height = height, s.pixelDepth = depth, s.descriptor = descriptor;
   s.colorMapType = mapLength > 0 ? 1 : 0, s.mapLength = mapLength, s.mapEntrySize = entrySize, s.firstIndex = firstIndex;
   return s;
 }
 
 enum class Kind { Bmp, Tga };
-
 struct Conversion {
-  int result = 0;
+  int result = 999;
   std::string output;  // every byte written
 };
 
 // Converts from any readable stream (pipes included), which is left open.
 Conversion convertStream(Kind kind, std::FILE* source) {
-  Conversion c{999, ""};
-  std::FILE* destination = std::tmpfile();
+  Conversion c; std::FILE* destination = std::tmpfile();
   if (source == nullptr || destination == nullptr) return c;
   c.result = kind == Kind::Bmp ? convertBmpToPpm("vemo", source, destination) : convertTgaToPpm("vemo", source, destination);
-  std::rewind(destination);
-  char buffer[65536];
+  std::rewind(destination); char buffer[65536];
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, destination)) > 0;) c.output.append(buffer, n);
   std::fclose(destination);
   return c;
@@ -80,32 +74,19 @@ Conversion convertStream(Kind kind, std::FILE* source) {
 Conversion convert(Kind kind, const Bytes& input) {
   std::FILE* source = std::tmpfile();
   if (!input.empty()) std::fwrite(input.data(), 1, input.size(), source);
-  std::rewind(source);
-  const Conversion c = convertStream(kind, source);
-  std::fclose(source);
+  std::rewind(source); const Conversion c = convertStream(kind, source); std::fclose(source);
   return c;
-}
-
-// The pixel bytes of the colours.
-std::string rgb(const Pixels& pixels) {
-  std::string out;
-  for (Rgb c : pixels) out += {char(c.r), char(c.g), char(c.b)};
-  return out;
 }
 
 // Each image converts to exactly these pixels (top row first), its PPM headed as ours are.
 struct Decoded {
-  std::string what;
-  Bytes file;
-  long width;
-  Pixels pixels;
+  std::string what; Bytes file; long width; Pixels pixels;
 };
 void expectDecoded(Kind kind, const std::vector<Decoded>& cases) {
   for (const Decoded& d : cases) {
-    const Conversion c = convert(kind, d.file);
-    EXPECT_EQ(c.result, 1) << d.what;
-    EXPECT_TRUE(c.output == "P6\n# converted by vemo\n" + std::to_string(d.width) + " " +
-                                std::to_string(static_cast<long>(d.pixels.size()) / d.width) + "\n255\n" + rgb(d.pixels)) << d.what;
+    std::string ppm = "P6\n# converted by vemo\n" + std::to_string(d.width) + " " + std::to_string(long(d.pixels.size()) / d.width) + "\n255\n";
+    for (Rgb c : d.pixels) ppm += {char(c.r), char(c.g), char(c.b)};
+    const Conversion c = convert(kind, d.file); EXPECT_TRUE(c.result == 1 && c.output == ppm) << d.what;
   }
 }
 
@@ -117,16 +98,13 @@ void expectRefused(Kind kind, std::vector<std::pair<std::string, Bytes>> cases, 
       cases.push_back({"cut at " + std::to_string(cut), Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))});
   }
   for (const auto& [what, file] : cases) {
-    const Conversion c = convert(kind, file);
-    EXPECT_EQ(c.result, -1) << what;
-    EXPECT_TRUE(c.output.empty()) << what;
+    const Conversion c = convert(kind, file); EXPECT_TRUE(c.result == -1 && c.output.empty()) << what;
   }
 }
 
 // Deterministic pseudo-random bytes.
 Bytes noise(std::size_t n, std::uint32_t seed) {
-  Bytes b(n);
-  std::uint32_t x = seed * 2654435761u + 1;
+  Bytes b(n); std::uint32_t x = seed * 2654435761u + 1;
   for (auto& v : b) x ^= x << 13, x ^= x >> 17, x ^= x << 5, v = static_cast<std::uint8_t>(x >> 24);
   return b;
 }
@@ -157,8 +135,7 @@ TEST(Tga, EveryKindRowOrderAndPacketDecodes) {
   const Bytes square = bgr({kRed, kGreen, kBlue, kWhite});
   // 16-bit pixels: red in bits 10-14, green 5-9, blue 0-4; the top bit is ignored.
   auto word = [](unsigned r, unsigned g, unsigned b) { return (r << 10) | (g << 5) | b; };
-  Bytes fives, map16;
-  Pixels widened;
+  Bytes fives, map16; Pixels widened;
   for (const auto& s : {std::vector<unsigned>{31, 0, 0}, {0, 31, 0}, {0, 0, 31}, {1, 17, 30}, {16, 8, 4}}) {
     lwbuild::putLE16(fives, word(s[0], s[1], s[2]) | 0x8000);
     widened.push_back(Rgb{widen5(s[0]), widen5(s[1]), widen5(s[2])});
@@ -193,8 +170,7 @@ TEST(Tga, EveryKindRowOrderAndPacketDecodes) {
       {"8-bit grey entries", tgaBytes(tga(9, 3, 1, 16, 0, 2, 8), {77, 88}, {0x82, 1, 0}), 3, greys({88}, 3)}};
   // True colour with an announced map and an ID field: pixels follow the map.
   for (int type : {2, 3, 10}) {
-    TgaSpec s = tga(type, 2, 1, type == 3 ? 8 : 24, 0, 4, 15);
-    s.idLength = 5;
+    TgaSpec s = tga(type, 2, 1, type == 3 ? 8 : 24, 0, 4, 15); s.idLength = 5;
     const Bytes pixels = type == 3 ? Bytes{5, 6} : cat({type == 10 ? Bytes{0x01} : Bytes{}, bgr({kGreen, kRed})});
     cases.push_back({"map skipped for type " + std::to_string(type), tgaBytes(s, Bytes(8, 0xAB), pixels), 2,
                      type == 3 ? greys({5, 6}) : Pixels{kGreen, kRed}});
@@ -218,8 +194,7 @@ TEST(Tga, RefusedHeadersAndTruncations) {
     cases.push_back({"depth " + std::to_string(depth), tgaBytes(tga(2, 1, 1, depth), {}, Bytes(16, 1))});
   for (int size : {0, 7, 12, 40})
     cases.push_back({"map entry size " + std::to_string(size), tgaBytes(tga(1, 1, 1, 8, 0, 1, size), Bytes(8, 0), {0})});
-  TgaSpec mapped = tga(9, 3, 2, 8, 0, 2, 24);
-  mapped.idLength = 3;
+  TgaSpec mapped = tga(9, 3, 2, 8, 0, 2, 24); mapped.idLength = 3;
   expectRefused(Kind::Tga, cases,
                 {tgaBytes(tga(2, 3, 2, 24), {}, noise(18, 1)), tgaBytes(tga(10, 3, 2, 16), {}, {0x82, 1, 2, 0x02, 3, 4, 5, 6, 7, 8}),
                  tgaBytes(mapped, Bytes(6, 9), {0x01, 0, 1, 0x83, 1})});
@@ -228,9 +203,7 @@ TEST(Tga, RefusedHeadersAndTruncations) {
 TEST(Bmp, PixelsComeOutTopRowFirst) {
   // A 124-byte info header: the table starts after it, not at byte 54.
   Bytes bigHeader = lwbuild::bmpBytes(2, 1, 8, bgr({kRed, kGreen}, true), {1, 0, 0, 0});
-  bigHeader.insert(bigHeader.begin() + 54, 124 - 40, 0xEE);
-  setLE32(bigHeader, 10, 54 + 84 + 8);
-  setLE32(bigHeader, 14, 124);
+  bigHeader.insert(bigHeader.begin() + 54, 124 - 40, 0xEE); setLE32(bigHeader, 10, 54 + 84 + 8); setLE32(bigHeader, 14, 124);
   Bytes planes = bmp2x2();
   planes[26] = 7;  // unused field
   expectDecoded(Kind::Bmp,
@@ -248,8 +221,7 @@ TEST(Bmp, PixelsComeOutTopRowFirst) {
 
 TEST(Bmp, UnsupportedImpossibleAndCutFilesAreRefusedBeforeAllocating) {
   const Bytes rows(16, 0), table = bgr({kRed, kWhite}, true);
-  Bytes wrongMagic = bmp2x2();
-  wrongMagic[0] = 'X';
+  Bytes wrongMagic = bmp2x2(); wrongMagic[0] = 'X';
   std::vector<std::pair<std::string, Bytes>> cases = {
       {"RLE8", lwbuild::bmpBytes(2, 2, 8, table, rows, 1)}, {"RLE4", lwbuild::bmpBytes(2, 2, 4, table, rows, 2)},
       {"bit fields", lwbuild::bmpBytes(2, 2, 24, {}, rows, 3)}, {"magic", wrongMagic}, {"OS/2 core header", bmp2x2(14, 12)},
@@ -259,8 +231,7 @@ TEST(Bmp, UnsupportedImpossibleAndCutFilesAreRefusedBeforeAllocating) {
     cases.push_back({"bits " + std::to_string(bits), lwbuild::bmpBytes(2, 2, bits, table, Bytes(32, 0))});
   for (const auto& [w, h] : {std::pair<std::int32_t, std::int32_t>{0, 2}, {-2, 2}, {2, 0}, {0x7FFFFFFF, 0x7FFFFFFF},
                              {0x7FFFFFFF, -0x7FFFFFFF - 1}, {1, 0x7FFFFFFF}, {0x40000000, 1}}) {
-    Bytes bmp = bmp2x2(18, std::uint32_t(w));
-    setLE32(bmp, 22, std::uint32_t(h));
+    Bytes bmp = bmp2x2(18, std::uint32_t(w)); setLE32(bmp, 22, std::uint32_t(h));
     cases.push_back({"size " + std::to_string(w) + " x " + std::to_string(h), bmp});
   }
   expectRefused(Kind::Bmp, cases,
@@ -276,26 +247,19 @@ TEST(ImageStreams, PipesGiveTheSameResultsAsFilesAndWriteFailuresAreReported) {
                                     {Kind::Tga, tgaBytes(tga(11, 300, 20, 8), {}, packets)},
                                     {Kind::Bmp, lwbuild::bmpBytes(5, 3, 24, {}, noise(16 * 3, 6))}}) {
     for (std::size_t cut : {whole.size(), whole.size() - 1, whole.size() / 2, std::size_t{17}}) {
-      const Bytes file(whole.begin(), whole.begin() + static_cast<long>(cut));
-      lwbuild::writeFile(dir / "image", file);
-      const Conversion fromFile = convert(kind, file);
-      std::FILE* pipe = ::popen(("cat '" + dir / "image" + "'").c_str(), "r");
+      const Bytes file(whole.begin(), whole.begin() + static_cast<long>(cut)); lwbuild::writeFile(dir / "image", file);
+      const Conversion fromFile = convert(kind, file); std::FILE* pipe = ::popen(("cat '" + dir / "image" + "'").c_str(), "r");
       const Conversion fromPipe = convertStream(kind, pipe);
       if (pipe != nullptr) ::pclose(pipe);
-      EXPECT_EQ(fromPipe.result, fromFile.result) << cut;
-      EXPECT_EQ(fromPipe.output, fromFile.output) << cut;
-      EXPECT_EQ(fromFile.result, cut == whole.size() ? 1 : -1) << cut;
+      EXPECT_TRUE(fromPipe.result == fromFile.result && fromPipe.output == fromFile.output && fromFile.result == (cut == whole.size() ? 1 : -1)) << cut;
     }
   }
   lwbuild::writeFile(dir / "in.bmp", lwbuild::bmpBytes(1, 1, 24, {}, {1, 2, 3, 0}));
-  lwbuild::writeFile(dir / "in.tga", tgaBytes(tga(2, 1, 1, 24), {}, {1, 2, 3}));
-  lwbuild::writeFile(dir / "out.ppm", Bytes{});
+  lwbuild::writeFile(dir / "in.tga", tgaBytes(tga(2, 1, 1, 24), {}, {1, 2, 3})); lwbuild::writeFile(dir / "out.ppm", Bytes{});
   for (const auto& [fn, name] : {std::pair{&convertBmpToPpm, "in.bmp"}, {&convertTgaToPpm, "in.tga"}}) {
-    std::FILE* source = std::fopen((dir / name).c_str(), "rb");
-    std::FILE* readOnly = std::fopen((dir / "out.ppm").c_str(), "rb");
-    EXPECT_EQ(fn("vemo", nullptr, readOnly), -1) << name;
-    EXPECT_EQ(fn("vemo", source, nullptr), -1) << name;
-    EXPECT_EQ(fn("vemo", source, readOnly), -2) << name;  // a destination that cannot be written to
+    std::FILE* source = std::fopen((dir / name).c_str(), "rb"); std::FILE* readOnly = std::fopen((dir / "out.ppm").c_str(), "rb");
+    // No source, no destination, a destination that cannot be written to.
+    EXPECT_EQ(std::to_string(fn("vemo", nullptr, readOnly)) + std::to_string(fn("vemo", source, nullptr)) + std::to_string(fn("vemo", source, readOnly)), "-1-1-2") << name;
     std::fclose(source), std::fclose(readOnly);
   }
 }
@@ -304,8 +268,7 @@ namespace {
 
 // netpbm's decoders, run once over all the files: each file's PPM, or "unavailable".
 std::vector<std::string> decodeWithNetpbm(const std::vector<Bytes>& files, const char* program) {
-  testsupport::TempDir dir;
-  std::string names;
+  testsupport::TempDir dir; std::string names;
   for (std::size_t i = 0; i < files.size(); ++i) lwbuild::writeFile(dir / std::to_string(i), files[i]), (names += ' ') += std::to_string(i);
   const auto r = testsupport::run("/bin/sh", {"-c", std::string("p=$(command -v ") + program + ") || { echo unavailable; exit 0; }\n"
                                                     "for f in" + names + "; do \"$p\" $f > $f.ppm 2>/dev/null; done\n"}, dir.path());
@@ -315,29 +278,14 @@ std::vector<std::string> decodeWithNetpbm(const std::vector<Bytes>& files, const
   return out;
 }
 
-// Pixels with long and short runs (some longer than a packet, many crossing rows).
-Bytes runnyPixels(std::size_t count, unsigned pixelBytes, std::uint32_t seed) {
-  const Bytes r = noise(count * 2 + 8, seed);
-  Bytes out;
-  for (std::size_t i = 0; out.size() < count * pixelBytes; i = (i + 2) % (r.size() - 2)) {
-    const unsigned len = (r[i] % 4 == 0) ? 1 + r[i + 1] % 200 : 1;
-    for (unsigned k = 0; k < len && out.size() < count * pixelBytes; ++k)
-      for (unsigned b = 0; b < pixelBytes; ++b) out.push_back(static_cast<std::uint8_t>(r[i + 1] * 31 + b * 77));
-  }
-  return out;
-}
-
-// Run-length encodes pixels the way TGA writers do, packets of at most 128 pixels.
-Bytes rleEncode(const Bytes& pixels, unsigned pixelBytes) {
-  const std::size_t count = pixels.size() / pixelBytes;
-  auto same = [&](std::size_t a, std::size_t b) { return std::memcmp(&pixels[a * pixelBytes], &pixels[b * pixelBytes], pixelBytes) == 0; };
-  Bytes out;
-  for (std::size_t i = 0, n = 1; i < count; i += n) {
-    for (n = 1; i + n < count && n < 128 && same(i, i + n);) ++n;
-    const bool isRun = n >= 2;
-    while (!isRun && i + n < count && n < 128 && !(i + n + 1 < count && same(i + n, i + n + 1))) ++n;
-    out.push_back(static_cast<std::uint8_t>((isRun ? 0x80 : 0) | (n - 1)));
-    out.insert(out.end(), &pixels[i * pixelBytes], &pixels[(isRun ? i + 1 : i + n) * pixelBytes]);
+// Random run and raw packets of up to 128 pixels, some crossing rows, holding `count` pixels.
+Bytes packets(std::size_t count, unsigned pixelBytes, std::uint32_t seed) {
+  const Bytes r = noise(count * 2 + 2, seed); Bytes out;
+  for (std::size_t done = 0, i = 0, n; done < count; done += n, i += 2) {
+    n = std::min<std::size_t>(r[i] % 128 + 1, count - done); const bool run = r[i + 1] % 2 == 0;
+    out.push_back(static_cast<std::uint8_t>((run ? 0x80 : 0) | (n - 1)));
+    const Bytes pixels = noise((run ? 1 : n) * pixelBytes, seed + static_cast<std::uint32_t>(i));
+    out.insert(out.end(), pixels.begin(), pixels.end());
   }
   return out;
 }
@@ -345,26 +293,22 @@ Bytes rleEncode(const Bytes& pixels, unsigned pixelBytes) {
 }  // namespace
 
 TEST(ImageReference, EveryKindDecodesAsNetpbmDecodesIt) {
-  const int w = 37, h = 23;
-  const std::size_t n = static_cast<std::size_t>(w) * h;
-  std::vector<Bytes> tgas, bmps;
+  const int w = 37, h = 23; const std::size_t n = static_cast<std::size_t>(w) * h; std::vector<Bytes> tgas, bmps;
   for (int order : {0x00, 0x20}) {  // bottom-up, top-down
     tgas.push_back(tgaBytes(tga(2, w, h, 24, order), {}, noise(n * 3, 1)));
     tgas.push_back(tgaBytes(tga(2, w, h, 32, order | 8), {}, noise(n * 4, 2)));
     tgas.push_back(tgaBytes(tga(3, w, h, 8, order), {}, noise(n, 3)));
     tgas.push_back(tgaBytes(tga(1, w, h, 8, order, 256, 24), noise(256 * 3, 4), noise(n, 5)));
     for (const auto& [type, depth] : {std::pair{10, 24}, {10, 32}, {11, 8}, {9, 8}}) {
-      const unsigned pixelBytes = static_cast<unsigned>(depth / 8);
       const TgaSpec s = type == 9 ? tga(9, w, h, 8, order, 256, 24) : tga(type, w, h, depth, order | (depth == 32 ? 8 : 0));
-      const Bytes pixels = runnyPixels(n, pixelBytes, static_cast<std::uint32_t>(type * 10 + depth));
-      tgas.push_back(tgaBytes(s, type == 9 ? noise(256 * 3, 9) : Bytes{}, rleEncode(pixels, pixelBytes)));
+      tgas.push_back(tgaBytes(s, type == 9 ? noise(256 * 3, 9) : Bytes{}, packets(n, depth / 8u, type * 10u + depth)));
     }
   }
   for (int descriptor : {0x40, 0x60, 0x80, 0xA0}) {  // interleaved row orders
     tgas.push_back(tgaBytes(tga(2, 5, 11, 24, descriptor), {}, noise(5 * 11 * 3, 20)));
-    tgas.push_back(tgaBytes(tga(11, 5, 11, 8, descriptor), {}, rleEncode(runnyPixels(5 * 11, 1, 21), 1)));
+    tgas.push_back(tgaBytes(tga(11, 5, 11, 8, descriptor), {}, packets(5 * 11, 1, 21)));
   }
-  for (int width : {1, 2, 3, 5, 31}) {
+  for (int width : {1, 2, 3, 5, 31})
     for (int bits : {4, 8, 24}) {
       Bytes table = noise(bits == 24 ? 0 : (4u << bits), 10u + static_cast<unsigned>(bits));
       for (std::size_t i = 3; i < table.size(); i += 4) table[i] = 0;
@@ -374,14 +318,12 @@ TEST(ImageReference, EveryKindDecodesAsNetpbmDecodesIt) {
       setLE32(file, 22, static_cast<std::uint32_t>(-7));  // top-down
       bmps.push_back(file);
     }
-  }
   for (const auto& [kind, files, program] : {std::tuple{Kind::Tga, tgas, "tgatoppm"}, {Kind::Bmp, bmps, "bmptoppm"}}) {
     const std::vector<std::string> theirs = decodeWithNetpbm(files, program);
     if (theirs[0] == "unavailable") GTEST_SKIP() << program << " is not installed";
     for (std::size_t i = 0; i < files.size(); ++i) {
       Conversion ours = convert(kind, files[i]);
-      EXPECT_EQ(ours.result, 1) << program << " file " << i;
-      EXPECT_TRUE(ours.output.erase(3, 20) == theirs[i]) << program << " file " << i;  // theirs has no comment line
+      EXPECT_TRUE(ours.result == 1 && ours.output.erase(3, 20) == theirs[i]) << program << " file " << i;  // theirs has no comment line
     }
   }
 }
