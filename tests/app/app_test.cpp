@@ -187,6 +187,10 @@ TEST(Platform, TemporaryFilesCommitRemoveAndKeepWhatWritingInPlaceWould) {
     std::fclose(platform::createTempFile(dir / name, true, temp)); EXPECT_EQ(temp.find('\xC3'), std::string::npos);
     EXPECT_TRUE(platform::removeFile(temp));
   }
+  // A file replaced keeps its own name beside one that differs in letter case only.
+  writeFile(dir / "case.x", std::string("lower"));
+  ASSERT_TRUE(replace(dir / "case.X", "upper"));
+  EXPECT_EQ(readFile(dir / "case.x") + readFile(dir / "case.X"), "lowerupper");
   // A symbolic link is written through, not replaced, even to a file not there yet.
   writeFile(dir / "target.X", std::string("old")); ASSERT_EQ(symlink("target.X", (dir / "link.X").c_str()), 0);
   ASSERT_TRUE(replace(dir / "link.X", "through")); EXPECT_EQ(readFile(dir / "target.X"), "through");

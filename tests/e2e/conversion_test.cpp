@@ -124,12 +124,12 @@ TEST(ObjectE2E, LargeObjectReadsBackCornerByCorner) {
   EXPECT_TRUE(o.vertices.size() > 65536 && used > 65536);  // flat dark faces keep their own normals
   EXPECT_TRUE(contains(text.out, " " + std::to_string(o.vertices.size()) + " Vertices  65280 Polygons  " + std::to_string(used) + " Normals")) << text.out;
   for (const char* file : {"text.X", "binary.X"}) {
-    const ReaderView view = readBack(dir / file);
-    if (!view.available) GTEST_SKIP() << "assimp is not available";
+    const std::string text = testsupport::run(TORVO_ASSIMP_READER, {"-v", dir / file}, ".").out;
+    if (contains(text, "unavailable")) GTEST_SKIP() << "assimp is not available";
     // assimp splits the mesh by material, gives every corner its own vertex, turns faces around, negates z and flips v.
     std::vector<std::vector<std::vector<long>>> faces(2);  // [mesh][face] -> its vertices
     std::vector<std::vector<std::vector<double>>> verts(2);  // [mesh][vertex] -> x y z nx ny nz u v
-    std::istringstream in(view.text);
+    std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
       std::istringstream words(line.substr(line.find(' ') + 1)); unsigned mesh = 0, index; std::string label; words >> mesh >> index;
       if (line.rfind("face ", 0) == 0 && mesh < 2) faces[mesh].emplace_back(std::istream_iterator<long>(words), std::istream_iterator<long>());

@@ -109,7 +109,7 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
       // A truncated block keeps the keys before the cut.
       {"LWSC\n1\nAddNullObject a\nObjectMotion\n9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2", "1 0_a #1"},
       // Names fit the 80-byte field; a scene line longer than 199 characters continues as another line.
-      {LwscBuilder().line("AddNullObject a").line("LightName " + std::string(150, 'n')).line("AddNullObject " + std::string(250, 'q')).text(),
+      {LwscBuilder().line("AddNullObject a").line("LightName " + std::string(78, 'n')).line("AddNullObject " + std::string(250, 'q')).text(),
        "-1 0_" + std::string(77, 'n') + ", 1_" + std::string(77, 'q')}};
   for (const auto& [text, expected] : rows) {
     LwScene s; const int r = readScene(s, text); EXPECT_EQ(std::to_string(r) + " " + items(s), expected);
@@ -338,6 +338,7 @@ TEST(EvaluateMotion, TargetsAndLookAhead) {
   EXPECT_EQ(aimed(none, 5, 1, &path), "1 90 0 0 5"); EXPECT_EQ(aimed(none, 10, 1, &path), "1 0 0 0 10");
   EXPECT_EQ(aimed(none, 0, 1, &none), "0 0 0 0 0"); self[0].values[kPitch] = 7.0;
   EXPECT_EQ(aimed(none, 0, 0, &self), "1 30 7 12 0");  // without look-ahead nothing changes
+  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 0 12 0");  // a level target levels an own pitch
 }
 
 TEST(Transform, QuaternionsAndItemMatrices) {
