@@ -18,7 +18,8 @@ using Frames = std::vector<std::int32_t>;
 namespace {
 
 Frames samples(const LwScene& scene, const LwObject& item) {
-  Frames frames; EXPECT_EQ(animationSampleFrames(scene, item, frames), 0);
+  Frames frames;
+  EXPECT_EQ(animationSampleFrames(scene, item, frames), 0);
   return frames;
 }
 
@@ -72,7 +73,10 @@ TEST(Animation, SampleFramesOfTheWorkedExamples) {
 TEST(Animation, TooManySamplesAreRefused) {
   LwScene scene; scene.lastFrame = 2000000000;
   LwObject& item = addItem(scene, "0_spin", 0, {motionKey(0, 0), motionKey(1, 1, 0, 1)});
-  item.endBehavior = kEndRepeat; Frames frames; EXPECT_LT(animationSampleFrames(scene, item, frames), 0); const Written spin = write(scene);
+  item.endBehavior = kEndRepeat;
+  Frames frames;
+  EXPECT_LT(animationSampleFrames(scene, item, frames), 0);
+  const Written spin = write(scene);
   EXPECT_EQ(std::to_string(spin.result) + " " + spin.console,
             "-1 writing animation...\nanimation of 0_spin too long: more than 10000000 samples\n");
   // One spline segment a billion frames long.
@@ -86,7 +90,8 @@ TEST(Animation, TooManySamplesAreRefused) {
   // limit for one item, but 28 of them pass the limit for a scene, refused before writing.
   LwScene many; many.lastFrame = 9000000;
   for (int i = 0; i < 28; ++i) addItem(many, std::to_string(i) + "_null", 0, {motionKey(0, 0), motionKey(9000000, 1)});
-  EXPECT_EQ(samples(many, *many.items[0]).size(), 1800001u); const Written w = write(many);
+  EXPECT_EQ(samples(many, *many.items[0]).size(), 1800001u);
+  const Written w = write(many);
   EXPECT_EQ(std::to_string(w.result) + " " + w.console + w.text,
             "-1 writing animation...\nanimation too long: more than 50000000 samples in the scene\n");
 }
@@ -149,8 +154,10 @@ TEST(Animation, OrderNamesParentPivotAndTargets) {
   // The child stands on the parent's pivot: its position keys are zero, yet written.
   EXPECT_NE(text.find("{P2_child}\n  AnimationKey {\n   2;\n   1;\n   0; 3; 0.000000, 0.000000, 0.000000;;;\n"), std::string::npos);
   // The eye turns to its target (heading 45: cos 22.5, 0, -sin 22.5, 0); without keys the target is no target.
-  EXPECT_NE(text.find("   0; 4; 0.923880, 0.000000, -0.382683, 0.000000;;"), std::string::npos); scene.items[9]->motionKeys.clear();
-  EXPECT_EQ(write(scene).text.find("0.923880"), std::string::npos); LwScene chain;
+  EXPECT_NE(text.find("   0; 4; 0.923880, 0.000000, -0.382683, 0.000000;;"), std::string::npos);
+  scene.items[9]->motionKeys.clear();
+  EXPECT_EQ(write(scene).text.find("0.923880"), std::string::npos);
+  LwScene chain;
   for (int i = 0; i < 3; ++i) addItem(chain, std::to_string(i) + "_n", i, moving);
   XWriter one;
   EXPECT_EQ(testsupport::console([&] { writeAnimation(chain, 2, one, 0), writeAnimation(chain, 3, one, 0); }), "");

@@ -68,7 +68,9 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
   for (const auto& row : parts) EXPECT_EQ(tail(row[0]) + " " + extension(row[0]), row[1] + std::string(" ") + row[2]);
   for (const auto& [from, to] : {std::pair{"c:\\x\\scene.lws", "c:\\x\\scene.X"}, {"c:\\x\\out", "c:\\x\\out.X"},
                                  {"my.dir/out", "my.dir/out.X"}}) {
-    std::string path = from; replaceExtension(path, ".X"); EXPECT_EQ(path, to);
+    std::string path = from;
+    replaceExtension(path, ".X");
+    EXPECT_EQ(path, to);
   }
   const char* names[][2] = {{"My Obj-1.lwo", "My_Obj1lwo"}, {"Light (2)", "Light_2"}, {"!@#$%^&*().,;", ""},
                             {"", ""}, {"9lives_\t\x7f\xe9x", "9lives_x"}, {"AZaz09_`{@[/:", "AZaz09_"}};
@@ -78,13 +80,16 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
 TEST(Paths, DoubleByteTrailBytesAreNeitherSeparatorsNorDots) {
   const std::string name = "dir\\\x95\x5C.lwo", sep(1, platform::nativeSeparator());  // 0x95 0x5C: one Shift-JIS character
   {
-    CodePageScope cp(932); EXPECT_EQ(tail(name), "\x95\x5C.lwo");
+    CodePageScope cp(932);
+    EXPECT_EQ(tail(name), "\x95\x5C.lwo");
     EXPECT_EQ(extension("a\x95\x2E"), "<none>");  // a lead byte always takes the next byte
     EXPECT_EQ(makeXName("A\x95\x5C" "B"), "AB"); EXPECT_EQ(joined("c:\\\x95\x5C", "a.lwo"), "c:\\\x95\x5C" + sep + "a.lwo");
     EXPECT_EQ(joined("c:\\\x95\x5C\\", "a.lwo"), "c:\\\x95\x5C\\a.lwo");
   }
   {
-    CodePageScope cp(1252); EXPECT_EQ(tail(name), ".lwo"); EXPECT_EQ(makeXName("A\x95\x5C" "B"), "AB");
+    CodePageScope cp(1252);
+    EXPECT_EQ(tail(name), ".lwo");
+    EXPECT_EQ(makeXName("A\x95\x5C" "B"), "AB");
   }
   CodePageScope cp(936);  // a lone lead byte at the end stands alone
   EXPECT_EQ(tail("a\\\x81"), "\x81"); EXPECT_EQ(makeXName("ab\x81"), "ab");
@@ -101,7 +106,9 @@ TEST(ReadLine, EveryLineEndPairTheEndOfInputAndSmallBuffers) {
   EXPECT_EQ(lines(std::string(450, 'x') + "\nend\n"), (Lines{std::string(199, 'x'), std::string(199, 'x'),
                                                             std::string(52, 'x'), "end"}));
   std::FILE* f = testsupport::streamOf("abc"); std::string a = "old", b, c;
-  EXPECT_TRUE(readLine(a, 1, f) && readLine(b, 2, f) && readLine(c, 3, f)); EXPECT_EQ(a + "|" + b + "|" + c, "|a|bc"); std::fclose(f);
+  EXPECT_TRUE(readLine(a, 1, f) && readLine(b, 2, f) && readLine(c, 3, f));
+  EXPECT_EQ(a + "|" + b + "|" + c, "|a|bc");
+  std::fclose(f);
 }
 
 TEST(LwConfig, KeysHeaderAndLineEnds) {
@@ -120,13 +127,18 @@ TEST(LwConfig, KeysHeaderAndLineEnds) {
       // A CR LF at the buffer's edge ends the line as a plain line feed would.
       {"LWCO\r\n0\r\nContentDirectory " + filling + "\r\nScenesDirectory s\r\n", {filling, "s", "", ""}}};
   for (const auto& [text, dirs] : accepted) {
-    std::FILE* f = testsupport::streamOf(text); LwConfig c; EXPECT_EQ(readLwConfig(c, f), 0) << text;
+    std::FILE* f = testsupport::streamOf(text);
+    LwConfig c;
+    EXPECT_EQ(readLwConfig(c, f), 0) << text;
     EXPECT_EQ((std::vector<std::string>{c.contentDirectory, c.scenesDirectory, c.objectsDirectory, c.imagesDirectory}),
               dirs);
     std::fclose(f);
   }
   for (const char* text : {"LWCO \n0\n", "lwco\n0\n", "LWCO\n1\nContentDirectory x\n", "LWCO\n0 \n", "ContentDirectory x\n0\n"}) {
-    std::FILE* f = testsupport::streamOf(text); LwConfig c; EXPECT_EQ(readLwConfig(c, f), -1) << text; std::fclose(f);
+    std::FILE* f = testsupport::streamOf(text);
+    LwConfig c;
+    EXPECT_EQ(readLwConfig(c, f), -1) << text;
+    std::fclose(f);
   }
 }
 
@@ -164,8 +176,12 @@ TEST(Platform, LightWavePathsMatchLetterCaseAndBackslashes) {
   EXPECT_EQ(readVia(dir / "A.lwo"), "upper");  // the exact name wins
   // Writing matches the directories but keeps the file name as given.
   testsupport::makeDir(dir / "Out"); writeFile(dir / "Out/scene.x", std::string("old"));
-  std::FILE* f = platform::openFile(dir.path() + "\\out\\scene.X", "wb"); ASSERT_NE(f, nullptr); std::fputs("new", f);
-  std::fclose(f); EXPECT_EQ(readFile(dir / "Out/scene.x") + readFile(dir / "Out/scene.X"), "oldnew"); std::string start, inside;
+  std::FILE* f = platform::openFile(dir.path() + "\\out\\scene.X", "wb");
+  ASSERT_NE(f, nullptr);
+  std::fputs("new", f);
+  std::fclose(f);
+  EXPECT_EQ(readFile(dir / "Out/scene.x") + readFile(dir / "Out/scene.X"), "oldnew");
+  std::string start, inside;
   ASSERT_TRUE(platform::getCurrentDirectory(start)); EXPECT_TRUE(platform::isDirectory(dir / "out"));
   ASSERT_TRUE(platform::setCurrentDirectory(dir.path() + "\\out\\.")); ASSERT_TRUE(platform::getCurrentDirectory(inside));
   EXPECT_EQ(inside.substr(inside.size() - 4), "/Out"); EXPECT_FALSE(platform::setCurrentDirectory(dir / "nothere"));
@@ -175,16 +191,21 @@ TEST(Platform, LightWavePathsMatchLetterCaseAndBackslashes) {
 TEST(Platform, TemporaryFilesCommitRemoveAndKeepWhatWritingInPlaceWould) {
   TempDir dir; const std::string final = dir / "out.X"; writeFile(final, std::string("previous")); std::string temp;
   std::FILE* f = platform::createTempFile(final, true, temp);
-  ASSERT_NE(f, nullptr); EXPECT_EQ(temp.substr(0, dir.path().size() + 1), dir.path() + "/"); std::fputs("fresh", f);
-  std::fclose(f); EXPECT_EQ(readFile(final), "previous");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(temp.substr(0, dir.path().size() + 1), dir.path() + "/");
+  std::fputs("fresh", f);
+  std::fclose(f);
+  EXPECT_EQ(readFile(final), "previous");
   ASSERT_TRUE(platform::commitFile(temp, final)); EXPECT_EQ(readFile(final), "fresh");
-  std::fclose(platform::createTempFile(final, false, temp)); EXPECT_TRUE(platform::removeFile(temp));
+  std::fclose(platform::createTempFile(final, false, temp));
+  EXPECT_TRUE(platform::removeFile(temp));
   EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"out.X"});
   EXPECT_EQ(platform::createTempFile(dir / "missing/out.X", false, temp), nullptr);
   // A name near the system's limit gets a temporary name that fits, cut before a character, not inside it.
   for (const std::string& name : {std::string(250, 'a') + ".X", std::string(242, 'a') + "\xC3\xA9.X"}) {
     ASSERT_TRUE(replace(dir / name, "long")); EXPECT_EQ(readFile(dir / name), "long");
-    std::fclose(platform::createTempFile(dir / name, true, temp)); EXPECT_EQ(temp.find('\xC3'), std::string::npos);
+    std::fclose(platform::createTempFile(dir / name, true, temp));
+    EXPECT_EQ(temp.find('\xC3'), std::string::npos);
     EXPECT_TRUE(platform::removeFile(temp));
   }
   // A file replaced keeps its own name beside one that differs in letter case only.
@@ -192,10 +213,14 @@ TEST(Platform, TemporaryFilesCommitRemoveAndKeepWhatWritingInPlaceWould) {
   ASSERT_TRUE(replace(dir / "case.X", "upper"));
   EXPECT_EQ(readFile(dir / "case.x") + readFile(dir / "case.X"), "lowerupper");
   // A symbolic link is written through, not replaced, even to a file not there yet.
-  writeFile(dir / "target.X", std::string("old")); ASSERT_EQ(symlink("target.X", (dir / "link.X").c_str()), 0);
+  writeFile(dir / "target.X", std::string("old"));
+  ASSERT_EQ(symlink("target.X", (dir / "link.X").c_str()), 0);
   ASSERT_TRUE(replace(dir / "link.X", "through")); EXPECT_EQ(readFile(dir / "target.X"), "through");
-  testsupport::makeDir(dir / "sub"); ASSERT_EQ(symlink("sub/later.X", (dir / "dangling.X").c_str()), 0);
-  ASSERT_TRUE(replace(dir / "dangling.X", "created")); EXPECT_EQ(readFile(dir / "sub/later.X"), "created"); struct stat st;
+  testsupport::makeDir(dir / "sub");
+  ASSERT_EQ(symlink("sub/later.X", (dir / "dangling.X").c_str()), 0);
+  ASSERT_TRUE(replace(dir / "dangling.X", "created"));
+  EXPECT_EQ(readFile(dir / "sub/later.X"), "created");
+  struct stat st;
   for (const char* link : {"link.X", "dangling.X"}) EXPECT_TRUE(lstat((dir / link).c_str(), &st) == 0 && S_ISLNK(st.st_mode));
   // Permissions stay; so do owner and group where we may give them back (only root may give files away).
   ASSERT_EQ(chmod((dir / "target.X").c_str(), 0640), 0); ASSERT_TRUE(replace(dir / "target.X", "again"));
@@ -207,9 +232,12 @@ TEST(Platform, TemporaryFilesCommitRemoveAndKeepWhatWritingInPlaceWould) {
   ASSERT_EQ(chown((dir / "target.X").c_str(), 65534, 65534), 0); ASSERT_TRUE(replace(dir / "target.X", "owned"));
   ASSERT_EQ(stat((dir / "target.X").c_str(), &st), 0); EXPECT_EQ(st.st_uid + st.st_gid, 2 * 65534u);
   // A member of the file's group who does not own it keeps at least the group.
-  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0); testsupport::makeDir(dir / "shared");
-  ASSERT_EQ(chmod((dir / "shared").c_str(), 0777), 0); writeFile(dir / "shared/g.X", std::string("theirs"));
-  ASSERT_EQ(chown((dir / "shared/g.X").c_str(), 0, 100) + chmod((dir / "shared/g.X").c_str(), 0664), 0); const pid_t pid = fork();
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  testsupport::makeDir(dir / "shared");
+  ASSERT_EQ(chmod((dir / "shared").c_str(), 0777), 0);
+  writeFile(dir / "shared/g.X", std::string("theirs"));
+  ASSERT_EQ(chown((dir / "shared/g.X").c_str(), 0, 100) + chmod((dir / "shared/g.X").c_str(), 0664), 0);
+  const pid_t pid = fork();
   if (pid == 0) {
     const gid_t groups[] = {100};
     if (setgroups(1, groups) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
@@ -235,7 +263,8 @@ TEST(Platform, CodePagesLeadBytesAndDoubleByteFileNames) {
   // The user's locale decides the code page; names are compared without '-' and '_'.
   const char* saved = std::getenv("LC_ALL"); const std::string restore = saved != nullptr ? saved : "";
   for (const auto& [locale, codePage] : {std::pair{"C.UTF-8", 65001}, {"C", 1252}}) {
-    setenv("LC_ALL", locale, 1); EXPECT_EQ(platform::activeCodePage(), codePage) << locale;
+    setenv("LC_ALL", locale, 1);
+    EXPECT_EQ(platform::activeCodePage(), codePage) << locale;
   }
   saved != nullptr ? setenv("LC_ALL", restore.c_str(), 1) : unsetenv("LC_ALL"); const int savedPage = platform::fileNameCodePage();
   platform::setFileNameCodePage(932); TempDir dir;

@@ -52,7 +52,8 @@ TEST(ObjectE2E, TextBinaryConsoleAndTheIndependentReader) {
   const std::string x = afterHeader(readFile(dir / "shape.X"));
   EXPECT_EQ(x.substr(0, body.size() + 20), body + " MeshNormals {\n  3;\n");
   EXPECT_EQ(x.substr(x.size() - 8), ";;\n }\n}\n");
-  const std::string bin = readFile(dir / "bin/plain.X"); EXPECT_EQ(bin.substr(0, 16), "xof 0302bin 0032");
+  const std::string bin = readFile(dir / "bin/plain.X");
+  EXPECT_EQ(bin.substr(0, 16), "xof 0302bin 0032");
   EXPECT_EQ(xtokens::decode(std::vector<char>(bin.begin(), bin.end()), 16),
             "Header { I(1,0,0) } Material MatRed { F(1.000000,0.000000,0.000000,1.000000,85.333336,0.000000,0.000000,0.000000,0.000000,0.000000,"
             "0.000000) } Material MatBlue { F(0.000000,0.000000,1.000000,0.500000,21.333334,1.000000,1.000000,1.000000,0.000000,0.000000,1.000000) }"
@@ -209,7 +210,9 @@ void compareWithModel(const ReaderView& view, const LwScene& scene) {
               names[i] + " " + std::to_string(depths[i] + 1) + (item.points.empty() ? " 0" : " 1"));
     const Mat4 m = itemMatrix(item.motionKeys[0], pivot);
     for (int k = 0; k < 16; ++k) EXPECT_NEAR(node.transform[k], flip[k / 4] * flip[k % 4] * m.m[k / 4][k % 4], 2e-6) << names[i] << k;
-    std::vector<std::int32_t> frames; ASSERT_EQ(animationSampleFrames(scene, item, frames), 0); const auto& keys = view.keys.at(names[i]);
+    std::vector<std::int32_t> frames;
+    ASSERT_EQ(animationSampleFrames(scene, item, frames), 0);
+    const auto& keys = view.keys.at(names[i]);
     EXPECT_EQ(keys.at("position").size(), item.motionKeys.size() > 1 ? frames.size() : 1u) << names[i];
     for (const char* kind : {"position", "scale", "rotation"}) {
       for (const std::vector<double>& k : keys.count(kind) ? keys.at(kind) : ReaderView::Keys{}) {
@@ -247,7 +250,8 @@ TEST(SceneE2E, MultiItemSceneConsoleTextAndBothEncodingsReadBack) {
   ASSERT_EQ(torvo({"-b", "-l", "-c", "-Clw.cfg", "scene.lws", "bin"}, dir.path()).exitCode, 0);
   LwScene scene; std::FILE* f = std::fopen((dir / "scene.lws").c_str(), "rb");
   testsupport::console([&] { testsupport::withOptions({}, [&] { return lwReadScene(scene, f, true, true, false, true, true); }, testsupport::contentAt(dir.path())); });
-  std::fclose(f); ASSERT_EQ(scene.items.size(), 5u);
+  std::fclose(f);
+  ASSERT_EQ(scene.items.size(), 5u);
   for (const std::string file : {"scene.X", "bin/scene.X"}) {
     const ReaderView view = readBack(dir / file);
     if (!view.available) GTEST_SKIP() << "assimp is not available";

@@ -86,7 +86,8 @@ void expectDecoded(Kind kind, const std::vector<Decoded>& cases) {
   for (const Decoded& d : cases) {
     std::string ppm = "P6\n# converted by vemo\n" + std::to_string(d.width) + " " + std::to_string(long(d.pixels.size()) / d.width) + "\n255\n";
     for (Rgb c : d.pixels) ppm += {char(c.r), char(c.g), char(c.b)};
-    const Conversion c = convert(kind, d.file); EXPECT_TRUE(c.result == 1 && c.output == ppm) << d.what;
+    const Conversion c = convert(kind, d.file);
+    EXPECT_TRUE(c.result == 1 && c.output == ppm) << d.what;
   }
 }
 
@@ -98,7 +99,8 @@ void expectRefused(Kind kind, std::vector<std::pair<std::string, Bytes>> cases, 
       cases.push_back({"cut at " + std::to_string(cut), Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))});
   }
   for (const auto& [what, file] : cases) {
-    const Conversion c = convert(kind, file); EXPECT_TRUE(c.result == -1 && c.output.empty()) << what;
+    const Conversion c = convert(kind, file);
+    EXPECT_TRUE(c.result == -1 && c.output.empty()) << what;
   }
 }
 

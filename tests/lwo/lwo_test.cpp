@@ -120,9 +120,11 @@ TEST(LwobReader, RefusesWhatIsNoLightWaveObjectAndRewindsTheStream) {
       {LwobBuilder().points(squarePoints()).bytes("LWO2"), "Not LightWave Object!"},
       {{'F', 'O', 'R', 'M', 0, 0, 0, 2, 'L', 'W'}, "Not LightWave Object!"}};  // too short for a form type
   for (const auto& [bytes, out] : cases) {
-    const Loaded l = load(bytes); EXPECT_EQ(std::to_string(l.result) + " " + l.out, std::string("-1 ") + out) << bytes.size();
+    const Loaded l = load(bytes);
+    EXPECT_EQ(std::to_string(l.result) + " " + l.out, std::string("-1 ") + out) << bytes.size();
   }
-  LwObject refused, o; EXPECT_EQ(loadFromStream(refused, overlongForm(), 2), "-1 '  Not LightWave file!' 0");
+  LwObject refused, o;
+  EXPECT_EQ(loadFromStream(refused, overlongForm(), 2), "-1 '  Not LightWave file!' 0");
   EXPECT_EQ(loadFromStream(o, triangleObject(), 0), "0 ' Normals TextureCoords' " + std::to_string(triangleObject().size()));
   EXPECT_EQ(polygons(o), "0 1 2/0 n 0 0 0"); EXPECT_EQ(surfaceNames(o), std::vector<std::string>{"Skin"});
 }
@@ -156,14 +158,17 @@ TEST(LwobReader, PolygonVariantsAndWarnings) {
       {LwobBuilder().chunk("CRAP", Bytes{1, 2, 3}).surfaces({"S"}).chunk("BBOX", Bytes(24, 0xFF)).points(six)
            .chunk("PNTS", Bytes(40, 0)).polygons({{{0, 1, 2}, 1}}).bytes(), "0 1 2/0", ""}};
   for (const auto& c : cases) {
-    const Loaded l = loadPlain(c.bytes); EXPECT_EQ(l.result, 0); EXPECT_EQ(polygons(l.object) + " | " + l.out, c.polygons + " | " + c.out);
+    const Loaded l = loadPlain(c.bytes);
+    EXPECT_EQ(l.result, 0);
+    EXPECT_EQ(polygons(l.object) + " | " + l.out, c.polygons + " | " + c.out);
     EXPECT_EQ(l.object.indices.size(), l.object.polygons.empty() ? 0 : l.object.polygons.back().firstIndex +
                                                                            l.object.polygons.back().cornerCount);
   }
   // Points come in whole twelve-byte groups; a later PNTS replaces them; every point gets its own vertex.
   Bytes d;
   for (float f : {1.0f, 2.0f, 3.0f, -4.0f, 5.5f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f}) putBEFloat(d, f);
-  const LwObject o = loadPlain(LwobBuilder().points(squarePoints()).chunk("PNTS", d).bytes()).object; ASSERT_EQ(o.points.size(), 3u);
+  const LwObject o = loadPlain(LwobBuilder().points(squarePoints()).chunk("PNTS", d).bytes()).object;
+  ASSERT_EQ(o.points.size(), 3u);
   EXPECT_EQ(std::to_string(o.points[1].x) + " " + std::to_string(o.points[1].y) + " " + std::to_string(o.points[2].z),
             "-4.000000 5.500000 9.000000");
   for (std::uint32_t i = 0; i < 3; ++i) EXPECT_TRUE(o.vertices.at(i).point == i && o.vertices[i].nextSplit == i && !o.vertices[i].hasUV);
@@ -173,7 +178,8 @@ TEST(LwobReader, SurfaceNamesAccumulateUpToTheLengthLimit) {
   const Loaded l = loadPlain(LwobBuilder().surfaces({"One", "Two"}).surfaces({"Three", "Four", "Five"}).points(squarePoints())
                                  .polygons({{{0, 1, 2}, 4}}).bytes());
   EXPECT_EQ(surfaceNames(l.object), (std::vector<std::string>{"One", "Two", "Three", "Four", "Five"}));
-  EXPECT_EQ(polygons(l.object), "0 1 2/3"); const std::string n79(79, 'a');
+  EXPECT_EQ(polygons(l.object), "0 1 2/3");
+  const std::string n79(79, 'a');
   EXPECT_EQ(surfaceNames(loadPlain(LwobBuilder().surfaces({"x", n79, "y"}).bytes()).object), (std::vector<std::string>{"x", n79, "y"}));
   // A longer name ends this chunk's names, but the next chunk is still read.
   EXPECT_EQ(surfaceNames(loadPlain(LwobBuilder().surfaces({"x", std::string(80, 'b'), "y"}).surfaces({"z"}).bytes()).object),
@@ -198,7 +204,9 @@ TEST(LwobReader, VertexPolygonListsGrowInTurnAndTheObjectLivesUntilItsLastReleas
   EXPECT_TRUE(d.object.normals.empty() && !d.object.vertices[0].hasUV && polygonsOf(d.object, 0) == Ids{0});
   Loaded t = load(triangleObject()); t.object.motionKeys.resize(3);
   t.object.refCount = 2;  // another item uses it as a morph target
-  lwReleaseObject(t.object); EXPECT_EQ(t.object.refCount * 10 + t.object.points.size(), 14u); lwReleaseObject(t.object);
+  lwReleaseObject(t.object);
+  EXPECT_EQ(t.object.refCount * 10 + t.object.points.size(), 14u);
+  lwReleaseObject(t.object);
   const LwObject& r = t.object;
   EXPECT_TRUE(r.points.empty() && r.vertices.empty() && r.polygons.empty() && r.normals.empty() && r.cornerNormals.empty() &&
               r.surfaces.empty() && r.motionKeys.size() == 3);
@@ -231,7 +239,10 @@ TEST(LwoSurface, SubChunkVariants) {
   for (const auto& [text, kind] : {std::pair{"Planar Image Map", kMappingPlanar}, {"Cylindrical Image Map", kMappingCylindrical},
                                    {"Spherical Image Map", kMappingSpherical}, {"Cubic Image Map", kMappingCubic},
                                    {"planar image map", kMappingNone}, {"Cubic Image Map ", kMappingNone}, {"", kMappingNone}}) {
-    LwTexture texture; texture.mapping = kMappingCubic + 1; lwSetMappingKind(texture, text); EXPECT_EQ(texture.mapping, kind) << text;
+    LwTexture texture;
+    texture.mapping = kMappingCubic + 1;
+    lwSetMappingKind(texture, text);
+    EXPECT_EQ(texture.mapping, kind) << text;
   }
   const LwTexture noise = loadSurface({subString("CTEX", "Fractal Noise"), subString("TIMG", "noise.tga")}).colorTexture;
   EXPECT_EQ(std::to_string(noise.mapping) + noise.image, "0noise.tga");
@@ -260,7 +271,8 @@ TEST(LwoSurface, WhatDoesNotFitIsNotTaken) {
   // An undeclared surface ends the walk; a name without its NUL within the name width skips only its chunk.
   const Bytes undeclared = LwobBuilder().surfaces({"Known"}).points(squarePoints()).surface("Unknown", {subColor(1, 2, 3)})
                                .polygons({{{0, 1, 2}, 1}}).bytes();
-  const Loaded u = load(undeclared, false, false, false, 0.0, 3); EXPECT_EQ(u.out, "   Error: SURF Unknown defined without declare!!\n");
+  const Loaded u = load(undeclared, false, false, false, 0.0, 3);
+  EXPECT_EQ(u.out, "   Error: SURF Unknown defined without declare!!\n");
   EXPECT_TRUE(u.result == 0 && u.object.points.size() == 4 && u.object.polygons.empty() && u.object.surfaces[0].color[0] == 200);
   const Loaded unfit = loadPlain(LwobBuilder().surfaces({"Known"}).chunk("SURF", Bytes(100, 'n')).surface("Known", {subColor(9, 8, 7)}).bytes());
   EXPECT_EQ(unfit.out + std::to_string(unfit.object.surfaces[0].color[0]), "9");
@@ -548,7 +560,8 @@ TEST(LwoLargeObject, NormalTablesAndSplitVerticesPass65536Entries) {
     EXPECT_TRUE(std::all_of(o.normals.begin(), o.normals.begin() + kPolygons, [](const LwNormal& n) { return n.useCount == 0; }));
     // The last point's corners refer to the last entry, far above 65,535.
     EXPECT_EQ(o.cornerNormals[o.polygons.back().firstIndex + 2], o.normals.size() - 1);
-    EXPECT_TRUE(o.normals.back().useCount == 256 && std::fabs(o.normals.back().y + 1) < 1e-6); const LwVertex& last = o.vertices.back();
+    EXPECT_TRUE(o.normals.back().useCount == 256 && std::fabs(o.normals.back().y + 1) < 1e-6);
+    const LwVertex& last = o.vertices.back();
     EXPECT_TRUE(last.nextSplit == o.vertices.size() - 1 && last.hasUV && o.vertices[last.point].nextSplit == (checkered ? o.vertices.size() - 1 : last.point));
     // Each vertex's coordinates come from the map of every polygon that uses it.
     std::size_t wrong = 0;

@@ -70,9 +70,14 @@ TEST(SceneReader, KeywordsArePrefixesWithTheirArgument) {
 
 TEST(SceneReader, HeaderDecidesAndRewinds) {
   for (const std::string text : {"LWSC\n2\nAddNullObject a\n", "FORM....LWOB", "", "LWSC\n", "LWSC \n1\n"}) {
-    std::FILE* f = testsupport::streamOf("junk line\n" + text); char first[32]; ASSERT_NE(std::fgets(first, sizeof first, f), nullptr);
-    const long start = std::ftell(f); LwScene scene; EXPECT_EQ(lwReadScene(scene, f, true, true, false, false, false), -1) << text;
-    EXPECT_TRUE(scene.items.empty() && std::ftell(f) == start && !std::feof(f)) << text; std::fclose(f);
+    std::FILE* f = testsupport::streamOf("junk line\n" + text);
+    char first[32];
+    ASSERT_NE(std::fgets(first, sizeof first, f), nullptr);
+    const long start = std::ftell(f);
+    LwScene scene;
+    EXPECT_EQ(lwReadScene(scene, f, true, true, false, false, false), -1) << text;
+    EXPECT_TRUE(scene.items.empty() && std::ftell(f) == start && !std::feof(f)) << text;
+    std::fclose(f);
   }
 }
 
@@ -94,7 +99,8 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   EXPECT_EQ(std::vector<float>(null.pivot, null.pivot + 3), (std::vector<float>{1.5f, -2.0f, 0.0f}));
   EXPECT_TRUE(null.endBehavior == kEndRepeat && null.targetIndex == 3 && null.pathAlignment == 1 && null.lookAheadFrames == 4 &&
               null.dissolve == 0.25 && null.metamorph == 0.5 && null.limits[0].enabled == 0);
-  EXPECT_TRUE(scene.items[1]->endBehavior == kEndStop && scene.items[1]->lookAheadFrames == 1); lwReleaseScene(scene);
+  EXPECT_TRUE(scene.items[1]->endBehavior == kEndStop && scene.items[1]->lookAheadFrames == 1);
+  lwReleaseScene(scene);
   EXPECT_TRUE(scene.items.empty());
   // Without lights and camera their blocks are skipped; their lines apply to no item.
   LwscBuilder c;
@@ -112,21 +118,28 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
       {LwscBuilder().line("AddNullObject a").line("LightName " + std::string(78, 'n')).line("AddNullObject " + std::string(250, 'q')).text(),
        "-1 0_" + std::string(77, 'n') + ", 1_" + std::string(77, 'q')}};
   for (const auto& [text, expected] : rows) {
-    LwScene s; const int r = readScene(s, text); EXPECT_EQ(std::to_string(r) + " " + items(s), expected);
+    LwScene s;
+    const int r = readScene(s, text);
+    EXPECT_EQ(std::to_string(r) + " " + items(s), expected);
   }
   LwScene withBoth; readScene(withBoth, c.text(), nullptr, true);
   EXPECT_EQ(items(withBoth), "0_first, 1_Sun^1 #1, Camera #1, 3_second #1"); EXPECT_EQ(withBoth.items[2]->motionKeys[0].values[0], 1.0);
 }
 
 TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
-  testsupport::TempDir dir; testsupport::makeDir(dir / "Objects"); ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/my cow.lwo", triangle()));
+  testsupport::TempDir dir;
+  testsupport::makeDir(dir / "Objects");
+  ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/my cow.lwo", triangle()));
   ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/broken.lwo", std::string("not an object")));
-  const std::string stem = "v1.2 " + std::string(90, 'x'); ASSERT_TRUE(lwbuild::writeFile(dir / ("Objects/" + stem + ".lwo"), triangle()));
+  const std::string stem = "v1.2 " + std::string(90, 'x');
+  ASSERT_TRUE(lwbuild::writeFile(dir / ("Objects/" + stem + ".lwo"), triangle()));
   LwscBuilder b;
   b.line("AddNullObject a").line("AddNullObject b").line("AddNullObject c").loadObject("Objects\\my cow.lwo", {key(0, 1, 2, 3)}, 1);
   b.line("MorphTarget 1").loadObject("Objects\\broken.lwo", {key(0, 0, 0, 0)}).line("AddNullObject after");
   b.loadObject("Objects\\" + stem + ".lwo", {key(0, 0, 0, 0)});
-  LwScene scene; std::string console; EXPECT_EQ(readScene(scene, b.text(), &console, false, dir.path()), 1);
+  LwScene scene;
+  std::string console;
+  EXPECT_EQ(readScene(scene, b.text(), &console, false, dir.path()), 1);
   // The broken object leaves no item: the next one takes its number. Long file names lose
   // their extension and are filtered before they are fitted to the 79-character field.
   EXPECT_EQ(items(scene), "0_a, 1_b, 2_c, 3_my_cow^1 #1, 4_after, " + ("5_v12_" + std::string(90, 'x')).substr(0, 79) + " #1");
@@ -148,12 +161,16 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
 TEST(SceneReader, CrossReferencesAndTheChildIndex) {
   LwscBuilder b; b.line("AddNullObject a").line("MorphTarget 2").line("ParentObject 99").line("TargetObject -4");
   b.line("AddNullObject b").line("MorphTarget 2").line("AddNullObject c").line("MorphTarget 7").line("AddNullObject d").line("MorphTarget 2");
-  LwScene scene; readScene(scene, b.text()); ASSERT_EQ(scene.items.size(), 4u);
+  LwScene scene;
+  readScene(scene, b.text());
+  ASSERT_EQ(scene.items.size(), 4u);
   const LwObject* b1 = scene.items[1].get();  // item 2 is no morph target of itself, nor is 7 of anything
   EXPECT_TRUE(scene.items[0]->morphTarget == b1 && !b1->morphTarget && !scene.items[2]->morphTarget && scene.items[3]->morphTarget == b1);
   EXPECT_EQ(b1->refCount * 10 + scene.items[0]->refCount, 31);
   EXPECT_TRUE(!lwSceneItem(scene, 0) && !lwSceneItem(scene, 99) && !lwSceneItem(scene, -4) && !lwSceneItem(scene, 5));
-  EXPECT_EQ(lwSceneItem(scene, 4), scene.items[3].get()); EXPECT_EQ(lwSceneItem(scene, 1), scene.items[0].get()); LwScene parents;
+  EXPECT_EQ(lwSceneItem(scene, 4), scene.items[3].get());
+  EXPECT_EQ(lwSceneItem(scene, 1), scene.items[0].get());
+  LwScene parents;
   for (int p : {0, 4, 0, 1, 1, 77, -1, 6, 9}) testsupport::addItem(parents, "", p, {});
   const LwChildIndex index = lwBuildChildIndex(parents); std::string children;
   for (int p = 0; p <= 9; ++p) {
@@ -226,7 +243,8 @@ std::string readBlocks(const std::string& text, std::vector<MotionKey>& keys) {
 }
 
 MotionKey eval(const std::vector<MotionKey>& keys, int endBehavior, int frame) {
-  MotionKey out; EXPECT_EQ(lwEvaluateMotion(lwMotionView(keys, endBehavior), out, frame), 1);
+  MotionKey out;
+  EXPECT_EQ(lwEvaluateMotion(lwMotionView(keys, endBehavior), out, frame), 1);
   return out;
 }
 
@@ -257,7 +275,8 @@ TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
       {"9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2 x\nAddNullObject a\n", "1:1 -1:1 "},  // the first key stays
       {"9\n2\n 0 0 0", "-1:0 "}};  // truncated at the end of the file
   for (const auto& [block, expected] : rows) {
-    keys.clear(); EXPECT_EQ(readBlocks(block, keys), expected);
+    keys.clear();
+    EXPECT_EQ(readBlocks(block, keys), expected);
   }
   keys.clear(); readBlocks("9\n1\n 0 0 0 0 0 0 1 1 1 99999999999999 0 0 0 0\n", keys);
   EXPECT_EQ(keys.at(0).frame, 2147483647);  // frames beyond the int range saturate
@@ -336,7 +355,8 @@ TEST(EvaluateMotion, TargetsAndLookAhead) {
   EXPECT_EQ(aimed(none), "1 30 0 12 0");  // a target without keys leaves the item's own angles
   // Along the path: moving towards +x faces heading 90; at its end there is nowhere to look.
   EXPECT_EQ(aimed(none, 5, 1, &path), "1 90 0 0 5"); EXPECT_EQ(aimed(none, 10, 1, &path), "1 0 0 0 10");
-  EXPECT_EQ(aimed(none, 0, 1, &none), "0 0 0 0 0"); self[0].values[kPitch] = 7.0;
+  EXPECT_EQ(aimed(none, 0, 1, &none), "0 0 0 0 0");
+  self[0].values[kPitch] = 7.0;
   EXPECT_EQ(aimed(none, 0, 0, &self), "1 30 7 12 0");  // without look-ahead nothing changes
   EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 0 12 0");  // a level target levels an own pitch
 }

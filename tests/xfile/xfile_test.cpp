@@ -126,7 +126,9 @@ TEST(XWriter, TextNamesAreFilteredAndCutAt79AndIndentsHaveAnyDepth) {
   EXPECT_EQ(text(w), " Mesh Cube_1 {\n }\n  {MatRed}\nHeader {\nMesh  {\n{My_Obj1lwo}\nFrame " + cut + " {\n{" + cut +
                          "}\n{" + std::string(79, 'k') + "}\n0.500000;-0.000000;-42");
   for (int depth : {-5, 0, 1, 63, 64, 65, 127, 128, 129, 5000}) {
-    XWriter d; xPutIndent(d, depth); EXPECT_EQ(text(d), std::string(depth > 0 ? static_cast<std::size_t>(depth) : 0, ' ')) << depth;
+    XWriter d;
+    xPutIndent(d, depth);
+    EXPECT_EQ(text(d), std::string(depth > 0 ? static_cast<std::size_t>(depth) : 0, ' ')) << depth;
   }
 }
 
@@ -144,9 +146,16 @@ TEST(XWriter, FileGetsTheSameBytesAsMemoryAcrossBlocks) {
     xPutToken(w, kTokenName, "Mesh"), xPutDwords(w, ints.data(), 3), xPutFloats(w, floats.data(), 1);
     for (int i = 0; i < 3000; ++i) xPutText(w, std::string(1000, 'z'));
   };
-  XWriter memory, toFile; writeAll(memory); toFile.file = std::tmpfile(); ASSERT_NE(toFile.file, nullptr); writeAll(toFile);
+  XWriter memory, toFile;
+  writeAll(memory);
+  toFile.file = std::tmpfile();
+  ASSERT_NE(toFile.file, nullptr);
+  writeAll(toFile);
   ASSERT_EQ(xFlush(toFile), 0); EXPECT_TRUE(toFile.buffer.empty());
-  EXPECT_TRUE(fileContents(toFile.file) == text(memory)); std::fclose(toFile.file); XWriter small; xPutIntegerList(small, ints.data(), 2);
+  EXPECT_TRUE(fileContents(toFile.file) == text(memory));
+  std::fclose(toFile.file);
+  XWriter small;
+  xPutIntegerList(small, ints.data(), 2);
   EXPECT_EQ(text(small), le({6}) + le({2, ints[0], ints[1]}, 4));
 }
 

@@ -107,7 +107,8 @@ TEST(Materials, NamesAreFilteredMadeUniqueAndEqualValuesMerge) {
   // Equal values merge whatever the names, unless -m asks names to differ; negative luminosity on black is -0.0, equal to 0.0.
   table = {};
   LwObject merged = objectWith({surface("Red", 255, 0, 0), surface("Crimson", 255, 0, 0), surface("Black", 0, 0, 0), surface("Dark", 0, 0, 0)});
-  merged.surfaces[2].luminosity = -256; EXPECT_EQ(collect(table, merged).text.find("Material MatCrimson"), std::string::npos);
+  merged.surfaces[2].luminosity = -256;
+  EXPECT_EQ(collect(table, merged).text.find("Material MatCrimson"), std::string::npos);
   EXPECT_EQ(std::to_string(merged.surfaces[1].materialIndex) + std::to_string(merged.surfaces[3].materialIndex), "01");
   table = {};
   LwObject kept = objectWith({surface("Red", 255, 0, 0), surface("Crimson", 255, 0, 0), surface("Red", 255, 0, 0)});
@@ -170,8 +171,10 @@ TEST(Materials, TextureImagesAreFoundConvertedOrKept) {
   EXPECT_EQ(collect(table, iff, true).text, "Material MatWood { F(1.000000,1.000000,1.000000,1.000000,21.333334,0.000000,0.000000,0.000000,"
                                             "0.000000,0.000000,0.000000) TextureFilename { \"brick.iff\" ; } }");
   // A current directory that no longer exists takes no new files, whoever runs the test.
-  ASSERT_TRUE(lwbuild::writeFile(cwd.dir / "wood.tga", smallTga())); testsupport::makeDir(cwd.dir / "gone");
-  ASSERT_TRUE(platform::setCurrentDirectory(cwd.dir / "gone")); std::filesystem::remove(cwd.dir / "gone");
+  ASSERT_TRUE(lwbuild::writeFile(cwd.dir / "wood.tga", smallTga()));
+  testsupport::makeDir(cwd.dir / "gone");
+  ASSERT_TRUE(platform::setCurrentDirectory(cwd.dir / "gone"));
+  std::filesystem::remove(cwd.dir / "gone");
   table = {};
   LwObject o = objectWith({surface("Wood", 200, 200, 200, cwd.dir / "wood.tga")});
   const Written w = collect(table, o);
@@ -262,7 +265,8 @@ TEST(Frames, DissolvedItemsOptionsAndTheTopFrame) {
   w = writeScene(two, {.noNormals = 1, .topFrame = 1, .noAnimation = 1, .meshesOnly = 1});
   EXPECT_EQ(w.text.find("Frame") + w.text.find("AnimationSet"), 2 * std::string::npos);
   EXPECT_NE(w.text.find("\n   Mesh Mesh1_lid {\n"), std::string::npos);  // depth 1 + 1 for -T, + 1 inside
-  EXPECT_EQ(w.console, " \n   3 Vertices  1 Polygons \n"); two.items[1]->motionKeys.pop_back();
+  EXPECT_EQ(w.console, " \n   3 Vertices  1 Polygons \n");
+  two.items[1]->motionKeys.pop_back();
   EXPECT_EQ(writeScene(two).text.find("AnimationSet"), std::string::npos);  // nothing moves
   LwObject object; object.name = "cube"; makeTriangle(object); XWriter out; MaterialTable table; collectMaterials(table, object, out, 0);
   out.buffer.clear();
@@ -343,7 +347,8 @@ TEST(Mesh, TextAndBinaryLayoutOfAFullMesh) {
             " MeshNormals {\n  3;\n  1.000000;0.000000;0.000000;,\n  0.000000;0.000000;1.000000;,\n  0.500000;0.500000;0.000000;;\n\n  1;\n  3;0,1,2;;\n }\n"
             " 4 Vertices  1 Polygons  3 Normals");
   for (LwNormal& n : o.normals) n.useCount = 0;
-  EXPECT_EQ(section(write(o).text, " MeshNormals") + write(o).console, " 4 Vertices  1 Polygons  0 Normals"); o.normals[0].useCount = 1;
+  EXPECT_EQ(section(write(o).text, " MeshNormals") + write(o).console, " 4 Vertices  1 Polygons  0 Normals");
+  o.normals[0].useCount = 1;
   EXPECT_EQ(section(write(o, false, {.noNormals = 1}).text, " MeshNormals") + write(o, false, {.noNormals = 1}).console, " 4 Vertices  1 Polygons ");
 }
 
@@ -437,9 +442,16 @@ TEST(Mesh, NamesEmptyObjectsAndDepth) {
   std::string indented;
   for (std::size_t start = 0, end; (end = flat.find('\n', start)) != std::string::npos; start = end + 1)
     indented += (end > start ? std::string(300, ' ') : "") + flat.substr(start, end + 1 - start);
-  EXPECT_GT(flat.size(), 500000u); EXPECT_TRUE(deep == indented); MaterialTable table; XWriter materials, toFile;
+  EXPECT_GT(flat.size(), 500000u);
+  EXPECT_TRUE(deep == indented);
+  MaterialTable table;
+  XWriter materials, toFile;
   toFile.file = std::tmpfile();
   testsupport::console([&] { collectMaterials(table, grid, materials, 0), writeMesh(table, grid, toFile, 300); });
-  ASSERT_EQ(xFlush(toFile), 0); std::string contents(deep.size() + 1, '\0'); std::rewind(toFile.file);
-  contents.resize(std::fread(contents.data(), 1, contents.size(), toFile.file)); std::fclose(toFile.file); EXPECT_TRUE(contents == deep);
+  ASSERT_EQ(xFlush(toFile), 0);
+  std::string contents(deep.size() + 1, '\0');
+  std::rewind(toFile.file);
+  contents.resize(std::fread(contents.data(), 1, contents.size(), toFile.file));
+  std::fclose(toFile.file);
+  EXPECT_TRUE(contents == deep);
 }
