@@ -1,65 +1,60 @@
-// The command line: banner, usage, options, configuration file, destinations, pause.
+// The command line and one conversion: messages and exit codes, options, where the
+// source is found and the output goes, the template beside the real program, and output
+// that is complete or not there at all, even when the conversion is killed or interrupted.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "cli_support.h"
 
 using namespace clitest;
-using testsupport::TempDir;
 
-TEST(Cli, MessagesForEveryKindOfCommandLine) {
-  TempDir dir;
-  writeFile(dir / "a.lwo", kJunk);
-  writeFile(dir / "tri.lwo", triangle());
-  writeFile(dir / "lw.cfg", "LWCO\r\n0\r\nContentDirectory /content/dir\r\n");
-  writeFile(dir / "empty.cfg", "");
+namespace fs = std::filesystem;
+
+TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
+  TempDir dir; writeFile(dir / "a.lwo", kJunk); writeFile(dir / "tri.lwo", triangle());
+  writeFile(dir / "lw.cfg", "LWCO\r\n0\r\nContentDirectory /content/dir\r\n"); writeFile(dir / "empty.cfg", "");
   writeFile(dir / "bad.cfg", "LWCO \n0\n");
-  const std::string from = kAscii + "Convert From: " + real(dir.path()) + "/a.lwo\nConvert To: ";
-  const std::string prefix(79, 'p'), longPath(1024, 'c');
+  for (const char* name : {"scene.lwx", "scene", "scene.lws.bak"}) writeFile(dir / name, triangle());
+  const std::string from = kAscii + "Convert From: " + real(dir.path()) + "/a.lwo\nConvert To: ", prefix(79, 'p'), longPath(1024, 'c');
+  const std::string notOpened = kAscii + "could not open: none.lwo\nerror occured.\n";
   enum Match { kExact, kStart, kEnd };
-  struct Row {
-    std::vector<std::string> args;
-    int exitCode;
-    Match match;
+  const struct {
+    std::vector<std::string> args; int exitCode; Match match;
     std::string out;  // after the banner for kExact and kStart
     std::string input = "";
-  };
-  const Row rows[] = {
-      {{}, 1, kExact, kUsage},
-      {{"-x", "-b", "-y", "-", "-Nq", "a.lwo"}, 1, kExact,
-       "Invalid option: -x\nInvalid option: -y\nInvalid option: -\n" + kUsage},
-      {{"-b"}, 1, kExact, kUsage},
-      {{"a.lwo", "out", "extra"}, 1, kExact, kUsage},
-      {{"-b", "-C"}, 1, kExact, "Option -C needs a value.\n" + kUsage},
-      {{"-b", "-f"}, 1, kExact, "Option -f needs a value.\n" + kUsage},
+  } rows[] = {
+      {{}, 1, kExact, kUsage}, {{"-b"}, 1, kExact, kUsage}, {{"a.lwo", "out", "extra"}, 1, kExact, kUsage},
+      {{"-x", "-b", "-y", "-", "-Nq", "a.lwo"}, 1, kExact, "Invalid option: -x\nInvalid option: -y\nInvalid option: -\n" + kUsage},
+      {{"-b", "-C"}, 1, kExact, "Option -C needs a value.\n" + kUsage}, {{"-b", "-f"}, 1, kExact, "Option -f needs a value.\n" + kUsage},
       {{"-f", "a.lwo"}, 1, kExact, kUsage},  // the value is taken whatever it looks like
       {{"-P", "-z"}, 1, kExact, "Invalid option: -z\n" + kUsage + "- Hit return key -\n", "\n"},
+      // Options end at the first positional argument; the last of -t and -b wins.
+      {{"a.lwo", "-C"}, 1, kStart, from + "-C.X\n"}, {{"a.lwo", "-b"}, 1, kStart, from + "-b.X\n"},
+      {{"-b", "-t", "a.lwo"}, 1, kStart, from + "a.X\n"}, {{"-t", "-b", "a.lwo"}, 1, kStart, kBinary},
+      {{"a.lwo", "--help"}, 1, kStart, from + "--help.X\n"},
       // --help and --version end the options and convert nothing; other long forms stay invalid.
-      {{"--help"}, 0, kExact, kUsage},
-      {{"-b", "--version", "a.lwo", "out", "extra"}, 0, kExact, ""},
+      {{"--help"}, 0, kExact, kUsage}, {{"-b", "--version", "a.lwo", "out", "extra"}, 0, kExact, ""},
       {{"-P", "--help", "a.lwo"}, 0, kExact, kUsage + "- Hit return key -\n", "\n"},
       {{"-x", "--version"}, 1, kExact, "Invalid option: -x\n" + kUsage},
       {{"--verbose", "a.lwo"}, 1, kExact, "Invalid option: --\n" + kUsage},
-      // Options end at the first positional argument.
-      {{"a.lwo", "-C"}, 1, kStart, from + "-C.X\n"},
-      {{"a.lwo", "-b"}, 1, kStart, from + "-b.X\n"},
-      {{"a.lwo", "--help"}, 1, kStart, from + "--help.X\n"},
-      {{"-b", "-t", "a.lwo"}, 1, kStart, from + "a.X\n"},
-      {{"-t", "-b", "a.lwo"}, 1, kStart, kBinary},
       {{"-F", "a.lwo"}, 1, kStart, kAscii + "Texture Coordinates: Flip Vertically\nC"},
-      {{"-f" + prefix, "tri.lwo"}, 0, kStart, kAscii},
-      {{"-f", prefix, "tri.lwo"}, 0, kStart, kAscii},
-      {{"-f" + prefix + "p", "a.lwo", "b.lwo"}, 1, kExact,
-       "The frame name prefix '" + prefix + "p' is too long (at most 79 characters).\n"},
-      {{"-Clw.cfg", "none.lwo"}, 1, kExact,
-       "Content directory: /content/dir\n" + kAscii + "could not open: none.lwo\nerror occured.\n"},
-      {{"-C", "lw.cfg", "none.lwo"}, 1, kExact,
-       "Content directory: /content/dir\n" + kAscii + "could not open: none.lwo\nerror occured.\n"},
-      {{"-Cempty.cfg", "none.lwo"}, 1, kExact,
-       "Content directory: \n" + kAscii + "could not open: none.lwo\nerror occured.\n"},
+      {{"-f" + prefix, "tri.lwo"}, 0, kStart, kAscii}, {{"-f", prefix, "tri.lwo"}, 0, kStart, kAscii},
+      {{"-f" + prefix + "p", "a.lwo", "b.lwo"}, 1, kExact, "The frame name prefix '" + prefix + "p' is too long (at most 79 characters).\n"},
+      {{"-Clw.cfg", "none.lwo"}, 1, kExact, "Content directory: /content/dir\n" + notOpened},
+      {{"-C", "lw.cfg", "none.lwo"}, 1, kExact, "Content directory: /content/dir\n" + notOpened},
+      {{"-Cempty.cfg", "none.lwo"}, 1, kExact, "Content directory: \n" + notOpened},
       // A missing or invalid configuration stops without the pause.
       {{"-P", "-Cnone.cfg", "a.lwo"}, 1, kExact, "LightWave CFG 'none.cfg' not found!\n"},
       {{"-P", "-C", "bad.cfg", "a.lwo"}, 1, kExact, "LightWave CFG 'bad.cfg' invalid!\n"},
@@ -67,72 +62,224 @@ TEST(Cli, MessagesForEveryKindOfCommandLine) {
       {{"a.lwo", longPath}, 1, kExact, "The destination is too long (at most 1023 characters).\n"},
       // 1023 characters still fit: this one fails only because the directory is missing.
       {{"a.lwo", "x/" + std::string(1021, 'd')}, 1, kExact, "can't locate destination directory 'x/.'.\n"},
-      {{"-P", "tri.lwo", dir / "nodir/out.lws"}, 1, kExact,
-       "can't locate destination directory '" + dir.path() + "/nodir/.'.\n", "\n"},
+      {{"-P", "tri.lwo", dir / "nodir/out.lws"}, 1, kExact, "can't locate destination directory '" + dir.path() + "/nodir/.'.\n", "\n"},
       {{"tri.lwo", "nodir/"}, 1, kExact, "can't locate destination directory 'nodir/.'.\n"},
-      {{"-P", "a.lwo"}, 1, kEnd, "error occured.\n- Hit return key -\n", "\n"},
-      {{"-P", "tri.lwo"}, 0, kEnd, "- Hit return key -\n", "\n"},
+      {{"-P", "a.lwo"}, 1, kEnd, "error occured.\n- Hit return key -\n", "\n"}, {{"-P", "tri.lwo"}, 0, kEnd, "- Hit return key -\n", "\n"},
       {{"-P", "tri.lwo"}, 0, kEnd, ""},  // no input at all must not hang the pause
-  };
-  for (const Row& row : rows) {
+      // Only names ending in .lws or .lwo, in any letter case.
+      {{"scene.lwx"}, 1, kExact, kAscii + "unsupported source file 'scene.lwx': the name must end in .lws or .lwo\nerror occured.\n"},
+      {{"scene"}, 1, kExact, kAscii + "unsupported source file 'scene': the name must end in .lws or .lwo\nerror occured.\n"},
+      {{"scene.lws.bak"}, 1, kExact, kAscii + "unsupported source file 'scene.lws.bak': the name must end in .lws or .lwo\nerror occured.\n"}};
+  for (const auto& row : rows) {
     std::string label;
     for (const auto& a : row.args) label += a.substr(0, 30) + " ";
-    SCOPED_TRACE(label);
     const auto r = torvo(row.args, dir.path(), row.input);
-    EXPECT_EQ(r.exitCode, row.exitCode) << r.out;
+    EXPECT_EQ(r.exitCode, row.exitCode) << label << r.out;
     const std::string expected = row.match == kEnd ? row.out : kBanner + row.out;
-    const std::size_t from = row.match == kEnd ? r.out.size() - std::min(r.out.size(), expected.size()) : 0;
-    EXPECT_EQ(r.out.substr(from, row.match == kExact ? std::string::npos : expected.size()), expected);
+    const std::size_t at = row.match == kEnd ? r.out.size() - std::min(r.out.size(), expected.size()) : 0;
+    EXPECT_EQ(r.out.substr(at, row.match == kExact ? std::string::npos : expected.size()), expected) << label;
   }
   // Only the runs that succeeded wrote anything.
-  EXPECT_EQ(testsupport::listDir(dir.path()),
-            (std::vector<std::string>{"a.lwo", "bad.cfg", "empty.cfg", "lw.cfg", "tri.X", "tri.lwo"}));
-}
-
-TEST(Cli, DestinationDirectoryAndOutputName) {
-  TempDir dir;
-  testsupport::makeDir(dir / "out");
-  testsupport::makeDir(dir / "sub");
-  writeFile(dir / "a.lwo", triangle());
-  writeFile(dir / "sub/a.lwo", triangle());
-  const std::string out = real(dir / "out"), start = real(dir.path());
-  struct Row {
-    std::vector<std::string> args;
-    std::string convertTo, file;
-  };
-  const Row rows[] = {
-      {{"a.lwo", dir / "out/"}, out + "/a.X", "out/a.X"},
-      {{"a.lwo", dir / "out"}, out + "/a.X", "out/a.X"},
-      {{"a.lwo", "out"}, out + "/a.X", "out/a.X"},
-      {{"a.lwo", "out/"}, out + "/a.X", "out/a.X"},
-      {{"a.lwo", "out\\"}, out + "/a.X", "out/a.X"},
-      {{"-b", "a.lwo", dir / "out/model.lwo"}, out + "/model.X", "out/model.X"},
-      {{"a.lwo", "model.x"}, "model.X", "model.X"},  // a bare output name lands in the start directory
-      // -s puts the output beside the source unless a destination directory is given.
-      {{"-s", "sub/a.lwo"}, start + "/sub/a.X", "sub/a.X"},
-      {{"-s", "sub/a.lwo", "b.lwo"}, start + "/sub/b.X", "sub/b.X"},
-      {{"-s", "sub/a.lwo", "out/"}, out + "/a.X", "out/a.X"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.args.back());
-    const auto r = torvo(row.args, dir.path());
-    EXPECT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_TRUE(contains(r.out, "Convert To: " + row.convertTo + "\n")) << r.out;
-    EXPECT_EQ(testsupport::readFile(dir / row.file).substr(0, 11), row.args[0] == "-b" ? "xof 0302bin" : "xof 0302txt");
-    std::remove((dir / row.file).c_str());
-    EXPECT_TRUE(testsupport::listDir(out).empty());
-  }
-  EXPECT_EQ(testsupport::listDir(dir.path()), (std::vector<std::string>{"a.lwo", "out", "sub"}));
-}
-
-TEST(Cli, CurrentDirectoryTooLongForThePathField) {
-  TempDir dir;
+  EXPECT_EQ(listDir(dir.path()), (Names{"a.lwo", "bad.cfg", "empty.cfg", "lw.cfg", "scene", "scene.lws.bak", "scene.lwx", "tri.X", "tri.lwo"}));
+  // The current directory must fit the path field too.
   std::string deep = dir.path();
   while (deep.size() < 1100) deep += "/" + std::string(200, 'd');
-  testsupport::makeDir(deep);
-  writeFile(deep + "/a.lwo", triangle());
+  testsupport::makeDir(deep); writeFile(deep + "/a.lwo", triangle());
   const auto r = torvo({"a.lwo"}, deep);
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, kBanner + "The current directory cannot be read or is longer than 1023 characters.\n");
-  EXPECT_EQ(testsupport::listDir(deep), std::vector<std::string>{"a.lwo"});
+  EXPECT_EQ(std::to_string(r.exitCode) + r.out, "1" + kBanner + "The current directory cannot be read or is longer than 1023 characters.\n");
+  EXPECT_EQ(listDir(deep), Names{"a.lwo"});
+}
+
+// Where the source is found (as given, in the content directory, in its Scenes folder) and where the output goes.
+TEST(Cli, SourceAndOutputPlaces) {
+  TempDir dir; const std::string start = dir / "start", content = dir / "content";
+  for (const std::string d : {"start/out", "start/sub", "content/Scenes", "content/Objects", "Objects", "work"}) testsupport::makeDir(dir / d);
+  writeFile(start + "/lw.cfg", "LWCO\n0\nContentDirectory " + content + "\nScenesDirectory Scenes\n");
+  for (const std::string& path : {start + "/a.lwo", start + "/sub/a.lwo", content + "/a.lwo", content + "/b.lwo", content + "/Scenes/b.lwo",
+                                  content + "/Scenes/c.lwo", dir / "Objects/Tri.lwo", content + "/Objects/tri.lwo"})
+    writeFile(path, triangle());
+  writeFile(content + "/Scenes/s.lws", LwscBuilder(0, 10).loadObject("Objects\\tri.lwo", {key(0, 0, 0, 0), key(10, 1, 0, 0)}).text());
+  writeFile(dir / "MODEL.LWS", triangle());  // the content decides the kind
+  const std::string out = real(start + "/out"), s = real(start);
+  const struct {
+    std::vector<std::string> args; std::string cwd, source, convertTo, file;
+  } rows[] = {
+      {{"-Clw.cfg", "a.lwo"}, start, s + "/a.lwo", "a.X", "a.X"},
+      {{"-Clw.cfg", "b.lwo"}, start, content + "/b.lwo", "b.X", "b.X"},
+      {{"-C", "lw.cfg", "c.lwo"}, start, content + "/Scenes/c.lwo", "c.X", "c.X"},
+      {{"-s", "-Clw.cfg", "c.lwo"}, start, content + "/Scenes/c.lwo", content + "/Scenes/c.X", "../content/Scenes/c.X"},
+      {{"a.lwo", dir / "start/out/"}, start, "", out + "/a.X", "out/a.X"}, {{"a.lwo", dir / "start/out"}, start, "", out + "/a.X", "out/a.X"},
+      {{"a.lwo", "out"}, start, "", out + "/a.X", "out/a.X"}, {{"a.lwo", "out\\"}, start, "", out + "/a.X", "out/a.X"},
+      {{"-b", "a.lwo", dir / "start/out/model.lwo"}, start, "", out + "/model.X", "out/model.X"},
+      {{"a.lwo", "model.x"}, start, "", "model.X", "model.X"},  // a bare output name lands in the start directory
+      // -s puts the output beside the source unless a destination directory is given.
+      {{"-s", "sub/a.lwo"}, start, "", s + "/sub/a.X", "sub/a.X"}, {{"-s", "sub/a.lwo", "b.lwo"}, start, "", s + "/sub/b.X", "sub/b.X"},
+      {{"-s", "sub/a.lwo", "out/"}, start, "", out + "/a.X", "out/a.X"},
+      // Backslashes and any letter case; a path going up is not joined to anything.
+      {{"objects\\TRI.LWO"}, dir.path(), "", "TRI.X", "../TRI.X"}, {{"../Objects/Tri.lwo", "out.x"}, dir / "work", "../Objects/Tri.lwo", "out.X", "../work/out.X"},
+      {{"MODEL.LWS"}, dir.path(), "", "MODEL.X", "../MODEL.X"},
+      {{"-C", "lw.cfg", "-b", "s.lws", "out/"}, start, content + "/Scenes/s.lws", out + "/s.X", "out/s.X"}};
+  for (const auto& row : rows) {
+    const auto r = torvo(row.args, row.cwd);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(contains(r.out, (row.source.empty() ? "" : "Convert From: " + row.source + "\n") + "Convert To: " + row.convertTo + "\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, row.source == content + "/Scenes/s.lws" ? "\nwriting a scene to X...\n" : "\nwriting a mesh to X...\n")) << r.out;
+    EXPECT_EQ(readFile(start + "/" + row.file).substr(0, 11), std::count(row.args.begin(), row.args.end(), "-b") ? "xof 0302bin" : "xof 0302txt");
+    std::remove((start + "/" + row.file).c_str());
+    EXPECT_TRUE(listDir(out).empty());
+  }
+  EXPECT_EQ(listDir(start), (Names{"a.lwo", "lw.cfg", "out", "sub"}));
+  // Not found anywhere; a scene whose object is missing fails and leaves nothing behind.
+  writeFile(content + "/Scenes/broken.lws", LwscBuilder().loadObject("Objects\\gone.lwo", {}).text());
+  const auto d = torvo({"-Clw.cfg", "d.lwo"}, start), broken = torvo({"-C", "lw.cfg", "broken.lws", "out/"}, start);
+  EXPECT_EQ(std::to_string(d.exitCode) + d.out, "1" + kBanner + "Content directory: " + content + "\n" + kAscii + "could not open: d.lwo\nerror occured.\n");
+  EXPECT_EQ(broken.exitCode, 1) << broken.out; EXPECT_TRUE(contains(broken.out, "file not found: Objects\\gone.lwo\n")) << broken.out;
+  EXPECT_EQ(listDir(start), (Names{"a.lwo", "lw.cfg", "out", "sub"}));
+}
+
+TEST(Cli, CompanionFailuresAndWriteErrorsKeepAnExistingFileAndLeaveNoTemporary) {
+  TempDir dir; writeFile(dir / "car.lwo", triangle()); writeFile(dir / "car.lwoo", triangle());
+  const auto r = torvo({"-b", "car.lwo"}, dir.path());
+  EXPECT_TRUE(r.exitCode == 0 && inOrder(r.out, {"reading car.lwo :", "\nreading lwoo file :", "\nwriting a mesh to X...\n"})) << r.out;
+  const std::string old = "an older X that must survive\n"; writeFile(dir / "car.lwoo", kJunk); writeFile(dir / "car.X", old);
+  writeFile(dir / "a.lwo", kJunk); writeFile(dir / "a.X", old);
+  for (const char* format : {"-t", "-b"}) {
+    for (const char* source : {"a.lwo", "car.lwo"}) {
+      const auto bad = torvo({format, source}, dir.path());
+      EXPECT_TRUE(bad.exitCode == 1 && contains(bad.out, "error occured.\n") && !contains(bad.out, "writing a mesh")) << bad.out;
+    }
+    EXPECT_EQ(readFile(dir / "a.X") + readFile(dir / "car.X"), old + old);
+  }
+  // A file size limit of zero makes every write fail (the signal it raises is ignored).
+  writeFile(dir / "a.lwo", triangle());
+  const auto full = testsupport::run("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" -b a.lwo", TORVO_EXE}, dir.path());
+  EXPECT_TRUE(full.exitCode == 1 && contains(full.out, "could not write: a.X\nerror occured.\n")) << full.out;
+  EXPECT_EQ(readFile(dir / "a.X"), old); EXPECT_EQ(listDir(dir.path()), (Names{"a.X", "a.lwo", "car.X", "car.lwo", "car.lwoo"}));
+  // A successful conversion replaces the file; a directory taking the output name stays.
+  EXPECT_EQ(torvo({"a.lwo"}, dir.path()).exitCode, 0); EXPECT_EQ(readFile(dir / "a.X").substr(0, 16), "xof 0302txt 0032");
+  std::remove((dir / "a.X").c_str()); testsupport::makeDir(dir / "a.X");
+  const auto taken = torvo({"a.lwo"}, dir.path());
+  EXPECT_TRUE(taken.exitCode == 1 && contains(taken.out, "could not write: a.X\nerror occured.\n")) << taken.out;
+  EXPECT_EQ(listDir(dir.path()), (Names{"a.X", "a.lwo", "car.X", "car.lwo", "car.lwoo"}));
+}
+
+TEST(Cli, TemplateBesideTheRealProgramCutToWhatTheOutputUses) {
+  TempDir dir;
+  for (const char* d : {"bin", "copy", "work"}) testsupport::makeDir(dir / d);
+  fs::create_symlink(TORVO_EXE, dir / "bin/torvo"); fs::copy_file(TORVO_EXE, dir / "copy/torvo"); writeFile(dir / "box.lwo", triangle());
+  writeFile(dir / "scene.lws", LwscBuilder().loadObject("box.lwo", {key(0, 0, 0, 0), key(30, 1, 0, 0)}).text());
+  // Found through a link and through PATH; a copy without the template fails in text but not in binary.
+  const auto viaLink = testsupport::run(dir / "bin/torvo", {"box.lwo", "work/link.x"}, dir.path());
+  const auto viaPath = testsupport::run("/bin/sh", {"-c", "PATH=\"$0\" exec torvo box.lwo work/path.x", dir / "bin"}, dir.path());
+  EXPECT_TRUE(viaLink.exitCode == 0 && viaPath.exitCode == 0 && contains(viaLink.out, "writing template...\n")) << viaLink.out << viaPath.out;
+  EXPECT_EQ(listDir(dir / "work"), (Names{"link.X", "path.X"}));
+  for (const char* source : {"box.lwo", "scene.lws"}) {
+    const auto text = testsupport::run(dir / "copy/torvo", {source}, dir.path());
+    EXPECT_TRUE(text.exitCode == 1 && contains(text.out, "template file " + real(dir / "copy") + "/TORVOtpl.x not found!\n") &&
+                !contains(text.out, "writing template")) << text.out;
+  }
+  EXPECT_EQ(testsupport::run(dir / "copy/torvo", {"-b", "box.lwo", "work/"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(listDir(dir / "work"), (Names{"box.X", "link.X", "path.X"}));
+  EXPECT_EQ(listDir(dir.path()), (Names{"bin", "box.lwo", "copy", "scene.lws", "work"}));
+  // Every output starts with the signature and Header; text files carry the template up to the first line naming what they do not use.
+  const std::string binaryStart = std::string("xof 0302bin 0032\1\0\6\0\0\0Header\x0a\0\6\0\3\0\0\0\1\0\0\0\0\0\0\0\0\0\0\0\x0b\0", 50);
+  const std::string whole = readFile(std::string(TORVO_BINARY_DIR) + "/TORVOtpl.x"), header = "Header {\n 1;\n 0;\n 1;\n}\n\n";
+  ASSERT_EQ(whole.rfind("xof 0302txt 0032\n", 0), 0u);
+  auto upTo = [&whole](const char* marker) { return marker == nullptr ? whole : whole.substr(0, whole.rfind('\n', whole.find(marker)) + 1); };
+  const std::pair<std::vector<std::string>, const char*> rows[] = {
+      {{"-b", "box.lwo"}, ""}, {{"-b", "scene.lws"}, ""}, {{"box.lwo"}, "FrameTransformMatrix"}, {{"-T", "box.lwo"}, "FloatKeys"},
+      {{"-M", "box.lwo"}, "FrameTransformMatrix"}, {{"-M", "-T", "box.lwo"}, "FrameTransformMatrix"}, {{"-A", "box.lwo"}, "FrameTransformMatrix"},
+      {{"scene.lws"}, nullptr}, {{"-A", "scene.lws"}, "FloatKeys"}, {{"-T", "scene.lws"}, nullptr}, {{"-M", "scene.lws"}, "FrameTransformMatrix"}};
+  for (const auto& [args, marker] : rows) {
+    const auto r = torvo(args, dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const std::string x = readFile(dir / (args.back().substr(0, args.back().find('.')) + ".X"));
+    const bool binary = marker != nullptr && *marker == '\0';
+    EXPECT_EQ(contains(r.out, "writing template...\n"), !binary) << args[0];
+    EXPECT_EQ(x.substr(0, binary ? binaryStart.size() : x.find(header) + header.size()), binary ? binaryStart : upTo(marker) + header) << args[0];
+  }
+}
+
+namespace {
+
+Bytes texturedObject(float offset, const char* image = "Images\\wood.tga") {
+  return LwobBuilder().surfaces({"Wood", "Paint"}).points({offset, 0, 0, 1, 0, 0, 1, 1, 0, offset, 1, 0, 0, 0, 1})
+      .polygons({{{0, 1, 2, 3}, 1}, {{0, 3, 4}, 2}})
+      .surface("Wood", {subString("CTEX", "Planar Image Map"), subString("TIMG", image), subU16("TFLG", 4)})
+      .surface("Paint", {subColor(255, 0, 0)}).bytes();
+}
+
+// Starts torvo with default signal handling whatever the test runner set up, its output discarded.
+pid_t spawn(const std::vector<std::string>& args, const std::string& cwd) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) signal(sig, SIG_DFL);
+    sigset_t none; sigemptyset(&none); sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (chdir(cwd.c_str()) != 0 || freopen("/dev/null", "w", stdout) == nullptr) _exit(127);
+    std::vector<char*> argv = {const_cast<char*>(TORVO_EXE)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr); execv(TORVO_EXE, argv.data()); _exit(127);
+  }
+  return pid;
+}
+
+int temporaryFiles(const std::string& dir) {
+  int n = 0;
+  for (const auto& name : listDir(dir)) n += name.find(".tmp-") != std::string::npos;
+  return n;
+}
+
+}  // namespace
+
+TEST(Concurrency, KilledConversionLeavesNoPartialFileUnderTheFinalName) {
+  TempDir dir;
+  const Geometry g = uvSphere(256, 255, 1.0);  // smoothed and mapped: writing it takes a moment
+  writeFile(dir / "big.lwo", LwobBuilder().surfaces({"Skin"}).points(g.points).polygons(g.polygons)
+                                 .surface("Skin", {subU16("FLAG", 4), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2)}).bytes());
+  testsupport::makeDir(dir / "out"); writeFile(dir / "out/big.X", std::string("previous contents\n")); bool sawTemporary = false;
+  // Kill at increasing delays: early ones catch the temporary file being written.
+  for (int delayMs : {20, 60, 120, 250, 500}) {
+    const pid_t pid = spawn({"big.lwo", dir / "out/"}, dir.path());
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs); std::chrono::steady_clock::now() < until;) {
+      sawTemporary = sawTemporary || temporaryFiles(dir / "out") > 0; std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    kill(pid, SIGKILL); waitpid(pid, nullptr, 0); const std::string now = readFile(dir / "out/big.X");
+    // Either the old file, or (when the run finished first) a complete new one.
+    if (now != "previous contents\n") {
+      EXPECT_TRUE(now.rfind("xof 0302txt 0032", 0) == 0 && now.substr(now.size() - 2) == "}\n");
+      writeFile(dir / "out/big.X", std::string("previous contents\n"));
+    }
+  }
+  EXPECT_TRUE(sawTemporary) << "no conversion was caught while writing";
+}
+
+// The texture is a named pipe that never delivers, so the conversion is caught with
+// both its .X and its .PPM half written, whatever the machine's speed.
+TEST(Concurrency, InterruptedConversionRemovesItsTemporaryFiles) {
+  TempDir dir; testsupport::makeDir(dir / "Images"); testsupport::makeDir(dir / "out");
+  ASSERT_EQ(mkfifo((dir / "Images/held.tga").c_str(), 0600), 0);
+  writeFile(dir / "tex.lwo", texturedObject(0, "Images\\held.tga"));
+  writeFile(dir / "lw.cfg", "LWCO\n0\nContentDirectory " + dir.path() + "\n");
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    writeFile(dir / "out/tex.X", std::string("previous contents\n"));
+    const pid_t pid = spawn({"-C", dir / "lw.cfg", "tex.lwo", dir / "out/"}, dir.path());
+    const int pipe = open((dir / "Images/held.tga").c_str(), O_RDWR);  // does not wait for the other end
+    ASSERT_GE(pipe, 0);
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+         temporaryFiles(dir / "out") < 2 && std::chrono::steady_clock::now() < until;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(temporaryFiles(dir / "out"), 2) << sig;
+    kill(pid, sig);
+    int status = 0;
+    for (const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30); waitpid(pid, &status, WNOHANG) == 0;) {
+      if (std::chrono::steady_clock::now() > limit) {
+        ADD_FAILURE() << "still running after signal " << sig; kill(pid, SIGKILL); waitpid(pid, &status, 0);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    close(pipe);
+    // Ended by the signal itself, as it would have without the clean-up.
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig; EXPECT_EQ(listDir(dir / "out"), Names{"tex.X"}) << sig;
+    EXPECT_EQ(readFile(dir / "out/tex.X"), "previous contents\n") << sig;
+  }
 }

@@ -1,10 +1,7 @@
 #include "support/run.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,68 +14,41 @@
 
 namespace testsupport {
 
-RunResult run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-              const std::string& input, int timeoutSeconds) {
-  RunResult result;
-  int outPipe[2];
-  int inPipe[2];
-  if (pipe(outPipe) != 0 || pipe(inPipe) != 0) return result;
+RunResult run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd, const std::string& input,
+              int timeoutSeconds) {
+  RunResult result; int out[2], in[2];
+  if (pipe(out) != 0 || pipe(in) != 0) return result;
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(inPipe[0], 0);
-    dup2(outPipe[1], 1);
-    dup2(outPipe[1], 2);
-    close(inPipe[0]);
-    close(inPipe[1]);
-    close(outPipe[0]);
-    close(outPipe[1]);
-    if (chdir(cwd.c_str()) != 0) _exit(127);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    dup2(in[0], 0), dup2(out[1], 1), dup2(out[1], 2); close(in[0]), close(in[1]), close(out[0]), close(out[1]);
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    if (chdir(cwd.c_str()) == 0) execv(program.c_str(), argv.data());
     _exit(127);
   }
-  close(inPipe[0]);
-  close(outPipe[1]);
-  if (!input.empty()) {
-    ssize_t ignored = write(inPipe[1], input.data(), input.size());
-    (void)ignored;
-  }
-  close(inPipe[1]);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-  char buffer[65536];
-  for (;;) {
-    pollfd pfd{outPipe[0], POLLIN, 0};
-    const int ready = poll(&pfd, 1, 100);
-    if (ready > 0) {
-      const ssize_t n = read(outPipe[0], buffer, sizeof buffer);
+  close(in[0]), close(out[1]);
+  if (!input.empty() && write(in[1], input.data(), input.size()) < 0) result.out = "<input not written>";
+  close(in[1]); const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds); char buffer[65536];
+  for (pollfd pfd{out[0], POLLIN, 0};; pfd.revents = 0) {
+    if (poll(&pfd, 1, 100) > 0) {
+      const ssize_t n = read(out[0], buffer, sizeof buffer);
       if (n <= 0) break;
       result.out.append(buffer, static_cast<std::size_t>(n));
     }
     if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      break;
+      kill(pid, SIGKILL); break;
     }
   }
-  close(outPipe[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) {
-    result.exitCode = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status)) {
-    result.signal = WTERMSIG(status);
-  }
+  close(out[0]); int status = 0; waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
 }
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/torvo-test-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -87,25 +57,17 @@ TempDir::~TempDir() {
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
+  std::ostringstream ss; ss << std::ifstream(path, std::ios::binary).rdbuf();
   return ss.str();
 }
 
-bool fileExists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
+bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 void makeDir(const std::string& path) { std::filesystem::create_directories(path); }
 
 std::vector<std::string> listDir(const std::string& path) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
-    names.push_back(entry.path().filename().string());
-  }
+  std::vector<std::string> names; std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(path, ec)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

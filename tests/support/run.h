@@ -1,5 +1,4 @@
-// Runs a program in a directory and collects its exit code and standard output,
-// and makes scratch directories for end-to-end tests.
+// Runs programs and makes scratch directories for the end-to-end tests.
 #pragma once
 
 #include <string>
@@ -8,27 +7,20 @@
 namespace testsupport {
 
 struct RunResult {
-  int exitCode = -1;   // -1 when the program did not exit normally (signal)
-  int signal = 0;      // the signal that ended it, or 0
-  std::string out;     // standard output and standard error, interleaved as written
+  int exitCode = -1;  // -1 when the program did not exit normally
+  std::string out;    // standard output and standard error, interleaved as written
 };
 
-// Runs `program` with `args` (argv[0] is `program`) in directory `cwd`, with `input`
-// on standard input. Kills it after timeoutSeconds.
+// Runs `program` with `args` in directory `cwd`, with `input` on standard input; killed after timeoutSeconds.
 RunResult run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
               const std::string& input = "", int timeoutSeconds = 60);
 
-// A fresh empty directory under the system's temporary directory, removed with its
-// contents when the object goes.
+// A fresh empty directory under the temporary directory, removed with its contents when the object goes.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
+  TempDir(); ~TempDir(); TempDir(const TempDir&) = delete; TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
  private:
   std::string path_;
 };
@@ -36,7 +28,5 @@ class TempDir {
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 void makeDir(const std::string& path);
-// Names in a directory (without "." and ".."), sorted.
-std::vector<std::string> listDir(const std::string& path);
-
+std::vector<std::string> listDir(const std::string& path);  // names, sorted
 }  // namespace testsupport

@@ -1,0 +1,588 @@
+// The FORM/LWOB reader and what it derives: refusals, chunk walk, points, polygons,
+// surfaces, vertex links and lifetime; double-sided copies, normals and smoothing,
+// texture coordinates and vertex splits past 16-bit limits; damaged input of every kind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lwbuild.h"
+#include "lwo/object.h"
+#include "support/context.h"
+
+namespace lwotest {
+
+using namespace lwbuild;
+using Ids = std::vector<std::uint32_t>;
+
+inline Ids polygonsOf(const LwObject& object, std::uint32_t vertex) {
+  const auto list = lwVertexPolygons(object, vertex);
+  return Ids(list.begin(), list.end());
+}
+
+struct Loaded {
+  LwObject object; int result = 0;
+  std::string out;  // everything the reader printed
+};
+
+inline Loaded load(const Bytes& bytes, bool doNormals = true, bool doTexCoords = true, bool wrapSeams = false,
+                   double dissolve = 0.0, int indent = 0) {
+  Loaded l; l.object.dissolve = dissolve;
+  l.out = testsupport::console([&] {
+    l.result = lwLoadObjectFromMemory(l.object, bytes.data(), bytes.size(), indent, doNormals, doTexCoords, wrapSeams);
+  });
+  return l;
+}
+
+// Without normals and texture coordinates: the reader alone.
+inline Loaded loadPlain(const Bytes& bytes) { return load(bytes, false, false); }
+
+// SRFS, PNTS and POLS chunks in that order; SURF chunks may follow.
+inline LwobBuilder object(const std::vector<std::string>& surfaces, const std::vector<float>& xyz,
+                          const std::vector<LwobBuilder::Polygon>& polygons) {
+  return LwobBuilder().surfaces(surfaces).points(xyz).polygons(polygons);
+}
+
+// The polygons as "corners/surface" with the normal-table entries of their corners when there are any.
+inline std::string polygons(const LwObject& o) {
+  std::string out;
+  for (const LwPolygon& p : o.polygons) {
+    std::string normals;
+    for (std::int32_t k = 0; k < p.cornerCount; ++k) {
+      out += std::to_string(o.indices.at(p.firstIndex + k)) + (k + 1 < p.cornerCount ? " " : "");
+      if (!o.cornerNormals.empty()) (normals += ' ') += std::to_string(o.cornerNormals.at(p.firstIndex + k));
+    }
+    ((out += '/') += std::to_string(p.surface)) += (normals.empty() ? "" : " n" + normals) + (&p != &o.polygons.back() ? ", " : "");
+  }
+  return out;
+}
+
+inline std::vector<std::string> surfaceNames(const LwObject& o) {
+  std::vector<std::string> names;
+  for (const LwSurface& s : o.surfaces) names.push_back(s.name);
+  return names;
+}
+
+// A unit square in the z = 0 plane on points 0..3.
+inline std::vector<float> squarePoints() { return {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}; }
+
+}  // namespace lwotest
+
+using namespace lwotest;
+
+namespace {
+
+Bytes triangleObject() { return object({"Skin"}, squarePoints(), {{{0, 1, 2}, 1}}).bytes(); }
+
+// Header of a form whose length is far more than the data holds: must not be allocated.
+Bytes overlongForm() {
+  Bytes b; putId(b, "FORM"), putBE32(b, 0xFFFFFFF0u), putId(b, "LWOB");
+  return b;
+}
+
+Bytes words(std::initializer_list<unsigned> values) {
+  Bytes b;
+  for (unsigned v : values) putBE16(b, v);
+  return b;
+}
+
+// Loads from a stream in which other bytes precede the object; "result out position".
+std::string loadFromStream(LwObject& o, const Bytes& object, int indent) {
+  Bytes data = {'x', 'y', 'z'};
+  data.insert(data.end(), object.begin(), object.end()); std::FILE* f = testsupport::streamOf(std::string(data.begin(), data.end()));
+  std::fseek(f, 3, SEEK_SET); int result = 0;
+  const std::string out = testsupport::console([&] { result = lwLoadObject(o, f, indent, true, true, false); });
+  const long position = std::ftell(f) - 3; std::fclose(f);
+  return std::to_string(result) + " '" + out + "' " + std::to_string(position);
+}
+
+LwSurface loadSurface(const std::vector<SubChunk>& subs) {
+  const Loaded l = loadPlain(LwobBuilder().surfaces({"Other", "Skin"}).surface("Skin", subs).bytes());
+  EXPECT_EQ(l.result, 0);
+  EXPECT_TRUE(l.object.surfaces.at(0).color[0] == 200 && l.object.surfaces.at(0).flags == 0);  // the other is left alone
+  return l.object.surfaces.at(1);
+}
+
+}  // namespace
+
+TEST(LwobReader, RefusesWhatIsNoLightWaveObjectAndRewindsTheStream) {
+  Bytes oneShort = triangleObject(); oneShort.pop_back();
+  const std::pair<Bytes, const char*> cases[] = {
+      {{'F', 'O', 'R', 'X', 0, 0, 0, 4, 'L', 'W', 'O', 'B'}, "Not LightWave file!"}, {{'F', 'O'}, "Not LightWave file!"},
+      {{'F', 'O', 'R', 'M', 0, 0}, "Not LightWave file!"}, {{'F', 'O', 'R', 'M', 0, 0, 0, 0}, "Not LightWave file!"},
+      {overlongForm(), "Not LightWave file!"}, {oneShort, "Not LightWave file!"},
+      {LwobBuilder().points(squarePoints()).bytes("LWO3"), "Not LightWave Object!"},
+      {{'F', 'O', 'R', 'M', 0, 0, 0, 2, 'L', 'W'}, "Not LightWave Object!"}};  // too short for a form type
+  for (const auto& [bytes, out] : cases) {
+    const Loaded l = load(bytes);
+    EXPECT_EQ(std::to_string(l.result) + " " + l.out, std::string("-1 ") + out) << bytes.size();
+  }
+  LwObject refused, o;
+  EXPECT_EQ(loadFromStream(refused, overlongForm(), 2), "-1 '  Not LightWave file!' 0");
+  EXPECT_EQ(loadFromStream(o, triangleObject(), 0), "0 ' Normals TextureCoords' " + std::to_string(triangleObject().size()));
+  EXPECT_EQ(polygons(o), "0 1 2/0 n 0 0 0"); EXPECT_EQ(surfaceNames(o), std::vector<std::string>{"Skin"});
+}
+
+TEST(LwobReader, PolygonVariantsAndWarnings) {
+  const std::vector<float> six = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 2, 0, 3, 3, 0};
+  // Polygons before the points and names they refer to are valid once all is read.
+  const Bytes early = LwobBuilder()
+                          .polygons({{{0, 1, 2}, 1}, {{0, 1, 4}, 1}, {{0, 2, 3}, 0}, {{1, 2, 3}, 3}, {{0, 2, 3}, 2}})
+                          .points(squarePoints()).surfaces({"A", "B"}).bytes();
+  const struct {
+    Bytes bytes; std::string polygons, out;
+  } cases[] = {
+      // Repeated corners go; the last corner is not compared with the first; short ones leave nothing in the pool.
+      {object({"S"}, six, {{{1, 2, 2, 3}, 1}, {{1, 2, 1, 2}, 1}, {{5, 5, 5}, 1}, {{1, 2, 3, 1}, 1}}).bytes(),
+       "1 2 3/0, 1 2 1 2/0, 1 2 3 1/0", "Warning! 1 <3vert polygons removed\n"},
+      {object({"A", "B"}, squarePoints(), {{{0, 1, 2}, -2, 1}, {{0, 2, 3}, 1}}).bytes(), "0 1 2/1, 0 2 3/0",
+       "Warning! there is detail polygon\n"},
+      // Point 4, surface 0 and surface 3 do not exist.
+      {early, "0 1 2/0, 0 2 3/1", "Warning! 3 polygons with invalid point or surface removed\n"},
+      {LwobBuilder().surfaces({"A"}).polygons({{{0, 1, 2}, 1}}).bytes(), "",
+       "Warning! 1 polygons with invalid point or surface removed\n"},
+      // Four corners announced, two present; then two whole corners and no surface number.
+      {LwobBuilder().surfaces({"A"}).points(squarePoints()).chunk("POLS", words({3, 0, 1, 2, 1, 4, 0, 1})).bytes(),
+       "0 1 2/0", "Warning! 1 polygons with invalid point or surface removed\n"},
+      {LwobBuilder().surfaces({"A"}).points(squarePoints()).chunk("POLS", words({3, 0, 1, 2, 1, 2, 0, 1})).bytes(),
+       "0 1 2/0", "Warning! 1 <3vert polygons removed\n"},
+      {LwobBuilder().surfaces({"A"}).points(squarePoints()).chunk("POLS", words({3, 0, 1, 2, 1, 3, 0, 1, 2})).bytes(),
+       "0 1 2/0", "Warning! 1 polygons with invalid point or surface removed\n"},
+      // An odd-length chunk is followed directly by the next, without a pad byte; unknown chunks are skipped.
+      {LwobBuilder().chunk("CRAP", Bytes{1, 2, 3}).surfaces({"S"}).chunk("BBOX", Bytes(24, 0xFF)).points(six)
+           .chunk("PNTS", Bytes(40, 0)).polygons({{{0, 1, 2}, 1}}).bytes(), "0 1 2/0", ""}};
+  for (const auto& c : cases) {
+    const Loaded l = loadPlain(c.bytes);
+    EXPECT_EQ(l.result, 0);
+    EXPECT_EQ(polygons(l.object) + " | " + l.out, c.polygons + " | " + c.out);
+    EXPECT_EQ(l.object.indices.size(), l.object.polygons.empty() ? 0 : l.object.polygons.back().firstIndex +
+                                                                           l.object.polygons.back().cornerCount);
+  }
+  // Points come in whole twelve-byte groups; a later PNTS replaces them; every point gets its own vertex.
+  Bytes d;
+  for (float f : {1.0f, 2.0f, 3.0f, -4.0f, 5.5f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f}) putBEFloat(d, f);
+  const LwObject o = loadPlain(LwobBuilder().points(squarePoints()).chunk("PNTS", d).bytes()).object;
+  ASSERT_EQ(o.points.size(), 3u);
+  EXPECT_EQ(std::to_string(o.points[1].x) + " " + std::to_string(o.points[1].y) + " " + std::to_string(o.points[2].z),
+            "-4.000000 5.500000 9.000000");
+  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_TRUE(o.vertices.at(i).point == i && o.vertices[i].nextSplit == i && !o.vertices[i].hasUV);
+}
+
+TEST(LwobReader, SurfaceNamesAccumulateUpToTheLengthLimit) {
+  const Loaded l = loadPlain(LwobBuilder().surfaces({"One", "Two"}).surfaces({"Three", "Four", "Five"}).points(squarePoints())
+                                 .polygons({{{0, 1, 2}, 4}}).bytes());
+  EXPECT_EQ(surfaceNames(l.object), (std::vector<std::string>{"One", "Two", "Three", "Four", "Five"}));
+  EXPECT_EQ(polygons(l.object), "0 1 2/3");
+  const std::string n79(79, 'a');
+  EXPECT_EQ(surfaceNames(loadPlain(LwobBuilder().surfaces({"x", n79, "y"}).bytes()).object), (std::vector<std::string>{"x", n79, "y"}));
+  // A longer name ends this chunk's names, but the next chunk is still read.
+  EXPECT_EQ(surfaceNames(loadPlain(LwobBuilder().surfaces({"x", std::string(80, 'b'), "y"}).surfaces({"z"}).bytes()).object),
+            (std::vector<std::string>{"x", "z"}));
+}
+
+TEST(LwobReader, VertexPolygonListsGrowInTurnAndTheObjectLivesUntilItsLastRelease) {
+  Loaded l = loadPlain(object({"A"}, squarePoints(), {{{0, 1, 2}, 1}, {{0, 2, 3}, 1}, {{1, 2, 1, 3}, 1}}).bytes());
+  LwObject& o = l.object;
+  EXPECT_EQ(polygonsOf(o, 1), (Ids{0, 2, 2}));  // a polygon using a vertex twice is listed twice
+  Ids expected0 = polygonsOf(o, 0), expected3 = polygonsOf(o, 3);
+  EXPECT_EQ(expected0, (Ids{0, 1}));
+  for (std::uint32_t p = 10; p < 2010; ++p) lwAddVertexPolygon(o, p % 2 == 0 ? 0 : 3, p), (p % 2 == 0 ? expected0 : expected3).push_back(p);
+  lwRemoveVertexPolygon(o, 0, 1); expected0.erase(expected0.begin() + 1);
+  EXPECT_EQ(polygonsOf(o, 0), expected0); EXPECT_EQ(polygonsOf(o, 3), expected3);
+  EXPECT_EQ(polygonsOf(o, 2), (Ids{0, 1, 2}));
+  EXPECT_LT(o.polygonLists.size(), 8u * 2010u);  // growth by doubling
+  // A fully dissolved object gets links only.
+  const Loaded d = load(object({"A"}, squarePoints(), {{{0, 1, 2, 3}, 1}})
+                            .surface("A", {subU16("FLAG", 0x0104), subString("CTEX", "Planar Image Map")}).bytes(), true, true, false, 1.0);
+  EXPECT_EQ(d.out + polygons(d.object), "0 1 2 3/0");
+  EXPECT_TRUE(d.object.normals.empty() && !d.object.vertices[0].hasUV && polygonsOf(d.object, 0) == Ids{0});
+  Loaded t = load(triangleObject()); t.object.motionKeys.resize(3);
+  t.object.refCount = 2;  // another item uses it as a morph target
+  lwReleaseObject(t.object);
+  EXPECT_EQ(t.object.refCount * 10 + t.object.points.size(), 14u);
+  lwReleaseObject(t.object);
+  const LwObject& r = t.object;
+  EXPECT_TRUE(r.points.empty() && r.vertices.empty() && r.polygons.empty() && r.normals.empty() && r.cornerNormals.empty() &&
+              r.surfaces.empty() && r.motionKeys.size() == 3);
+  t = load(triangleObject()); t.object.refCount = 5; t.object.motionKeys.resize(2); lwDisposeObject(t.object);
+  EXPECT_TRUE(t.object.points.empty() && t.object.motionKeys.empty());
+}
+
+TEST(LwoSurface, SubChunkVariants) {
+  const LwSurface s = loadSurface({subColor(255, 128, 0), subU16("FLAG", 0x0104), subU16("LUMI", 0xFF00), subU16("DIFF", 0x0100),
+                                   subU16("SPEC", 0x0080), subU16("GLOS", 0x0200), subU16("TRAN", 0x0040), subFloat("SMAN", 1.6f),
+                                   subString("CTEX", "Planar Image Map"), subString("TIMG", "images\\wood.tga"), subU16("TFLG", 2),
+                                   subVec("TSIZ", 2, 3, 4), subVec("TCTR", 0.5f, -1, 7), subFloat("TFP0", 2), subFloat("TFP1", 3),
+                                   sub("TWRP", Bytes{0, 1, 0, 1}), subString("BTEX", "Planar Image Map"), subString("TIMG", "bump.tga"),
+                                   subU16("TFLG", 1), subVec("TSIZ", 9, 9, 9)});
+  // Shading values are stored raw; the bump texture's fields go nowhere.
+  const LwTexture& t = s.colorTexture; char text[300];
+  std::snprintf(text, sizeof text, "%d %d %d %x %d %d %d %d %d %.2f | %d %s %d %g %g %g %g %g %g %g %g | %d %s", s.color[0], s.color[1],
+                s.color[2], s.flags, s.luminosity, s.diffuse, s.specular, s.glossiness, s.transparency, s.smoothingAngle, t.mapping,
+                t.image.c_str(), t.flags, t.size[0], t.size[1], t.size[2], t.center[0], t.center[1], t.center[2], t.param0, t.param1,
+                s.transparencyTexture.mapping, s.transparencyTexture.image.c_str());
+  EXPECT_STREQ(text, "255 128 0 104 -256 256 128 512 64 1.60 | 1 images\\wood.tga 2 2 3 4 0.5 -1 7 2 3 | 0 ");
+  // A second SURF for the same name adds to the first.
+  const LwSurface glass = loadPlain(LwobBuilder().surfaces({"Glass"})
+                                        .surface("Glass", {subString("TTEX", "Cubic Image Map"), subString("TIMG", "t.bmp"), subColor(1, 2, 3)})
+                                        .surface("Glass", {subString("CTEX", "Spherical Image Map"), subU16("DIFF", 7)}).bytes())
+                              .object.surfaces[0];
+  EXPECT_TRUE(glass.transparencyTexture.mapping == kMappingCubic && glass.transparencyTexture.image == "t.bmp" &&
+              glass.colorTexture.mapping == kMappingSpherical && glass.color[2] == 3 && glass.diffuse == 7);
+  // Mapping texts are exact; a procedural texture records its image without a mapping; a later CTEX keeps what it does not repeat.
+  for (const auto& [text, kind] : {std::pair{"Planar Image Map", kMappingPlanar}, {"Cylindrical Image Map", kMappingCylindrical},
+                                   {"Spherical Image Map", kMappingSpherical}, {"Cubic Image Map", kMappingCubic},
+                                   {"planar image map", kMappingNone}, {"Cubic Image Map ", kMappingNone}, {"", kMappingNone}}) {
+    LwTexture texture;
+    texture.mapping = kMappingCubic + 1;
+    lwSetMappingKind(texture, text);
+    EXPECT_EQ(texture.mapping, kind) << text;
+  }
+  const LwTexture noise = loadSurface({subString("CTEX", "Fractal Noise"), subString("TIMG", "noise.tga")}).colorTexture;
+  EXPECT_EQ(std::to_string(noise.mapping) + noise.image, "0noise.tga");
+  const LwTexture twice = loadSurface({subString("CTEX", "Planar Image Map"), subU16("TFLG", 4), subString("CTEX", "Cubic Image Map")}).colorTexture;
+  EXPECT_EQ(twice.mapping * 10 + twice.flags, kMappingCubic * 10 + 4);
+}
+
+TEST(LwoSurface, WhatDoesNotFitIsNotTaken) {
+  const std::string image1023(1023, 'i'); const auto planar = subString("CTEX", "Planar Image Map");
+  EXPECT_EQ(loadSurface({planar, subString("TIMG", image1023)}).colorTexture.image, image1023);
+  EXPECT_EQ(loadSurface({planar, subString("TIMG", "first.tga"), subString("TIMG", std::string(1024, 'i'))}).colorTexture.image, "first.tga");
+  EXPECT_EQ(loadSurface({planar, sub("TIMG", {'a', 'b'})}).colorTexture.image, "");  // no NUL inside the sub-chunk
+  // A texture header text that does not fit still selects its block, without mapping.
+  const LwTexture longHeader = loadSurface({subString("CTEX", std::string(80, 'c')), subU16("TFLG", 2)}).colorTexture;
+  EXPECT_EQ(longHeader.mapping * 10 + longHeader.flags, 2);
+  // Values cut off by their sub-chunk keep what they had.
+  Bytes eight; putBEFloat(eight, 5), putBEFloat(eight, 6);
+  const LwSurface s = loadSurface({planar, sub("TSIZ", eight), sub("FLAG", {0x01}), sub("SMAN", {0x3F, 0x80}), sub("COLR", {1, 2}), sub("TFP0", {})});
+  EXPECT_EQ(std::vector<float>(s.colorTexture.size, s.colorTexture.size + 3), (std::vector<float>{5, 6, 1}));
+  EXPECT_TRUE(s.flags == 0 && s.smoothingAngle == 1.5620697f && s.color[0] == 200 && s.colorTexture.param0 == 1);
+  // A sub-chunk length past the chunk's end is clamped, and the walk goes on after the SURF chunk.
+  Bytes surf;
+  putPaddedString(surf, "Skin"), putId(surf, "FLAG"), putBE16(surf, 2), putBE16(surf, 4), putId(surf, "DIFF"), putBE16(surf, 0xFFFF), putBE16(surf, 100);
+  const Loaded clamped = loadPlain(LwobBuilder().surfaces({"Skin"}).chunk("SURF", surf).points(squarePoints()).bytes());
+  EXPECT_TRUE(clamped.object.surfaces[0].flags == 4 && clamped.object.surfaces[0].diffuse == 100 && clamped.object.points.size() == 4);
+  // An undeclared surface ends the walk; a name without its NUL within the name width skips only its chunk.
+  const Bytes undeclared = LwobBuilder().surfaces({"Known"}).points(squarePoints()).surface("Unknown", {subColor(1, 2, 3)})
+                               .polygons({{{0, 1, 2}, 1}}).bytes();
+  const Loaded u = load(undeclared, false, false, false, 0.0, 3);
+  EXPECT_EQ(u.out, "   Error: SURF Unknown defined without declare!!\n");
+  EXPECT_TRUE(u.result == 0 && u.object.points.size() == 4 && u.object.polygons.empty() && u.object.surfaces[0].color[0] == 200);
+  const Loaded unfit = loadPlain(LwobBuilder().surfaces({"Known"}).chunk("SURF", Bytes(100, 'n')).surface("Known", {subColor(9, 8, 7)}).bytes());
+  EXPECT_EQ(unfit.out + std::to_string(unfit.object.surfaces[0].color[0]), "9");
+}
+
+namespace {
+
+Bytes richObject() {
+  return LwobBuilder()
+      .surfaces({"Wood", "Metal", "Glass"})
+      .points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 0.5f, 2, 0.5f})
+      .chunk("BBOX", Bytes(24, 0))
+      .polygons({{{0, 1, 2, 3}, 1}, {{4, 5, 6}, -2, 1}, {{0, 4, 5, 1}, 2}, {{2, 2, 3}, 3}, {{3, 2, 6}, 3}})
+      .surface("Wood", {subColor(200, 100, 50), subU16("FLAG", 0x0104), subFloat("SMAN", 1.2f), subString("CTEX", "Cylindrical Image Map"),
+                        subString("TIMG", "wood.tga"), subU16("TFLG", 2), subVec("TSIZ", 1, 2, 1), subVec("TCTR", 0.5f, 0, 0.5f),
+                        subFloat("TFP0", 2), sub("TWRP", Bytes{0, 1, 0, 1})})
+      .surface("Metal", {subU16("FLAG", 0x0004), subString("CTEX", "Spherical Image Map"), subU16("TFLG", 1), subFloat("TFP1", 3),
+                         subString("BTEX", "Planar Image Map"), subU16("TFLG", 4)})
+      .surface("Glass", {subString("TTEX", "Planar Image Map"), subU16("TRAN", 128), subString("CTEX", "Cubic Image Map"), subVec("TSIZ", 2, 2, 2)})
+      .bytes();
+}
+
+// What is wrong with the object loaded from damaged bytes, or "" when the result is sound.
+std::string problemLoading(const Bytes& bytes, std::size_t where) {
+  LwObject o; const int result = lwLoadObjectFromMemory(o, bytes.data(), bytes.size(), 0, true, true, (where % 2) != 0);
+  if (result != 0 && result != -1) return "result " + std::to_string(result);
+  if (result < 0) return "";
+  if (o.vertices.size() < o.points.size() || o.cornerNormals.size() != o.indices.size()) return "vertices or corner normals lost";
+  for (const LwPolygon& p : o.polygons) {
+    if (p.cornerCount < 3 || p.surface < 0 || static_cast<std::size_t>(p.surface) >= o.surfaces.size()) return "polygon";
+    for (std::int32_t k = 0; k < p.cornerCount; ++k) {
+      if (o.indices[p.firstIndex + k] >= o.vertices.size() || o.cornerNormals[p.firstIndex + k] >= o.normals.size()) return "corner";
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+// Cut at every length, every length field corrupted, every byte changed: always 0 or -1 and a sound model.
+TEST(LwobReader, DamagedObjectsLoadSoundlyOrNotAtAll) {
+  const Bytes full = richObject(); const Loaded whole = load(full);
+  EXPECT_EQ(polygons(whole.object), "0 1 2 3/0 n 0 0 5 6, 4 5 6/1 n 7 8 9, 7 4 5 8/1 n 2 7 8 2, 9 10 11/2 n 3 3 3, 3 2 1 0/0 n 4 4 4 4");
+  std::vector<std::pair<Bytes, std::size_t>> damaged;
+  auto with = [&](std::size_t at, int width, std::uint32_t value, std::size_t cut = SIZE_MAX) {
+    Bytes b(full.begin(), full.begin() + static_cast<long>(std::min(cut, full.size())));
+    for (int i = 0; i < width && at + i < b.size(); ++i) b[at + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
+    damaged.push_back({b, at + cut});
+  };
+  for (std::size_t cut = 0; cut < full.size(); ++cut) with(0, 0, 0, cut), with(4, 4, static_cast<std::uint32_t>(cut - 8), cut);
+  // The length fields: the form's, every chunk's, and every SURF sub-chunk's.
+  std::vector<std::pair<std::size_t, int>> fields = {{4, 4}};
+  for (std::size_t pos = 12; pos + 8 <= full.size();) {
+    const std::size_t length = (std::size_t{full[pos + 6]} << 8) | full[pos + 7];
+    fields.push_back({pos + 4, 4});
+    if (std::equal(full.begin() + pos, full.begin() + pos + 4, "SURF")) {
+      std::size_t sub = pos + 8;
+      while (full[sub] != 0) ++sub;
+      for (sub += (sub - pos - 8 + 1) % 2 == 0 ? 1 : 2; sub + 6 <= pos + 8 + length; sub += 6 + ((std::size_t{full[sub + 4]} << 8) | full[sub + 5]))
+        fields.push_back({sub + 4, 2});
+    }
+    pos += 8 + length;
+  }
+  EXPECT_EQ(fields.size(), 1u + 7u + 10u + 6u + 4u);
+  for (const auto& [at, width] : fields) {
+    const std::uint32_t old = width == 4 ? (std::uint32_t{full[at]} << 24) | (full[at + 1] << 16) | (full[at + 2] << 8) | full[at + 3]
+                                         : (std::uint32_t{full[at]} << 8) | full[at + 1];
+    for (std::uint32_t v : {0u, 1u, 2u, 3u, 5u, 11u, 12u, 13u, 0x7FFFu, 0x8000u, 0xFFFFu, 0x10000u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu,
+                            old - 3, old - 2, old - 1, old + 1, old + 2, old + 3})
+      with(at, width, v);
+  }
+  for (std::size_t i = 0; i < full.size(); ++i)
+    for (std::uint32_t v : {0x00u, 0x7Fu, 0x80u, 0xFFu}) with(i, 1, v);
+  std::string problems;
+  testsupport::console([&] {
+    for (const auto& [bytes, where] : damaged)
+      if (const std::string p = problemLoading(bytes, where); !p.empty() && problems.size() < 400) problems += p + " at " + std::to_string(where) + "; ";
+    std::mt19937 random(12345);  // several bytes at once, from a fixed seed so that a failure repeats
+    for (int round = 0; round < 3000; ++round) {
+      Bytes bytes = full;
+      for (int c = 1 + static_cast<int>(random() % 8); c > 0; --c) bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
+      if (const std::string p = problemLoading(bytes, static_cast<std::size_t>(round)); !p.empty()) problems += p + " in round " + std::to_string(round) + "; ";
+    }
+  });
+  EXPECT_EQ(problems, "");
+}
+
+namespace {
+
+// The normal table as "x y z *uses" entries.
+std::string normals(const LwObject& o) {
+  std::string out; char text[80];
+  for (const LwNormal& n : o.normals) {
+    std::snprintf(text, sizeof text, "%s%.4g %.4g %.4g *%d", out.empty() ? "" : ", ", n.x + 0.0, n.y + 0.0, n.z + 0.0, n.useCount);
+    out += text;
+  }
+  return out;
+}
+
+// Each vertex as "point:u,v" (or "point:-" without coordinates), then "~next" where it splits.
+std::string uvs(const LwObject& o) {
+  std::string out; char text[80];
+  for (std::size_t i = 0; i < o.vertices.size(); ++i) {
+    const LwVertex& v = o.vertices[i]; std::snprintf(text, sizeof text, "%s%u:", i ? " " : "", v.point); out += text;
+    if (v.hasUV) std::snprintf(text, sizeof text, "%.6g,%.6g", v.u + 0.0, v.v + 0.0), out += text;
+    if (!v.hasUV) out += "-";
+    if (v.nextSplit != i) (out += '~') += std::to_string(v.nextSplit);
+  }
+  return out;
+}
+
+std::vector<SubChunk> mapping(const char* kind, unsigned axis, std::vector<SubChunk> more = {}) {
+  more.insert(more.begin(), subString("CTEX", kind));
+  if (axis != 0) more.insert(more.begin() + 1, subU16("TFLG", axis));
+  return more;
+}
+
+// One triangle on points 0 1 2 with the given surface description.
+LwObject triangle(const std::vector<float>& xyz, const std::vector<SubChunk>& surface) {
+  return load(object({"T"}, xyz, {{{0, 1, 2}, 1}}).surface("T", surface).bytes()).object;
+}
+
+// A point on a unit circle around the y axis whose cylindrical u is as given, at height y.
+void cylinderPoint(std::vector<float>& xyz, double u, float y) {
+  const double angle = (u - 0.5) * 2.0 * 3.14159265358979323846;
+  xyz.insert(xyz.end(), {static_cast<float>(std::sin(angle)), y, static_cast<float>(-std::cos(angle))});
+}
+
+// Cube of side 2 around the origin; point i has x, y, z = +1 where bit 0, 1, 2 is set.
+Bytes cube(const std::vector<SubChunk>& surface) {
+  std::vector<float> xyz;
+  for (int i = 0; i < 8; ++i) xyz.insert(xyz.end(), {i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f});
+  return object({"Cube"}, xyz, {{{0, 2, 3, 1}, 1}, {{4, 5, 7, 6}, 1}, {{0, 4, 6, 2}, 1}, {{1, 3, 7, 5}, 1}, {{0, 1, 5, 4}, 1}, {{2, 6, 7, 3}, 1}})
+      .surface("Cube", surface).bytes();
+}
+
+}  // namespace
+
+TEST(LwoNormals, DoubleSidedCopiesFaceNormalsAndSmoothing) {
+  const float c = 0.70710678f;
+  const struct {
+    Bytes bytes; std::string out, polygons, normals;
+  } cases[] = {
+      {object({"Plain", "Both"}, squarePoints(), {{{0, 1, 2}, 1}, {{0, 1, 2, 3}, 2}}).surface("Both", {subU16("FLAG", 0x0100)}).bytes(),
+       " DuplicateDoubleSided Normals TextureCoords", "0 1 2/0 n 0 0 0, 0 1 2 3/1 n 1 1 1 1, 3 2 1 0/1 n 2 2 2 2",
+       "0 0 1 *3, 0 0 1 *4, 0 0 -1 *4"},
+      // Newell's normal; a polygon of one repeated point is dropped; coinciding points give +z.
+      {object({"S"}, {0, 0, 0, 1, 0, 0, 0, 1, 0, 5, 5, 5, 0, 0, 3}, {{{0, 1, 2}, 1}, {{3, 3, 3, 3}, 1}, {{0, 2, 4}, 1}}).bytes(),
+       "Warning! 1 <3vert polygons removed\n Normals TextureCoords", "0 1 2/0 n 0 0 0, 0 2 4/0 n 1 1 1", "0 0 1 *3, 1 0 0 *3"},
+      {object({"S"}, {2, 2, 2, 2, 2, 2, 2, 2, 2}, {{{0, 1, 2}, 1}}).bytes(), " Normals TextureCoords", "0 1 2/0 n 0 0 0", "0 0 1 *3"},
+      // However small a face is, it keeps its direction; an infinite corner leaves none.
+      {object({"S"}, {0, 0, 0, 0, 1e-4f, 0, 0, 0, 1e-4f, std::numeric_limits<float>::infinity(), 0, 0}, {{{0, 1, 2}, 1}, {{0, 3, 1}, 1}}).bytes(),
+       " Normals TextureCoords", "0 1 2/0 n 0 0 0, 0 3 1/0 n 1 1 1", "1 0 0 *3, 0 0 1 *3"},
+      // Coplanar smoothed triangles share their edge's normals.
+      {object({"S"}, squarePoints(), {{{0, 1, 2}, 1}, {{0, 2, 3}, 1}}).surface("S", {subU16("FLAG", 4)}).bytes(),
+       " Normals Smoothing TextureCoords", "0 1 2/0 n 2 0 3, 0 2 3/0 n 2 3 1", "0 0 1 *1, 0 0 1 *1, 0 0 1 *2, 0 0 1 *2"},
+      // A smoothed face leans half way (22.5 degrees) towards a flat neighbour, which keeps its own normal.
+      {object({"Smooth", "Flat"}, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1 + c, 0.5f, c}, {{{0, 1, 2}, 1}, {{2, 1, 4}, 2}})
+           .surface("Smooth", {subU16("FLAG", 4)}).bytes(),
+       " Normals Smoothing TextureCoords", "0 1 2/0 n 0 2 3, 2 1 4/1 n 1 1 1", "0 0 1 *1, -0.7071 0 0.7071 *3, -0.3827 0 0.9239 *2, -0.3827 0 0.9239 *2"},
+      // A double-sided triangle smoothed at more than 180 degrees meets its own copy: they cancel and keep their faces.
+      {object({"S"}, squarePoints(), {{{0, 1, 2}, 1}}).surface("S", {subU16("FLAG", 0x0104), subFloat("SMAN", 3.2f)}).bytes(),
+       " DuplicateDoubleSided Normals Smoothing TextureCoords", "0 1 2/0 n 0 0 0, 2 1 0/0 n 1 1 1", "0 0 1 *3, 0 0 -1 *3"},
+      // A cube stays flat at the default angle.
+      {cube({subU16("FLAG", 4)}), " Normals Smoothing TextureCoords",
+       "0 2 3 1/0 n 0 0 0 0, 4 5 7 6/0 n 1 1 1 1, 0 4 6 2/0 n 2 2 2 2, 1 3 7 5/0 n 3 3 3 3, 0 1 5 4/0 n 4 4 4 4, 2 6 7 3/0 n 5 5 5 5",
+       "0 0 -1 *4, 0 0 1 *4, -1 0 0 *4, 1 0 0 *4, 0 -1 0 *4, 0 1 0 *4"},
+      {cube({subU16("FLAG", 4)}), " TextureCoords", "0 2 3 1/0, 4 5 7 6/0, 0 4 6 2/0, 1 3 7 5/0, 0 1 5 4/0, 2 6 7 3/0", ""}};
+  for (const auto& c : cases) {
+    const Loaded l = load(c.bytes, !c.normals.empty());
+    EXPECT_EQ(l.out + " | " + polygons(l.object) + " | " + normals(l.object), c.out + " | " + c.polygons + " | " + c.normals);
+  }
+  // At a wide angle every cube corner shares one normal along its diagonal.
+  const LwObject o = load(cube({subU16("FLAG", 4), subFloat("SMAN", 1.6f)})).object;
+  ASSERT_EQ(o.normals.size(), 14u);
+  for (std::size_t corner = 0; corner < o.indices.size(); ++corner) {
+    const std::uint32_t point = o.indices[corner]; const LwNormal& n = o.normals[o.cornerNormals[corner]];
+    const float s = 1.0f / std::sqrt(3.0f);
+    EXPECT_TRUE(n.useCount == 3 && std::fabs(n.x - (point & 1 ? s : -s)) + std::fabs(n.y - (point & 2 ? s : -s)) +
+                                           std::fabs(n.z - (point & 4 ? s : -s)) < 1e-6) << corner;
+  }
+}
+
+// Two triangles folded along a shared edge are smoothed exactly when acos of their normals' dot product is within the angle.
+TEST(LwoNormals, EveryAngleDecisionIsTheOneAcosMakes) {
+  int nearBoundary = 0, wrong = 0;
+  {
+    for (int step = 0; step <= 1800; ++step) {
+      const double fold = step * (3.14159 / 1800);
+      auto folded = [fold](float angle) {
+        const std::vector<float> xyz = {0, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0.5f, static_cast<float>(-std::cos(fold)), static_cast<float>(std::sin(fold))};
+        return load(object({"S"}, xyz, {{{0, 1, 2}, 1}, {{1, 0, 3}, 1}}).surface("S", {subU16("FLAG", 4), subFloat("SMAN", angle)}).bytes(), true, false).object;
+      };
+      const LwObject probe = folded(0.0f); const float* a = probe.polygons[0].normal; const float* b = probe.polygons[1].normal;
+      const double d = std::clamp(double{a[0]} * b[0] + double{a[1]} * b[1] + double{a[2]} * b[2], -1.0, 1.0);
+      const float near = static_cast<float>(std::acos(d));
+      for (float angle : {0.0f, 1e-8f, 0.5f, 1.5620697f, 3.1f, 3.1415927f, 4.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
+                          std::nextafter(near, 0.0f), near, std::nextafter(near, 4.0f)}) {
+        const LwObject o = folded(angle); wrong += (o.normals.size() > o.polygons.size()) != (std::acos(d) <= angle);
+        nearBoundary += std::fabs(d - std::cos(double{angle})) <= 1e-9;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0); EXPECT_GT(nearBoundary, 0);
+}
+
+TEST(LwoTexCoords, ProjectionsAxesSizesCentresAndRepeats) {
+  const std::vector<float> pts = {1, 0, 0, 0, 0.5f, -1, 1, 1, -1}, onZ = {0, 0, 1, 0, 0, 0, 1, 0, 0};
+  const std::vector<SubChunk> repeat = {subFloat("TFP0", 2), subFloat("TFP1", 3)};
+  const std::pair<LwObject, std::string> cases[] = {
+      {triangle({1, 1, 0, -1, -1, 0, 1, -1, 0}, mapping("Planar Image Map", kTextureAxisZ, {subVec("TSIZ", 2, 2, 2), subFloat("TFP0", 2)})),
+       "0:1,0 1:0,1 2:1,1"},
+      {triangle({0, 1, 3, 0, 0, 0, 0, 1, 0}, mapping("Planar Image Map", kTextureAxisX, {subVec("TCTR", 0, 0, 1)})), "0:2.5,-0.5 1:-0.5,0.5 2:-0.5,-0.5"},
+      {triangle({2, 0, 3, 0, 0, 0, 0, 0, 1}, mapping("Planar Image Map", kTextureAxisY)), "0:2.5,-2.5 1:0.5,0.5 2:0.5,-0.5"},
+      {triangle({0.5f, 0.25f, 3, 0, 0, 0, 1, 0, 0}, mapping("Planar Image Map", 0)), "0:1,0.25 1:0.5,0.5 2:1.5,0.5"},  // no axis: along z
+      {triangle(pts, mapping("Cylindrical Image Map", kTextureAxisY)), "0:0.75,0.5 1:0.5,0 2:0.625,-0.5"},
+      {triangle(pts, mapping("Cylindrical Image Map", kTextureAxisY, repeat)), "0:1.5,0.5 1:1,0 2:1.25,-0.5"},
+      {triangle({0, 1, 0, 0.5f, 0, -1, 0, 0, 1}, mapping("Cylindrical Image Map", kTextureAxisX)), "0:0.5,0.5 1:0.75,0 2:0.25,0.5"},
+      {triangle(onZ, mapping("Spherical Image Map", kTextureAxisZ)), "0:0.5,0 1:0.5,0.5 2:0.75,0.5"},
+      {triangle(onZ, mapping("Spherical Image Map", kTextureAxisZ, repeat)), "0:1,0 1:1,1.5 2:1.5,1.5"},
+      // Below the centre on the y axis, and a point off the axis at 45 degrees up.
+      {triangle({0, -2, 0, 1, 1, 0, 1, 0, 0}, mapping("Spherical Image Map", kTextureAxisY)), "0:0.5,1 1:0.75,0.25 2:0.75,0.5"},
+      // Cubic: by the dominant axis of each point.
+      {triangle({1, 0.5f, 0.25f, 0.5f, -1, 0.25f, 0.25f, 0.125f, -0.5f},
+                mapping("Cubic Image Map", kTextureAxisY, {subVec("TSIZ", 2, 3, 4), subFloat("TFP0", 2)})), "0:1.5,-1 1:1.5,-0.5 2:1.5,-0.25"},
+      {triangle({0, 0, 0, 1, 0, 0, 0, 1, 0}, mapping("Cubic Image Map", 0)), "0:0,0 1:0.5,0.5 2:0.5,0.5"}};
+  for (const auto& [o, expected] : cases) EXPECT_EQ(uvs(o), expected);
+  // A zero size gives finite coordinates.
+  for (const LwVertex& v : triangle(onZ, mapping("Cylindrical Image Map", kTextureAxisZ, {subVec("TSIZ", 0, 0, 0)})).vertices)
+    EXPECT_TRUE(std::isfinite(v.u) && std::isfinite(v.v));
+}
+
+TEST(LwoTexCoords, SeamsAndDifferentMapsSplitSharedVertices) {
+  std::vector<float> xyz, ring;
+  const double us[] = {0.95, 0.05, 0.05, 0.95, 0.15, 0.15};
+  for (int i = 0; i < 6; ++i) cylinderPoint(xyz, us[i], i == 2 || i == 3 || i == 5 ? 1.0f : 0.0f);
+  const Bytes seam = object({"C"}, xyz, {{{1, 4, 5, 2}, 1}, {{0, 1, 2, 3}, 1}}).surface("C", mapping("Cylindrical Image Map", kTextureAxisY)).bytes();
+  // The quad across the seam is made continuous by shifting its low side; with wrapping it is flagged instead.
+  const LwObject o = load(seam).object, w = load(seam, true, true, true).object;
+  EXPECT_EQ(polygons(o), "1 4 5 2/0 n 0 0 0 0, 0 6 7 3/0 n 1 1 1 1");
+  EXPECT_EQ(uvs(o), "0:0.95,0.5 1:0.05,0.5~6 2:0.05,-0.5~7 3:0.95,-0.5 4:0.15,0.5 5:0.15,-0.5 1:1.05,0.5 2:1.05,-0.5");
+  EXPECT_EQ(polygonsOf(o, 1), Ids{0}); EXPECT_EQ(polygonsOf(o, 6), Ids{1});
+  EXPECT_EQ(polygons(w) + " | " + uvs(w), "1 4 5 2/0 n 0 0 0 0, 0 1 2 3/0 n 1 1 1 1 | 0:0.95,0.5 1:0.05,0.5 2:0.05,-0.5 3:0.95,-0.5 4:0.15,0.5 5:0.15,-0.5");
+  EXPECT_EQ(o.polygons[1].wrapU * 10 + w.polygons[0].wrapU + w.polygons[1].wrapU, 2);
+  // A polygon around the axis is not shifted.
+  for (unsigned k = 0; k < 8; ++k) cylinderPoint(ring, (k + 0.5) / 8.0, 0.5f);
+  EXPECT_EQ(uvs(load(object({"Cap"}, ring, {{{0, 1, 2, 3, 4, 5, 6, 7}, 1}}).surface("Cap", mapping("Cylindrical Image Map", kTextureAxisY)).bytes()).object),
+            "0:0.0625,0 1:0.1875,0 2:0.3125,0 3:0.4375,0 4:0.5625,0 5:0.6875,0 6:0.8125,0 7:0.9375,0");
+  // Different maps on a shared edge split its points; an unmapped polygon changes nothing and its own point has no coordinates.
+  const LwObject m = load(object({"A", "B", "Bare"}, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 9, 9, 9}, {{{0, 1, 2}, 1}, {{0, 2, 3}, 2}, {{3, 2, 4}, 3}})
+                              .surface("A", mapping("Planar Image Map", kTextureAxisZ))
+                              .surface("B", mapping("Planar Image Map", kTextureAxisZ, {subVec("TCTR", 5, 0, 0)})).bytes(), false).object;
+  EXPECT_EQ(polygons(m) + " | " + uvs(m), "0 1 2/0, 5 6 3/1, 3 2 4/2 | 0:0.5,0.5~5 1:1.5,0.5 2:1.5,-0.5~6 3:-4.5,-0.5 4:- 0:-4.5,0.5 2:-3.5,-0.5");
+  EXPECT_EQ(polygonsOf(m, 2), (Ids{0, 2})); EXPECT_EQ(polygonsOf(m, 6), Ids{1});
+  // Assigning corners walks the split chain: equal coordinates reuse a vertex, others split it.
+  Loaded l = loadPlain(object({"S"}, squarePoints(), {{{0, 1, 2}, 1}, {{0, 2, 3}, 1}, {{0, 3, 1}, 1}}).bytes());
+  std::string got;
+  for (const auto& [p, corner, u] : {std::tuple{0u, 0, 0.1}, {1u, 0, 0.2}, {2u, 0, 0.2}, {2u, 0, 0.2}, {0u, 1, 0.3}})
+    got += std::to_string(lwAssignCornerUV(l.object, p, corner, u, u)) + " ";
+  EXPECT_EQ(got + polygons(l.object) + " | " + uvs(l.object), "0 4 4 4 1 0 1 2/0, 4 2 3/0, 4 3 1/0 | 0:0.1,0.1~4 1:0.3,0.3 2:- 3:- 0:0.2,0.2");
+  EXPECT_EQ(polygonsOf(l.object, 4), (Ids{1, 2}));
+}
+
+namespace {
+
+// A 256 x 255 unit UV sphere (65,026 points, 65,280 polygons, about the most 16-bit point
+// indices allow; its pole triangles are tiny), smoothed; checkered, its neighbouring
+// polygons alternate between two maps.
+Bytes sphere(bool checkered) {
+  const Geometry g = uvSphere(256, 255, 1.0, [checkered](unsigned band, unsigned s) { return checkered ? 1 + static_cast<int>((band + s) % 2) : 1; });
+  return LwobBuilder().surfaces({"North", "South"}).points(g.points).polygons(g.polygons)
+      .surface("North", {subU16("FLAG", 4), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2)})
+      .surface("South", {subU16("FLAG", 4), subString("CTEX", "Planar Image Map"), subU16("TFLG", 2), subVec("TCTR", 10, 0, 0)})
+      .bytes();
+}
+
+}  // namespace
+
+TEST(LwoLargeObject, NormalTablesAndSplitVerticesPass65536Entries) {
+  constexpr std::uint32_t kPoints = 65026, kPolygons = 65280;
+  for (const bool checkered : {false, true}) {
+    const Loaded l = load(sphere(checkered)); const LwObject& o = l.object;
+    EXPECT_EQ(l.out, " Normals Smoothing TextureCoords"); ASSERT_EQ(o.points.size() * 10 + o.polygons.size(), kPoints * 10u + kPolygons);
+    // One face normal per polygon, and one smoothed normal per point, shared by every face there.
+    ASSERT_EQ(o.normals.size(), std::size_t{kPolygons} + kPoints);
+    ASSERT_EQ(o.vertices.size(), (checkered ? 2u : 1u) * kPoints);  // every point meets both maps: one split copy each
+    ASSERT_EQ(o.cornerNormals.size(), o.indices.size());
+    EXPECT_TRUE(std::all_of(o.cornerNormals.begin(), o.cornerNormals.end(), [&](std::uint32_t n) { return n >= kPolygons && n < o.normals.size(); }));
+    EXPECT_TRUE(std::all_of(o.normals.begin(), o.normals.begin() + kPolygons, [](const LwNormal& n) { return n.useCount == 0; }));
+    // The last point's corners refer to the last entry, far above 65,535.
+    EXPECT_EQ(o.cornerNormals[o.polygons.back().firstIndex + 2], o.normals.size() - 1);
+    EXPECT_TRUE(o.normals.back().useCount == 256 && std::fabs(o.normals.back().y + 1) < 1e-6);
+    // Every corner normal, at the poles too, points along the radius.
+    std::size_t astray = 0;
+    for (std::size_t c = 0; c < o.indices.size(); ++c) {
+      const LwPoint& p = o.points[o.vertices[o.indices[c]].point];
+      const LwNormal& n = o.normals[o.cornerNormals[c]];
+      astray += double{n.x} * p.x + double{n.y} * p.y + double{n.z} * p.z < 0.99999;
+    }
+    EXPECT_EQ(astray, 0u);
+    const LwVertex& last = o.vertices.back();
+    EXPECT_TRUE(last.nextSplit == o.vertices.size() - 1 && last.hasUV && o.vertices[last.point].nextSplit == (checkered ? o.vertices.size() - 1 : last.point));
+    // Each vertex's coordinates come from the map of every polygon that uses it.
+    std::size_t wrong = 0;
+    for (const LwPolygon& polygon : o.polygons) {
+      for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
+        const LwVertex& v = o.vertices[o.indices[polygon.firstIndex + k]];
+        wrong += v.u != 0.5 + (double{o.points[v.point].x} - (polygon.surface == 1 ? 10.0 : 0.0));
+      }
+    }
+    EXPECT_EQ(wrong, 0u);
+  }
+}

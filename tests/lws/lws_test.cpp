@@ -1,0 +1,383 @@
+// The LWSC reader and motions: keywords, items and their fields, objects found beside the
+// scene or in the content directory, cross-references, damaged text; reading keys,
+// evaluating them, and the matrices and quaternions a key turns into.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "app/paths.h"
+#include "lwbuild.h"
+#include "lws/motion.h"
+#include "lws/scene.h"
+#include "lws/xform.h"
+#include "support/context.h"
+#include "support/run.h"
+#include "xscene/frames.h"
+
+using lwbuild::key;
+using lwbuild::LwscBuilder;
+using testsupport::withOptions;
+using testsupport::motionKey;
+
+namespace {
+
+// Reads the text as a scene (with camera and lights when asked) under the content directory given.
+int readScene(LwScene& scene, const std::string& text, std::string* console = nullptr, bool cameraAndLights = false,
+              const std::string& content = "") {
+  std::FILE* f = testsupport::streamOf(text); int r = 0;
+  const std::string out = testsupport::console([&] {
+    r = withOptions({}, [&] { return lwReadScene(scene, f, true, true, false, cameraAndLights, cameraAndLights); }, testsupport::contentAt(content));
+  });
+  if (console != nullptr) *console = out;
+  std::fclose(f);
+  return r;
+}
+
+// The items as "name^parent" with their key count when they have keys.
+std::string items(const LwScene& scene) {
+  std::string out;
+  for (const auto& item : scene.items) {
+    (out += out.empty() ? "" : ", ") += item->name;
+    if (item->parentIndex != 0) (out += '^') += std::to_string(item->parentIndex);
+    if (!item->motionKeys.empty()) (out += " #") += std::to_string(item->motionKeys.size());
+  }
+  return out;
+}
+
+lwbuild::Bytes triangle() {
+  return lwbuild::LwobBuilder().surfaces({"Skin"}).points({0, 0, 0, 1, 0, 0, 0, 1, 0}).polygons({{{0, 1, 2}, 1}}).bytes();
+}
+
+}  // namespace
+
+TEST(SceneReader, KeywordsArePrefixesWithTheirArgument) {
+  const struct {
+    const char* line; const LwKeyword* table; int code; const char* argument;
+  } rows[] = {{"LoadObjectXy", SceneKeywords, 11, "y"}, {"ParentObject", ItemKeywords, 14, ""}, {"loadobject x", SceneKeywords, -1, "-"},
+              {"EndPlugin", PluginKeywords, 25, ""}, {"FramesPerSecond 25", SceneKeywords, 7, "25"}, {"BLimits 1 2", ItemKeywords, 23, "1 2"},
+              {"AddBone", SceneKeywords, 0, ""}, {"", ItemKeywords, -1, "-"}};
+  for (const auto& row : rows) {
+    const char* argument = "-";
+    EXPECT_EQ(lwFindKeyword(row.line, row.table, &argument), row.code) << row.line; EXPECT_STREQ(argument, row.argument) << row.line;
+  }
+}
+
+TEST(SceneReader, HeaderDecidesAndRewinds) {
+  for (const std::string text : {"LWSC\n6\nAddNullObject a\n", "LWSC\n0\n", "FORM....LWOB", "", "LWSC\n", "LWSC \n1\n"}) {
+    std::FILE* f = testsupport::streamOf("junk line\n" + text);
+    char first[32];
+    ASSERT_NE(std::fgets(first, sizeof first, f), nullptr);
+    const long start = std::ftell(f);
+    LwScene scene;
+    EXPECT_EQ(lwReadScene(scene, f, true, true, false, false, false), -1) << text;
+    EXPECT_TRUE(scene.items.empty() && std::ftell(f) == start && !std::feof(f)) << text;
+    std::fclose(f);
+  }
+}
+
+TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
+  LwscBuilder b(5, 90);
+  b.line("FramesPerSecond 25").line("AddNullObject Null (1)").motion("ObjectMotion (unnamed)", {key(0, 1, 2, 3)});
+  b.line("EndBehavior 2").line("EndBehavior 5").line("PivotPoint 1.5 -2").line("TargetObject 3");
+  b.line("PathAlignment 1\nLookAheadFrames 4\nObjDissolve 0.25\nMetamorph 0.5\nHLimits 1 2");
+  b.line("AddLight").line("LightName Key Light").motion("LightMotion (unnamed)", {key(0, 0, 5, 0), key(10, 0, 6, 0)});
+  b.line("ParentObject 1").motion("CameraMotion", {key(0, 0, 0, -5)}).line("ParentObject 2").line("AddNullObject");
+  b.line("Plugin ItemMotionHandler 1 Whatever").line("LoadObject missing.lwo").line("ParentObject 7").line("AddNullObject hidden");
+  b.line("EndPlugin").line("ParentObject 1").line("AddBone").line("BoneMotion (unnamed)").line("ParentObject 9"); LwScene scene;
+  std::string console;
+  EXPECT_EQ(readScene(scene, b.text(), &console, true), 1);  // the camera's block, read last
+  // A plugin's block is skipped whole; a bone's lines apply to no item; the item before it takes what follows.
+  EXPECT_EQ(items(scene), "0_Null (1) #1, 1_Key Light^1 #2, Camera^2 #1, 3_^1"); EXPECT_EQ(console, "\n");
+  EXPECT_EQ(std::to_string(scene.firstFrame) + " " + std::to_string(scene.lastFrame) + " " + std::to_string(scene.framesPerSecond), "5 90 25.000000");
+  const LwObject& null = *scene.items[0];
+  EXPECT_EQ(std::vector<float>(null.pivot, null.pivot + 3), (std::vector<float>{1.5f, -2.0f, 0.0f}));
+  EXPECT_TRUE(null.endBehavior == kEndRepeat && null.targetIndex == 3 && null.pathAlignment == 1 && null.lookAheadFrames == 4 &&
+              null.dissolve == 0.25 && null.metamorph == 0.5 && null.limits[0].enabled == 0);
+  EXPECT_TRUE(scene.items[1]->endBehavior == kEndStop && scene.items[1]->lookAheadFrames == 1);
+  lwReleaseScene(scene);
+  EXPECT_TRUE(scene.items.empty());
+  // Without lights and camera their blocks are skipped; their lines apply to no item.
+  LwscBuilder c;
+  c.line("AddNullObject first").line("AddLight").line("LightName Sun").motion("LightMotion (unnamed)", {key(0, 0, 0, 0)});
+  c.line("ParentObject 1").motion("CameraMotion", {key(0, 1, 1, 1)}).line("AddNullObject second").motion("ObjectMotion", {key(0, 0, 0, 0)});
+  const std::pair<std::string, std::string> rows[] = {
+      {c.text(), "1 0_first, 1_second #1"},
+      {LwscBuilder().line("AddNullObject a").motion("ObjectMotion", {}).text(), "-1 0_a"},
+      {LwscBuilder().line("AddNullObject a").text(), "-1 0_a"},
+      // Two blocks for one item append into one list.
+      {LwscBuilder().line("AddNullObject a").motion("ObjectMotion", {key(0, 0, 0, 0)}).motion("ObjectMotion", {key(5, 0, 0, 0)}).text(), "1 0_a #2"},
+      // A truncated block keeps the keys before the cut.
+      {"LWSC\n1\nAddNullObject a\nObjectMotion\n9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2", "1 0_a #1"},
+      // Names fit the 80-byte field; a scene line longer than 199 characters continues as another line.
+      {LwscBuilder().line("AddNullObject a").line("LightName " + std::string(78, 'n')).line("AddNullObject " + std::string(250, 'q')).text(),
+       "-1 0_" + std::string(77, 'n') + ", 1_" + std::string(77, 'q')}};
+  for (const auto& [text, expected] : rows) {
+    LwScene s;
+    const int r = readScene(s, text);
+    EXPECT_EQ(std::to_string(r) + " " + items(s), expected);
+  }
+  LwScene withBoth; readScene(withBoth, c.text(), nullptr, true);
+  EXPECT_EQ(items(withBoth), "0_first, 1_Sun^1 #1, Camera #1, 3_second #1"); EXPECT_EQ(withBoth.items[2]->motionKeys[0].values[0], 1.0);
+}
+
+TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
+  testsupport::TempDir dir;
+  testsupport::makeDir(dir / "Objects");
+  ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/my cow.lwo", triangle()));
+  ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/broken.lwo", std::string("not an object")));
+  const std::string stem = "v1.2 " + std::string(90, 'x');
+  ASSERT_TRUE(lwbuild::writeFile(dir / ("Objects/" + stem + ".lwo"), triangle()));
+  LwscBuilder b;
+  b.line("AddNullObject a").line("AddNullObject b").line("AddNullObject c").loadObject("Objects\\my cow.lwo", {key(0, 1, 2, 3)}, 1);
+  b.line("MorphTarget 1").loadObject("Objects\\broken.lwo", {key(0, 0, 0, 0)}).line("AddNullObject after");
+  b.loadObject("Objects\\" + stem + ".lwo", {key(0, 0, 0, 0)});
+  LwScene scene;
+  std::string console;
+  EXPECT_EQ(readScene(scene, b.text(), &console, false, dir.path()), 1);
+  // The broken object leaves no item: the next one takes its number. Long file names lose
+  // their extension and are filtered before they are fitted to the 79-character field.
+  EXPECT_EQ(items(scene), "0_a, 1_b, 2_c, 3_my_cow^1 #1, 4_after, " + ("5_v12_" + std::string(90, 'x')).substr(0, 79) + " #1");
+  EXPECT_EQ(scene.items[3]->points.size() * 10 + scene.items[3]->polygons.size(), 31u);
+  EXPECT_EQ(scene.items[3]->morphTarget, scene.items[0].get());
+  EXPECT_EQ(console, "\n Objects\\my cow.lwo : Normals TextureCoords\n Objects\\broken.lwo :Not LightWave file!\n"
+                     " Objects\\" + stem + ".lwo : Normals TextureCoords\n");
+  lwReleaseScene(scene);
+  // A missing object stops the reading; without the content directory the relative path is not found either.
+  for (const std::string& content : {dir.path(), std::string()}) {
+    LwScene missing;
+    const std::string text = LwscBuilder().line("AddNullObject a").loadObject(content.empty() ? "Objects\\my cow.lwo" : "Objects\\no.lwo", {})
+                                 .line("AddNullObject b").text();
+    EXPECT_EQ(readScene(missing, text, &console, false, content), -1);
+    EXPECT_EQ(items(missing) + " | " + console, "0_a | \nfile not found: " + std::string(content.empty() ? "Objects\\my cow.lwo" : "Objects\\no.lwo") + "\n");
+  }
+}
+
+TEST(SceneReader, CrossReferencesAndTheChildIndex) {
+  LwscBuilder b; b.line("AddNullObject a").line("MorphTarget 2").line("ParentObject 99").line("TargetObject -4");
+  b.line("AddNullObject b").line("MorphTarget 2").line("AddNullObject c").line("MorphTarget 7").line("AddNullObject d").line("MorphTarget 2");
+  LwScene scene;
+  readScene(scene, b.text());
+  ASSERT_EQ(scene.items.size(), 4u);
+  const LwObject* b1 = scene.items[1].get();  // item 2 is no morph target of itself, nor is 7 of anything
+  EXPECT_TRUE(scene.items[0]->morphTarget == b1 && !b1->morphTarget && !scene.items[2]->morphTarget && scene.items[3]->morphTarget == b1);
+  EXPECT_EQ(b1->refCount * 10 + scene.items[0]->refCount, 31);
+  EXPECT_TRUE(!lwSceneItem(scene, 0) && !lwSceneItem(scene, 99) && !lwSceneItem(scene, -4) && !lwSceneItem(scene, 5));
+  EXPECT_EQ(lwSceneItem(scene, 4), scene.items[3].get());
+  EXPECT_EQ(lwSceneItem(scene, 1), scene.items[0].get());
+  LwScene parents;
+  for (int p : {0, 4, 0, 1, 1, 77, -1, 6, 9}) testsupport::addItem(parents, "", p, {});
+  const LwChildIndex index = lwBuildChildIndex(parents); std::string children;
+  for (int p = 0; p <= 9; ++p) {
+    children += std::to_string(p) + ":";
+    for (int i = index.first[p]; i < index.first[p + 1]; ++i) children += std::to_string(index.items[i]) + " ";
+  }
+  EXPECT_EQ(children, "0:0 2 1:3 4 2:3:4:1 5:6:7 7:8:9:8 ");  // 77 and -1 name no item
+}
+
+namespace {
+
+std::string sampleScene() {
+  LwscBuilder b(0, 40);
+  b.line("AddNullObject Root").motion("ObjectMotion (unnamed)", {key(0, 0, 0, 0), key(10, 1, 2, 3, 90, 0, 0), key(20, 0, 1, 0, 0, 45, 10)});
+  b.line("EndBehavior 2\nPivotPoint 0.5 0.5 0\nPlugin ItemMotionHandler 1 Noise\nLoadObject Objects\\ignored.lwo\nEndPlugin\nAddNullObject Child");
+  b.motion("ObjectMotion (unnamed)", {key(0, 1, 0, 0, 0, 0, 0, 2, 2, 2, 1), key(30, 0, 0, 5, 0, 0, 360)});
+  b.line("ParentObject 1\nTargetObject 3\nPathAlignment 1\nLookAheadFrames 3\nEndBehavior 0\nMorphTarget 1\nAddLight\nLightName Key");
+  b.motion("LightMotion (unnamed)", {key(0, 0, 5, 0), key(40, 5, 5, 0)}).line("ParentObject 2");
+  b.motion("CameraMotion", {key(0, 0, 1, -5), key(15, 0, 2, -5)}).line("TargetObject 1\nObjDissolve 0.5");
+  return b.text();
+}
+
+}  // namespace
+
+// Cut at every length, random bytes, extreme numbers: never a crash, in the reader or the writers behind it.
+TEST(SceneReader, DamagedTextIsReadAndWrittenWithoutHarm) {
+  const std::string text = sampleScene(); std::vector<std::string> damaged;
+  for (std::size_t length = 0; length <= text.size(); ++length) damaged.push_back(text.substr(0, length));
+  std::mt19937 random(20240607);
+  for (int round = 0; round < 1500; ++round) {
+    std::string mutated = text;
+    for (int i = 1 + static_cast<int>(random() % 8); i > 0; --i) mutated[random() % text.size()] = static_cast<char>(random());
+    damaged.push_back(mutated);
+  }
+  std::vector<std::size_t> numbers;  // start of every number in the text
+  for (std::size_t i = 1; i < text.size(); ++i)
+    if (text[i] >= '0' && text[i] <= '9' && (text[i - 1] == ' ' || text[i - 1] == '\n')) numbers.push_back(i);
+  const char* extremes[] = {"2147483647", "-2147483648", "99999999999999999999", "-1", "0", "1e308", "-1e308", "nan", "inf", "4294967296"};
+  for (int round = 0; round < 300; ++round) {
+    std::string mutated = text;
+    std::vector<std::size_t> picks = {random() % numbers.size(), random() % numbers.size(), random() % numbers.size()};
+    std::sort(picks.rbegin(), picks.rend());  // from the back, so earlier positions stay valid
+    for (const std::size_t pick : picks) {
+      const std::size_t start = numbers[pick]; const std::size_t end = std::min(mutated.find_first_of(" \n", start), mutated.size());
+      mutated.replace(start, end - start, extremes[random() % std::size(extremes)]);
+    }
+    damaged.push_back(mutated);
+  }
+  testsupport::console([&] {
+    for (const std::string& t : damaged) {
+      LwScene scene; std::FILE* f = testsupport::streamOf(t); const int r = lwReadScene(scene, f, true, true, false, true, true);
+      std::fclose(f);
+      for (const bool binary : {false, true}) {
+        XWriter out; out.binary = binary; MaterialTable table;
+        if (r >= 0) writeScene(table, scene, out);
+      }
+      lwReleaseScene(scene);
+    }
+  });
+}
+
+namespace {
+
+// Reads blocks from the text until one fails: "result:keys" per block, then the line after.
+std::string readBlocks(const std::string& text, std::vector<MotionKey>& keys) {
+  std::FILE* f = testsupport::streamOf(text); std::string out, rest;
+  for (int r = 1; r >= 0 && !std::feof(f);) r = lwReadMotion(f, keys), out += std::to_string(r) + ":" + std::to_string(keys.size()) + " ";
+  readLine(rest, kMotionLineSize, f); std::fclose(f);
+  return out + rest;
+}
+
+MotionKey eval(const std::vector<MotionKey>& keys, int endBehavior, int frame) {
+  MotionKey out;
+  EXPECT_EQ(lwEvaluateMotion(lwMotionView(keys, endBehavior), out, frame), 1);
+  return out;
+}
+
+std::string text(const Quat& q) {
+  char s[80]; std::snprintf(s, sizeof s, "%.6f %.6f %.6f %.6f", q.w + 0.0, q.v.x + 0.0, q.v.y + 0.0, q.v.z + 0.0);
+  return s;
+}
+
+std::string text(const Mat4& m) {
+  std::string out; char s[40];
+  for (const auto& row : m.m)
+    for (double v : row) std::snprintf(s, sizeof s, "%g ", std::fabs(v) < 1e-12 ? 0.0 : v), out += s;
+  return out;
+}
+
+}  // namespace
+
+TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
+  std::vector<MotionKey> keys;
+  EXPECT_EQ(readBlocks("9\n 2\n 1 2 3 4 5 6 7 8 9\n 0 1 0.5 -0.5 0.25 trailing words\n 1 1 1 0 0 0 1 1 1\n 10 0 0 0 0\n"
+                       "9\n1\n 5 5 5 0 0 0 1 1 1 20 1 0 0 0\n9\n0\nNextLine\n", keys), "1:2 1:3 -1:3 NextLine");
+  const MotionKey& k = keys[0];
+  EXPECT_EQ(std::to_string(k.values[8]) + " " + std::to_string(k.frame) + " " + std::to_string(k.linear) + " " + std::to_string(k.tension) +
+                " " + std::to_string(k.continuity) + " " + std::to_string(k.bias) + " " + std::to_string(keys[1].frame) + " " + std::to_string(keys[2].frame),
+            "9.000000 0 1 0.500000 -0.500000 0.250000 10 20");
+  const std::pair<std::string, std::string> rows[] = {
+      {"9\n0\n 1 2 3 4 5 6 7 8 9 0 0 0 0 0\n", "-1:0  1 2 3 4 5 6 7 8 9 0 0 0 0 0"},  // no key line consumed
+      {"9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2 x\nAddNullObject a\n", "1:1 -1:1 "},  // the first key stays
+      {"9\n2\n 0 0 0", "-1:0 "}};  // truncated at the end of the file
+  for (const auto& [block, expected] : rows) {
+    keys.clear();
+    EXPECT_EQ(readBlocks(block, keys), expected);
+  }
+  keys.clear(); readBlocks("9\n1\n 0 0 0 0 0 0 1 1 1 99999999999999 0 0 0 0\n", keys);
+  EXPECT_EQ(keys.at(0).frame, 2147483647);  // frames beyond the int range saturate
+}
+
+TEST(EvaluateMotion, LinearTcbAndEndBehaviours) {
+  const std::vector<MotionKey> single = {motionKey(5, 3.0)}, line = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)},
+                               early = {motionKey(-5, 1.0), motionKey(-1, 2.0, 0, 1)},
+                               tcb = {motionKey(0, 0.0), motionKey(10, 10.0), motionKey(20, 30.0), motionKey(30, 60.0)};
+  std::vector<MotionKey> tense = tcb, biased = tcb, reset = {motionKey(10, 1.0, 0, 1), motionKey(20, 2.0)};
+  for (auto& k : tense) k.tension = 1.0;
+  biased[1].bias = 1.0; reset[0].tension = 0.3;
+  const struct {
+    const std::vector<MotionKey>& keys; int endBehavior, frame; double x; const char* what;
+  } cases[] = {
+      {single, kEndStop, 0, 3.0, "single key, before"}, {single, kEndStop, 5, 3.0, "single key, at"},
+      {single, kEndStop, 100, 3.0, "single key, after"}, {line, kEndStop, 4, 4.0, "linear"}, {line, kEndStop, 25, 10.0, "stopped"},
+      {line, kEndRepeat, 25, 3.0, "repeated: 25 modulo 11"}, {line, kEndRepeat, 10, 10.0, "repeated, last key"},
+      {line, kEndRepeat, 11, 0.0, "repeated, next period"},
+      // A last key below frame 0 has no period to repeat: the motion stops.
+      {early, kEndRepeat, 100, 2.0, "last key below 0"}, {{motionKey(-1, 7.0)}, kEndRepeat, 50, 7.0, "single key at -1"},
+      // Interior tangents are half the chord across the neighbours: 15 and 25; Hermite at t = 0.5.
+      {tcb, kEndStop, 15, 0.5 * 10 + 0.5 * 30 + 0.125 * 15 - 0.125 * 25, "tcb"},
+      {tcb, kEndStop, 5, 4.375, "tcb, first segment: outgoing tangent is the chord (10), incoming 15"},
+      {tcb, kEndStop, 25, 45.0 + 0.125 * 25 - 0.125 * 30, "tcb, last segment"},
+      {tense, kEndStop, 15, 20.0, "full tension flattens both tangents"},
+      {biased, kEndStop, 15, 20.0 + 0.125 * 10.0 - 0.125 * 25.0, "bias 1 uses only the incoming chord"},
+      {reset, kEndReset, 2, 1.0, "before the first key: the whole first key"}, {single, kEndReset, 5, 0.0, "reset at the last key"}};
+  for (const auto& c : cases) EXPECT_NEAR(eval(c.keys, c.endBehavior, c.frame).values[kPosX], c.x, 1e-12) << c.what;
+  // The frame field keeps the asked frame; linear flag and TCB fields come from the segment's end (or the first key before it).
+  auto fields = [](const MotionKey& k) { return std::to_string(k.frame) + " " + std::to_string(k.linear) + " " + std::to_string(k.tension); };
+  EXPECT_EQ(fields(eval(line, kEndStop, 4)) + ", " + fields(eval(line, kEndRepeat, 25)) + ", " + fields(eval(tcb, kEndStop, 15)) + ", " +
+                fields(eval(reset, kEndReset, 2)), "4 1 0.000000, 25 1 0.000000, 15 0 0.000000, 2 1 0.300000");
+  EXPECT_EQ(eval(single, kEndReset, 4).values[kScaleX], 1.0);
+  for (int frame : {5, 6, 100}) {  // at and after the last key everything is zero, scale included
+    const MotionKey out = eval(single, kEndReset, frame);
+    for (double v : out.values) EXPECT_EQ(v, 0.0);
+    EXPECT_EQ(fields(out), std::to_string(frame) + " 1 0.000000");
+  }
+  MotionKey untouched = motionKey(77, 9.0);
+  EXPECT_EQ(lwEvaluateMotion(Motion{}, untouched, 3) * 100 + untouched.frame, 77);
+}
+
+TEST(EvaluateMotion, KeysOutOfOrderOrSharingAFrameFindTheSameKeyWithTheIndex) {
+  // Key 1's neighbours share frame 10: its outgoing tangent is taken as 0.
+  EXPECT_TRUE(std::isfinite(eval({motionKey(10, 5.0), motionKey(0, 0.0), motionKey(10, 10.0), motionKey(10, 20.0)}, kEndStop, 3).values[kPosX]));
+  std::mt19937 random(7); std::uniform_int_distribution<int> frame(-3, 12); std::uniform_real_distribution<double> value(-5.0, 5.0);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<MotionKey> keys;
+    for (int i = 0; i < 1 + round % 6; ++i) {
+      keys.push_back(motionKey(frame(random), value(random), 0, round % 3 == 0 ? 1 : 0));
+      keys.back().tension = value(random), keys.back().continuity = value(random), keys.back().bias = value(random);
+    }
+    std::vector<std::int32_t> storage; const Motion indexed = lwMotionView(keys, round % 3, &storage);
+    for (int x = -5; x < 40; ++x) {
+      MotionKey plain, fast; lwEvaluateMotion(lwMotionView(keys, round % 3), plain, x); lwEvaluateMotion(indexed, fast, x);
+      for (int j = 0; j < kChannelCount; ++j) {
+        ASSERT_TRUE(std::isfinite(plain.values[j]) && plain.values[j] == fast.values[j]) << round << " " << x;
+      }
+    }
+  }
+}
+
+TEST(EvaluateMotion, TargetsAndLookAhead) {
+  std::vector<MotionKey> self = {motionKey(0, 0.0, 30)}, none;
+  self[0].values[kBank] = 12.0;
+  auto aimed = [&](std::vector<MotionKey> target, int frame = 0, int lookAhead = 0, const std::vector<MotionKey>* path = nullptr) {
+    const Motion aim = lwMotionView(target, kEndStop); MotionKey out;
+    const int r = lwEvaluateAligned(lwMotionView(path ? *path : self, kEndStop), out, frame, lookAhead, path ? nullptr : &aim); char s[80];
+    std::snprintf(s, sizeof s, "%d %.6g %.6g %.6g %d", r, out.values[kHeading] + 0.0, out.values[kPitch] + 0.0, out.values[kBank], out.frame);
+    return std::string(s);
+  };
+  const std::vector<MotionKey> path = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)};
+  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 0 12 0"); EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 5.0)}), "1 0 -90 12 0");
+  EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 0, -3.0)}), "1 180 0 12 0");
+  EXPECT_EQ(aimed(none), "1 30 0 12 0");  // a target without keys leaves the item's own angles
+  // Along the path: moving towards +x faces heading 90; at its end there is nowhere to look.
+  EXPECT_EQ(aimed(none, 5, 1, &path), "1 90 0 0 5"); EXPECT_EQ(aimed(none, 10, 1, &path), "1 0 0 0 10");
+  EXPECT_EQ(aimed(none, 0, 1, &none), "0 0 0 0 0");
+  self[0].values[kPitch] = 7.0;
+  EXPECT_EQ(aimed(none, 0, 0, &self), "1 30 7 12 0");  // without look-ahead nothing changes
+  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 0 12 0");  // a level target levels an own pitch
+}
+
+TEST(Transform, QuaternionsAndItemMatrices) {
+  const float origin[3] = {0, 0, 0}, pivot[3] = {1, 2, 3};
+  auto key = [](double x, double y, double z, double h, double p, double b, double s = 1) {
+    MotionKey k = motionKey(0, x, h, 0, y, z);
+    k.values[kPitch] = p, k.values[kBank] = b, k.values[kScaleX] = 2 * s, k.values[kScaleY] = 3 * s, k.values[kScaleZ] = 4 * s;
+    return k;
+  };
+  // Heading, then pitch on the right: (qB * qP) * qH.
+  EXPECT_EQ(text(quatFromAngles(90, 0, 0)) + ", " + text(quatFromAngles(0, 90, 0)) + ", " + text(quatFromAngles(90, 90, 0)) + ", " +
+                text(quatFromAngles(0, 0, 0)) + ", " + text(quatFromAngles(0, 0, 90)),
+            "0.707107 0.000000 -0.707107 0.000000, 0.707107 -0.707107 0.000000 0.000000, 0.500000 -0.500000 -0.500000 0.500000, "
+            "1.000000 0.000000 0.000000 0.000000, 0.707107 0.000000 0.000000 -0.707107");
+  // Bank acts first, then pitch and heading, then scale, then the translation less the parent's pivot.
+  EXPECT_EQ(text(itemMatrix(key(1, 2, 3, 90, 0, 0, 0.5), origin)), "0 0 1 1 0 1.5 0 2 -2 0 0 3 0 0 0 1 ");
+  EXPECT_EQ(text(itemMatrix(key(1, 2, 3, 0, 90, 0, 0.5), pivot)), "1 0 0 0 0 0 -1.5 0 0 2 0 0 0 0 0 1 ");
+  EXPECT_EQ(text(itemMatrix(key(10, 20, 30, 90, 0, 90), origin)), "0 0 2 10 3 0 0 20 0 4 0 30 0 0 0 1 ");
+  Mat4 a = itemMatrix(key(1, 2, 3, 0, 0, 0, 0.5), origin), swap;  // the product is a * b, written over a
+  swap.m[0][0] = swap.m[1][1] = 0, swap.m[0][1] = swap.m[1][0] = 1; mat4Multiply(a, swap);
+  EXPECT_EQ(text(a), "0 1 0 1 1.5 0 0 2 0 0 2 3 0 0 0 1 ");
+}
