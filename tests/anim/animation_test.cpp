@@ -11,6 +11,8 @@
 #include "support/xtokens.h"
 #include "xscene/frames.h"
 
+using testsupport::ctx;
+
 using testsupport::addItem;
 using testsupport::motionKey;
 using Frames = std::vector<std::int32_t>;
@@ -29,7 +31,7 @@ struct Written {
 
 Written write(const LwScene& scene, bool binary = false, const ConvertOptions& set = {}) {
   XWriter out; out.binary = binary; Written w;
-  w.console = testsupport::console([&] { w.result = testsupport::withOptions(set, [&] { return writeAnimationSet(scene, out, 0); }); });
+  w.console = testsupport::console([&] { w.result = testsupport::withOptions(set, [&] { return writeAnimationSet(ctx(), scene, out, 0); }); });
   w.text = binary ? xtokens::decode(out.buffer) : std::string(out.buffer.begin(), out.buffer.end());
   return w;
 }
@@ -160,6 +162,6 @@ TEST(Animation, OrderNamesParentPivotAndTargets) {
   LwScene chain;
   for (int i = 0; i < 3; ++i) addItem(chain, std::to_string(i) + "_n", i, moving);
   XWriter one;
-  EXPECT_EQ(testsupport::console([&] { writeAnimation(chain, 2, one, 0), writeAnimation(chain, 3, one, 0); }), "");
+  EXPECT_EQ(testsupport::console([&] { writeAnimation(ctx(), chain, 2, one, 0), writeAnimation(ctx(), chain, 3, one, 0); }), "");
   EXPECT_EQ(std::string(one.buffer.begin(), one.buffer.end()).rfind(" Animation Animation2 {\n  {Frame2_n}\n", 0), 0u);
 }

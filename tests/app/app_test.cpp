@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/lwcfg.h"
-#include "app/paths.h"
+#include "core/lwcfg.h"
+#include "core/paths.h"
 #include "lwbuild.h"
 #include "platform/platform.h"
 #include "support/context.h"
@@ -26,17 +26,19 @@ using testsupport::TempDir;
 
 namespace {
 
-// Restores the code page a test changed.
+// The code page the path helpers below walk in; a scope sets it for a few checks.
+int g_codePage = 1252;
 struct CodePageScope {
-  int saved = pathCodePage();
-  explicit CodePageScope(int codePage) { setPathCodePage(codePage); }
-  ~CodePageScope() { setPathCodePage(saved); }
+  int saved = g_codePage;
+  explicit CodePageScope(int codePage) { g_codePage = codePage; }
+  ~CodePageScope() { g_codePage = saved; }
 };
 
-std::string joined(std::string dst, const std::string& src) { return joinPath(dst, src), dst; }
-std::string tail(const std::string& path) { return path.substr(fileNamePart(path)); }
+std::string joined(std::string dst, const std::string& src) { return joinPath(dst, src, g_codePage), dst; }
+std::string tail(const std::string& path) { return path.substr(fileNamePart(path, g_codePage)); }
+std::string makeXName(const std::string& name) { return ::makeXName(name, g_codePage); }
 std::string extension(const std::string& path) {
-  const std::size_t dot = findExtension(path);
+  const std::size_t dot = findExtension(path, g_codePage);
   return dot == std::string::npos ? "<none>" : path.substr(dot);
 }
 
@@ -69,7 +71,7 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
   for (const auto& [from, to] : {std::pair{"c:\\x\\scene.lws", "c:\\x\\scene.X"}, {"c:\\x\\out", "c:\\x\\out.X"},
                                  {"my.dir/out", "my.dir/out.X"}}) {
     std::string path = from;
-    replaceExtension(path, ".X");
+    replaceExtension(path, ".X", g_codePage);
     EXPECT_EQ(path, to);
   }
   const char* names[][2] = {{"My Obj-1.lwo", "My_Obj1lwo"}, {"Light (2)", "Light_2"}, {"!@#$%^&*().,;", ""},

@@ -68,7 +68,7 @@ TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
     Layout l;
     lwbuild::writeFile(l.content + "/Scenes/twin.lwo", texturedQuad("C:\\NewTek\\Images\\wood.tga"));
     lwbuild::writeFile(l.content + "/Scenes/s.lws", c.sceneText);
-    lwbuild::writeFile(l.dir / "lw.cfg", "LWCO\n1\nContentDirectory " + l.content + "\n");
+    lwbuild::writeFile(l.dir / "lw.cfg", "LWCO\n0\nContentDirectory " + l.content + "\n");
     std::vector<std::string> args;
     if (c.withConfig) args.push_back("-C" + (l.dir / "lw.cfg"));
     args.insert(args.end(), {l.content + "/Scenes/s.lws", l.out + "/"});

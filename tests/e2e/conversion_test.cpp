@@ -119,7 +119,7 @@ TEST(ObjectE2E, LargeObjectReadsBackCornerByCorner) {
   const auto text = torvo({"sphere.lwo", "text.x"}, dir.path()), binary = torvo({"-b", "sphere.lwo", "binary.x"}, dir.path());
   ASSERT_TRUE(text.exitCode == 0 && binary.exitCode == 0) << text.out << binary.out;
   LwObject o;  // what was written, as the reader models it
-  testsupport::console([&] { lwLoadObjectFromMemory(o, bytes.data(), bytes.size(), 0, true, true, false); });
+  testsupport::console([&] { lwLoadObjectFromMemory(o, bytes.data(), bytes.size(), 0, true, true, false, testsupport::stdoutSink()); });
   std::size_t used = 0;
   for (const LwNormal& n : o.normals) used += n.useCount > 0;
   EXPECT_TRUE(o.vertices.size() > 65536 && used > 65536);  // flat dark faces keep their own normals
@@ -249,7 +249,7 @@ TEST(SceneE2E, MultiItemSceneConsoleTextAndBothEncodingsReadBack) {
   // Both encodings read back as modelled. With a destination the object paths resolve through the content directory.
   ASSERT_EQ(torvo({"-b", "-l", "-c", "-Clw.cfg", "scene.lws", "bin"}, dir.path()).exitCode, 0);
   LwScene scene; std::FILE* f = std::fopen((dir / "scene.lws").c_str(), "rb");
-  testsupport::console([&] { testsupport::withOptions({}, [&] { return lwReadScene(scene, f, true, true, false, true, true); }, testsupport::contentAt(dir.path())); });
+  testsupport::console([&] { testsupport::withOptions({}, [&] { return lwReadScene(scene, f, testsupport::sceneContext(true, true)); }, testsupport::contentAt(dir.path())); });
   std::fclose(f);
   ASSERT_EQ(scene.items.size(), 5u);
   for (const std::string file : {"scene.X", "bin/scene.X"}) {

@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <string>
 
-#include "app/lwcfg.h"
+#include "core/lwcfg.h"
 #include "cli_support.h"
 #include "lws/scene.h"
+#include "support/context.h"
+
+using testsupport::ctx;
 
 using namespace clitest;
 using testsupport::TempDir;
@@ -18,9 +21,9 @@ namespace {
 const std::string kModels = "/usr/share/assimp/models/LWS";
 
 // Position channel c at output time `time`, z turned back.
-double at(const ReaderView::Channel& channel, double time, int c) {
-  for (const auto& key : channel.position) {
-    if (key.time == time) return c == 2 ? -key.v[2] : key.v[c];
+double at(const ReaderView::Keys& position, double time, int c) {
+  for (const auto& key : position) {
+    if (key.size() == 4 && key[0] == time) return c == 2 ? -key[3] : key[1 + static_cast<std::size_t>(c)];
   }
   ADD_FAILURE() << "no position key at " << time;
   return NAN;
@@ -45,9 +48,9 @@ TEST(LaterScenes, SampleFilesConvertWithKeysAndBehaviours) {
     LwScene scene;
     std::FILE* f = std::fopen((dir / name).c_str(), "rb");
     testing::internal::CaptureStdout();
-    lwConfig().contentDirectory = dir.path();
-    const int read = lwReadScene(scene, f, true, true, false, true, true);
-    lwConfig() = {};
+    ctx().config.contentDirectory = dir.path();
+    const int read = lwReadScene(scene, f, testsupport::sceneContext(true, true));
+    ctx().config = {};
     testing::internal::GetCapturedStdout();
     std::fclose(f);
     ASSERT_GE(read, 0);
@@ -62,8 +65,8 @@ TEST(LaterScenes, SampleFilesConvertWithKeysAndBehaviours) {
     const LwObject& cube = *scene.items[0];
     const long long first = scene.firstFrame;
     const long long last = scene.lastFrame;
-    const ReaderView::Channel& moves = view.channels.at("Frame" + cube.name);
-    ASSERT_EQ(moves.position.size(), static_cast<std::size_t>(last - first + 1));
+    const ReaderView::Keys& moves = view.keys.at("Frame" + cube.name).at("position");
+    ASSERT_EQ(moves.size(), static_cast<std::size_t>(last - first + 1));
     for (int c = 0; c < 3; ++c) {
       const LwEnvelope& env = cube.channels[static_cast<std::size_t>(c)];
       for (const EnvelopeKey& key : env.keys) {

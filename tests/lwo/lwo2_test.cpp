@@ -5,11 +5,14 @@
 #include <functional>
 #include <tuple>
 
-#include "app/options.h"
+#include "core/options.h"
 #include "lwo_fixture.h"
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
+#include "support/context.h"
+
+using testsupport::ctx;
 
 using namespace lwotest;
 using namespace lwbuild;
@@ -27,19 +30,17 @@ Geometry twinSphere() {
 
 // Materials and mesh as the program writes them, after what the reader printed.
 std::string convert(const Bytes& bytes, bool binary, bool wrapSeams) {
-  options() = ConvertOptions{};
-  options().binaryOutput = binary;
-  options().keepTextureFiles = 1;
   const Loaded l = load(bytes, true, true, wrapSeams);
   LwObject object = l.object;
   MaterialTable table;
   XWriter out;
   out.binary = binary;
-  testing::internal::CaptureStdout();
-  collectMaterials(table, object, out, 0);
-  writeMesh(table, object, out, 0);
-  const std::string printed = testing::internal::GetCapturedStdout();
-  options() = ConvertOptions{};
+  const std::string printed = testsupport::withOptions({.binaryOutput = binary, .keepTextureFiles = 1}, [&] {
+    return testsupport::console([&] {
+      collectMaterials(ctx(), table, object, out, 0);
+      writeMesh(ctx(), table, object, out, 0);
+    });
+  });
   return l.out + printed + std::string(out.buffer.begin(), out.buffer.end());
 }
 
@@ -121,7 +122,7 @@ TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
 Loaded loadLayer(const Bytes& bytes, int layer) {
   Loaded l;
   testing::internal::CaptureStdout();
-  l.result = lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), 0, true, true, false, layer);
+  l.result = lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), 0, true, true, false, layer, testsupport::stdoutSink());
   l.out = testing::internal::GetCapturedStdout();
   return l;
 }

@@ -15,64 +15,8 @@
 #include "lwbuild.h"
 #include "lwo/object.h"
 #include "support/context.h"
+#include "lwo_fixture.h"
 
-namespace lwotest {
-
-using namespace lwbuild;
-using Ids = std::vector<std::uint32_t>;
-
-inline Ids polygonsOf(const LwObject& object, std::uint32_t vertex) {
-  const auto list = lwVertexPolygons(object, vertex);
-  return Ids(list.begin(), list.end());
-}
-
-struct Loaded {
-  LwObject object; int result = 0;
-  std::string out;  // everything the reader printed
-};
-
-inline Loaded load(const Bytes& bytes, bool doNormals = true, bool doTexCoords = true, bool wrapSeams = false,
-                   double dissolve = 0.0, int indent = 0) {
-  Loaded l; l.object.dissolve = dissolve;
-  l.out = testsupport::console([&] {
-    l.result = lwLoadObjectFromMemory(l.object, bytes.data(), bytes.size(), indent, doNormals, doTexCoords, wrapSeams);
-  });
-  return l;
-}
-
-// Without normals and texture coordinates: the reader alone.
-inline Loaded loadPlain(const Bytes& bytes) { return load(bytes, false, false); }
-
-// SRFS, PNTS and POLS chunks in that order; SURF chunks may follow.
-inline LwobBuilder object(const std::vector<std::string>& surfaces, const std::vector<float>& xyz,
-                          const std::vector<LwobBuilder::Polygon>& polygons) {
-  return LwobBuilder().surfaces(surfaces).points(xyz).polygons(polygons);
-}
-
-// The polygons as "corners/surface" with the normal-table entries of their corners when there are any.
-inline std::string polygons(const LwObject& o) {
-  std::string out;
-  for (const LwPolygon& p : o.polygons) {
-    std::string normals;
-    for (std::int32_t k = 0; k < p.cornerCount; ++k) {
-      out += std::to_string(o.indices.at(p.firstIndex + k)) + (k + 1 < p.cornerCount ? " " : "");
-      if (!o.cornerNormals.empty()) (normals += ' ') += std::to_string(o.cornerNormals.at(p.firstIndex + k));
-    }
-    ((out += '/') += std::to_string(p.surface)) += (normals.empty() ? "" : " n" + normals) + (&p != &o.polygons.back() ? ", " : "");
-  }
-  return out;
-}
-
-inline std::vector<std::string> surfaceNames(const LwObject& o) {
-  std::vector<std::string> names;
-  for (const LwSurface& s : o.surfaces) names.push_back(s.name);
-  return names;
-}
-
-// A unit square in the z = 0 plane on points 0..3.
-inline std::vector<float> squarePoints() { return {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}; }
-
-}  // namespace lwotest
 
 using namespace lwotest;
 
@@ -97,7 +41,7 @@ std::string loadFromStream(LwObject& o, const Bytes& object, int indent) {
   Bytes data = {'x', 'y', 'z'};
   data.insert(data.end(), object.begin(), object.end()); std::FILE* f = testsupport::streamOf(std::string(data.begin(), data.end()));
   std::fseek(f, 3, SEEK_SET); int result = 0;
-  const std::string out = testsupport::console([&] { result = lwLoadObject(o, f, indent, true, true, false); });
+  const std::string out = testsupport::console([&] { result = lwLoadObject(o, f, indent, true, true, false, testsupport::stdoutSink()); });
   const long position = std::ftell(f) - 3; std::fclose(f);
   return std::to_string(result) + " '" + out + "' " + std::to_string(position);
 }
@@ -297,7 +241,7 @@ Bytes richObject() {
 
 // What is wrong with the object loaded from damaged bytes, or "" when the result is sound.
 std::string problemLoading(const Bytes& bytes, std::size_t where) {
-  LwObject o; const int result = lwLoadObjectFromMemory(o, bytes.data(), bytes.size(), 0, true, true, (where % 2) != 0);
+  LwObject o; const int result = lwLoadObjectFromMemory(o, bytes.data(), bytes.size(), 0, true, true, (where % 2) != 0, testsupport::stdoutSink());
   if (result != 0 && result != -1) return "result " + std::to_string(result);
   if (result < 0) return "";
   if (o.vertices.size() < o.points.size() || o.cornerNormals.size() != o.indices.size()) return "vertices or corner normals lost";

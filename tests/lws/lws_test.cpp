@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
-#include "app/paths.h"
+#include "core/options.h"
+#include "core/paths.h"
 #include "lwbuild.h"
 #include "lws/motion.h"
 #include "lws/scene.h"
@@ -19,6 +19,8 @@
 #include "support/context.h"
 #include "support/run.h"
 #include "xscene/frames.h"
+
+using testsupport::ctx;
 
 using lwbuild::key;
 using lwbuild::LwscBuilder;
@@ -32,7 +34,7 @@ int readScene(LwScene& scene, const std::string& text, std::string* console = nu
               const std::string& content = "") {
   std::FILE* f = testsupport::streamOf(text); int r = 0;
   const std::string out = testsupport::console([&] {
-    r = withOptions({}, [&] { return lwReadScene(scene, f, true, true, false, cameraAndLights, cameraAndLights); }, testsupport::contentAt(content));
+    r = withOptions({}, [&] { return lwReadScene(scene, f, testsupport::sceneContext(cameraAndLights, cameraAndLights)); }, testsupport::contentAt(content));
   });
   if (console != nullptr) *console = out;
   std::fclose(f);
@@ -75,7 +77,7 @@ TEST(SceneReader, HeaderDecidesAndRewinds) {
     ASSERT_NE(std::fgets(first, sizeof first, f), nullptr);
     const long start = std::ftell(f);
     LwScene scene;
-    EXPECT_EQ(lwReadScene(scene, f, true, true, false, false, false), -1) << text;
+    EXPECT_EQ(lwReadScene(scene, f, testsupport::sceneContext(false, false)), -1) << text;
     EXPECT_TRUE(scene.items.empty() && std::ftell(f) == start && !std::feof(f)) << text;
     std::fclose(f);
   }
@@ -221,11 +223,11 @@ TEST(SceneReader, DamagedTextIsReadAndWrittenWithoutHarm) {
   }
   testsupport::console([&] {
     for (const std::string& t : damaged) {
-      LwScene scene; std::FILE* f = testsupport::streamOf(t); const int r = lwReadScene(scene, f, true, true, false, true, true);
+      LwScene scene; std::FILE* f = testsupport::streamOf(t); const int r = lwReadScene(scene, f, testsupport::sceneContext(true, true));
       std::fclose(f);
       for (const bool binary : {false, true}) {
         XWriter out; out.binary = binary; MaterialTable table;
-        if (r >= 0) writeScene(table, scene, out);
+        if (r >= 0) writeScene(ctx(), table, scene, out);
       }
       lwReleaseScene(scene);
     }

@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <string>
 
-#include "app/lwcfg.h"
+#include "core/lwcfg.h"
 #include "lwbuild.h"
 #include "lws/scene.h"
 #include "support/run.h"
+#include "support/context.h"
+
+using testsupport::ctx;
 
 namespace {
 
@@ -46,8 +49,8 @@ std::string sceneText(int version) {
 class LaterScenes : public testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    lwConfig() = {};
-    lwConfig().contentDirectory = dir.path();
+    ctx().config = {};
+    ctx().config.contentDirectory = dir.path();
     testsupport::makeDir(dir / "Objects");
     lwbuild::LwobBuilder box;
     box.surfaces({"Paint"}).points({0, 0, 0, 1, 0, 0, 0, 1, 0}).polygons({{{0, 1, 2}, 1}});
@@ -56,14 +59,14 @@ class LaterScenes : public testing::TestWithParam<int> {
   }
   void TearDown() override {
     lwReleaseScene(scene);
-    lwConfig() = {};
+    ctx().config = {};
   }
   int read(const std::string& text, bool camera = true, bool lights = true) {
     std::FILE* f = std::tmpfile();
     std::fwrite(text.data(), 1, text.size(), f);
     std::rewind(f);
     testing::internal::CaptureStdout();
-    const int r = lwReadScene(scene, f, true, true, false, camera, lights);
+    const int r = lwReadScene(scene, f, testsupport::sceneContext(camera, lights));
     console = testing::internal::GetCapturedStdout();
     std::fclose(f);
     return r;

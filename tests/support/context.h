@@ -1,5 +1,5 @@
-// What the code under test takes from outside its arguments (the conversion options,
-// the lw.cfg directories) and what it prints: tests reach them only through here.
+// The conversion context the code under test runs with (options, lw.cfg directories,
+// code page) and what it prints: tests reach them only through here.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,8 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/lwcfg.h"
-#include "app/options.h"
+#include "core/context.h"
 #include "lws/scene.h"
 
 // Tests give options as designated initializers, {.noNormals = 1}, leaving the rest at their defaults on purpose.
@@ -19,13 +18,37 @@
 
 namespace testsupport {
 
-// Runs body with these options and lw.cfg directories in force; the defaults return after.
+// Messages go to standard output, where console() catches them.
+inline MessageSink stdoutSink() {
+  MessageSink sink;
+  sink.write = [](void*, const char* text, std::size_t size) { std::fwrite(text, 1, size, stdout); };
+  return sink;
+}
+
+// The context of the test that runs: default options unless withOptions says otherwise.
+inline ConversionContext& ctx() {
+  static ConversionContext context = [] {
+    ConversionContext c;
+    c.sink = stdoutSink();
+    return c;
+  }();
+  return context;
+}
+
+// The test's context with the scene reader's camera and light switches set.
+inline ConversionContext sceneContext(bool camera, bool lights) {
+  ConversionContext c = ctx();
+  c.options.cameraFrame = camera, c.options.lightFrames = lights;
+  return c;
+}
+
+// Runs body with these options and lw.cfg directories in the test's context; the defaults return after.
 template <class Body>
 decltype(auto) withOptions(const ConvertOptions& set, Body&& body, const LwConfig& config = {}) {
   struct Restore {
-    ~Restore() { options() = {}, lwConfig() = {}; }
+    ~Restore() { ctx().options = {}, ctx().config = {}; }
   } restore;
-  options() = set; lwConfig() = config;
+  ctx().options = set; ctx().config = config;
   return body();
 }
 

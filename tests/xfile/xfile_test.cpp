@@ -20,6 +20,8 @@
 #include "xfile/numfmt.h"
 #include "xfile/xwriter.h"
 
+using testsupport::ctx;
+
 namespace {
 
 std::string fixed(double v) {
@@ -164,7 +166,7 @@ TEST(XHeader, TemplatePiecesMarkersAndMissingFile) {
   const std::string head = "xof 0302txt 0032\n", header = "Header {\n 1;\n 0;\n 1;\n}\n\n";
   auto prologue = [&](const std::string& path, const ConvertOptions& set, int scene, std::string& console) {
     XWriter w; int result = -5;
-    console = testsupport::console([&] { result = testsupport::withOptions(set, [&] { return writeXHeader(path, w, scene); }); });
+    console = testsupport::console([&] { result = testsupport::withOptions(set, [&] { return writeXHeader(ctx(), path, w, scene); }); });
     return std::to_string(result) + ":" + std::string(w.buffer.begin(), w.buffer.end());
   };
   const std::string straddling = std::string(75, '/') + "FrameTransformMatrix tail\n";

@@ -18,6 +18,8 @@
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
 
+using testsupport::ctx;
+
 using testsupport::addItem;
 using testsupport::console;
 using testsupport::motionKey;
@@ -42,7 +44,7 @@ struct Written {
 // Collects the object's materials into the table: the .x text (decoded tokens when binary) and the console.
 Written collect(MaterialTable& table, LwObject& object, bool binary = false, const ConvertOptions& set = {}, const LwConfig& config = {}) {
   XWriter w; w.binary = binary; Written out;
-  out.console = console([&] { out.result = withOptions(set, [&] { return collectMaterials(table, object, w, 0); }, config); });
+  out.console = console([&] { out.result = withOptions(set, [&] { return collectMaterials(ctx(), table, object, w, 0); }, config); });
   out.text = binary ? xtokens::decode(w.buffer) : std::string(w.buffer.begin(), w.buffer.end());
   return out;
 }
@@ -123,7 +125,7 @@ TEST(Materials, NamesAreFilteredMadeUniqueAndEqualValuesMerge) {
     if (field >= 5 && field < 8) b.specularColor[field - 5] = 0.1;
     if (field >= 8 && field < 11) b.emissiveColor[field - 8] = 0.1;
     if (field == 11) b.textureName = "x.tga";
-    differ += std::to_string(-sameMaterial(a, b)) + std::to_string(-withOptions({.noMaterialMerge = 1}, [&] { return sameMaterial(a, b); }));
+    differ += std::to_string(-sameMaterial(a, b, testsupport::ctx().options.noMaterialMerge != 0)) + std::to_string(-withOptions({.noMaterialMerge = 1}, [&] { return sameMaterial(a, b, testsupport::ctx().options.noMaterialMerge != 0); }));
   }
   EXPECT_EQ(differ, "1111111111111111111111110101");
 }
@@ -205,9 +207,9 @@ std::string frameOpen(int depth, const std::string& name, double x, double y, do
 std::string frameClose(int depth) { return std::string(static_cast<std::size_t>(depth), ' ') + "}\n"; }
 
 // Writes the scene's materials and frames (and animation); the .x text (decoded tokens when binary) and the console.
-Written writeScene(LwScene& scene, const ConvertOptions& set = {}, bool binary = false) {
+Written written(LwScene& scene, const ConvertOptions& set = {}, bool binary = false) {
   XWriter out; out.binary = binary; MaterialTable table; Written w;
-  w.console = console([&] { w.result = withOptions(set, [&] { return writeScene(table, scene, out); }); });
+  w.console = console([&] { w.result = withOptions(set, [&] { return writeScene(ctx(), table, scene, out); }); });
   w.text = binary ? xtokens::decode(out.buffer) : std::string(out.buffer.begin(), out.buffer.end());
   return w;
 }
@@ -219,7 +221,7 @@ TEST(Frames, TreeMatricesParentPivotAndUnreachableItems) {
   addItem(scene, "0_box", 0, {motionKey(0, 1, 0, 0, 2, 3)}).pivot[0] = 0.5f;
   addItem(scene, "1_lid", 1, {motionKey(0, 1.5, 0, 0, 1)});
   addItem(scene, "2_still", 0, {});
-  Written w = writeScene(scene);
+  Written w = written(scene);
   EXPECT_EQ(w.text, frameOpen(0, "Frame0_box", 1, 2, 3) + frameOpen(1, "Frame1_lid", 1, 1, 0) + frameClose(1) + frameClose(0) +
                         frameOpen(0, "Frame2_still", 0, 0, 0) + frameClose(0));
   EXPECT_EQ(std::to_string(w.result) + w.console, "0Frame0_box : \n Frame1_lid : \nFrame2_still : \n");
@@ -229,10 +231,10 @@ TEST(Frames, TreeMatricesParentPivotAndUnreachableItems) {
                                      {"6_below_lost", 6}, {"7_cycle", 10}, {"8_nokeys", 0}, {"9_cycle", 8}})
     addItem(tree, name, parent, {motionKey(0, 0)});
   tree.items[8]->motionKeys.clear();
-  EXPECT_EQ(writeScene(tree).console, "Frame0_a : \n Frame3_d : \n  Frame1_b : \n Frame4_e : \nFrame2_c : \nFrame8_nokeys : \n");
+  EXPECT_EQ(written(tree).console, "Frame0_a : \n Frame3_d : \n  Frame1_b : \n Frame4_e : \nFrame2_c : \nFrame8_nokeys : \n");
   // Starting inside a cycle stops instead of going round; an unknown parent writes nothing.
   XWriter out; MaterialTable table;
-  EXPECT_EQ(console([&] { writeFrames(table, tree, out, 10, 0), writeFrames(table, tree, out, 11, 0), writeFrames(table, tree, out, -1, 0); }),
+  EXPECT_EQ(console([&] { writeFrames(ctx(), table, tree, out, 10, 0), writeFrames(ctx(), table, tree, out, 11, 0), writeFrames(ctx(), table, tree, out, -1, 0); }),
             "Frame7_cycle : \n");
 }
 
@@ -243,7 +245,7 @@ TEST(Frames, DissolvedItemsOptionsAndTheTopFrame) {
   addItem(scene, "2_child", 2, {motionKey(0, 1)});
   LwObject& faded = addItem(scene, "3_faded", 1, {motionKey(0, 0)});
   faded.dissolve = 1.5; makeTriangle(faded);
-  Written w = writeScene(scene, {.noNormals = 1});
+  Written w = written(scene, {.noNormals = 1});
   // The dissolved item has no frame; its child sits one level deeper in the enclosing frame.
   const std::string start = frameOpen(0, "Frame0_top", 0, 0, 0) + frameOpen(2, "Frame2_child", 1, 0, 0) + frameClose(2) + "  Mesh Mesh3_faded {\n";
   EXPECT_EQ(w.text.substr(w.text.find("\nFrame "), start.size()), start);
@@ -253,24 +255,24 @@ TEST(Frames, DissolvedItemsOptionsAndTheTopFrame) {
   LwScene two;
   addItem(two, "0_box", 0, {motionKey(0, 1, 0, 0, 2, 3)});
   addItem(two, "1_lid", 1, {motionKey(0, 0, 0, 0, 1), motionKey(10, 0, 0, 0, 2)});
-  w = writeScene(two, {.topFrame = 1, .noAnimation = 1});
+  w = written(two, {.topFrame = 1, .noAnimation = 1});
   EXPECT_EQ(w.text + w.console, "\nFrame TopFrame {\n" + frameOpen(1, "Frame0_box", 1, 2, 3) + frameOpen(2, "Frame1_lid", 0, 1, 0) + frameClose(2) +
                                     frameClose(1) + frameClose(0) + "TopFrame\n Frame0_box : \n  Frame1_lid : \n");
-  w = writeScene(two, {.framePrefix = "Props_"});
+  w = written(two, {.framePrefix = "Props_"});
   EXPECT_NE(w.text.find("Frame Props_0_box {"), std::string::npos); EXPECT_NE(w.text.find("\n Frame Props_1_lid {"), std::string::npos);
   EXPECT_NE(w.text.find("AnimationSet AnimationSet0 {"), std::string::npos);  // something moves
   EXPECT_EQ(w.console, "Props_0_box\n Props_1_lid\nwriting animation...\n");
-  EXPECT_EQ(writeScene(two, {.noAnimation = 1}).text.find("AnimationSet"), std::string::npos);
+  EXPECT_EQ(written(two, {.noAnimation = 1}).text.find("AnimationSet"), std::string::npos);
   makeTriangle(*two.items[1]);
-  w = writeScene(two, {.noNormals = 1, .topFrame = 1, .noAnimation = 1, .meshesOnly = 1});
+  w = written(two, {.noNormals = 1, .topFrame = 1, .noAnimation = 1, .meshesOnly = 1});
   EXPECT_EQ(w.text.find("Frame") + w.text.find("AnimationSet"), 2 * std::string::npos);
   EXPECT_NE(w.text.find("\n   Mesh Mesh1_lid {\n"), std::string::npos);  // depth 1 + 1 for -T, + 1 inside
   EXPECT_EQ(w.console, " \n   3 Vertices  1 Polygons \n");
   two.items[1]->motionKeys.pop_back();
-  EXPECT_EQ(writeScene(two).text.find("AnimationSet"), std::string::npos);  // nothing moves
-  LwObject object; object.name = "cube"; makeTriangle(object); XWriter out; MaterialTable table; collectMaterials(table, object, out, 0);
+  EXPECT_EQ(written(two).text.find("AnimationSet"), std::string::npos);  // nothing moves
+  LwObject object; object.name = "cube"; makeTriangle(object); XWriter out; MaterialTable table; collectMaterials(ctx(), table, object, out, 0);
   out.buffer.clear();
-  EXPECT_EQ(console([&] { withOptions({.noNormals = 1, .topFrame = 1}, [&] { return writeTopFrame(table, nullptr, &object, out); }); }),
+  EXPECT_EQ(console([&] { withOptions({.noNormals = 1, .topFrame = 1}, [&] { return writeTopFrame(ctx(), table, nullptr, &object, out); }); }),
             "TopFrame\n 3 Vertices  1 Polygons \n");
   const std::string text(out.buffer.begin(), out.buffer.end());
   EXPECT_EQ(text.substr(0, 38) + "|" + text.substr(text.size() - 5), "\nFrame TopFrame {\n Mesh Meshcube {\n  3| }\n}\n");
@@ -307,7 +309,7 @@ const std::vector<float> kSquare = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
 Written write(MaterialTable& table, const LwObject& source, bool binary = false, const ConvertOptions& set = {}, int indent = 0) {
   LwObject object = source; XWriter materials, w; w.binary = binary; Written out;
   out.console = testsupport::console([&] {
-    testsupport::withOptions(set, [&] { collectMaterials(table, object, materials, 0), writeMesh(table, object, w, indent); });
+    testsupport::withOptions(set, [&] { collectMaterials(ctx(), table, object, materials, 0), writeMesh(ctx(), table, object, w, indent); });
   });
   out.text = binary ? xtokens::decode(w.buffer) : std::string(w.buffer.begin(), w.buffer.end());
   return out;
@@ -447,7 +449,7 @@ TEST(Mesh, NamesEmptyObjectsAndDepth) {
   MaterialTable table;
   XWriter materials, toFile;
   toFile.file = std::tmpfile();
-  testsupport::console([&] { collectMaterials(table, grid, materials, 0), writeMesh(table, grid, toFile, 300); });
+  testsupport::console([&] { collectMaterials(ctx(), table, grid, materials, 0), writeMesh(ctx(), table, grid, toFile, 300); });
   ASSERT_EQ(xFlush(toFile), 0);
   std::string contents(deep.size() + 1, '\0');
   std::rewind(toFile.file);
