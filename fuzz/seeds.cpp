@@ -57,9 +57,11 @@ std::vector<Seed> lwo2Seeds() {
   uv.polygons({{0, 1, 2}}).polygonTags({{0, 1}});
   uv.clip(1, "images/skin.tga");
   uv.surface("Skin", {subRGB(1, 0.5f, 0), subValue("GLOS", 0.4f), subFloat("SMAN", 1.2f),
-                      imageBlock("COLR", true, center, size, {subU16("PROJ", 5), subU16("IMAG", 1), subString("VMAP", "uv")})});
+                      imageBlock("COLR", true, center, size,
+                                 {subU16("PROJ", 5), subU16("IMAG", 1), subString("VMAP", "uv")})});
   uv.surface("Side", {subU16("SIDE", 3), subValue("TRAN", 0.5f),
-                      imageBlock("COLR", true, center, size, {subU16("PROJ", 1), subU16("AXIS", 1), subValue("WRPW", 2)})});
+                      imageBlock("COLR", true, center, size,
+                                 {subU16("PROJ", 1), subU16("AXIS", 1), subValue("WRPW", 2)})});
   Bytes uvBytes = uv.bytes();
   uvBytes.push_back(1);  // layer 1 alone
   uvBytes.push_back(0);

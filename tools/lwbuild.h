@@ -404,7 +404,8 @@ inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surface
     if (s.doubleSided) subs.push_back(subU16("SIDE", 3));
     if (s.projection >= 0)
       subs.push_back(imageBlock("COLR", true, s.center, s.size,
-                                {subU16("PROJ", static_cast<unsigned>(s.projection)), subU16("AXIS", static_cast<unsigned>(s.axis)),
+                                {subU16("PROJ", static_cast<unsigned>(s.projection)),
+                                 subU16("AXIS", static_cast<unsigned>(s.axis)),
                                  subU16("IMAG", s.image.empty() ? 0 : i + 1), subValue("WRPW", s.wrapW),
                                  subValue("WRPH", s.wrapH)}));
     b.surface(s.name, subs);

@@ -13,12 +13,13 @@
 
 namespace {
 
-constexpr std::uint32_t kMaxCorners = 0x03FF;       // a polygon's 10-bit corner count; the upper 6 bits are flags
-constexpr std::uint32_t kFourByteVX = 0xFF;         // first byte of a 4-byte index
+constexpr std::uint32_t kMaxCorners = 0x03FF;  // a polygon's 10-bit corner count; the upper 6 bits are flags
+constexpr std::uint32_t kFourByteVX = 0xFF;    // first byte of a 4-byte index
 constexpr std::uint32_t kVXMask = 0x00FFFFFF;
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
-constexpr std::int32_t kUntagged = -1;              // a polygon no PTAG SURF has named yet
+constexpr std::int32_t kUntagged = -1;  // a polygon no PTAG SURF has named yet
 constexpr std::uint16_t kSideBoth = 3;
+constexpr std::uint16_t kNoParent = 0xFFFF;
 
 // PROJ values.
 enum Projection { kProjPlanar, kProjCylindrical, kProjSpherical, kProjCubic, kProjFront, kProjUV };
@@ -80,7 +81,9 @@ struct UvValue {
   float u, v;
 };
 
-bool uvBefore(const UvValue& a, const UvValue& b) { return a.polygon != b.polygon ? a.polygon < b.polygon : a.point < b.point; }
+bool uvBefore(const UvValue& a, const UvValue& b) {
+  return a.polygon != b.polygon ? a.polygon < b.polygon : a.point < b.point;
+}
 
 struct UvMap {
   std::string name;
@@ -91,21 +94,20 @@ struct UvMap {
 // A surface as read, before the tags that become surfaces are known.
 struct SurfaceDraft {
   LwSurface surface;
-  bool textured = false;   // its colour texture is chosen: later blocks are ignored
+  bool textured = false;  // its colour texture is chosen: later blocks are ignored
   std::uint32_t clip = kNone;
   bool uvMapped = false;
-  std::string uvMap;       // empty: the first TXUV map of the file
+  std::string uvMap;  // empty: the first TXUV map of the file
 };
-
 
 struct Reader {
   Reader(LwObject& o, int layer) : object(o), all(layer < 0), wanted(std::int64_t{layer} - 1) {}
   LwObject& object;
-  bool all;                           // every layer is loaded
-  std::int64_t wanted;                // else the LAYR number to load (a scene's layer - 1)
+  bool all;             // every layer is loaded
+  std::int64_t wanted;  // else the LAYR number to load (a scene's layer - 1)
   bool inLayer = true;
   std::uint16_t layerNumber = 0;
-  std::uint32_t pointBase = 0;        // the current layer's points in object.points
+  std::uint32_t pointBase = 0;  // the current layer's points in object.points
   std::uint32_t pointCount = 0;
   std::vector<std::uint32_t> polygonOfLocal;  // the latest POLS: object polygon of each, or kNone
   std::vector<std::string> tags;
@@ -116,7 +118,7 @@ struct Reader {
   std::unordered_map<std::uint32_t, std::string> clips;  // CLIP index to STIL image
   int dropped = 0;
   int invalid = 0;
-  int skipped = 0;                    // curves, bones, metaballs and other non-face polygons
+  int skipped = 0;  // curves, bones, metaballs and other non-face polygons
 };
 
 void readLayer(Reader& r, ChunkCursor& chunk) {
@@ -126,7 +128,8 @@ void readLayer(Reader& r, ChunkCursor& chunk) {
   chunkReadU16(chunk, flags);
   for (float& p : layer.pivot) chunkReadFloat(chunk, p);
   readText(chunk, layer.name);
-  if (chunkReadU16(chunk, parent)) layer.parent = parent;
+  // The parent is optional; some writers store 0xFFFF for none.
+  if (chunkReadU16(chunk, parent) && parent != kNoParent) layer.parent = parent;
   layer.number = number;
   r.object.layers.push_back(layer);
   r.layerNumber = number;
@@ -283,7 +286,8 @@ bool readValue(ChunkCursor& sub, float& value) { return chunkReadFloat(sub, valu
 
 void readVector(ChunkCursor& sub, float (&out)[3]) {
   float v[3];
-  if (chunkReadFloat(sub, v[0]) && chunkReadFloat(sub, v[1]) && chunkReadFloat(sub, v[2])) std::memcpy(out, v, sizeof v);
+  if (chunkReadFloat(sub, v[0]) && chunkReadFloat(sub, v[1]) && chunkReadFloat(sub, v[2]))
+    std::memcpy(out, v, sizeof v);
 }
 
 // A texture block. The first enabled image map on the colour channel becomes the colour

@@ -157,8 +157,9 @@ TEST(Lwo2Reader, FourByteIndicesReachPointsPastFF00) {
   std::vector<float> xyz(3 * 0xFF10, 0.0f);
   xyz[3 * 0xFF05] = 1;
   xyz[3 * 0xFF06 + 1] = 1;
-  const Bytes bytes = Lwo2Builder().tags({"A"}).points(xyz).polygons({{0xFF04, 0xFF05, 0xFF06}, {0xFEFF, 0xFF00, 0xFF0F}})
-                          .polygonTags({{0, 0}, {1, 0}}).surface("A", {}).bytes();
+  Lwo2Builder b;
+  b.tags({"A"}).points(xyz).polygons({{0xFF04, 0xFF05, 0xFF06}, {0xFEFF, 0xFF00, 0xFF0F}});
+  const Bytes bytes = b.polygonTags({{0, 0}, {1, 0}}).surface("A", {}).bytes();
   const Loaded l = loadPlain(bytes);
   EXPECT_EQ(corners(l.object, 0), (Ids{0xFF04, 0xFF05, 0xFF06}));
   EXPECT_EQ(corners(l.object, 1), (Ids{0xFEFF, 0xFF00, 0xFF0F}));
