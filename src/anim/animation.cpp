@@ -195,8 +195,19 @@ struct KeySet {
   bool everySample = false;  // false: the first sample alone
 };
 
-void writeKeySet(XWriter& out, const ItemMotion& im, const std::vector<std::int32_t>& frames, long long firstFrame,
-                 const float pivot[3], int type, bool everySample, int depth) {
+// An item's samples are kept between the scan and the three key sets up to this many
+// (about 10 MB), so each frame is evaluated once; longer motions are evaluated again.
+constexpr std::size_t kKeptSamples = 100'000;
+
+// The motion at frames[i]: from the kept samples when there are any.
+MotionKey sampleAt(const ItemMotion& im, const std::vector<std::int32_t>& frames, const std::vector<MotionKey>& kept,
+                   std::size_t i) {
+  return kept.empty() ? im.at(frames[i]) : kept[i];
+}
+
+void writeKeySet(XWriter& out, const ItemMotion& im, const std::vector<std::int32_t>& frames,
+                 const std::vector<MotionKey>& kept, long long firstFrame, const float pivot[3], int type,
+                 bool everySample, int depth) {
   const std::size_t count = everySample ? frames.size() : 1;
   const std::uint32_t valueCount = type == kKeyRotation ? 4 : 3;
   if (out.binary) {
@@ -213,7 +224,7 @@ void writeKeySet(XWriter& out, const ItemMotion& im, const std::vector<std::int3
     xPutText(out, ";\n");
   }
   for (std::size_t i = 0; i < count; ++i) {
-    const MotionKey key = im.at(frames[i]);
+    const MotionKey key = sampleAt(im, frames, kept, i);
     const long long time = frames[i] - firstFrame;
     const double* v = key.values;
     double values[4];
@@ -275,9 +286,14 @@ int writeItemAnimation(const ConversionContext& context, const LwScene& scene, s
   KeySet rotation;
   KeySet scale;
   KeySet place;
-  const MotionKey first = im.at(frames[0]);
-  for (const std::int32_t frame : frames) {
-    const MotionKey key = im.at(frame);
+  std::vector<MotionKey> kept;
+  if (frames.size() <= kKeptSamples) {
+    kept.reserve(frames.size());
+    for (const std::int32_t frame : frames) kept.push_back(im.at(frame));
+  }
+  const MotionKey first = sampleAt(im, frames, kept, 0);
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const MotionKey key = sampleAt(im, frames, kept, i);
     const double* v = key.values;
     rotation.included = rotation.included || v[kHeading] != 0.0 || v[kPitch] != 0.0 || v[kBank] != 0.0;
     rotation.everySample = rotation.everySample || differs(key, first, kHeading);
@@ -302,7 +318,7 @@ int writeItemAnimation(const ConversionContext& context, const LwScene& scene, s
   for (int s = 0; s < 3; ++s) {
     if (!sets[s]->included) continue;
     xBeginObject(out, depth + 2, "AnimationKey", nullptr);
-    writeKeySet(out, im, frames, scene.firstFrame, pivot, types[s], sets[s]->everySample, depth + 3);
+    writeKeySet(out, im, frames, kept, scene.firstFrame, pivot, types[s], sets[s]->everySample, depth + 3);
     xEndObject(out, depth + 2);
   }
   xEndObject(out, depth + 1);
