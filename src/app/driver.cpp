@@ -18,17 +18,6 @@
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Opens the first candidate for the source: start directory, content directory,
 // content plus scenes directory. Candidates too long for a path field are not tried.
 std::FILE* openSource(const ConversionContext& context, const std::string& sourceArg,

@@ -58,16 +58,6 @@ std::size_t prefixLength(std::string_view path, int codePage) {
   return !path.empty() && isSeparator(path[0]) ? 1 : 0;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string directoryOf(const std::string& path, int codePage) { return path.substr(0, fileNamePart(path, codePage)); }
 

@@ -20,5 +20,7 @@ void replaceExtension(std::string& path, std::string_view ext, int codePage);
 // Reads one line of at most size-1 characters; CR, LF, CR LF and LF CR end a line.
 // Returns false ("none") when the stream's end-of-file indicator was already set.
 bool readLine(std::string& line, std::size_t size, std::FILE* stream);
+// ASCII letters compared without regard to case, as LightWave's file names are.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // Letters, digits and '_' kept, a space becomes '_', everything else dropped.
 std::string makeXName(std::string_view src, int codePage);

@@ -15,18 +15,6 @@ constexpr const char* kConverterName = "vemo";
 
 enum class TextureKind { kNone, kBmp, kTga };
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 MaterialRecord candidateFor(const LwSurface& surface, int codePage) {
   MaterialRecord m;
   m.name = makeXName("Mat" + surface.name, codePage);
