@@ -1,16 +1,23 @@
 #include "platform/pending.h"
 
 #include <cstring>
+#include <mutex>
 
 namespace platform::pending {
 
 Slot slots[kSlots];
 
+namespace {
+// Conversions in several threads record and drop names at once; the interrupt handler
+// takes no lock and reads only slots marked 1, whose path is complete.
+std::mutex g_records;
+}  // namespace
+
 void remember(const std::string& absolutePath) {
   if (absolutePath.size() >= kPathSize) return;
+  const std::lock_guard<std::mutex> lock(g_records);
   for (Slot& slot : slots) {
-    // Claimed (2) before it is filled, so two conversions in two threads never share a slot;
-    // the handler deletes only slots marked 1.
+    // Marked 2 while it is filled: the handler deletes only slots marked 1.
     int expected = 0;
     if (!slot.used.compare_exchange_strong(expected, 2, std::memory_order_acquire)) continue;
     std::memcpy(slot.path, absolutePath.c_str(), absolutePath.size() + 1);
@@ -20,6 +27,7 @@ void remember(const std::string& absolutePath) {
 }
 
 void forget(const std::string& absolutePath) {
+  const std::lock_guard<std::mutex> lock(g_records);
   for (Slot& slot : slots) {
     if (slot.used.load(std::memory_order_acquire) == 1 && absolutePath == slot.path) {
       slot.used.store(0, std::memory_order_release);

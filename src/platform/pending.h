@@ -1,6 +1,6 @@
 // Temporary files created but not yet committed or removed, kept where an interrupt
-// handler can reach them: fixed storage, no allocation, no locks. Internal to the
-// platform layer.
+// handler can reach them: fixed storage, no allocation, and no lock the handler needs.
+// Internal to the platform layer.
 #pragma once
 
 #include <atomic>
