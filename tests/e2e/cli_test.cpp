@@ -58,6 +58,8 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
       {{"a.lwo", "x/" + std::string(1021, 'd')}, 1, kExact, "can't locate destination directory 'x/.'.\n"},
       {{"-P", "tri.lwo", dir / "nodir/out.lws"}, 1, kExact, "can't locate destination directory '" + dir.path() + "/nodir/.'.\n", "\n"},
       {{"tri.lwo", "nodir/"}, 1, kExact, "can't locate destination directory 'nodir/.'.\n"},
+      // A destination where not even a temporary file can be made.
+      {{"tri.lwo", "/proc/"}, 1, kExact, kAscii + "Convert From: " + real(dir.path()) + "/tri.lwo\nConvert To: /proc/tri.X\ncould not create: /proc/tri.X\nerror occured.\n"},
       {{"-P", "a.lwo"}, 1, kEnd, "error occured.\n- Hit return key -\n", "\n"}, {{"-P", "tri.lwo"}, 0, kEnd, "- Hit return key -\n", "\n"},
       {{"-P", "tri.lwo"}, 0, kEnd, ""},  // no input at all must not hang the pause
       // Only names ending in .lws or .lwo, in any letter case.
