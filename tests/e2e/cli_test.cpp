@@ -64,6 +64,8 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
       {{"a.lwo", "x/" + std::string(1021, 'd')}, 1, kExact, "can't locate destination directory 'x/.'.\n"},
       {{"-P", "tri.lwo", dir / "nodir/out.lws"}, 1, kExact, "can't locate destination directory '" + dir.path() + "/nodir/.'.\n", "\n"},
       {{"tri.lwo", "nodir/"}, 1, kExact, "can't locate destination directory 'nodir/.'.\n"},
+      // A destination where not even a temporary file can be made.
+      {{"tri.lwo", "/proc/"}, 1, kExact, kAscii + "Convert From: " + real(dir.path()) + "/tri.lwo\nConvert To: /proc/tri.X\ncould not create: /proc/tri.X\nerror occured.\n"},
       {{"-P", "a.lwo"}, 1, kEnd, "error occured.\n- Hit return key -\n", "\n"}, {{"-P", "tri.lwo"}, 0, kEnd, "- Hit return key -\n", "\n"},
       {{"-P", "tri.lwo"}, 0, kEnd, ""},  // no input at all must not hang the pause
       // Only names ending in .lws or .lwo, in any letter case.
@@ -81,6 +83,15 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
   }
   // Only the runs that succeeded wrote anything.
   EXPECT_EQ(listDir(dir.path()), (Names{"a.lwo", "bad.cfg", "empty.cfg", "lw.cfg", "scene", "scene.lws.bak", "scene.lwx", "tri.X", "tri.lwo"}));
+  // An output path of 1024 characters is one too many; 1023 still fit.
+  std::string parent = dir.path();
+  while (parent.size() < 800) parent += "/" + std::string(200, 'd');
+  const std::string fits = parent + "/" + std::string(1016 - parent.size(), 'e'), tooLong = fits + "e";
+  testsupport::makeDir(fits);
+  testsupport::makeDir(tooLong);
+  const auto f = torvo({"tri.lwo", fits}, dir.path()), t = torvo({"tri.lwo", tooLong}, dir.path());
+  EXPECT_TRUE(f.exitCode == 0 && testsupport::fileExists(fits + "/tri.X")) << f.out;
+  EXPECT_TRUE(t.exitCode == 1 && contains(t.out, "output path too long: " + tooLong + "/tri.X\n") && listDir(tooLong).empty()) << t.out;
   // The current directory must fit the path field too.
   std::string deep = dir.path();
   while (deep.size() < 1100) deep += "/" + std::string(200, 'd');

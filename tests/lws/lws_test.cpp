@@ -133,7 +133,7 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   testsupport::makeDir(dir / "Objects");
   ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/my cow.lwo", triangle()));
   ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/broken.lwo", std::string("not an object")));
-  const std::string stem = "v1.2 " + std::string(90, 'x');
+  const std::string stem = "v1.2 " + std::string(74, 'x');  // an item name of 80 characters, one too many
   ASSERT_TRUE(lwbuild::writeFile(dir / ("Objects/" + stem + ".lwo"), triangle()));
   LwscBuilder b;
   b.line("AddNullObject a").line("AddNullObject b").line("AddNullObject c").loadObject("Objects\\my cow.lwo", {key(0, 1, 2, 3)}, 1);
@@ -144,7 +144,7 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   EXPECT_EQ(readScene(scene, b.text(), &console, false, dir.path()), 1);
   // The broken object leaves no item: the next one takes its number. Long file names lose
   // their extension and are filtered before they are fitted to the 79-character field.
-  EXPECT_EQ(items(scene), "0_a, 1_b, 2_c, 3_my_cow^1 #1, 4_after, " + ("5_v12_" + std::string(90, 'x')).substr(0, 79) + " #1");
+  EXPECT_EQ(items(scene), "0_a, 1_b, 2_c, 3_my_cow^1 #1, 4_after, " + ("5_v12_" + std::string(74, 'x')).substr(0, 79) + " #1");
   EXPECT_EQ(scene.items[3]->points.size() * 10 + scene.items[3]->polygons.size(), 31u);
   EXPECT_EQ(scene.items[3]->morphTarget, scene.items[0].get());
   EXPECT_EQ(console, "\n Objects\\my cow.lwo : Normals TextureCoords\n Objects\\broken.lwo :Not LightWave file!\n"
@@ -348,19 +348,20 @@ TEST(EvaluateMotion, TargetsAndLookAhead) {
   auto aimed = [&](std::vector<MotionKey> target, int frame = 0, int lookAhead = 0, const std::vector<MotionKey>* path = nullptr) {
     const Motion aim = lwMotionView(target, kEndStop); MotionKey out;
     const int r = lwEvaluateAligned(lwMotionView(path ? *path : self, kEndStop), out, frame, lookAhead, path ? nullptr : &aim); char s[80];
-    std::snprintf(s, sizeof s, "%d %.6g %.6g %.6g %d", r, out.values[kHeading] + 0.0, out.values[kPitch] + 0.0, out.values[kBank], out.frame);
+    std::snprintf(s, sizeof s, "%d %.6g %.6g %.6g %d", r, out.values[kHeading], out.values[kPitch], out.values[kBank], out.frame);
     return std::string(s);
   };
   const std::vector<MotionKey> path = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)};
-  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 0 12 0"); EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 5.0)}), "1 0 -90 12 0");
-  EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 0, -3.0)}), "1 180 0 12 0");
+  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 -0 12 0"); EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 5.0)}), "1 0 -90 12 0");
+  EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 0, -3.0)}), "1 180 -0 12 0");
   EXPECT_EQ(aimed(none), "1 30 0 12 0");  // a target without keys leaves the item's own angles
   // Along the path: moving towards +x faces heading 90; at its end there is nowhere to look.
-  EXPECT_EQ(aimed(none, 5, 1, &path), "1 90 0 0 5"); EXPECT_EQ(aimed(none, 10, 1, &path), "1 0 0 0 10");
+  EXPECT_EQ(aimed(none, 5, 1, &path), "1 90 -0 0 5"); EXPECT_EQ(aimed(none, 10, 1, &path), "1 0 0 0 10");
   EXPECT_EQ(aimed(none, 0, 1, &none), "0 0 0 0 0");
+  EXPECT_EQ(aimed({motionKey(0, 0.0)}), "1 0 0 12 0");  // a target on the item itself: no direction, the sign of zero kept
   self[0].values[kPitch] = 7.0;
   EXPECT_EQ(aimed(none, 0, 0, &self), "1 30 7 12 0");  // without look-ahead nothing changes
-  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 0 12 0");  // a level target levels an own pitch
+  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 -0 12 0");  // a level target levels an own pitch (to -0, as atan2 gives it)
 }
 
 TEST(Transform, QuaternionsAndItemMatrices) {
