@@ -108,5 +108,10 @@ void reserveMore(std::vector<T>& v, std::size_t more) {
 
 // The body of a FORM/LWO2 after its form type, read into the object as its LWOB
 // equivalent; the geometry steps then run as for LWOB. `layer` as lwLoadObjectLayer takes it.
+// The steps both readers run after the chunk walk and the double-sided copies, each
+// reported on the progress line: vertex links, then (unless dissolved) normals and
+// projected texture coordinates. True when texture coordinates were made.
+bool lwFinishGeometry(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink);
+
 int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, bool doNormals, bool doTexCoords, bool wrapSeams,
                    int layer, const MessageSink& sink);

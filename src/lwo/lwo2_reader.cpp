@@ -552,17 +552,6 @@ int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, bool doNorma
       }
     }
   }
-  lwLinkVertices(object);
-  if (object.dissolve < 1.0) {
-    if (doNormals) {
-      sayText(sink, " Normals");
-      if (lwComputeNormals(object)) sayText(sink, " Smoothing");
-    }
-    if (doTexCoords) {
-      sayText(sink, " TextureCoords");
-      lwComputeTextureCoords(object, wrapSeams);
-      assignMapCoords(r, uvMapOfSurface, sourceOf);
-    }
-  }
+  if (lwFinishGeometry(object, doNormals, doTexCoords, wrapSeams, sink)) assignMapCoords(r, uvMapOfSurface, sourceOf);
   return 0;
 }

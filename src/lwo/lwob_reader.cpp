@@ -191,17 +191,7 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
   if (stats.invalid != 0) say(sink, "Warning! %d polygons with invalid point or surface removed\n", stats.invalid);
 
   if (object.dissolve < 1.0 && lwDuplicateDoubleSided(object)) sayText(sink, " DuplicateDoubleSided");
-  lwLinkVertices(object);
-  if (object.dissolve < 1.0) {
-    if (doNormals) {
-      sayText(sink, " Normals");
-      if (lwComputeNormals(object)) sayText(sink, " Smoothing");
-    }
-    if (doTexCoords) {
-      sayText(sink, " TextureCoords");
-      lwComputeTextureCoords(object, wrapSeams);
-    }
-  }
+  lwFinishGeometry(object, doNormals, doTexCoords, wrapSeams, sink);
   return 0;
 }
 
@@ -285,6 +275,19 @@ int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size
 int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords, bool wrapSeams,
                  const MessageSink& sink) {
   return lwLoadObjectLayer(object, file, indent, doNormals, doTexCoords, wrapSeams, kAllLayers, sink);
+}
+
+bool lwFinishGeometry(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
+  lwLinkVertices(object);
+  if (object.dissolve >= 1.0) return false;
+  if (doNormals) {
+    sayText(sink, " Normals");
+    if (lwComputeNormals(object)) sayText(sink, " Smoothing");
+  }
+  if (!doTexCoords) return false;
+  sayText(sink, " TextureCoords");
+  lwComputeTextureCoords(object, wrapSeams);
+  return true;
 }
 
 void lwLinkVertices(LwObject& object) {
