@@ -57,14 +57,32 @@ const std::string& scratchDirectory() {
 
 namespace {
 
-void objectInput(const std::uint8_t* data, std::size_t size, int layer) {
+// Whatever the input, a loaded object is sound: every corner names a vertex (and a normal when there are
+// normals), every vertex a point, every polygon three corners or more and a surface.
+bool sound(const LwObject& o) {
+  bool ok = o.vertices.size() >= o.points.size() && (o.cornerNormals.empty() || o.cornerNormals.size() == o.indices.size());
+  for (const LwVertex& v : o.vertices) ok = ok && v.point < o.points.size();
+  for (const LwPolygon& p : o.polygons) {
+    ok = ok && p.cornerCount >= 3 && p.surface >= 0 && static_cast<std::size_t>(p.surface) < o.surfaces.size() &&
+         std::size_t{p.firstIndex} + static_cast<std::size_t>(p.cornerCount) <= o.indices.size();
+    for (std::int32_t k = 0; ok && k < p.cornerCount; ++k)
+      ok = o.indices[p.firstIndex + k] < o.vertices.size() &&
+           (o.cornerNormals.empty() || o.cornerNormals[p.firstIndex + k] < o.normals.size());
+  }
+  return ok;
+}
+
+// 0, or 1 when a loaded object is not sound.
+int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
   const std::uint8_t bits = size > 0 ? data[size - 1] : 0;
+  int problem = 0;
   for (bool binary : {false, true}) {
     const ConversionContext context = contextFor(bits, binary);
     const ConvertOptions& o = context.options;
     LwObject object;
-    if (lwLoadObjectLayerFromMemory(object, data, size, 0, !o.noNormals, true, o.textureWrap, layer, context.sink) >=
-        0) {
+    const int result = lwLoadObjectLayerFromMemory(object, data, size, 0, !o.noNormals, true, o.textureWrap, layer, context.sink);
+    if (result > 0 || result < -1 || (result == 0 && !sound(object))) problem = 1;
+    if (result >= 0 && problem == 0) {
       MaterialTable table;
       XWriter out;
       out.binary = binary;
@@ -77,20 +95,16 @@ void objectInput(const std::uint8_t* data, std::size_t size, int layer) {
     }
     lwDisposeObject(object);
   }
+  return problem;
 }
 
 }  // namespace
 
-int lwobInput(const std::uint8_t* data, std::size_t size) {
-  objectInput(data, size, kAllLayers);
-  return 0;
-}
+int lwobInput(const std::uint8_t* data, std::size_t size) { return objectInput(data, size, kAllLayers); }
 
 // All layers, then one (chosen by the second-last byte).
 int lwo2Input(const std::uint8_t* data, std::size_t size) {
-  objectInput(data, size, kAllLayers);
-  objectInput(data, size, size > 1 ? data[size - 2] % 4 : 1);
-  return 0;
+  return objectInput(data, size, kAllLayers) | objectInput(data, size, size > 1 ? data[size - 2] % 4 : 1);
 }
 
 int lwscInput(const std::uint8_t* data, std::size_t size) {

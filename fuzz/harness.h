@@ -1,6 +1,7 @@
 // One entry per input format: runs the real code path from the bytes through the
 // .x writers (text and binary), in memory or in a private scratch directory.
-// Shared by the libFuzzer targets and the corpus replay test.
+// Shared by the libFuzzer targets and the corpus replay test. Each returns 0, or 1 when the
+// input left an unsound object behind (a fault the targets turn into a crash).
 #pragma once
 
 #include <cstddef>
