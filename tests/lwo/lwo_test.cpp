@@ -1,6 +1,6 @@
 // The FORM/LWOB reader and what it derives: refusals, chunk walk, points, polygons,
 // surfaces, vertex links and lifetime; double-sided copies, normals and smoothing,
-// texture coordinates and vertex splits past 16-bit limits; damaged input of every kind.
+// texture coordinates and vertex splits past 16-bit limits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -224,88 +223,6 @@ TEST(LwoSurface, WhatDoesNotFitIsNotTaken) {
 
 namespace {
 
-Bytes richObject() {
-  return LwobBuilder()
-      .surfaces({"Wood", "Metal", "Glass"})
-      .points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 0.5f, 2, 0.5f})
-      .chunk("BBOX", Bytes(24, 0))
-      .polygons({{{0, 1, 2, 3}, 1}, {{4, 5, 6}, -2, 1}, {{0, 4, 5, 1}, 2}, {{2, 2, 3}, 3}, {{3, 2, 6}, 3}})
-      .surface("Wood", {subColor(200, 100, 50), subU16("FLAG", 0x0104), subFloat("SMAN", 1.2f), subString("CTEX", "Cylindrical Image Map"),
-                        subString("TIMG", "wood.tga"), subU16("TFLG", 2), subVec("TSIZ", 1, 2, 1), subVec("TCTR", 0.5f, 0, 0.5f),
-                        subFloat("TFP0", 2), sub("TWRP", Bytes{0, 1, 0, 1})})
-      .surface("Metal", {subU16("FLAG", 0x0004), subString("CTEX", "Spherical Image Map"), subU16("TFLG", 1), subFloat("TFP1", 3),
-                         subString("BTEX", "Planar Image Map"), subU16("TFLG", 4)})
-      .surface("Glass", {subString("TTEX", "Planar Image Map"), subU16("TRAN", 128), subString("CTEX", "Cubic Image Map"), subVec("TSIZ", 2, 2, 2)})
-      .bytes();
-}
-
-// What is wrong with the object loaded from damaged bytes, or "" when the result is sound.
-std::string problemLoading(const Bytes& bytes, std::size_t where) {
-  LwObject o; const int result = lwLoadObjectFromMemory(o, bytes.data(), bytes.size(), 0, true, true, (where % 2) != 0, testsupport::stdoutSink());
-  if (result != 0 && result != -1) return "result " + std::to_string(result);
-  if (result < 0) return "";
-  if (o.vertices.size() < o.points.size() || o.cornerNormals.size() != o.indices.size()) return "vertices or corner normals lost";
-  for (const LwPolygon& p : o.polygons) {
-    if (p.cornerCount < 3 || p.surface < 0 || static_cast<std::size_t>(p.surface) >= o.surfaces.size()) return "polygon";
-    for (std::int32_t k = 0; k < p.cornerCount; ++k) {
-      if (o.indices[p.firstIndex + k] >= o.vertices.size() || o.cornerNormals[p.firstIndex + k] >= o.normals.size()) return "corner";
-    }
-  }
-  return "";
-}
-
-}  // namespace
-
-// Cut at every length, every length field corrupted, every byte changed: always 0 or -1 and a sound model.
-TEST(LwobReader, DamagedObjectsLoadSoundlyOrNotAtAll) {
-  const Bytes full = richObject(); const Loaded whole = load(full);
-  EXPECT_EQ(polygons(whole.object), "0 1 2 3/0 n 0 0 5 6, 4 5 6/1 n 7 8 9, 7 4 5 8/1 n 2 7 8 2, 9 10 11/2 n 3 3 3, 3 2 1 0/0 n 4 4 4 4");
-  std::vector<std::pair<Bytes, std::size_t>> damaged;
-  auto with = [&](std::size_t at, int width, std::uint32_t value, std::size_t cut = SIZE_MAX) {
-    Bytes b(full.begin(), full.begin() + static_cast<long>(std::min(cut, full.size())));
-    for (int i = 0; i < width && at + i < b.size(); ++i) b[at + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
-    damaged.push_back({b, at + cut});
-  };
-  for (std::size_t cut = 0; cut < full.size(); ++cut) with(0, 0, 0, cut), with(4, 4, static_cast<std::uint32_t>(cut - 8), cut);
-  // The length fields: the form's, every chunk's, and every SURF sub-chunk's.
-  std::vector<std::pair<std::size_t, int>> fields = {{4, 4}};
-  for (std::size_t pos = 12; pos + 8 <= full.size();) {
-    const std::size_t length = (std::size_t{full[pos + 6]} << 8) | full[pos + 7];
-    fields.push_back({pos + 4, 4});
-    if (std::equal(full.begin() + pos, full.begin() + pos + 4, "SURF")) {
-      std::size_t sub = pos + 8;
-      while (full[sub] != 0) ++sub;
-      for (sub += (sub - pos - 8 + 1) % 2 == 0 ? 1 : 2; sub + 6 <= pos + 8 + length; sub += 6 + ((std::size_t{full[sub + 4]} << 8) | full[sub + 5]))
-        fields.push_back({sub + 4, 2});
-    }
-    pos += 8 + length;
-  }
-  EXPECT_EQ(fields.size(), 1u + 7u + 10u + 6u + 4u);
-  for (const auto& [at, width] : fields) {
-    const std::uint32_t old = width == 4 ? (std::uint32_t{full[at]} << 24) | (full[at + 1] << 16) | (full[at + 2] << 8) | full[at + 3]
-                                         : (std::uint32_t{full[at]} << 8) | full[at + 1];
-    for (std::uint32_t v : {0u, 1u, 2u, 3u, 5u, 11u, 12u, 13u, 0x7FFFu, 0x8000u, 0xFFFFu, 0x10000u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu,
-                            old - 3, old - 2, old - 1, old + 1, old + 2, old + 3})
-      with(at, width, v);
-  }
-  for (std::size_t i = 0; i < full.size(); ++i)
-    for (std::uint32_t v : {0x00u, 0x7Fu, 0x80u, 0xFFu}) with(i, 1, v);
-  std::string problems;
-  testsupport::console([&] {
-    for (const auto& [bytes, where] : damaged)
-      if (const std::string p = problemLoading(bytes, where); !p.empty() && problems.size() < 400) problems += p + " at " + std::to_string(where) + "; ";
-    std::mt19937 random(12345);  // several bytes at once, from a fixed seed so that a failure repeats
-    for (int round = 0; round < 3000; ++round) {
-      Bytes bytes = full;
-      for (int c = 1 + static_cast<int>(random() % 8); c > 0; --c) bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
-      if (const std::string p = problemLoading(bytes, static_cast<std::size_t>(round)); !p.empty()) problems += p + " in round " + std::to_string(round) + "; ";
-    }
-  });
-  EXPECT_EQ(problems, "");
-}
-
-namespace {
-
 // The normal table as "x y z *uses" entries.
 std::string normals(const LwObject& o) {
   std::string out; char text[80];
@@ -403,21 +320,19 @@ TEST(LwoNormals, DoubleSidedCopiesFaceNormalsAndSmoothing) {
 // Two triangles folded along a shared edge are smoothed exactly when acos of their normals' dot product is within the angle.
 TEST(LwoNormals, EveryAngleDecisionIsTheOneAcosMakes) {
   int nearBoundary = 0, wrong = 0;
-  {
-    for (int step = 0; step <= 1800; ++step) {
-      const double fold = step * (3.14159 / 1800);
-      auto folded = [fold](float angle) {
-        const std::vector<float> xyz = {0, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0.5f, static_cast<float>(-std::cos(fold)), static_cast<float>(std::sin(fold))};
-        return load(object({"S"}, xyz, {{{0, 1, 2}, 1}, {{1, 0, 3}, 1}}).surface("S", {subU16("FLAG", 4), subFloat("SMAN", angle)}).bytes(), true, false).object;
-      };
-      const LwObject probe = folded(0.0f); const float* a = probe.polygons[0].normal; const float* b = probe.polygons[1].normal;
-      const double d = std::clamp(double{a[0]} * b[0] + double{a[1]} * b[1] + double{a[2]} * b[2], -1.0, 1.0);
-      const float near = static_cast<float>(std::acos(d));
-      for (float angle : {0.0f, 1e-8f, 0.5f, 1.5620697f, 3.1f, 3.1415927f, 4.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
-                          std::nextafter(near, 0.0f), near, std::nextafter(near, 4.0f)}) {
-        const LwObject o = folded(angle); wrong += (o.normals.size() > o.polygons.size()) != (std::acos(d) <= angle);
-        nearBoundary += std::fabs(d - std::cos(double{angle})) <= 1e-9;
-      }
+  for (int step = 0; step <= 1800; ++step) {
+    const float fold = static_cast<float>(step * (3.14159 / 1800));
+    auto folded = [fold](float angle) {
+      return load(object({"S"}, {0, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0.5f, -std::cos(fold), std::sin(fold)}, {{{0, 1, 2}, 1}, {{1, 0, 3}, 1}})
+                      .surface("S", {subU16("FLAG", 4), subFloat("SMAN", angle)}).bytes(), true, false).object;
+    };
+    const LwObject probe = folded(0.0f); const float* a = probe.polygons[0].normal; const float* b = probe.polygons[1].normal;
+    const double d = std::clamp(double{a[0]} * b[0] + double{a[1]} * b[1] + double{a[2]} * b[2], -1.0, 1.0);
+    const float near = static_cast<float>(std::acos(d));
+    for (float angle : {0.0f, 1e-8f, 0.5f, 1.5620697f, 3.1f, 3.1415927f, 4.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
+                        std::nextafter(near, 0.0f), near, std::nextafter(near, 4.0f)}) {
+      const LwObject o = folded(angle); wrong += (o.normals.size() > o.polygons.size()) != (std::acos(d) <= angle);
+      nearBoundary += std::fabs(d - std::cos(double{angle})) <= 1e-9;
     }
   }
   EXPECT_EQ(wrong, 0); EXPECT_GT(nearBoundary, 0);
@@ -500,33 +415,22 @@ TEST(LwoLargeObject, NormalTablesAndSplitVerticesPass65536Entries) {
   for (const bool checkered : {false, true}) {
     const Loaded l = load(sphere(checkered)); const LwObject& o = l.object;
     EXPECT_EQ(l.out, " Normals Smoothing TextureCoords"); ASSERT_EQ(o.points.size() * 10 + o.polygons.size(), kPoints * 10u + kPolygons);
-    // One face normal per polygon, and one smoothed normal per point, shared by every face there.
-    ASSERT_EQ(o.normals.size(), std::size_t{kPolygons} + kPoints);
-    ASSERT_EQ(o.vertices.size(), (checkered ? 2u : 1u) * kPoints);  // every point meets both maps: one split copy each
-    ASSERT_EQ(o.cornerNormals.size(), o.indices.size());
-    EXPECT_TRUE(std::all_of(o.cornerNormals.begin(), o.cornerNormals.end(), [&](std::uint32_t n) { return n >= kPolygons && n < o.normals.size(); }));
+    // One face normal per polygon, and one smoothed normal per point, shared by every face there; every point meets
+    // both maps when checkered: one split copy each.
+    ASSERT_EQ(o.normals.size(), std::size_t{kPolygons} + kPoints); ASSERT_EQ(o.vertices.size(), (checkered ? 2u : 1u) * kPoints);
     EXPECT_TRUE(std::all_of(o.normals.begin(), o.normals.begin() + kPolygons, [](const LwNormal& n) { return n.useCount == 0; }));
-    // The last point's corners refer to the last entry, far above 65,535.
-    EXPECT_EQ(o.cornerNormals[o.polygons.back().firstIndex + 2], o.normals.size() - 1);
-    EXPECT_TRUE(o.normals.back().useCount == 256 && std::fabs(o.normals.back().y + 1) < 1e-6);
-    // Every corner normal, at the poles too, points along the radius.
-    std::size_t astray = 0;
-    for (std::size_t c = 0; c < o.indices.size(); ++c) {
-      const LwPoint& p = o.points[o.vertices[o.indices[c]].point];
-      const LwNormal& n = o.normals[o.cornerNormals[c]];
-      astray += double{n.x} * p.x + double{n.y} * p.y + double{n.z} * p.z < 0.99999;
-    }
-    EXPECT_EQ(astray, 0u);
     const LwVertex& last = o.vertices.back();
     EXPECT_TRUE(last.nextSplit == o.vertices.size() - 1 && last.hasUV && o.vertices[last.point].nextSplit == (checkered ? o.vertices.size() - 1 : last.point));
-    // Each vertex's coordinates come from the map of every polygon that uses it.
-    std::size_t wrong = 0;
+    // Every corner normal, at the poles too, points along the radius; each vertex's coordinates come from the map of
+    // every polygon that uses it.
+    std::size_t astray = 0, wrong = 0;
     for (const LwPolygon& polygon : o.polygons) {
-      for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-        const LwVertex& v = o.vertices[o.indices[polygon.firstIndex + k]];
-        wrong += v.u != 0.5 + (double{o.points[v.point].x} - (polygon.surface == 1 ? 10.0 : 0.0));
+      for (std::uint32_t c = polygon.firstIndex; c < polygon.firstIndex + static_cast<std::uint32_t>(polygon.cornerCount); ++c) {
+        const LwVertex& v = o.vertices[o.indices[c]]; const LwPoint& p = o.points[v.point]; const LwNormal& n = o.normals.at(o.cornerNormals.at(c));
+        astray += double{n.x} * p.x + double{n.y} * p.y + double{n.z} * p.z < 0.99999;
+        wrong += v.u != 0.5 + (double{p.x} - (polygon.surface == 1 ? 10.0 : 0.0));
       }
     }
-    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(astray * 1000000 + wrong, 0u);
   }
 }

@@ -9,28 +9,19 @@
 
 namespace {
 
-EnvelopeKey k(double time, double value, int shape, double in = 0, double out = 0) {
-  EnvelopeKey key;
-  key.time = time;
-  key.value = value;
-  key.shape = shape;
-  key.param[0] = in;
-  key.param[1] = out;
+EnvelopeKey k(double time, double value, int shape, double in = 0, double out = 0, double inValue = 0, double outValue = 0) {
+  EnvelopeKey key; key.time = time, key.value = value, key.shape = shape;
+  key.param[0] = in, key.param[1] = out, key.param[2] = inValue, key.param[3] = outValue;
   return key;
 }
 
+// A 2D Bezier key's handles: in time and value, out time and value.
 EnvelopeKey bezier2D(double time, double value, double inTime, double inValue, double outTime, double outValue) {
-  EnvelopeKey key = k(time, value, kShapeBezier2D);
-  const double handles[4] = {inTime, inValue, outTime, outValue};
-  for (int i = 0; i < 4; ++i) key.param[i] = handles[i];
-  return key;
+  return k(time, value, kShapeBezier2D, inTime, inValue, outTime, outValue);
 }
 
 struct Case {
-  const char* what;
-  std::vector<EnvelopeKey> keys;
-  int pre, post;
-  double time, expected;
+  const char* what; std::vector<EnvelopeKey> keys; int pre, post; double time, expected;
 };
 
 }  // namespace
@@ -48,37 +39,21 @@ TEST(Envelope, ShapesAndBehaviorsMatchHandWorkedValues) {
   // A linear saw 0, 2, 1 over two seconds: periods of 2, offset 1 per period.
   const std::vector<EnvelopeKey> saw = {k(0, 0, S::kShapeLinear), k(1, 2, S::kShapeLinear), k(2, 1, S::kShapeLinear)};
   const Case cases[] = {
-      {"tcb at a key", peak(kShapeTcb), 1, 1, 1.0, 1.0},
-      {"tcb between: out 1, in 0", peak(kShapeTcb), 1, 1, 0.5, 0.625},
-      {"hermite first span", hermite, 1, 1, 0.5, 0.75},
-      {"hermite second span", hermite, 1, 1, 1.5, 0.625},
-      {"1D bezier equals hermite", bezier1D, 1, 1, 0.5, 0.75},
-      {"1D bezier second span", bezier1D, 1, 1, 1.5, 0.625},
-      {"2D bezier quarter", easeInOut, 1, 1, 0.25, 0.15625},
-      {"2D bezier middle", easeInOut, 1, 1, 0.5, 0.5},
-      {"linear between", peak(kShapeLinear), 1, 1, 1.5, 0.5},
-      {"stepped holds", peak(kShapeStepped), 1, 1, 1.5, 1.0},
-      {"stepped at its key", peak(kShapeStepped), 1, 1, 2.0, 0.0},
-      {"one key is constant", {k(3, 7, kShapeTcb)}, 0, 0, -5.0, 7.0},
-      {"reset before", saw, 0, 0, -1.0, 0.0},
-      {"reset after", saw, 0, 0, 3.0, 0.0},
-      {"constant before", saw, 1, 1, -1.0, 0.0},
-      {"constant after", saw, 1, 1, 3.0, 1.0},
-      {"repeat after", saw, 2, 2, 2.5, 1.0},
-      {"repeat before", saw, 2, 2, -0.5, 1.5},
-      {"oscillate after: mirrored", saw, 3, 3, 2.5, 1.5},
-      {"oscillate before: mirrored", saw, 3, 3, -0.5, 1.0},
-      {"oscillate two periods on", saw, 3, 3, 4.5, 1.0},
-      {"offset repeat after", saw, 4, 4, 2.5, 2.0},
-      {"offset repeat before", saw, 4, 4, -0.5, 0.5},
-      {"linear before: first slope", saw, 5, 5, -1.0, -2.0},
-      {"linear after: last slope", saw, 5, 5, 3.0, 0.0},
-  };
+      {"tcb at a key", peak(kShapeTcb), 1, 1, 1.0, 1.0}, {"tcb between: out 1, in 0", peak(kShapeTcb), 1, 1, 0.5, 0.625},
+      {"hermite first span", hermite, 1, 1, 0.5, 0.75}, {"hermite second span", hermite, 1, 1, 1.5, 0.625},
+      {"1D bezier equals hermite", bezier1D, 1, 1, 0.5, 0.75}, {"1D bezier second span", bezier1D, 1, 1, 1.5, 0.625},
+      {"2D bezier quarter", easeInOut, 1, 1, 0.25, 0.15625}, {"2D bezier middle", easeInOut, 1, 1, 0.5, 0.5},
+      {"linear between", peak(kShapeLinear), 1, 1, 1.5, 0.5}, {"stepped holds", peak(kShapeStepped), 1, 1, 1.5, 1.0},
+      {"stepped at its key", peak(kShapeStepped), 1, 1, 2.0, 0.0}, {"one key is constant", {k(3, 7, kShapeTcb)}, 0, 0, -5.0, 7.0},
+      {"reset before", saw, 0, 0, -1.0, 0.0}, {"reset after", saw, 0, 0, 3.0, 0.0},
+      {"constant before", saw, 1, 1, -1.0, 0.0}, {"constant after", saw, 1, 1, 3.0, 1.0},
+      {"repeat after", saw, 2, 2, 2.5, 1.0}, {"repeat before", saw, 2, 2, -0.5, 1.5},
+      {"oscillate after: mirrored", saw, 3, 3, 2.5, 1.5}, {"oscillate before: mirrored", saw, 3, 3, -0.5, 1.0},
+      {"oscillate two periods on", saw, 3, 3, 4.5, 1.0}, {"offset repeat after", saw, 4, 4, 2.5, 2.0},
+      {"offset repeat before", saw, 4, 4, -0.5, 0.5}, {"linear before: first slope", saw, 5, 5, -1.0, -2.0},
+      {"linear after: last slope", saw, 5, 5, 3.0, 0.0}};
   for (const Case& c : cases) {
-    LwEnvelope envelope;
-    envelope.keys = c.keys;
-    envelope.pre = c.pre;
-    envelope.post = c.post;
+    LwEnvelope envelope; envelope.keys = c.keys, envelope.pre = c.pre, envelope.post = c.post;
     EXPECT_NEAR(lwEvaluateEnvelope(envelope, c.time), c.expected, 1e-9) << c.what;
   }
   EXPECT_EQ(lwEvaluateEnvelope(LwEnvelope{}, 1.0), 0.0);
@@ -91,26 +66,16 @@ TEST(Envelope, TcbAgreesWithTheVersionOneSpline) {
   const int frames[] = {0, 10, 25, 40, 44};
   const double values[] = {1, 4, -2, 3, 0.5};
   const double tcb[][3] = {{0.3, 0.4, -0.4}, {0.5, -0.3, 0.7}, {-0.4, 0.2, 0.1}, {0.1, -0.6, -0.2}, {-0.2, 0.25, 0.25}};
-  std::vector<MotionKey> keys;
-  LwEnvelope envelope;
+  std::vector<MotionKey> keys(5); LwEnvelope envelope;
   for (int i = 0; i < 5; ++i) {
-    MotionKey key;
-    key.frame = frames[i];
-    key.values[0] = values[i];
-    key.tension = tcb[i][0];
-    key.continuity = tcb[i][1];
-    key.bias = tcb[i][2];
-    keys.push_back(key);
-    EnvelopeKey e = k(frames[i] / 24.0, values[i], kShapeTcb);
-    e.tension = tcb[i][0];
-    e.continuity = tcb[i][1];
-    e.bias = tcb[i][2];
-    envelope.keys.push_back(e);
+    MotionKey& key = keys[static_cast<std::size_t>(i)]; key.frame = frames[i], key.values[0] = values[i];
+    key.tension = tcb[i][0], key.continuity = tcb[i][1], key.bias = tcb[i][2];
+    EnvelopeKey& e = envelope.keys.emplace_back(k(frames[i] / 24.0, values[i], kShapeTcb));
+    e.tension = tcb[i][0], e.continuity = tcb[i][1], e.bias = tcb[i][2];
   }
   const Motion motion = lwMotionView(keys, kEndStop);
   for (int frame = -3; frame <= 50; ++frame) {
-    MotionKey out;
-    lwEvaluateMotion(motion, out, frame);
+    MotionKey out; lwEvaluateMotion(motion, out, frame);
     EXPECT_NEAR(lwEvaluateEnvelope(envelope, frame / 24.0), out.values[0], 1e-9) << "frame " << frame;
   }
 }

@@ -1,5 +1,5 @@
 // The LWSC reader and motions: keywords, items and their fields, objects found beside the
-// scene or in the content directory, cross-references, damaged text; reading keys,
+// scene or in the content directory, cross-references; reading keys,
 // evaluating them, and the matrices and quaternions a key turns into.
 #include <gtest/gtest.h>
 
@@ -18,7 +18,6 @@
 #include "lws/xform.h"
 #include "support/context.h"
 #include "support/run.h"
-#include "xscene/frames.h"
 
 using testsupport::ctx;
 
@@ -26,20 +25,9 @@ using lwbuild::key;
 using lwbuild::LwscBuilder;
 using testsupport::withOptions;
 using testsupport::motionKey;
+using testsupport::readScene;
 
 namespace {
-
-// Reads the text as a scene (with camera and lights when asked) under the content directory given.
-int readScene(LwScene& scene, const std::string& text, std::string* console = nullptr, bool cameraAndLights = false,
-              const std::string& content = "") {
-  std::FILE* f = testsupport::streamOf(text); int r = 0;
-  const std::string out = testsupport::console([&] {
-    r = withOptions({}, [&] { return lwReadScene(scene, f, testsupport::sceneContext(cameraAndLights, cameraAndLights)); }, testsupport::contentAt(content));
-  });
-  if (console != nullptr) *console = out;
-  std::fclose(f);
-  return r;
-}
 
 // The items as "name^parent" with their key count when they have keys.
 std::string items(const LwScene& scene) {
@@ -180,58 +168,6 @@ TEST(SceneReader, CrossReferencesAndTheChildIndex) {
     for (int i = index.first[p]; i < index.first[p + 1]; ++i) children += std::to_string(index.items[i]) + " ";
   }
   EXPECT_EQ(children, "0:0 2 1:3 4 2:3:4:1 5:6:7 7:8:9:8 ");  // 77 and -1 name no item
-}
-
-namespace {
-
-std::string sampleScene() {
-  LwscBuilder b(0, 40);
-  b.line("AddNullObject Root").motion("ObjectMotion (unnamed)", {key(0, 0, 0, 0), key(10, 1, 2, 3, 90, 0, 0), key(20, 0, 1, 0, 0, 45, 10)});
-  b.line("EndBehavior 2\nPivotPoint 0.5 0.5 0\nPlugin ItemMotionHandler 1 Noise\nLoadObject Objects\\ignored.lwo\nEndPlugin\nAddNullObject Child");
-  b.motion("ObjectMotion (unnamed)", {key(0, 1, 0, 0, 0, 0, 0, 2, 2, 2, 1), key(30, 0, 0, 5, 0, 0, 360)});
-  b.line("ParentObject 1\nTargetObject 3\nPathAlignment 1\nLookAheadFrames 3\nEndBehavior 0\nMorphTarget 1\nAddLight\nLightName Key");
-  b.motion("LightMotion (unnamed)", {key(0, 0, 5, 0), key(40, 5, 5, 0)}).line("ParentObject 2");
-  b.motion("CameraMotion", {key(0, 0, 1, -5), key(15, 0, 2, -5)}).line("TargetObject 1\nObjDissolve 0.5");
-  return b.text();
-}
-
-}  // namespace
-
-// Cut at every length, random bytes, extreme numbers: never a crash, in the reader or the writers behind it.
-TEST(SceneReader, DamagedTextIsReadAndWrittenWithoutHarm) {
-  const std::string text = sampleScene(); std::vector<std::string> damaged;
-  for (std::size_t length = 0; length <= text.size(); ++length) damaged.push_back(text.substr(0, length));
-  std::mt19937 random(20240607);
-  for (int round = 0; round < 1500; ++round) {
-    std::string mutated = text;
-    for (int i = 1 + static_cast<int>(random() % 8); i > 0; --i) mutated[random() % text.size()] = static_cast<char>(random());
-    damaged.push_back(mutated);
-  }
-  std::vector<std::size_t> numbers;  // start of every number in the text
-  for (std::size_t i = 1; i < text.size(); ++i)
-    if (text[i] >= '0' && text[i] <= '9' && (text[i - 1] == ' ' || text[i - 1] == '\n')) numbers.push_back(i);
-  const char* extremes[] = {"2147483647", "-2147483648", "99999999999999999999", "-1", "0", "1e308", "-1e308", "nan", "inf", "4294967296"};
-  for (int round = 0; round < 300; ++round) {
-    std::string mutated = text;
-    std::vector<std::size_t> picks = {random() % numbers.size(), random() % numbers.size(), random() % numbers.size()};
-    std::sort(picks.rbegin(), picks.rend());  // from the back, so earlier positions stay valid
-    for (const std::size_t pick : picks) {
-      const std::size_t start = numbers[pick]; const std::size_t end = std::min(mutated.find_first_of(" \n", start), mutated.size());
-      mutated.replace(start, end - start, extremes[random() % std::size(extremes)]);
-    }
-    damaged.push_back(mutated);
-  }
-  testsupport::console([&] {
-    for (const std::string& t : damaged) {
-      LwScene scene; std::FILE* f = testsupport::streamOf(t); const int r = lwReadScene(scene, f, testsupport::sceneContext(true, true));
-      std::fclose(f);
-      for (const bool binary : {false, true}) {
-        XWriter out; out.binary = binary; MaterialTable table;
-        if (r >= 0) writeScene(ctx(), table, scene, out);
-      }
-      lwReleaseScene(scene);
-    }
-  });
 }
 
 namespace {

@@ -71,6 +71,17 @@ inline std::FILE* streamOf(const std::string& bytes) {
   return f;
 }
 
+// Reads the text as a scene (with camera and lights when asked) under the content directory given; what the
+// reader printed goes to `printed` when asked for.
+inline int readScene(LwScene& scene, const std::string& text, std::string* printed = nullptr, bool cameraAndLights = false,
+                     const std::string& content = "") {
+  std::FILE* f = streamOf(text); ConversionContext c = sceneContext(cameraAndLights, cameraAndLights); int r = 0;
+  c.config.contentDirectory = content;
+  const std::string out = console([&] { r = lwReadScene(scene, f, c); });
+  if (printed != nullptr) *printed = out;
+  return std::fclose(f), r;
+}
+
 // A motion key at a frame: position, heading, neutral scale.
 inline MotionKey motionKey(int frame, double x, double h = 0, int linear = 0, double y = 0, double z = 0) {
   MotionKey k; k.frame = frame, k.linear = linear; k.values[kPosX] = x, k.values[kPosY] = y, k.values[kPosZ] = z, k.values[kHeading] = h;
