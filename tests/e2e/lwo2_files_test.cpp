@@ -16,20 +16,14 @@ namespace {
 const char* const kModels = "/usr/share/assimp/models/LWO/LWO2";
 
 struct Summary {
-  int faces = 0;
-  bool uv = false;
+  int faces = 0; bool uv = false;
   std::vector<float> box;  // minimum x y z, maximum x y z
 };
 
 Summary summarise(const ReaderView& view) {
   Summary s{view.faces, contains(view.text, " uv yes"), {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f}};
-  for (const auto& [x, y, z] : view.positions) {
-    const float p[3] = {x, y, z};
-    for (int i = 0; i < 3; ++i) {
-      s.box[i] = std::min(s.box[i], p[i]);
-      s.box[i + 3] = std::max(s.box[i + 3], p[i]);
-    }
-  }
+  for (const auto& [x, y, z] : view.positions)
+    for (int i = 0; const float v : {x, y, z}) s.box[i] = std::min(s.box[i], v), s.box[i + 3] = std::max(s.box[i + 3], v), ++i;
   return s;
 }
 
@@ -44,17 +38,14 @@ TEST(Lwo2SampleFiles, ConvertAndAgreeWithAnIndependentReader) {
     const auto run = torvo({entry.path().string(), dir.path() + "/"}, dir.path());
     ASSERT_EQ(run.exitCode, 0) << run.out;
     const ReaderView theirs = readBack(entry.path().string());
-    if (!theirs.available) GTEST_SKIP() << "no independent reader";
     const Summary mine = summarise(readBack(dir / (entry.path().stem().string() + ".X")));
     Summary expected = summarise(theirs);
-    // Polygons on a double-sided surface are written twice, one per side; assimp keeps
-    // one and marks the material two-sided.
+    // Polygons on a double-sided surface are written twice, one per side; assimp keeps one and marks the material
+    // two-sided. Projected image maps get their coordinates here; assimp leaves them to a post-processing step
+    // (GenUVCoords) that its plain import does not run.
     if (name == "transparency.lwo") expected.faces *= 2;
-    // Projected image maps get their coordinates here; assimp leaves them to a
-    // post-processing step (GenUVCoords) that its plain import does not run.
     if (name.starts_with("earth_") && !name.starts_with("earth_uv")) expected.uv = true;
-    EXPECT_EQ(mine.faces, expected.faces);
-    EXPECT_EQ(mine.uv, expected.uv);
+    EXPECT_TRUE(mine.faces == expected.faces && mine.uv == expected.uv);
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(mine.box[i], expected.box[i], 1e-4) << i;
     ++files;
   }
