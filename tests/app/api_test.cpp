@@ -13,57 +13,38 @@
 namespace {
 
 struct Conversion {
-  std::string source;
-  std::string destination;
-  torvo_options options;
-  std::string messages;
+  std::string source, destination; torvo_options options; std::string messages;
   int result = -1;
 };
 
 void collect(void* user, const char* text, size_t length) { static_cast<std::string*>(user)->append(text, length); }
-
 void convert(Conversion& c) { c.result = torvo_convert(c.source.c_str(), c.destination.c_str(), &c.options, collect, &c.messages); }
 
 TEST(Api, ConversionsSideBySideMatchConversionsAlone) {
-  testsupport::TempDir dir;
-  const std::string templateFile = std::string(TORVO_SOURCE_DIR) + "/src/xfile/TORVOtpl.x";
+  testsupport::TempDir dir; const std::string templateFile = std::string(TORVO_SOURCE_DIR) + "/src/xfile/TORVOtpl.x";
   const lwbuild::Geometry g = lwbuild::uvSphere(48, 40, 1.0);
-  lwbuild::LwobBuilder sphere;
-  sphere.surfaces({"Skin"}).points(g.points).polygons(g.polygons);
-  sphere.surface("Skin", {lwbuild::subU16("FLAG", 4), lwbuild::subFloat("SMAN", 1.2f)});
-  lwbuild::writeFile(dir / "sphere.lwo", sphere.bytes());
-
+  lwbuild::writeFile(dir / "sphere.lwo", lwbuild::LwobBuilder().surfaces({"Skin"}).points(g.points).polygons(g.polygons)
+                                             .surface("Skin", {lwbuild::subU16("FLAG", 4), lwbuild::subFloat("SMAN", 1.2f)}).bytes());
   // Text, binary, no normals with a prefix, and one that fails: options differ per call.
-  std::vector<Conversion> alone(4);
+  std::vector<Conversion> alone(4), together;
   for (std::size_t i = 0; i < alone.size(); ++i) {
-    Conversion& c = alone[i];
-    torvo_default_options(&c.options);
-    c.options.template_file = templateFile.c_str();
-    c.source = dir / (i == 3 ? "missing.lwo" : "sphere.lwo");
-    c.options.binary = i == 1;
-    c.options.no_normals = i == 2;
-    c.options.frame_prefix = i == 2 ? "P" : nullptr;
-    c.options.top_frame = i == 2;
+    Conversion& c = alone[i]; torvo_default_options(&c.options);
+    c.options.template_file = templateFile.c_str(), c.source = dir / (i == 3 ? "missing.lwo" : "sphere.lwo");
+    c.options.binary = i == 1, c.options.no_normals = c.options.top_frame = i == 2, c.options.frame_prefix = i == 2 ? "P" : nullptr;
   }
-  std::vector<Conversion> together = alone;
+  together = alone;
   for (std::size_t i = 0; i < alone.size(); ++i) {
-    alone[i].destination = dir / ("alone" + std::to_string(i) + ".x");
-    together[i].destination = dir / ("together" + std::to_string(i) + ".x");
+    alone[i].destination = dir / ("alone" + std::to_string(i) + ".x"), together[i].destination = dir / ("together" + std::to_string(i) + ".x");
     convert(alone[i]);
   }
   std::vector<std::thread> threads;
   for (Conversion& c : together) threads.emplace_back(convert, std::ref(c));
   for (std::thread& t : threads) t.join();
-
   for (std::size_t i = 0; i < alone.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(together[i].result, alone[i].result);
-    EXPECT_EQ(alone[i].result, i == 3 ? 1 : 0) << alone[i].messages;
-    const std::string a = testsupport::readFile(alone[i].destination.substr(0, alone[i].destination.size() - 1) + "X");
-    const std::string b =
-        testsupport::readFile(together[i].destination.substr(0, together[i].destination.size() - 1) + "X");
-    EXPECT_EQ(a, b);
-    EXPECT_EQ(a.empty(), i == 3);
+    EXPECT_TRUE(together[i].result == alone[i].result && alone[i].result == (i == 3 ? 1 : 0)) << alone[i].messages;
+    const std::string a = testsupport::readFile(dir / ("alone" + std::to_string(i) + ".X"));
+    EXPECT_TRUE(a == testsupport::readFile(dir / ("together" + std::to_string(i) + ".X")) && a.empty() == (i == 3));
     std::string expected = alone[i].messages;
     for (std::size_t at; (at = expected.find("alone")) != std::string::npos;) expected.replace(at, 5, "together");
     EXPECT_EQ(together[i].messages, expected);

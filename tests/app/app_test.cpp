@@ -128,20 +128,13 @@ TEST(LwConfig, KeysHeaderAndLineEnds) {
       {"LWCO\n0\nContentDirectory " + overlong + "\nScenesDirectory s\n", {std::string(1023 - 17, 'v'), "s", "", ""}},
       // A CR LF at the buffer's edge ends the line as a plain line feed would.
       {"LWCO\r\n0\r\nContentDirectory " + filling + "\r\nScenesDirectory s\r\n", {filling, "s", "", ""}}};
-  for (const auto& [text, dirs] : accepted) {
-    std::FILE* f = testsupport::streamOf(text);
-    LwConfig c;
-    EXPECT_EQ(readLwConfig(c, f), 0) << text;
-    EXPECT_EQ((std::vector<std::string>{c.contentDirectory, c.scenesDirectory, c.objectsDirectory, c.imagesDirectory}),
-              dirs);
-    std::fclose(f);
-  }
-  for (const char* text : {"LWCO \n0\n", "lwco\n0\n", "LWCO\n1\nContentDirectory x\n", "LWCO\n0 \n", "ContentDirectory x\n0\n"}) {
-    std::FILE* f = testsupport::streamOf(text);
-    LwConfig c;
-    EXPECT_EQ(readLwConfig(c, f), -1) << text;
-    std::fclose(f);
-  }
+  auto read = [](const std::string& text) {
+    std::FILE* f = testsupport::streamOf(text); LwConfig c; const int r = readLwConfig(c, f); std::fclose(f);
+    return std::to_string(r) + " " + c.contentDirectory + "|" + c.scenesDirectory + "|" + c.objectsDirectory + "|" + c.imagesDirectory;
+  };
+  for (const auto& [text, dirs] : accepted) EXPECT_EQ(read(text), "0 " + dirs[0] + "|" + dirs[1] + "|" + dirs[2] + "|" + dirs[3]) << text;
+  for (const char* text : {"LWCO \n0\n", "lwco\n0\n", "LWCO\n1\nContentDirectory x\n", "LWCO\n0 \n", "ContentDirectory x\n0\n"})
+    EXPECT_EQ(read(text).substr(0, 3), "-1 ") << text;
 }
 
 namespace {
@@ -183,11 +176,9 @@ TEST(Platform, LightWavePathsMatchLetterCaseAndBackslashes) {
   std::fputs("new", f);
   std::fclose(f);
   EXPECT_EQ(readFile(dir / "Out/scene.x") + readFile(dir / "Out/scene.X"), "oldnew");
-  std::string start, inside;
-  ASSERT_TRUE(platform::getCurrentDirectory(start)); EXPECT_TRUE(platform::isDirectory(dir / "out"));
-  ASSERT_TRUE(platform::setCurrentDirectory(dir.path() + "\\out\\.")); ASSERT_TRUE(platform::getCurrentDirectory(inside));
-  EXPECT_EQ(inside.substr(inside.size() - 4), "/Out"); EXPECT_FALSE(platform::setCurrentDirectory(dir / "nothere"));
-  ASSERT_TRUE(platform::setCurrentDirectory(start)); EXPECT_NE(platform::executablePath("nonsense").find("test_app"), std::string::npos);
+  std::string inside;
+  EXPECT_TRUE(platform::isDirectory(dir.path() + "\\out\\.") && platform::directoryPath(dir.path() + "\\out\\.", inside) && !platform::isDirectory(dir / "nothere"));
+  EXPECT_EQ(inside.substr(inside.size() - 4), "/Out"); EXPECT_NE(platform::executablePath("nonsense").find("test_app"), std::string::npos);
 }
 
 TEST(Platform, TemporaryFilesCommitRemoveAndKeepWhatWritingInPlaceWould) {
