@@ -25,7 +25,7 @@ std::string sceneText(int version) {
   if (version != 3) s.line(version >= 3 ? "PivotPosition 0.5 0 0" : "PivotPoint 0.5 0 0");
   s.line("AddBone").line("BoneMotion").line("ParentItem 10000000");
   s.line(std::string("AddNullObject ") + (ids ? "10000001 " : "") + "Helper");
-  s.motion("ObjectMotion", {{ckey(0, 1)}, {ckey(0, 0), ckey(2, 4)}});
+  s.motion("ObjectMotion", {{ckey(0, 1)}, {ckey(0, 0), ckey(2, 4)}}, 9, 2);  // repeated after its last key
   s.line(version >= 3 ? "ParentItem 10000000" : "ParentObject 1");
   s.line(version >= 3 ? "TargetItem 10000000" : "TargetObject 1");
   s.line(version >= 3 ? "ObjectDissolve (envelope)" : "ObjDissolve (envelope)");
@@ -75,6 +75,7 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
   EXPECT_NEAR(lwEvaluateEnvelope(box.channels[kPosX], lwFrameTime(scene, 15)), 1.0, 1e-12);
   EXPECT_TRUE(lwItemMoves(box));
   EXPECT_NEAR(scene.items[1]->dissolve, 0.1, 1e-12);  // the envelope at frame 3
+  EXPECT_TRUE(scene.items[1]->channels[kPosY].pre == kBehaviorConstant && scene.items[1]->channels[kPosY].post == kBehaviorRepeat);
   EXPECT_FALSE(lwItemMoves(*scene.items[2]));
   const MotionKey& camera = scene.items[3]->motionKeys[0];
   EXPECT_NEAR(camera.values[kHeading], 90.0, 1e-9);  // radians from version 3 on
