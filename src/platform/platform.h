@@ -36,6 +36,8 @@ std::string executablePath(const char* argv0);
 // character set (POSIX): 932, 936, 949, 950 for the double-byte sets,
 // 65001 for UTF-8, 1252 for anything else.
 int activeCodePage();
+// The code page a character set's name stands for ("Shift_JIS", "GBK", "UTF-8", ...), as above.
+int codePageOfCharset(const std::string& charset);
 // True when c starts a two-byte character in the given code page.
 bool isLeadByte(int codePage, unsigned char c);
 // The code page in which file names are walked, so that a double-byte character whose

@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <climits>
@@ -262,19 +261,9 @@ int activeCodePage() {
   const char* previous = std::setlocale(LC_CTYPE, nullptr);
   const std::string saved = previous != nullptr ? previous : "C";
   std::setlocale(LC_CTYPE, "");
-  std::string codeset = ::nl_langinfo(CODESET);
+  const std::string codeset = ::nl_langinfo(CODESET);
   std::setlocale(LC_CTYPE, saved.c_str());
-  for (char& c : codeset) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  std::string key;
-  for (char c : codeset) {
-    if (c != '-' && c != '_') key.push_back(c);
-  }
-  if (key == "UTF8") return 65001;
-  if (key == "SHIFTJIS" || key == "SJIS" || key == "CP932" || key == "WINDOWS31J") return 932;
-  if (key == "GBK" || key == "GB2312" || key == "CP936" || key == "EUCCN") return 936;
-  if (key == "EUCKR" || key == "CP949" || key == "UHC") return 949;
-  if (key == "BIG5" || key == "CP950" || key == "BIG5HKSCS") return 950;
-  return 1252;
+  return codePageOfCharset(codeset);
 }
 
 bool isLeadByte(int codePage, unsigned char c) {

@@ -215,6 +215,9 @@ TEST(Platform, TemporaryFilesCommitRemoveAndKeepWhatWritingInPlaceWould) {
   EXPECT_EQ(readFile(dir / "sub/later.X"), "created");
   struct stat st;
   for (const char* link : {"link.X", "dangling.X"}) EXPECT_TRUE(lstat((dir / link).c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+  // Links that lead round in a circle are followed a bounded number of times; the file then replaces one of them.
+  ASSERT_EQ(symlink("loop2.X", (dir / "loop1.X").c_str()) + symlink("loop1.X", (dir / "loop2.X").c_str()), 0);
+  ASSERT_TRUE(replace(dir / "loop1.X", "cut")); EXPECT_EQ(readFile(dir / "loop1.X") + readFile(dir / "loop2.X"), "cutcut");
   // Permissions stay; so do owner and group where we may give them back (only root may give files away).
   ASSERT_EQ(chmod((dir / "target.X").c_str(), 0640), 0); ASSERT_TRUE(replace(dir / "target.X", "again"));
   ASSERT_EQ(stat((dir / "target.X").c_str(), &st), 0); EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -253,6 +256,10 @@ TEST(Platform, CodePagesLeadBytesAndDoubleByteFileNames) {
               "0110") << cp;
   }
   for (int c = 0; c < 256; ++c) EXPECT_FALSE(platform::isLeadByte(65001, c) || platform::isLeadByte(1252, c));
+  for (const auto& [charset, codePage] : {std::pair{"UTF-8", 65001}, {"utf_8", 65001}, {"Shift_JIS", 932}, {"SJIS", 932}, {"CP932", 932},
+                                          {"WINDOWS-31J", 932}, {"GBK", 936}, {"GB2312", 936}, {"CP936", 936}, {"EUC-CN", 936}, {"EUC-KR", 949},
+                                          {"CP949", 949}, {"UHC", 949}, {"BIG5", 950}, {"CP950", 950}, {"BIG5-HKSCS", 950}, {"ISO-8859-1", 1252}})
+    EXPECT_EQ(platform::codePageOfCharset(charset), codePage) << charset;
   // The user's locale decides the code page; names are compared without '-' and '_'.
   const char* saved = std::getenv("LC_ALL"); const std::string restore = saved != nullptr ? saved : "";
   for (const auto& [locale, codePage] : {std::pair{"C.UTF-8", 65001}, {"C", 1252}}) {
