@@ -7,9 +7,8 @@
 
 namespace platform {
 
-// Current directory of the process; false when it cannot be read or entered.
+// Current directory of the process; false when it cannot be read.
 bool getCurrentDirectory(std::string& out);
-bool setCurrentDirectory(const std::string& path);
 bool isDirectory(const std::string& path);
 // The full path of an existing directory the process could enter, found without
 // entering it (conversions in other threads rely on the current directory staying put).

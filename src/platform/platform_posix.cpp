@@ -184,8 +184,6 @@ bool getCurrentDirectory(std::string& out) {
   return true;
 }
 
-bool setCurrentDirectory(const std::string& path) { return ::chdir(resolve(path, false).c_str()) == 0; }
-
 bool isDirectory(const std::string& path) {
   struct stat st;
   return ::stat(resolve(path, false).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
