@@ -1,5 +1,5 @@
-// The embedding interface: conversions in several threads at once give the bytes and
-// messages each gives alone.
+// The embedding interface: options as the command line's letters, and conversions in
+// several threads at once that give the bytes and messages each gives alone.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,42 +20,10 @@ struct Conversion {
 void collect(void* user, const char* text, size_t length) { static_cast<std::string*>(user)->append(text, length); }
 void convert(Conversion& c) { c.result = torvo_convert(c.source.c_str(), c.destination.c_str(), &c.options, collect, &c.messages); }
 
-TEST(Api, ConversionsSideBySideMatchConversionsAlone) {
-  testsupport::TempDir dir; const std::string templateFile = std::string(TORVO_SOURCE_DIR) + "/src/xfile/TORVOtpl.x";
-  const lwbuild::Geometry g = lwbuild::uvSphere(48, 40, 1.0);
-  lwbuild::writeFile(dir / "sphere.lwo", lwbuild::LwobBuilder().surfaces({"Skin"}).points(g.points).polygons(g.polygons)
-                                             .surface("Skin", {lwbuild::subU16("FLAG", 4), lwbuild::subFloat("SMAN", 1.2f)}).bytes());
-  // Text, binary, no normals with a prefix, and one that fails: options differ per call.
-  std::vector<Conversion> alone(4), together;
-  for (std::size_t i = 0; i < alone.size(); ++i) {
-    Conversion& c = alone[i]; torvo_default_options(&c.options);
-    c.options.template_file = templateFile.c_str(), c.source = dir / (i == 3 ? "missing.lwo" : "sphere.lwo");
-    c.options.binary = i == 1, c.options.no_normals = c.options.top_frame = i == 2, c.options.frame_prefix = i == 2 ? "P" : nullptr;
-  }
-  together = alone;
-  for (std::size_t i = 0; i < alone.size(); ++i) {
-    alone[i].destination = dir / ("alone" + std::to_string(i) + ".x"), together[i].destination = dir / ("together" + std::to_string(i) + ".x");
-    convert(alone[i]);
-  }
-  std::vector<std::thread> threads;
-  for (Conversion& c : together) threads.emplace_back(convert, std::ref(c));
-  for (std::thread& t : threads) t.join();
-  for (std::size_t i = 0; i < alone.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_TRUE(together[i].result == alone[i].result && alone[i].result == (i == 3 ? 1 : 0)) << alone[i].messages;
-    const std::string a = testsupport::readFile(dir / ("alone" + std::to_string(i) + ".X"));
-    EXPECT_TRUE(a == testsupport::readFile(dir / ("together" + std::to_string(i) + ".X")) && a.empty() == (i == 3));
-    std::string expected = alone[i].messages;
-    for (std::size_t at; (at = expected.find("alone")) != std::string::npos;) expected.replace(at, 5, "together");
-    EXPECT_EQ(together[i].messages, expected);
-  }
-  EXPECT_NE(alone[3].messages.find("could not open: "), std::string::npos);
-  EXPECT_EQ(alone[1].messages.find("Output format: Binary X"), 0u) << alone[1].messages;
-}
-
-// Each option set through the interface converts as its command-line letter does: the demo scene, with an object
-// whose two surfaces differ only in name.
-TEST(Api, EachOptionConvertsAsItsCommandLineLetter) {
+// Each option set through the interface converts as its command-line letter does, alone and with all the others at
+// once in threads, each with its own messages: the demo scene with an object whose two surfaces differ only in name,
+// and a source that is missing.
+TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
   testsupport::TempDir dir; const std::string examples = std::string(TORVO_SOURCE_DIR) + "/examples", config = dir / "lw.cfg";
   const std::string templateFile = std::string(TORVO_BINARY_DIR) + "/TORVOtpl.x", scene = dir / "scene.lws";
   lwbuild::writeFile(config, "LWCO\n0\nContentDirectory " + examples + "\n");
@@ -64,23 +32,42 @@ TEST(Api, EachOptionConvertsAsItsCommandLineLetter) {
                                             .surface("Crimson", {lwbuild::subColor(255, 0, 0)}).bytes());
   lwbuild::writeFile(scene, testsupport::readFile(examples + "/Scenes/demo.lws") + "LoadObject " + dir / "twins.lwo" +
                                 "\nObjectMotion (unnamed)\n9\n1\n 0 0 0 0 0 0 1 1 1\n 0 0 0 0 0\n");
-  const std::pair<int torvo_options::*, const char*> rows[] = {
+  const std::pair<int torvo_options::*, std::string> rows[] = {
       {&torvo_options::binary, "-b"}, {&torvo_options::top_frame, "-T"}, {&torvo_options::camera_frame, "-c"},
       {&torvo_options::light_frames, "-l"}, {&torvo_options::no_material_merge, "-m"}, {&torvo_options::no_animation, "-A"},
       {&torvo_options::no_normals, "-N"}, {&torvo_options::meshes_only, "-M"}, {&torvo_options::keep_texture_files, "-B"},
-      {&torvo_options::flip_texture_v, "-F"}, {&torvo_options::texture_wrap, "-u"}, {nullptr, "-fP_"}};
-  for (const auto& [field, letter] : rows) {
-    torvo_options o; torvo_default_options(&o); o.template_file = templateFile.c_str(), o.config_file = config.c_str();
-    if (field != nullptr) o.*field = 1;
-    o.frame_prefix = field == nullptr ? "P_" : nullptr;
-    const std::string api = dir / ("api" + std::string(letter)), cli = dir / ("cli" + std::string(letter)); std::string messages;
-    testsupport::makeDir(api), testsupport::makeDir(cli);
-    EXPECT_EQ(torvo_convert(scene.c_str(), (api + "/").c_str(), &o, collect, &messages), 0) << letter << messages;
-    EXPECT_EQ(testsupport::run(TORVO_EXE, {letter, "-C" + config, scene, cli + "/"}, dir.path()).exitCode, 0) << letter;
-    const std::vector<std::string> names = testsupport::listDir(api);
-    EXPECT_TRUE(names == testsupport::listDir(cli) && !names.empty()) << letter;
-    for (const std::string& n : names) EXPECT_TRUE(testsupport::readFile(api + "/" + n) == testsupport::readFile(cli + "/" + n)) << letter << n;
+      {&torvo_options::flip_texture_v, "-F"}, {&torvo_options::texture_wrap, "-u"}, {nullptr, "-fP_"}, {nullptr, "missing"}};
+  std::vector<Conversion> alone(std::size(rows)), together;
+  for (std::size_t i = 0; i < alone.size(); ++i) {
+    const auto& [field, letter] = rows[i]; Conversion& c = alone[i]; torvo_default_options(&c.options);
+    c.options.template_file = templateFile.c_str(), c.options.config_file = config.c_str(), c.options.frame_prefix = letter == "-fP_" ? "P_" : nullptr;
+    if (field != nullptr) c.options.*field = 1;
+    c.source = letter == "missing" ? dir / "missing.lwo" : scene;
   }
+  together = alone;
+  for (std::size_t i = 0; i < alone.size(); ++i) {
+    const std::string& letter = rows[i].second;
+    for (const char* kind : {"alone", "together", "cli"}) testsupport::makeDir(dir / (kind + letter));
+    alone[i].destination = dir / ("alone" + letter + "/"), together[i].destination = dir / ("together" + letter + "/");
+    convert(alone[i]);
+    EXPECT_EQ(alone[i].result, letter == "missing" ? 1 : 0) << letter << alone[i].messages;
+    if (letter != "missing") { EXPECT_EQ(testsupport::run(TORVO_EXE, {letter, "-C" + config, scene, dir / ("cli" + letter + "/")}, dir.path()).exitCode, 0); }
+  }
+  std::vector<std::thread> threads;
+  for (Conversion& c : together) threads.emplace_back(convert, std::ref(c));
+  for (std::thread& t : threads) t.join();
+  for (std::size_t i = 0; i < alone.size(); ++i) {
+    const std::string& letter = rows[i].second; const std::vector<std::string> names = testsupport::listDir(dir / ("alone" + letter));
+    EXPECT_TRUE(names.empty() == (letter == "missing") && names == testsupport::listDir(dir / ("together" + letter))) << letter;
+    for (const char* other : {"together", "cli"})
+      for (const std::string& n : names)
+        EXPECT_TRUE(testsupport::readFile(dir / ("alone" + letter + "/" + n)) == testsupport::readFile(dir / (other + letter + "/" + n))) << letter << n;
+    std::string expected = alone[i].messages;
+    for (std::size_t at; (at = expected.find("alone")) != std::string::npos;) expected.replace(at, 5, "together");
+    EXPECT_TRUE(together[i].result == alone[i].result && together[i].messages == expected) << letter << together[i].messages;
+  }
+  EXPECT_NE(alone.back().messages.find("could not open: "), std::string::npos);
+  EXPECT_NE(alone[0].messages.find("Output format: Binary X"), std::string::npos) << alone[0].messages;
 }
 
 }  // namespace

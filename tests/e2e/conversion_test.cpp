@@ -224,15 +224,6 @@ TEST(SceneE2E, MultiItemSceneConsoleTextAndBothEncodingsReadBack) {
   lwReleaseScene(scene);
 }
 
-// Without -c and -l neither the camera nor the light has a frame; -T and -f name the tree.
-TEST(SceneE2E, OptionsShapeTheTree) {
-  TempDir dir; writeFixtures(dir);
-  const auto r = torvo({"-T", "-fProp_", "-Clw.cfg", "scene.lws"}, dir.path()); const std::string x = readFile(dir / "scene.X");
-  EXPECT_TRUE(r.exitCode == 0 && inOrder(r.out, {"TopFrame\n", " Prop_0_box 4 Vertices", "  Prop_1_lid 4 Vertices", " Prop_2_Helper\n"}) &&
-              inOrder(x, {"\nFrame TopFrame {\n", " Frame Prop_0_box {", "  Frame Prop_1_lid {", "{Prop_0_box}"})) << r.out << x;
-  EXPECT_FALSE(contains(x + r.out, "FrameCamera") || contains(x + r.out, "Sun"));
-}
-
 TEST(SceneE2E, FailuresLeaveNoOutputAndDeepChainsConvert) {
   TempDir dir; writeFixtures(dir); LwscBuilder endless(0, 2000000000), chain(0, 10);
   endless.line("AddNullObject Spinner").motion("ObjectMotion", {key(0, 0, 0, 0), key(1, 0, 0, 0, 90)}).line("EndBehavior 2");

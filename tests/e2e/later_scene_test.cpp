@@ -15,20 +15,7 @@
 using namespace clitest;
 using testsupport::TempDir;
 
-namespace {
-
 const std::string kModels = "/usr/share/assimp/models/LWS";
-
-// Position channel c at output time `time`, z turned back.
-double at(const ReaderView::Keys& position, double time, int c) {
-  for (const auto& key : position) {
-    if (key.size() == 4 && key[0] == time) return c == 2 ? -key[3] : key[1 + static_cast<std::size_t>(c)];
-  }
-  ADD_FAILURE() << "no position key at " << time;
-  return NAN;
-}
-
-}  // namespace
 
 TEST(LaterScenes, SampleFilesConvertWithKeysAndBehaviours) {
   if (!std::filesystem::is_directory(kModels)) GTEST_SKIP() << "assimp-testmodels not installed";
@@ -51,7 +38,11 @@ TEST(LaterScenes, SampleFilesConvertWithKeysAndBehaviours) {
     const LwObject& cube = *scene.items[0]; const long long first = scene.firstFrame, last = scene.lastFrame;
     const ReaderView::Keys& moves = view.keys.at("Frame" + cube.name).at("position");
     ASSERT_EQ(moves.size(), static_cast<std::size_t>(last - first + 1));
-    auto sample = [&](long long frame, int c) { return at(moves, static_cast<double>(frame - first), c); };
+    auto sample = [&](long long frame, int c) -> double {  // position channel c at a frame, z turned back
+      for (const auto& key : moves)
+        if (key.size() == 4 && key[0] == static_cast<double>(frame - first)) return c == 2 ? -key[3] : key[1 + static_cast<std::size_t>(c)];
+      return ADD_FAILURE() << "no position key at " << frame, NAN;
+    };
     for (int c = 0; c < 3; ++c) {
       const LwEnvelope& env = cube.channels[static_cast<std::size_t>(c)];
       for (const EnvelopeKey& key : env.keys) {

@@ -9,15 +9,11 @@
 
 namespace {
 
+// Parameters in file order: tangents in and out, or a 2D Bezier key's in time and value, out time and value.
 EnvelopeKey k(double time, double value, int shape, double in = 0, double out = 0, double inValue = 0, double outValue = 0) {
   EnvelopeKey key; key.time = time, key.value = value, key.shape = shape;
   key.param[0] = in, key.param[1] = out, key.param[2] = inValue, key.param[3] = outValue;
   return key;
-}
-
-// A 2D Bezier key's handles: in time and value, out time and value.
-EnvelopeKey bezier2D(double time, double value, double inTime, double inValue, double outTime, double outValue) {
-  return k(time, value, kShapeBezier2D, inTime, inValue, outTime, outValue);
 }
 
 struct Case {
@@ -35,7 +31,7 @@ TEST(Envelope, ShapesAndBehaviorsMatchHandWorkedValues) {
   std::vector<EnvelopeKey> bezier1D = hermite;
   for (EnvelopeKey& key : bezier1D) key.shape = S::kShapeBezier1D;
   // Handles a third of the span in time and flat in value: y = 3(1-s)s^2 + s^3 with s = t.
-  const std::vector<EnvelopeKey> easeInOut = {bezier2D(0, 0, 0, 0, 1.0 / 3, 0), bezier2D(1, 1, -1.0 / 3, 0, 0, 0)};
+  const std::vector<EnvelopeKey> easeInOut = {k(0, 0, S::kShapeBezier2D, 0, 0, 1.0 / 3, 0), k(1, 1, S::kShapeBezier2D, -1.0 / 3, 0, 0, 0)};
   // A linear saw 0, 2, 1 over two seconds: periods of 2, offset 1 per period.
   const std::vector<EnvelopeKey> saw = {k(0, 0, S::kShapeLinear), k(1, 2, S::kShapeLinear), k(2, 1, S::kShapeLinear)};
   const Case cases[] = {
