@@ -83,16 +83,11 @@ TEST(Paths, DoubleByteTrailBytesAreNeitherSeparatorsNorDots) {
   const std::string name = "dir\\\x95\x5C.lwo", sep(1, platform::nativeSeparator());  // 0x95 0x5C: one Shift-JIS character
   {
     CodePageScope cp(932);
-    EXPECT_EQ(tail(name), "\x95\x5C.lwo");
-    EXPECT_EQ(extension("a\x95\x2E"), "<none>");  // a lead byte always takes the next byte
+    EXPECT_EQ(tail(name), "\x95\x5C.lwo"); EXPECT_EQ(extension("a\x95\x2E"), "<none>");  // a lead byte always takes the next byte
     EXPECT_EQ(makeXName("A\x95\x5C" "B"), "AB"); EXPECT_EQ(joined("c:\\\x95\x5C", "a.lwo"), "c:\\\x95\x5C" + sep + "a.lwo");
     EXPECT_EQ(joined("c:\\\x95\x5C\\", "a.lwo"), "c:\\\x95\x5C\\a.lwo");
   }
-  {
-    CodePageScope cp(1252);
-    EXPECT_EQ(tail(name), ".lwo");
-    EXPECT_EQ(makeXName("A\x95\x5C" "B"), "AB");
-  }
+  { CodePageScope cp(1252); EXPECT_EQ(tail(name), ".lwo"); }  // where 0x5C is a separator
   CodePageScope cp(936);  // a lone lead byte at the end stands alone
   EXPECT_EQ(tail("a\\\x81"), "\x81"); EXPECT_EQ(makeXName("ab\x81"), "ab");
 }

@@ -138,6 +138,14 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   EXPECT_EQ(console, "\n Objects\\my cow.lwo : Normals TextureCoords\n Objects\\broken.lwo :Not LightWave file!\n"
                      " Objects\\" + stem + ".lwo : Normals TextureCoords\n");
   lwReleaseScene(scene);
+  // Joined to a content directory, a name longer than the 1024-byte path field is cut to fit it.
+  std::string deep = dir.path();
+  while (deep.size() < 900) deep += "/" + std::string(240, 'd');
+  testsupport::makeDir(deep); const std::string cut = deep + "/" + std::string(1022 - deep.size(), 'f');  // 1023 characters
+  ASSERT_TRUE(lwbuild::writeFile(cut, triangle()) && lwbuild::writeFile(cut + "ff", std::string("not an object")));
+  EXPECT_EQ(readScene(scene, LwscBuilder().loadObject(cut.substr(deep.size() + 1) + "ffff.lwo", {key(0, 0, 0, 0)}).text(), &console, false, deep), 1);
+  EXPECT_EQ(console.substr(console.size() - 24), ": Normals TextureCoords\n");
+  lwReleaseScene(scene);
   // A missing object stops the reading; without the content directory the relative path is not found either.
   for (const std::string& content : {dir.path(), std::string()}) {
     LwScene missing;

@@ -97,7 +97,7 @@ TEST_F(LaterScenes, DamagedEnvelopesAreRefused) {
   // Ends before the block; no brace; a bad or too large key count; fewer keys than counted; a short key; no such
   // shape; no number; a bad behaviour; never closed; a version 2 key cut short.
   const std::pair<std::string, int> cases[] = {
-      {head, 6}, {head + "Envelope\n  1\n", 7}, {head + "{ Envelope\n  x\n", 8}, {head + "{ Envelope\n  2000000\n", 8},
+      {head, 6}, {head + "Envelope\n  1\n", 7}, {head + "{ Envelope\n  x\n", 8}, {head + "{ Envelope\n  2000000\n  Key 0 0 0 0 0 0 0 0 0\n}\n", 8},
       {head + "{ Envelope\n  2\n  Key 0 0 0 0 0 0 0 0 0\n}\n", 10}, {head + "{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0\n}\n", 9},
       {head + "{ Envelope\n  1\n  Key 0 0 6 0 0 0 0 0 0\n}\n", 9}, {head + "{ Envelope\n  1\n  Key nan 0 0 0 0 0 0 0 0\n}\n", 9},
       {head + "{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0 0\n  Behaviors 1 9\n}\n", 10},
