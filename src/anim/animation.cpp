@@ -140,7 +140,10 @@ int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::in
     long long pos = d;
     long long offset = 0;
     long long periodEnd = 0;
-    if (repeats && d > lastKey) {
+    // From the last key on, a repeating motion walks into its next period; the first
+    // period's last key is no exception, or a range starting before it would lose
+    // every repeat.
+    if (repeats && d >= lastKey) {
       pos = d % (lastKey + 1);
       offset = d - pos;
       periodEnd = offset + lastKey + 1;

@@ -56,6 +56,7 @@ TEST(Animation, SampleFramesOfTheWorkedExamples) {
       {{motionKey(0, 0), motionKey(40, 10, 0, 1)}, kEndStop, 0, 60, 5, {0, 35, 60}, "path alignment"},
       // Repeat walks the periods beyond the last key (period 11).
       {{motionKey(0, 0), motionKey(10, 10, 0, 1)}, kEndRepeat, 12, 30, 0, {12, 21, 22, 30}, "repeat"},
+      {{motionKey(0, 0), motionKey(10, 10)}, kEndRepeat, 0, 25, 0, {0, 3, 6, 10, 11, 14, 17, 21, 22, 25, 28}, "repeat from the first period"},
       {{motionKey(-1, 7)}, kEndStop, 0, 10, 0, {0}, "one key before the range"}};
   for (const auto& c : cases) {
     LwScene scene; scene.firstFrame = c.firstFrame, scene.lastFrame = c.lastFrame; LwObject& item = addItem(scene, "0_a", 0, c.keys);
@@ -84,6 +85,10 @@ TEST(Animation, TooManySamplesAreRefused) {
   // One spline segment a billion frames long.
   item.endBehavior = kEndStop, item.motionKeys = {motionKey(0, 0), motionKey(1000000000, 1)}, scene.lastFrame = 10;
   EXPECT_LT(animationSampleFrames(scene, item, frames), 0);
+  // Items with envelopes sample every frame: ten million are the most one may have.
+  LwScene every; every.lastFrame = 9999999; addItem(every, "0_env", 0, {}).channels.resize(9);
+  EXPECT_EQ(samples(every, *every.items[0]).size(), 10000000u); every.lastFrame = 10000000;
+  EXPECT_LT(animationSampleFrames(every, *every.items[0], frames), 0);
   // Frames near the ends of the int range neither overflow nor hang.
   scene.firstFrame = -2147483647 - 1, scene.lastFrame = 2147483647;
   item.motionKeys = {motionKey(2147483647, 0), motionKey(-2147483647 - 1, 1, 1e300, 1)};
