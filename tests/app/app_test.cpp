@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/lookup.h"
 #include "core/lwcfg.h"
 #include "core/paths.h"
 #include "lwbuild.h"
@@ -77,6 +78,8 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
   const char* names[][2] = {{"My Obj-1.lwo", "My_Obj1lwo"}, {"Light (2)", "Light_2"}, {"!@#$%^&*().,;", ""},
                             {"", ""}, {"9lives_\t\x7f\xe9x", "9lives_x"}, {"AZaz09_`{@[/:", "AZaz09_"}};
   for (const auto& row : names) EXPECT_EQ(makeXName(row[0]), row[1]) << row[0];
+  // A UNC name with nothing after it is all prefix, a lone lead byte at its end included.
+  EXPECT_EQ(relativePath("\\\\srv\\share", "\\\\srv\\share", 1252) + relativePath("\\\\srv\\a\x81", "\\\\srv\\a\x81", 936), "");
 }
 
 TEST(Paths, DoubleByteTrailBytesAreNeitherSeparatorsNorDots) {

@@ -10,6 +10,7 @@
 
 namespace {
 
+using clitest::contains;
 using clitest::mappedObject;
 using testsupport::TempDir;
 using testsupport::fileExists;
@@ -80,10 +81,15 @@ TEST(Batch, ConvertsTheGoodFilesOfATreeAsTorvoDoesAlone) {
   const lwbuild::Bytes sphere = lwbuild::LwobBuilder().surfaces({"Skin"}).points(g.points).polygons(g.polygons).bytes();
   lwbuild::writeFile(t / "src/a/one.lwo", sphere), lwbuild::writeFile(t / "src/a/b/Two.LWO", mappedObject("nowhere.tga"));
   lwbuild::writeFile(t / "src/c/cut.lwo", lwbuild::Bytes(sphere.begin(), sphere.begin() + 40)), lwbuild::writeFile(t / "src/c/lost.lws", scene({"gone.lwo"}));
-  lwbuild::writeFile(t / "src/c/notes.txt", std::string("not a source"));
+  lwbuild::writeFile(t / "src/c/notes.txt", std::string("not a source")), lwbuild::writeFile(t / "lw.cfg", "LWCO\n0\nContentDirectory " + t / "src/a\n");
   const auto r = testsupport::run(TORVO_BATCH_EXE, {"-b", "-j", "3", "src", "dst"}, t.path());
   EXPECT_TRUE(r.exitCode == 1 && clitest::inOrder(r.out, {"FAILED c/cut.lwo\n", "FAILED c/lost.lws\n", "  | file not found: gone.lwo\n",
                                                           "2 converted, 2 failed\n"})) << r.out;
+  // With the content directory holding the scene's object only the cut file fails; an unknown option converts nothing.
+  lwbuild::writeFile(t / "src/a/gone.lwo", sphere), testsupport::makeDir(t / "again");
+  EXPECT_TRUE(contains(testsupport::run(TORVO_BATCH_EXE, {"-Clw.cfg", "src", "again"}, t.path()).out, "4 converted, 1 failed\n"));
+  const auto bad = testsupport::run(TORVO_BATCH_EXE, {"-x", "src", "none"}, t.path());
+  EXPECT_TRUE(bad.exitCode == 1 && contains(bad.out, "Invalid option: -x\n") && !testsupport::fileExists(t / "none")) << bad.out;
   EXPECT_EQ(testsupport::listDir(t / "dst/c"), std::vector<std::string>{});
   for (const auto& [source, out] : {std::pair{"src/a/one.lwo", "a/one.X"}, {"src/a/b/Two.LWO", "a/b/Two.X"}}) {
     ASSERT_EQ(testsupport::run(TORVO_EXE, {"-b", source, "ref/" + std::string(out).substr(0, std::string(out).rfind('/') + 1)}, t.path()).exitCode, 0);

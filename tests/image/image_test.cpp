@@ -202,8 +202,10 @@ TEST(Tga, RefusedHeadersAndTruncations) {
 
 TEST(Bmp, PixelsComeOutTopRowFirst) {
   // A 124-byte info header: the table starts after it, not at byte 54.
-  Bytes bigHeader = lwbuild::bmpBytes(2, 1, 8, bgr({kRed, kGreen}, true), {1, 0, 0, 0});
-  bigHeader.insert(bigHeader.begin() + 54, 124 - 40, 0xEE); setLE32(bigHeader, 10, 54 + 84 + 8); setLE32(bigHeader, 14, 124);
+  auto v5 = [](const Bytes& table) {
+    Bytes b = lwbuild::bmpBytes(2, 1, 8, table, {1, 0, 0, 0}); b.insert(b.begin() + 54, 124 - 40, 0xEE);
+    return setLE32(b, 10, 54 + 84 + static_cast<std::uint32_t>(table.size())), setLE32(b, 14, 124), b;
+  };
   expectDecoded(Kind::Bmp,
                 {{"24 bits, bottom row stored first", bmp2x2(), 2, {kRed, kWhite, kBlue, kGreen}},
                  {"negative height: top row stored first", bmp2x2(22, std::uint32_t(-2)), 2, {kBlue, kGreen, kRed, kWhite}},
@@ -213,7 +215,8 @@ TEST(Bmp, PixelsComeOutTopRowFirst) {
                   4, {kBlue, kGreen, kBlack, kBlack}},
                  {"4-bit index beyond the table is black", lwbuild::bmpBytes(2, 1, 4, bgr({kRed}, true), {0x0F, 0, 0, 0}), 2,
                   {kRed, kBlack}},
-                 {"larger info header moves the colour table", bigHeader, 2, {kGreen, kRed}}});
+                 {"larger info header moves the colour table", v5(bgr({kRed, kGreen}, true)), 2, {kGreen, kRed}},
+                 {"larger info header and no table", v5({}), 2, {kBlack, kBlack}}});
 }
 
 TEST(Bmp, UnsupportedImpossibleAndCutFilesAreRefusedBeforeAllocating) {

@@ -147,7 +147,7 @@ TEST(Lwo2Reader, UnknownChunksAndPolygonKindsChangeNothing) {
   const std::string clean = convert(triangle([](Lwo2Builder&) {}), false, false);
   const std::string messy = convert(triangle([](Lwo2Builder& b) {
     b.chunk("ZZZZ", {1, 2, 3}).polygons({{0, 1}}, "CURV").polygonTags({{0, 1}}, "PART").chunk("BBOX", Bytes(24, 0));
-  }, {sub("QQQQ", {1}), subU16("VERS", 3)}), false, false);
+  }, {sub("QQQQ", {1}), subU16("VERS", 3), subFloat("SMAN", 0.0f)}), false, false);
   EXPECT_EQ(messy, "Warning! 1 curve, bone and other non-face polygons skipped\n" + clean);
 }
 
@@ -159,7 +159,7 @@ TEST(Lwo2Reader, DamagedFilesLoseOnlyWhatIsDamaged) {
       // 1,023 corners, two present.
       {triangle([](Lwo2Builder& b) { b.chunk("POLS", {'F', 'A', 'C', 'E', 3, 0xFF, 0, 0, 0, 1}); }), 1, invalid},
       {triangle([](Lwo2Builder& b) { b.polygons({{0, 1, 0xFF0000}}); }), 1, invalid},
-      {triangle([](Lwo2Builder& b) { b.polygonTags({{0, 9}}); }), 0, invalid},
+      {triangle([](Lwo2Builder& b) { b.polygonTags({{0, 9}}); }), 0, invalid}, {triangle([](Lwo2Builder& b) { b.polygonTags({{0, 2}}); }), 0, invalid},
       {triangle([](Lwo2Builder& b) { b.polygons({{0, 1}}); }), 1, "Warning! 1 <3vert polygons removed\n"},
       {triangle([](Lwo2Builder& b) { b.chunk("SURF", {'A', 0, 0, 0, 'C', 'O', 'L', 'R', 0xFF, 0xFF, 0x3F}); }), 1, ""},
   };

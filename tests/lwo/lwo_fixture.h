@@ -21,10 +21,7 @@ inline Ids polygonsOf(const LwObject& object, std::uint32_t vertex) {
   return Ids(list.begin(), list.end());
 }
 
-struct Loaded {
-  LwObject object; int result = 0;
-  std::string out;  // everything the reader printed
-};
+struct Loaded { LwObject object; int result = 0; std::string out; };  // out: everything the reader printed
 
 inline Loaded load(const Bytes& bytes, bool doNormals = true, bool doTexCoords = true, bool wrapSeams = false,
                    double dissolve = 0.0, int indent = 0) {

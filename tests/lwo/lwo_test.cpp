@@ -97,6 +97,8 @@ TEST(LwobReader, PolygonVariantsAndWarnings) {
        "0 1 2/0", "Warning! 1 <3vert polygons removed\n"},
       {LwobBuilder().surfaces({"A"}).points(squarePoints()).chunk("POLS", words({3, 0, 1, 2, 1, 3, 0, 1, 2})).bytes(),
        "0 1 2/0", "Warning! 1 polygons with invalid point or surface removed\n"},
+      {LwobBuilder().surfaces({"A"}).points(squarePoints()).chunk("POLS", words({3, 0, 1, 2, 1, 3})).bytes(), "0 1 2/0",
+       "Warning! 1 polygons with invalid point or surface removed\n"},
       // An odd-length chunk is followed directly by the next, without a pad byte; unknown chunks are skipped.
       {LwobBuilder().chunk("CRAP", Bytes{1, 2, 3}).surfaces({"S"}).chunk("BBOX", Bytes(24, 0xFF)).points(six)
            .chunk("PNTS", Bytes(40, 0)).polygons({{{0, 1, 2}, 1}}).bytes(), "0 1 2/0", ""}};
@@ -182,10 +184,7 @@ TEST(LwoSurface, SubChunkVariants) {
   for (const auto& [text, kind] : {std::pair{"Planar Image Map", kMappingPlanar}, {"Cylindrical Image Map", kMappingCylindrical},
                                    {"Spherical Image Map", kMappingSpherical}, {"Cubic Image Map", kMappingCubic},
                                    {"planar image map", kMappingNone}, {"Cubic Image Map ", kMappingNone}, {"", kMappingNone}}) {
-    LwTexture texture;
-    texture.mapping = kMappingCubic + 1;
-    lwSetMappingKind(texture, text);
-    EXPECT_EQ(texture.mapping, kind) << text;
+    LwTexture texture; texture.mapping = kMappingCubic + 1; lwSetMappingKind(texture, text); EXPECT_EQ(texture.mapping, kind) << text;
   }
   const LwTexture noise = loadSurface({subString("CTEX", "Fractal Noise"), subString("TIMG", "noise.tga")}).colorTexture;
   EXPECT_EQ(std::to_string(noise.mapping) + noise.image, "0noise.tga");

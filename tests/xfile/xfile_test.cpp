@@ -128,9 +128,7 @@ TEST(XWriter, TextNamesAreFilteredAndCutAt79AndIndentsHaveAnyDepth) {
   EXPECT_EQ(text(w), " Mesh Cube_1 {\n }\n  {MatRed}\nHeader {\nMesh  {\n{My_Obj1lwo}\nFrame " + cut + " {\n{" + cut +
                          "}\n{" + std::string(79, 'k') + "}\n0.500000;-0.000000;-42");
   for (int depth : {-5, 0, 1, 63, 64, 65, 127, 128, 129, 5000}) {
-    XWriter d;
-    xPutIndent(d, depth);
-    EXPECT_EQ(text(d), std::string(depth > 0 ? static_cast<std::size_t>(depth) : 0, ' ')) << depth;
+    XWriter d; xPutIndent(d, depth); EXPECT_EQ(text(d), std::string(depth > 0 ? static_cast<std::size_t>(depth) : 0, ' ')) << depth;
   }
 }
 

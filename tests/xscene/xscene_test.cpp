@@ -417,19 +417,8 @@ TEST(Mesh, NamesEmptyObjectsAndDepth) {
   EXPECT_EQ(write(o, true).text.rfind("Mesh Mesh" + std::string(75, 'n') + " {", 0), 0u);
   EXPECT_EQ(write(o).console, " 1 Vertices  0 Polygons  0 Normals");
   // Nothing at all for an object without vertices or fully dissolved.
-  LwObject dissolved = makeObject(kSquare, {{{0, 1, 2}, 0}});
-  dissolved.dissolve = 1.0;
+  LwObject dissolved = makeObject(kSquare, {{{0, 1, 2}, 0}}); dissolved.dissolve = 1.0;
   EXPECT_EQ(write(makeObject({}, {})).text + write(makeObject({}, {})).console + write(dissolved).text + write(dissolved).console, "");
   dissolved.dissolve = 0.999;
   EXPECT_EQ(write(dissolved).text.rfind("Mesh {\n 4;\n", 0), 0u);
-  // Written deeper, every line is indented the more, the wrapped material list's too.
-  std::vector<Poly> faces;
-  for (int i = 0; i < 40; ++i) faces.push_back({{0, 1, 2}, i % 2, {0, 0, 0}});
-  LwObject many = makeObject(kSquare, faces, {"Even", "Odd"}); many.normals = {LwNormal{0, 0, 1, 120}}, many.vertices[1].v = 0.5;
-  const std::string flat = write(many).text, deep = write(many, false, {}, 300).text;
-  std::string indented;
-  for (std::size_t start = 0, end; (end = flat.find('\n', start)) != std::string::npos; start = end + 1)
-    indented += (end > start ? std::string(300, ' ') : "") + flat.substr(start, end + 1 - start);
-  EXPECT_TRUE(flat.find(" MeshNormals {") != std::string::npos && flat.find(" MeshTextureCoords {") != std::string::npos);
-  EXPECT_TRUE(deep == indented);
 }
