@@ -134,7 +134,7 @@ int lwscInput(const std::uint8_t* data, std::size_t size) {
 int lwcfgInput(const std::uint8_t* data, std::size_t size) {
   std::FILE* in = std::tmpfile();
   if (in == nullptr) return 0;
-  std::fwrite(data, 1, size, in);
+  if (size > 0) std::fwrite(data, 1, size, in);  // an empty input may come without a buffer
   std::rewind(in);
   LwConfig config;
   readLwConfig(config, in);
@@ -148,7 +148,7 @@ int imageInput(int (*convert)(const char*, std::FILE*, std::FILE*), const std::u
   std::FILE* in = std::tmpfile();
   std::FILE* out = std::tmpfile();
   if (in != nullptr && out != nullptr) {
-    std::fwrite(data, 1, size, in);
+    if (size > 0) std::fwrite(data, 1, size, in);
     std::rewind(in);
     const int result = convert("vemo", in, out);
     // A refused image must leave its destination untouched.
