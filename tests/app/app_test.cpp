@@ -205,7 +205,7 @@ TEST(Platform, TemporaryFilesCommitRemoveAndKeepWhatWritingInPlaceWould) {
   EXPECT_EQ(readFile(dir / "case.x") + readFile(dir / "case.X"), "lowerupper");
   // A symbolic link is written through, not replaced, even to a file not there yet.
   writeFile(dir / "target.X", std::string("old"));
-  ASSERT_EQ(symlink("target.X", (dir / "link.X").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "target.X").c_str(), (dir / "link.X").c_str()), 0);  // by its full path
   ASSERT_TRUE(replace(dir / "link.X", "through")); EXPECT_EQ(readFile(dir / "target.X"), "through");
   testsupport::makeDir(dir / "sub");
   ASSERT_EQ(symlink("sub/later.X", (dir / "dangling.X").c_str()), 0);

@@ -47,7 +47,7 @@ TEST(Envelope, ShapesAndBehaviorsMatchHandWorkedValues) {
       {"oscillate after: mirrored", saw, 3, 3, 2.5, 1.5}, {"oscillate before: mirrored", saw, 3, 3, -0.5, 1.0},
       {"oscillate two periods on", saw, 3, 3, 4.5, 1.0}, {"offset repeat after", saw, 4, 4, 2.5, 2.0},
       {"offset repeat before", saw, 4, 4, -0.5, 0.5}, {"linear before: first slope", saw, 5, 5, -1.0, -2.0},
-      {"linear after: last slope", saw, 5, 5, 3.0, 0.0},
+      {"linear after: last slope", saw, 5, 5, 3.0, 0.0}, {"two keys at one time: the later", {k(1, 5, kShapeLinear), k(1, 7, kShapeLinear)}, 1, 1, 1.0, 7.0},
       {"2D bezier handle leaving into a hermite span", {k(0, 0, S::kShapeBezier2D, 0, 0, 1.0 / 3, 1.0 / 3), k(1, 1, S::kShapeHermite, 1)}, 1, 1, 0.5, 0.5}};
   for (const Case& c : cases) {
     LwEnvelope envelope; envelope.keys = c.keys, envelope.pre = c.pre, envelope.post = c.post;

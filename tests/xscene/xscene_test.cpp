@@ -94,7 +94,7 @@ TEST(Materials, NamesAreFilteredMadeUniqueAndEqualValuesMerge) {
   EXPECT_EQ(more.find("Material MatDefault_2 {") + more.find("Material MatOther"), std::string::npos);
   EXPECT_EQ(table.uniqueNames, (std::vector<std::string>{"Matwood_grain", "MatDefault", "Matabc", "MatDefault_2", "MatDefault_3"}));
   EXPECT_EQ(std::to_string(second.surfaces[1].materialIndex) + std::to_string(second.surfaces[2].materialIndex), "43");
-  EXPECT_EQ(materialUniqueName(table, 4) + "|" + materialUniqueName(table, 5) + "|" + materialUniqueName(table, -1), "MatDefault_3||");
+  EXPECT_EQ(materialUniqueName(table, 4) + "|" + materialUniqueName(table, 100000) + "|" + materialUniqueName(table, -1), "MatDefault_3||");
   // A surface named like a numbered one never shares a name with another material.
   table = {};
   LwObject clash = objectWith({surface("A", 1, 1, 1), surface("A_2", 2, 2, 2), surface("A", 3, 3, 3), surface("A_2", 4, 4, 4)});
