@@ -85,6 +85,9 @@ TEST(Animation, TooManySamplesAreRefused) {
   // One spline segment a billion frames long.
   item.endBehavior = kEndStop, item.motionKeys = {motionKey(0, 0), motionKey(1000000000, 1)}, scene.lastFrame = 10;
   EXPECT_LT(animationSampleFrames(scene, item, frames), 0);
+  // One spline segment with exactly ten million samples, the most an item may have.
+  LwScene edge; edge.lastFrame = 49999995; addItem(edge, "0_e", 0, {motionKey(0, 0), motionKey(49999995, 1)});
+  EXPECT_EQ(samples(edge, *edge.items[0]).size(), 10000000u);
   // Items with envelopes sample every frame: ten million are the most one may have.
   LwScene every; every.lastFrame = 9999999; addItem(every, "0_env", 0, {}).channels.resize(9);
   EXPECT_EQ(samples(every, *every.items[0]).size(), 10000000u); every.lastFrame = 10000000;
