@@ -123,15 +123,8 @@ double spanValue(const Keys& keys, double time) {
       const double in = incoming(keys, i + 1);
       return bezier(k0.value, k0.value + out / 3.0, k1.value - in / 3.0, k1.value, t);
     }
-    default: {  // TCB and Hermite: the Hermite basis on the two tangents
-      const double t2 = t * t;
-      const double t3 = t2 * t;
-      const double h1 = 2.0 * t3 - 3.0 * t2 + 1.0;
-      const double h2 = 3.0 * t2 - 2.0 * t3;
-      const double h3 = t3 - 2.0 * t2 + t;
-      const double h4 = t3 - t2;
-      return h1 * k0.value + h2 * k1.value + h3 * outgoing(keys, i) + h4 * incoming(keys, i + 1);
-    }
+    default:  // TCB and Hermite: the Hermite basis on the two tangents
+      return lwHermite(k0.value, k1.value, outgoing(keys, i), incoming(keys, i + 1), t);
   }
 }
 

@@ -60,12 +60,6 @@ void interpolate(const Motion& motion, std::int32_t i, long long x, MotionKey& o
     const double b0 = (1.0 - a.tension) * (1.0 - a.continuity) * (1.0 - a.bias);
     const double a1 = (1.0 - b.tension) * (1.0 - b.continuity) * (1.0 + b.bias);
     const double b1 = (1.0 - b.tension) * (1.0 + b.continuity) * (1.0 - b.bias);
-    const double t2 = t * t;
-    const double t3 = t2 * t;
-    const double h1 = 2.0 * t3 - 3.0 * t2 + 1.0;
-    const double h2 = 3.0 * t2 - 2.0 * t3;
-    const double h3 = t3 - 2.0 * t2 + t;
-    const double h4 = t3 - t2;
     const bool first = i == 0;
     const bool last = i + 2 >= motion.keyCount;
     const double scale0 = first ? 0.0 : tangentScale(span, static_cast<long long>(b.frame) - k[i - 1].frame);
@@ -74,7 +68,7 @@ void interpolate(const Motion& motion, std::int32_t i, long long x, MotionKey& o
       const double d = b.values[j] - a.values[j];
       const double d0 = first ? 0.5 * (a0 + b0) * d : scale0 * (a0 * (a.values[j] - k[i - 1].values[j]) + b0 * d);
       const double d1 = last ? 0.5 * (a1 + b1) * d : scale1 * (a1 * d + b1 * (k[i + 2].values[j] - b.values[j]));
-      out.values[j] = h1 * a.values[j] + h2 * b.values[j] + h3 * d0 + h4 * d1;
+      out.values[j] = lwHermite(a.values[j], b.values[j], d0, d1, t);
     }
   }
   out.tension = 0.0;
@@ -109,6 +103,16 @@ int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys) {
     readLine(line, kMotionLineSize, stream);  // the rest of the key's last line
   }
   return stored > 0 ? 1 : -1;
+}
+
+double lwHermite(double p0, double p1, double m0, double m1, double t) {
+  const double t2 = t * t;
+  const double t3 = t2 * t;
+  const double h1 = 2.0 * t3 - 3.0 * t2 + 1.0;
+  const double h2 = 3.0 * t2 - 2.0 * t3;
+  const double h3 = t3 - 2.0 * t2 + t;
+  const double h4 = t3 - t2;
+  return h1 * p0 + h2 * p1 + h3 * m0 + h4 * m1;
 }
 
 int lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame) {
