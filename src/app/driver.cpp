@@ -20,8 +20,10 @@ namespace {
 
 // Opens the first candidate for the source: start directory, content directory,
 // content plus scenes directory. Candidates too long for a path field are not tried.
+// `opened` is the candidate as written, for messages; `openedFile` the name it was opened by.
 std::FILE* openSource(const ConversionContext& context, const std::string& sourceArg,
-                      const std::string& startDirectory, std::string& destinationDirectory, std::string& opened) {
+                      const std::string& startDirectory, std::string& destinationDirectory, std::string& opened,
+                      std::string& openedFile) {
   const LwConfig& cfg = context.config;
   const int codePage = context.codePage;
   std::string candidates[3];
@@ -32,15 +34,20 @@ std::FILE* openSource(const ConversionContext& context, const std::string& sourc
   candidates[2] = cfg.contentDirectory;
   joinPath(candidates[2], cfg.scenesDirectory, codePage);
   joinPath(candidates[2], sourceArg, codePage);
+  // joinPath keeps a name that starts with '.' (./x, ../x, .hidden) as written; such a
+  // name means the directory the command was started in, not the destination.
+  const std::string& base = !sourceArg.empty() && sourceArg[0] == '.' ? startDirectory : context.directory;
   for (const std::string& candidate : candidates) {
     if (candidate.size() >= kPathSize) continue;
     if (context.options.outputBesideSource) {
       destinationDirectory.assign(candidate, 0, fileNamePart(candidate, codePage));
     }
-    std::FILE* file = platform::openFile(resolvePath(context, candidate), "rb");
-    if (file != nullptr) {
+    const std::string file = resolvePathIn(base, candidate, codePage);
+    std::FILE* stream = platform::openFile(file, "rb");
+    if (stream != nullptr) {
       opened = candidate;
-      return file;
+      openedFile = file;
+      return stream;
     }
   }
   return nullptr;
@@ -97,13 +104,14 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   const int codePage = context.codePage;
 
   std::string sourcePath;
-  std::FILE* source = openSource(context, sourceArg, startDirectory, destinationDirectory, sourcePath);
+  std::string sourceFile;
+  std::FILE* source = openSource(context, sourceArg, startDirectory, destinationDirectory, sourcePath, sourceFile);
   if (source == nullptr) {
     say(sink, "could not open: %s\n", sourceArg.c_str());
     return -1;
   }
-  std::FILE* companion = platform::openFile(resolvePath(context, sourcePath + "o"), "rb");
-  context.sourcePath = sourcePath;
+  std::FILE* companion = platform::openFile(sourceFile + "o", "rb");
+  context.sourcePath = sourceFile;
 
   const std::string_view sourceName = std::string_view(sourceArg).substr(fileNamePart(sourceArg, codePage));
   std::string outputPath = destinationDirectory;

@@ -41,3 +41,5 @@ struct ConversionContext {
 // The name under which a file named by the conversion is opened or created: a relative
 // name resolves against the context's directory, as it would in that current directory.
 std::string resolvePath(const ConversionContext& context, const std::string& path);
+// The same against another directory (empty: the process's current directory).
+std::string resolvePathIn(const std::string& directory, const std::string& path, int codePage);

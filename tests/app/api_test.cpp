@@ -2,6 +2,7 @@
 // several threads at once that give the bytes and messages each gives alone.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,6 +68,11 @@ TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
     EXPECT_TRUE(together[i].result == alone[i].result && together[i].messages == expected) << letter << together[i].messages;
   }
   EXPECT_NE(alone.back().messages.find("could not open: "), std::string::npos);
+  // A relative source resolves against the caller's current directory, also with a destination elsewhere.
+  Conversion relative{std::filesystem::relative(dir / "twins.lwo").string(), std::filesystem::relative(dir / "alone-b").string() + "/",
+                      alone[0].options, ""};
+  ASSERT_EQ(relative.source.rfind("../", 0), 0u); convert(relative);
+  EXPECT_TRUE(relative.result == 0 && testsupport::fileExists(dir / "alone-b/twins.X")) << relative.source << relative.messages;
   EXPECT_NE(alone[0].messages.find("Output format: Binary X"), std::string::npos) << alone[0].messages;
 }
 

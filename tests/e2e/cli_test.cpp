@@ -144,6 +144,39 @@ TEST(Cli, SourceAndOutputPlaces) {
   EXPECT_EQ(std::to_string(d.exitCode) + d.out, "1" + kBanner + "Content directory: " + content + "\n" + kAscii + "could not open: d.lwo\nerror occured.\n");
 }
 
+// A relative source resolves where the command was started, whether it starts with a dot
+// or not, with or without a destination; -s puts the output beside it.
+TEST(Cli, RelativeSourcesResolveWhereTheCommandStarted) {
+  TempDir dir; const std::string w = real(dir.path()) + "/work", m = real(dir.path()) + "/models";
+  for (const char* d : {"work/out", "work/sub", "work/.hidden", "models"}) testsupport::makeDir(dir / d);
+  for (const char* f : {"work/x.lwo", "work/.hidden/x.lwo", "models/x.lwo"}) writeFile(dir / f, triangle());
+  writeFile(dir / "work/out/x.lwo", kJunk);  // where a dotted name was once looked for
+  const struct {
+    std::string arg, from, beside;  // beside: where -s writes without a destination
+  } rows[] = {{"x.lwo", w + "/x.lwo", w + "/"}, {"./x.lwo", "./x.lwo", "./"}, {"../models/x.lwo", "../models/x.lwo", "../models/"},
+              {"sub/../x.lwo", w + "/sub/../x.lwo", w + "/sub/../"}, {m + "/x.lwo", m + "/x.lwo", m + "/"},
+              {".hidden/x.lwo", ".hidden/x.lwo", ".hidden/"}, {".\\x.lwo", ".\\x.lwo", ".\\"}};
+  for (const auto& row : rows) {
+    for (const bool beside : {false, true}) {
+      for (const bool destination : {false, true}) {
+        std::vector<std::string> args = {row.arg};
+        if (beside) args.insert(args.begin(), "-s");
+        if (destination) args.push_back("out/");
+        const std::string to = destination ? w + "/out/x.X" : beside ? row.beside + "x.X" : "x.X";
+        const auto r = torvo(args, w);
+        const std::string label = row.arg + (beside ? " -s" : "") + (destination ? " out/" : "");
+        EXPECT_EQ(r.exitCode, 0) << label << r.out;
+        EXPECT_TRUE(contains(r.out, "Convert From: " + row.from + "\nConvert To: " + to + "\n")) << label << r.out;
+        std::string file = to[0] == '/' ? to : w + "/" + to;
+        for (std::size_t at; (at = file.find('\\')) != std::string::npos;) file[at] = '/';
+        EXPECT_EQ(readFile(file).substr(0, 11), "xof 0302txt") << label;
+        std::remove(file.c_str());
+      }
+    }
+  }
+  EXPECT_EQ(listDir(w), (Names{".hidden", "out", "sub", "x.lwo"})); EXPECT_EQ(listDir(w + "/out"), Names{"x.lwo"});
+}
+
 TEST(Cli, CompanionFailuresAndWriteErrorsKeepAnExistingFileAndLeaveNoTemporary) {
   TempDir dir; writeFile(dir / "car.lwo", triangle()); writeFile(dir / "car.lwoo", triangle());
   const auto r = torvo({"-b", "car.lwo"}, dir.path());

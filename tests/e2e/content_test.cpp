@@ -91,9 +91,21 @@ TEST(Batch, ConvertsTheGoodFilesOfATreeAsTorvoDoesAlone) {
   const auto bad = testsupport::run(TORVO_BATCH_EXE, {"-x", "src", "none"}, t.path());
   EXPECT_TRUE(bad.exitCode == 1 && contains(bad.out, "Invalid option: -x\n") && !testsupport::fileExists(t / "none")) << bad.out;
   EXPECT_EQ(testsupport::listDir(t / "dst/c"), std::vector<std::string>{});
+  // The same tree named with a leading dot, from above, or absolutely converts the same.
+  const std::pair<std::string, std::string> trees[] = {{t.path(), "./src"}, {t / "ref", "../src"}, {t / "ref", t / "src"}};
+  std::string reports[std::size(trees)];
+  for (std::size_t i = 0; i < std::size(trees); ++i) {
+    const std::string dest = t / ("tree" + std::to_string(i)), from = trees[i].second + "/";
+    const auto again = testsupport::run(TORVO_BATCH_EXE, {"-b", trees[i].second, dest}, trees[i].first);
+    reports[i] = again.out;
+    for (const std::string& path : {from, dest})
+      for (std::size_t at; (at = reports[i].find(path)) != std::string::npos;) reports[i].replace(at, path.size(), "<path>");
+    EXPECT_TRUE(again.exitCode == 1 && contains(again.out, "3 converted, 2 failed\n") && reports[i] == reports[0]) << reports[i];
+  }
   for (const auto& [source, out] : {std::pair{"src/a/one.lwo", "a/one.X"}, {"src/a/b/Two.LWO", "a/b/Two.X"}}) {
     ASSERT_EQ(testsupport::run(TORVO_EXE, {"-b", source, "ref/" + std::string(out).substr(0, std::string(out).rfind('/') + 1)}, t.path()).exitCode, 0);
-    EXPECT_EQ(readFile(t / ("dst/" + std::string(out))), readFile(t / ("ref/" + std::string(out)))) << out;
+    for (const char* tree : {"dst/", "tree0/", "tree1/", "tree2/"})
+      EXPECT_EQ(readFile(t / (tree + std::string(out))), readFile(t / ("ref/" + std::string(out)))) << tree << out;
   }
 }
 
