@@ -8,10 +8,10 @@
 #include <iostream>
 #include <random>
 
-#include "anim/animation.h"
+#include "anim/sampling.h"
+#include "geometry/geometry.h"
 #include "lwbuild.h"
-#include "lwo/object.h"
-#include "lws/scene.h"
+#include "lwo/reader.h"
 #include "xfile/numfmt.h"
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
@@ -39,7 +39,7 @@ const Bytes& sphereBytes() {
 void BM_ChunkWalk(benchmark::State& state) {
   for (auto _ : state) {
     LwObject object;
-    lwLoadObjectFromMemory(object, sphereBytes().data(), sphereBytes().size(), 0, false, false, false, MessageSink{});
+    lwLoadObjectFromMemory(object, sphereBytes().data(), sphereBytes().size(), 0, MessageSink{});
     benchmark::DoNotOptimize(object.polygons.data());
     lwDisposeObject(object);
   }
@@ -51,7 +51,8 @@ BENCHMARK(BM_ChunkWalk)->Unit(benchmark::kMillisecond);
 template <class Step>
 void timeStep(benchmark::State& state, Step step) {
   LwObject base;
-  lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, false, false, false, MessageSink{});
+  lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, MessageSink{});
+  lwPrepareObject(base, false, false, false, MessageSink{});
   for (auto _ : state) {
     state.PauseTiming();
     LwObject object = base;
@@ -74,7 +75,8 @@ BENCHMARK(BM_TextureCoords)->Unit(benchmark::kMillisecond);
 void BM_WriteSphere(benchmark::State& state, bool binary) {
   static const Bytes bytes = sphere(256, 255);
   LwObject object;
-  lwLoadObjectFromMemory(object, bytes.data(), bytes.size(), 0, true, true, false, MessageSink{});
+  lwLoadObjectFromMemory(object, bytes.data(), bytes.size(), 0, MessageSink{});
+  lwPrepareObject(object, true, true, false, MessageSink{});
   const std::string path = (std::filesystem::temp_directory_path() / "torvo_bench_write.x").string();
   std::size_t written = 0;
   for (auto _ : state) {

@@ -8,8 +8,10 @@
 #include "core/context.h"
 #include "image/ppm.h"
 #include "lwbuild.h"
-#include "lwo/object.h"
-#include "lws/scene.h"
+#include "anim/sampling.h"
+#include "geometry/geometry.h"
+#include "lwo/reader.h"
+#include "lws/scene_reader.h"
 #include "xfile/xwriter.h"
 #include "xscene/frames.h"
 #include "xscene/materials.h"
@@ -80,7 +82,8 @@ int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
     const ConversionContext context = contextFor(bits, binary);
     const ConvertOptions& o = context.options;
     LwObject object;
-    const int result = lwLoadObjectLayerFromMemory(object, data, size, 0, !o.noNormals, true, o.textureWrap, layer, context.sink);
+    int result = lwLoadObjectLayerFromMemory(object, data, size, 0, layer, context.sink);
+    if (result >= 0) result = lwPrepareObject(object, !o.noNormals, true, o.textureWrap, context.sink);
     if (result > 0 || result < -1 || (result == 0 && !sound(object))) problem = 1;
     if (result >= 0 && problem == 0) {
       MaterialTable table;
@@ -119,7 +122,8 @@ int lwscInput(const std::uint8_t* data, std::size_t size) {
     std::FILE* in = std::fopen(scenePath.c_str(), "rb");
     if (in == nullptr) return 0;
     LwScene scene;
-    if (lwReadScene(scene, in, context) >= 0) {
+    if (lwReadScene(scene, in, context, lwPrepareObjectFor) >= 0) {
+      lwSettleScene(scene);
       MaterialTable table;
       XWriter out;
       out.binary = binary;

@@ -4,11 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "anim/sampling.h"
 #include "core/lookup.h"
 #include "core/lwcfg.h"
 #include "core/paths.h"
-#include "lwo/object.h"
-#include "lws/scene.h"
+#include "geometry/geometry.h"
+#include "lwo/reader.h"
+#include "lws/scene_reader.h"
 #include "platform/platform.h"
 #include "xfile/header.h"
 #include "xfile/xwriter.h"
@@ -62,11 +64,13 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
   LwObject other;
   main.filePath = context.sourcePath;
   other.filePath = context.sourcePath + "o";
-  int result = lwLoadObject(main, source, 0, !opt.noNormals, true, opt.textureWrap != 0, sink);
+  int result = lwLoadObject(main, source, 0, sink);
+  if (result >= 0) result = lwPrepareObjectFor(main, context);
   int companionResult = 0;
   if (companion != nullptr) {
     sayText(sink, "\nreading lwoo file :");
-    companionResult = lwLoadObject(other, companion, 0, !opt.noNormals, true, opt.textureWrap != 0, sink);
+    companionResult = lwLoadObject(other, companion, 0, sink);
+    if (companionResult >= 0) companionResult = lwPrepareObjectFor(other, context);
   }
   sayText(sink, "\n");
   if (result >= 0) result = companionResult;
@@ -158,7 +162,8 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   LwScene scene;
   MaterialTable table;
   say(sink, "reading %s :", sourceArg.c_str());
-  if (lwReadScene(scene, source, context) >= 0) {
+  if (lwReadScene(scene, source, context, lwPrepareObjectFor) >= 0) {
+    lwSettleScene(scene);
     sayText(sink, "\n");
     result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1);
     if (result >= 0) {

@@ -9,7 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "lwo/object.h"
+#include "core/context.h"
+#include "model/object.h"
 
 // Field widths of names and texts in an object file, NUL included.
 constexpr std::uint32_t kLwNameSize = 80;     // SRFS and SURF names, CTEX/TTEX texts
@@ -107,11 +108,5 @@ void reserveMore(std::vector<T>& v, std::size_t more) {
 }
 
 // The body of a FORM/LWO2 after its form type, read into the object as its LWOB
-// equivalent; the geometry steps then run as for LWOB. `layer` as lwLoadObjectLayer takes it.
-// The steps both readers run after the chunk walk and the double-sided copies, each
-// reported on the progress line: vertex links, then (unless dissolved) normals and
-// projected texture coordinates. True when texture coordinates were made.
-bool lwFinishGeometry(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink);
-
-int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, bool doNormals, bool doTexCoords, bool wrapSeams,
-                   int layer, const MessageSink& sink);
+// equivalent. `layer` as lwLoadObjectLayer takes it.
+int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);

@@ -9,7 +9,7 @@
 #include <map>
 
 #include "lwo/chunk.h"
-#include "lwo/object.h"
+#include "lwo/reader.h"
 
 namespace {
 
@@ -75,22 +75,6 @@ std::uint8_t toByte(float value) {
   return static_cast<std::uint8_t>(std::lround(value * 255.0));
 }
 
-struct UvValue {
-  std::uint32_t polygon;  // VMAD: in read order, renumbered once invalid polygons are gone; VMAP: kNone
-  std::uint32_t point;    // object point
-  float u, v;
-};
-
-bool uvBefore(const UvValue& a, const UvValue& b) {
-  return a.polygon != b.polygon ? a.polygon < b.polygon : a.point < b.point;
-}
-
-struct UvMap {
-  std::string name;
-  std::vector<UvValue> points;   // VMAP
-  std::vector<UvValue> corners;  // VMAD
-};
-
 // A surface as read, before the tags that become surfaces are known.
 struct SurfaceDraft {
   LwSurface surface;
@@ -113,8 +97,8 @@ struct Reader {
   std::vector<std::string> tags;
   SurfaceNames tagIndex;
   std::map<std::size_t, SurfaceDraft> drafts;  // by tag, for tags a SURF describes
-  std::vector<UvMap> uvMaps;
-  std::unordered_map<std::string, std::size_t> uvMapIndex;
+  std::unordered_map<std::string, std::size_t> uvMapIndex;  // TXUV maps by name, in object.vertexMaps
+  std::int32_t firstUvMap = -1;                             // the file's first TXUV map there
   std::unordered_map<std::uint32_t, std::string> clips;  // CLIP index to STIL image
   int dropped = 0;
   int invalid = 0;
@@ -231,10 +215,16 @@ void readPolygonTags(Reader& r, ChunkCursor& chunk) {
   }
 }
 
-UvMap& uvMapNamed(Reader& r, const std::string& name) {
-  const auto [at, added] = r.uvMapIndex.emplace(name, r.uvMaps.size());
-  if (added) r.uvMaps.push_back(UvMap{name, {}, {}});
-  return r.uvMaps[at->second];
+LwVertexMap& uvMapNamed(Reader& r, const std::string& name, std::uint32_t dimension) {
+  const auto [at, added] = r.uvMapIndex.emplace(name, r.object.vertexMaps.size());
+  if (added) {
+    if (r.firstUvMap < 0) r.firstUvMap = static_cast<std::int32_t>(r.object.vertexMaps.size());
+    LwVertexMap& map = r.object.vertexMaps.emplace_back();
+    map.type = lwId("TXUV");
+    map.name = name;
+    map.dimension = dimension;
+  }
+  return r.object.vertexMaps[at->second];
 }
 
 // VMAP (per point) and VMAD (per polygon corner): only TXUV maps are kept.
@@ -245,10 +235,10 @@ void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner) {
   if (!chunkReadBytes(chunk, type, 4) || !idIs(type, "TXUV") || !chunkReadU16(chunk, dimension) || dimension < 2 ||
       !readText(chunk, name))
     return;
-  UvMap& map = uvMapNamed(r, name);
+  LwVertexMap& map = uvMapNamed(r, name, dimension);
   // Each entry takes at least two 2-byte indices (one per point) and its values.
   const std::uint32_t entryBytes = (perCorner ? 4u : 2u) + 4u * dimension;
-  std::vector<UvValue>& values = perCorner ? map.corners : map.points;
+  std::vector<LwMapValue>& values = perCorner ? map.corners : map.points;
   reserveMore(values, chunkRemaining(chunk) / entryBytes);
   for (;;) {
     std::uint32_t point, local = 0;
@@ -258,8 +248,13 @@ void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner) {
       break;
     chunkSkip(chunk, 4u * (dimension - 2u));
     const std::uint32_t polygon = perCorner ? localPolygon(r, local) : kNone;
-    if (point < r.pointCount && (!perCorner || polygon != kNone))
-      values.push_back({polygon, r.pointBase + point, uv[0], uv[1]});
+    if (point < r.pointCount && (!perCorner || polygon != kNone)) {
+      LwMapValue& value = values.emplace_back();
+      value.polygon = polygon;
+      value.point = r.pointBase + point;
+      value.value[0] = uv[0];
+      value.value[1] = uv[1];
+    }
   }
 }
 
@@ -398,7 +393,7 @@ void readSurface(Reader& r, ChunkCursor& chunk) {
 
 // Tags that a SURF chunk describes or a polygon uses become surfaces, in tag order;
 // polygons then refer to surfaces. Polygons with no valid tag are dropped.
-void makeSurfaces(Reader& r, std::vector<std::int32_t>& uvMapOfSurface) {
+void makeSurfaces(Reader& r) {
   LwObject& object = r.object;
   std::vector<std::int32_t> surfaceOfTag(r.tags.size(), kUntagged);
   for (const LwPolygon& polygon : object.polygons)
@@ -414,15 +409,13 @@ void makeSurfaces(Reader& r, std::vector<std::int32_t>& uvMapOfSurface) {
     draft.surface.name = r.tags[t].substr(0, kLwNameSize - 1);
     const auto clip = r.clips.find(draft.clip);
     if (clip != r.clips.end()) draft.surface.colorTexture.image = clip->second;
-    std::int32_t map = -1;
-    if (draft.uvMapped && !r.uvMaps.empty()) {
+    if (draft.uvMapped && !r.uvMapIndex.empty()) {
       // Sample files name no map in the block when the object has one (uvtest.lwo,
       // earth_uv_cylindrical_y.lwo): the first TXUV map is meant then.
       const auto named = r.uvMapIndex.find(draft.uvMap);
-      if (named != r.uvMapIndex.end()) map = static_cast<std::int32_t>(named->second);
-      if (draft.uvMap.empty()) map = 0;
+      if (named != r.uvMapIndex.end()) draft.surface.uvMap = static_cast<std::int32_t>(named->second);
+      if (draft.uvMap.empty()) draft.surface.uvMap = r.firstUvMap;
     }
-    uvMapOfSurface.push_back(map);
     object.surfaces.push_back(std::move(draft.surface));
   }
   for (LwPolygon& polygon : object.polygons)
@@ -453,49 +446,15 @@ void dropUntagged(Reader& r) {
   object.polygons.resize(keptPolygons);
   object.polygonLayers.resize(keptPolygons);
   object.indices.resize(keptIndices);
-  for (UvMap& map : r.uvMaps) {
-    for (UvValue& corner : map.corners) corner.polygon = renumbered[corner.polygon];
-    std::erase_if(map.corners, [](const UvValue& c) { return c.polygon == kNone; });
-  }
-}
-
-// The last value given for (polygon, point), or null.
-const UvValue* findValue(const std::vector<UvValue>& sorted, std::uint32_t polygon, std::uint32_t point) {
-  const auto after = std::upper_bound(sorted.begin(), sorted.end(), UvValue{polygon, point, 0, 0}, uvBefore);
-  if (after == sorted.begin()) return nullptr;
-  const UvValue& found = *(after - 1);
-  return found.polygon == polygon && found.point == point ? &found : nullptr;
-}
-
-// Coordinates from UV maps: a polygon's own (VMAD) value at a corner, else the point's
-// (VMAP). LightWave's v runs upwards, the .x file's downwards. A double-sided copy
-// takes the values of the polygon it copies.
-void assignMapCoords(Reader& r, const std::vector<std::int32_t>& uvMapOfSurface,
-                     const std::vector<std::uint32_t>& sourceOf) {
-  LwObject& object = r.object;
-  for (UvMap& map : r.uvMaps) {
-    std::stable_sort(map.points.begin(), map.points.end(), uvBefore);
-    std::stable_sort(map.corners.begin(), map.corners.end(), uvBefore);
-  }
-  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
-    const LwPolygon& polygon = object.polygons[p];
-    const std::int32_t m = uvMapOfSurface[static_cast<std::size_t>(polygon.surface)];
-    if (m < 0) continue;
-    const UvMap& map = r.uvMaps[static_cast<std::size_t>(m)];
-    const std::uint32_t source = p < sourceOf.size() ? sourceOf[p] : p;
-    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-      const std::uint32_t point = object.vertices[object.indices[polygon.firstIndex + k]].point;
-      const UvValue* value = findValue(map.corners, source, point);
-      if (value == nullptr) value = findValue(map.points, kNone, point);
-      if (value != nullptr) lwAssignCornerUV(object, p, k, value->u, 1.0 - value->v);
-    }
+  for (LwVertexMap& map : object.vertexMaps) {
+    for (LwMapValue& corner : map.corners) corner.polygon = renumbered[corner.polygon];
+    std::erase_if(map.corners, [](const LwMapValue& c) { return c.polygon == kNone; });
   }
 }
 
 }  // namespace
 
-int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, bool doNormals, bool doTexCoords, bool wrapSeams,
-                   int layer, const MessageSink& sink) {
+int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink) {
   (void)indent;  // nothing here fails the object: damaged parts are counted and dropped
   Reader r(object, layer);
   // Points and polygons before any LAYR belong to layer number 0.
@@ -528,30 +487,15 @@ int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, bool doNorma
       readVertexMap(r, chunk, true);
     }
   }
-  std::vector<std::int32_t> uvMapOfSurface;
-  makeSurfaces(r, uvMapOfSurface);
+  makeSurfaces(r);
   dropUntagged(r);
+  for (LwVertexMap& map : object.vertexMaps) {
+    lwSortMapValues(map.points);
+    lwSortMapValues(map.corners);
+  }
 
   if (r.skipped != 0) say(sink, "Warning! %d curve, bone and other non-face polygons skipped\n", r.skipped);
   if (r.dropped != 0) say(sink, "Warning! %d <3vert polygons removed\n", r.dropped);
   if (r.invalid != 0) say(sink, "Warning! %d polygons with invalid point or surface removed\n", r.invalid);
-
-  // Double-sided copies are appended in the order of the polygons they copy.
-  std::vector<std::uint32_t> sourceOf;
-  if (object.dissolve < 1.0) {
-    const std::size_t read = object.polygons.size();
-    if (lwDuplicateDoubleSided(object)) sayText(sink, " DuplicateDoubleSided");
-    if (object.polygons.size() > read) {
-      sourceOf.resize(read);
-      for (std::uint32_t p = 0; p < read; ++p) sourceOf[p] = p;
-      for (std::uint32_t p = 0; p < read; ++p) {
-        if ((object.surfaces[static_cast<std::size_t>(object.polygons[p].surface)].flags & kSurfaceDoubleSided) == 0)
-          continue;
-        sourceOf.push_back(p);
-        object.polygonLayers.push_back(object.polygonLayers[p]);
-      }
-    }
-  }
-  if (lwFinishGeometry(object, doNormals, doTexCoords, wrapSeams, sink)) assignMapCoords(r, uvMapOfSurface, sourceOf);
   return 0;
 }

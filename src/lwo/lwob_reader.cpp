@@ -1,11 +1,11 @@
-// The LWOB reader: FORM body, chunk walk, SRFS, PNTS and POLS, and the object's lifetime.
+// The LWOB reader: FORM body, chunk walk, SRFS, PNTS and POLS.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "lwo/chunk.h"
-#include "lwo/object.h"
+#include "lwo/reader.h"
 
 namespace {
 
@@ -149,13 +149,13 @@ void dropInvalidPolygons(LwObject& object, WalkStats& stats) {
   object.indices.resize(keptIndices);
 }
 
-int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, int indent, bool doNormals,
-             bool doTexCoords, bool wrapSeams, int layer, const MessageSink& sink) {
+int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, int indent, int layer,
+             const MessageSink& sink) {
   ChunkCursor form{body, length, 0};
   std::uint8_t formType[4] = {0, 0, 0, 0};
   const bool typed = chunkReadBytes(form, formType, 4);
   if (typed && idIs(formType, "LWO2")) {
-    return lwReadLwo2Body(object, form, indent, doNormals, doTexCoords, wrapSeams, layer, sink);
+    return lwReadLwo2Body(object, form, indent, layer, sink);
   }
   if (!typed || !idIs(formType, "LWOB")) {
     say(sink, "%*sNot LightWave Object!", indent, "");
@@ -189,9 +189,6 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
   if (stats.detail) sayText(sink, "Warning! there is detail polygon\n");
   if (stats.dropped != 0) say(sink, "Warning! %d <3vert polygons removed\n", stats.dropped);
   if (stats.invalid != 0) say(sink, "Warning! %d polygons with invalid point or surface removed\n", stats.invalid);
-
-  if (object.dissolve < 1.0 && lwDuplicateDoubleSided(object)) sayText(sink, " DuplicateDoubleSided");
-  lwFinishGeometry(object, doNormals, doTexCoords, wrapSeams, sink);
   return 0;
 }
 
@@ -221,8 +218,8 @@ bool readFormBody(std::FILE* file, std::uint32_t length, std::vector<std::uint8_
 
 }  // namespace
 
-int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
-                                bool doNormals, bool doTexCoords, bool wrapSeams, int layer, const MessageSink& sink) {
+int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent, int layer,
+                                const MessageSink& sink) {
   if (data == nullptr || size < 4 || !idIs(data, "FORM")) {
     printNotFile(sink, indent);
     return -1;
@@ -234,15 +231,14 @@ int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std:
     return -1;
   }
   try {
-    return readBody(object, data + 8, length, indent, doNormals, doTexCoords, wrapSeams, layer, sink);
+    return readBody(object, data + 8, length, indent, layer, sink);
   } catch (const std::bad_alloc&) {
     say(sink, "%*sNot enough memory for this object!", indent, "");
     return -1;
   }
 }
 
-int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
-                      bool wrapSeams, int layer, const MessageSink& sink) {
+int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, const MessageSink& sink) {
   const long start = std::ftell(file);
   std::uint8_t head[8];
   std::vector<std::uint8_t> body;
@@ -259,7 +255,7 @@ int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, bool doNorm
     return -1;
   }
   try {
-    return readBody(object, body.data(), length, indent, doNormals, doTexCoords, wrapSeams, layer, sink);
+    return readBody(object, body.data(), length, indent, layer, sink);
   } catch (const std::bad_alloc&) {
     say(sink, "%*sNot enough memory for this object!", indent, "");
     return -1;
@@ -267,105 +263,10 @@ int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, bool doNorm
 }
 
 int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
-                           bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
-  return lwLoadObjectLayerFromMemory(object, data, size, indent, doNormals, doTexCoords, wrapSeams, kAllLayers,
-                                     sink);
+                           const MessageSink& sink) {
+  return lwLoadObjectLayerFromMemory(object, data, size, indent, kAllLayers, sink);
 }
 
-int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords, bool wrapSeams,
-                 const MessageSink& sink) {
-  return lwLoadObjectLayer(object, file, indent, doNormals, doTexCoords, wrapSeams, kAllLayers, sink);
-}
-
-bool lwFinishGeometry(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
-  lwLinkVertices(object);
-  if (object.dissolve >= 1.0) return false;
-  if (doNormals) {
-    sayText(sink, " Normals");
-    if (lwComputeNormals(object)) sayText(sink, " Smoothing");
-  }
-  if (!doTexCoords) return false;
-  sayText(sink, " TextureCoords");
-  lwComputeTextureCoords(object, wrapSeams);
-  return true;
-}
-
-void lwLinkVertices(LwObject& object) {
-  // Counted first, so that every run is laid out once at its final size.
-  const std::size_t vertexCount = object.vertices.size();
-  for (LwVertex& vertex : object.vertices) vertex.polygonListCount = 0;
-  std::size_t links = 0;
-  for (const LwPolygon& polygon : object.polygons) {
-    const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
-    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-      if (corner[k] < vertexCount) {
-        ++object.vertices[corner[k]].polygonListCount;
-        ++links;
-      }
-    }
-  }
-  std::uint32_t next = 0;
-  for (LwVertex& vertex : object.vertices) {
-    vertex.polygonListFirst = next;
-    vertex.polygonListCapacity = vertex.polygonListCount;
-    next += vertex.polygonListCount;
-    vertex.polygonListCount = 0;
-  }
-  object.polygonLists.assign(links, 0);
-  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
-    const LwPolygon& polygon = object.polygons[p];
-    const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
-    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-      if (corner[k] >= vertexCount) continue;
-      LwVertex& vertex = object.vertices[corner[k]];
-      object.polygonLists[vertex.polygonListFirst + vertex.polygonListCount++] = p;
-    }
-  }
-}
-
-void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon) {
-  LwVertex& v = object.vertices[vertex];
-  std::vector<std::uint32_t>& pool = object.polygonLists;
-  if (v.polygonListCount == v.polygonListCapacity) {
-    const std::uint32_t room = v.polygonListCapacity < 2 ? 2 : v.polygonListCapacity;
-    if (v.polygonListFirst + v.polygonListCapacity == pool.size()) {
-      pool.resize(pool.size() + room);  // the last run grows where it is
-    } else {
-      // A full run moves to the end of the pool with twice the room, so a list that
-      // keeps growing costs amortised constant time per entry; the old run is left unused.
-      const std::size_t moved = pool.size();
-      pool.resize(moved + v.polygonListCount + room);
-      std::copy_n(pool.begin() + v.polygonListFirst, v.polygonListCount, pool.begin() + moved);
-      v.polygonListFirst = static_cast<std::uint32_t>(moved);
-    }
-    v.polygonListCapacity = v.polygonListCount + room;
-  }
-  pool[v.polygonListFirst + v.polygonListCount++] = polygon;
-}
-
-void lwRemoveVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon) {
-  LwVertex& v = object.vertices[vertex];
-  std::uint32_t* run = object.polygonLists.data() + v.polygonListFirst;
-  v.polygonListCount = static_cast<std::uint32_t>(std::remove(run, run + v.polygonListCount, polygon) - run);
-}
-
-void lwReleaseObject(LwObject& object) {
-  if (--object.refCount > 0) return;
-  // Swapping with empty vectors gives the memory back, which clear() would not.
-  std::vector<LwSurface>().swap(object.surfaces);
-  std::vector<LwPoint>().swap(object.points);
-  std::vector<LwVertex>().swap(object.vertices);
-  std::vector<std::uint32_t>().swap(object.polygonLists);
-  std::vector<std::uint32_t>().swap(object.indices);
-  std::vector<std::uint32_t>().swap(object.cornerNormals);
-  std::vector<LwPolygon>().swap(object.polygons);
-  std::vector<LwNormal>().swap(object.normals);
-  std::vector<std::uint16_t>().swap(object.polygonLayers);
-}
-
-void lwDisposeObject(LwObject& object) {
-  object.refCount = 1;
-  lwReleaseObject(object);
-  std::vector<MotionKey>().swap(object.motionKeys);
-  std::vector<LwEnvelope>().swap(object.channels);
+int lwLoadObject(LwObject& object, std::FILE* file, int indent, const MessageSink& sink) {
+  return lwLoadObjectLayer(object, file, indent, kAllLayers, sink);
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "lwo/chunk.h"
-#include "lwo/object.h"
+#include "lwo/reader.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "lws/scene.h"
+#include "lws/scene_reader.h"
 
 // Versions 2 (LightWave 5.6) to 5 are read besides version 1.
 constexpr std::int32_t kLastSceneVersion = 5;
@@ -28,12 +28,13 @@ constexpr int kObjectMissing = -2;
 // the progress line. 0 when loaded, -1 when the file is no object, kObjectMissing
 // (message printed) when not found.
 int loadItemObject(const ConversionContext& context, LwObject& item, const std::string& path, std::int32_t layer,
-                   bool doNormals, bool doTexCoords, bool wrapSeams);
+                   LwObjectFinish finish);
 
 // Points every item's morphTarget at the item its number names, counting a reference.
 void linkMorphTargets(LwScene& scene);
 
 // The reader of versions 2 to 5, after the header.
-int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context);
+int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context,
+                   LwObjectFinish finish);
 
 }  // namespace lwscene

@@ -13,10 +13,8 @@
 
 #include "core/context.h"
 #include "core/paths.h"
-#include "lws/envelope.h"
-#include "lws/scene.h"
 #include "lws/scene_internal.h"
-#include "lws/xform.h"
+#include "model/scene.h"
 
 namespace lwscene {
 namespace {
@@ -25,7 +23,6 @@ namespace {
 constexpr std::size_t kLineSize = kPathSize + 64;
 // A version 2 motion block names its channel count; none has more than this.
 constexpr std::int32_t kMaxChannels = 64;
-constexpr double kDefaultFramesPerSecond = 30.0;
 constexpr double kLastBehavior = kBehaviorLinear;
 
 enum Code {
@@ -156,18 +153,16 @@ const char* skipItemId(const char* text) {
 }
 
 struct Reader {
-  Reader(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context)
-      : scene(scene), stream(stream), version(version), context(context), doNormals(context.options.noNormals == 0),
-        doTexCoords(true), wrapSeams(context.options.textureWrap != 0), withCamera(context.options.cameraFrame != 0),
-        withLights(context.options.lightFrames != 0) {}
+  Reader(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context,
+         LwObjectFinish finish)
+      : scene(scene), stream(stream), version(version), context(context), finish(finish),
+        withCamera(context.options.cameraFrame != 0), withLights(context.options.lightFrames != 0) {}
 
   LwScene& scene;
   std::FILE* stream;
   std::int32_t version;
   const ConversionContext& context;
-  bool doNormals;
-  bool doTexCoords;
-  bool wrapSeams;
+  LwObjectFinish finish;
   bool withCamera;
   bool withLights;
 
@@ -177,7 +172,6 @@ struct Reader {
   bool inPlugin = false;
   std::vector<std::int32_t> ordinals[kKinds];  // per file entry: item number, or 0 when not kept
   std::vector<Links> links;                    // parallel to scene.items
-  std::vector<std::pair<std::size_t, LwEnvelope>> dissolves;
 
   bool next(std::string& line) {
     if (!readLine(line, kLineSize, stream)) return false;
@@ -333,7 +327,7 @@ struct Reader {
       long long channels = 0;
       if (!next(line) || !parseCount(line, 1, 1, channels) || readChannelV2(envelope) < 0) return damaged();
     }
-    dissolves.emplace_back(scene.items.size() - 1, std::move(envelope));
+    item.dissolveEnvelope.assign(1, std::move(envelope));
     return 0;
   }
 
@@ -342,7 +336,7 @@ struct Reader {
     const std::string path(argument);
     auto item = std::make_unique<LwObject>();
     item->name = objectItemName(scene.items.size(), path, context.codePage);
-    const int loaded = loadItemObject(context, *item, path, layer, doNormals, doTexCoords, wrapSeams);
+    const int loaded = loadItemObject(context, *item, path, layer, finish);
     if (loaded == kObjectMissing) return -1;
     if (loaded < 0) {
       lwDisposeObject(*item);
@@ -478,22 +472,12 @@ struct Reader {
     return static_cast<std::size_t>(ref.ordinal) < list.size() ? list[static_cast<std::size_t>(ref.ordinal)] : 0;
   }
 
-  void finish() {
+  void resolveLinks() {
     for (std::size_t i = 0; i < scene.items.size(); ++i) {
       LwObject& item = *scene.items[i];
       item.parentIndex = resolve(links[i].parent);
       item.targetIndex = resolve(links[i].target);
       item.morphTargetIndex = resolve(links[i].morph);
-    }
-    const double start = lwFrameTime(scene, scene.firstFrame);
-    for (const auto& [index, envelope] : dissolves) scene.items[index]->dissolve = lwEvaluateEnvelope(envelope, start);
-    // The frame writer builds an item's matrix from its first key.
-    for (const auto& item : scene.items) {
-      if (item->channels.empty()) continue;
-      MotionKey first;
-      lwEvaluateChannels(item->channels, start, first);
-      first.frame = scene.firstFrame;
-      item->motionKeys.assign(1, first);
     }
     linkMorphTargets(scene);
   }
@@ -501,8 +485,9 @@ struct Reader {
 
 }  // namespace
 
-int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context) {
-  Reader reader(scene, stream, version, context);
+int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context,
+                   LwObjectFinish finish) {
+  Reader reader(scene, stream, version, context, finish);
   reader.lineNumber = 2;
   std::string line;
   while (!std::feof(stream)) {
@@ -517,15 +502,8 @@ int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, cons
     }
     if (reader.dispatch(code, argument) < 0) return -1;
   }
-  reader.finish();
+  reader.resolveLinks();
   return 1;
 }
 
 }  // namespace lwscene
-
-double lwFrameTime(const LwScene& scene, long long frame) {
-  const double rate = scene.framesPerSecond;
-  return static_cast<double>(frame) / (std::isfinite(rate) && rate > 0.0 ? rate : lwscene::kDefaultFramesPerSecond);
-}
-
-bool lwItemMoves(const LwObject& item) { return item.motionKeys.size() > 1 || lwChannelsMove(item.channels); }

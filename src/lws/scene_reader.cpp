@@ -8,8 +8,9 @@
 #include "core/context.h"
 #include "core/lookup.h"
 #include "core/paths.h"
-#include "lws/scene.h"
+#include "lwo/reader.h"
 #include "lws/scene_internal.h"
+#include "lws/scene_reader.h"
 #include "platform/platform.h"
 
 const LwKeyword SceneKeywords[] = {
@@ -41,9 +42,7 @@ struct ReadState {
   LwScene& scene;
   std::FILE* stream;
   const ConversionContext& context;
-  bool doNormals;
-  bool doTexCoords;
-  bool wrapSeams;
+  LwObjectFinish finish;
   bool withCamera;
   bool withLights;
   bool itemOpen = false;
@@ -65,8 +64,7 @@ int loadObject(ReadState& state, const char* argument) {
   const std::string path(argument);
   auto item = std::make_unique<LwObject>();
   item->name = objectItemName(state.scene.items.size(), path, state.context.codePage);
-  const int loaded = lwscene::loadItemObject(state.context, *item, path, 0, state.doNormals, state.doTexCoords,
-                                             state.wrapSeams);
+  const int loaded = lwscene::loadItemObject(state.context, *item, path, 0, state.finish);
   if (loaded == lwscene::kObjectMissing) return -1;
   if (loaded < 0) {
     lwDisposeObject(*item);
@@ -184,7 +182,7 @@ int lwFindKeyword(const char* line, const LwKeyword* table, const char** argumen
   return -1;
 }
 
-int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context) {
+int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context, LwObjectFinish finish) {
   std::fpos_t start;
   if (std::fgetpos(stream, &start) != 0) return -1;
   const std::int32_t version = readHeader(stream);
@@ -194,17 +192,10 @@ int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& cont
     return -1;
   }
   sayText(context.sink, "\n");
-  if (version > 1) return lwscene::readLaterScene(scene, stream, version, context);
+  if (version > 1) return lwscene::readLaterScene(scene, stream, version, context, finish);
 
   const ConvertOptions& options = context.options;
-  ReadState state{scene,
-                  stream,
-                  context,
-                  options.noNormals == 0,
-                  true,
-                  options.textureWrap != 0,
-                  options.cameraFrame != 0,
-                  options.lightFrames != 0};
+  ReadState state{scene, stream, context, finish, options.cameraFrame != 0, options.lightFrames != 0};
   std::string line;
   while (!std::feof(stream)) {
     if (!readLine(line, kSceneLineSize, stream)) break;
@@ -227,38 +218,32 @@ int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& cont
   return state.result;
 }
 
-void lwReleaseScene(LwScene& scene) {
-  for (auto& item : scene.items) {
-    if (item != nullptr) lwDisposeObject(*item);
+int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys) {
+  std::string line;
+  readLine(line, kMotionLineSize, stream);  // channel count: always nine values are read
+  readLine(line, kMotionLineSize, stream);
+  const std::int32_t count = lwscene::parseInt(line.c_str());
+  if (count < 1) return -1;
+
+  std::int32_t stored = 0;
+  while (stored < count) {
+    MotionKey key;
+    double* v = key.values;
+    long frame = 0;
+    long linear = 0;
+    const int fields = std::fscanf(stream, "%lf %lf %lf %lf %lf %lf %lf %lf %lf %ld %ld %lf %lf %lf", &v[0], &v[1],
+                                   &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &frame, &linear, &key.tension,
+                                   &key.continuity, &key.bias);
+    if (fields < 14) break;
+    key.frame = static_cast<std::int32_t>(std::clamp<long>(frame, INT32_MIN, INT32_MAX));
+    key.linear = static_cast<std::int32_t>(std::clamp<long>(linear, INT32_MIN, INT32_MAX));
+    keys.push_back(key);
+    ++stored;
+    readLine(line, kMotionLineSize, stream);  // the rest of the key's last line
   }
-  scene.items.clear();
+  return stored > 0 ? 1 : -1;
 }
 
-LwObject* lwSceneItem(const LwScene& scene, std::int32_t number) {
-  if (number < 1 || static_cast<std::size_t>(number) > scene.items.size()) return nullptr;
-  return scene.items[static_cast<std::size_t>(number) - 1].get();
-}
-
-LwChildIndex lwBuildChildIndex(const LwScene& scene) {
-  const std::size_t count = scene.items.size();
-  LwChildIndex index;
-  index.first.assign(count + 2, 0);
-  // Counting sort by parent number keeps item order inside each group.
-  for (const auto& item : scene.items) {
-    const std::int32_t parent = item->parentIndex;
-    if (parent >= 0 && static_cast<std::size_t>(parent) <= count) ++index.first[static_cast<std::size_t>(parent) + 1];
-  }
-  for (std::size_t p = 1; p < index.first.size(); ++p) index.first[p] += index.first[p - 1];
-  index.items.resize(static_cast<std::size_t>(index.first.back()));
-  std::vector<std::int32_t> fill(index.first.begin(), index.first.end() - 1);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::int32_t parent = scene.items[i]->parentIndex;
-    if (parent >= 0 && static_cast<std::size_t>(parent) <= count) {
-      index.items[static_cast<std::size_t>(fill[static_cast<std::size_t>(parent)]++)] = static_cast<std::int32_t>(i);
-    }
-  }
-  return index;
-}
 
 namespace lwscene {
 
@@ -289,7 +274,7 @@ std::string objectItemName(std::size_t position, std::string_view path, int code
 }
 
 int loadItemObject(const ConversionContext& context, LwObject& item, const std::string& path, std::int32_t layer,
-                   bool doNormals, bool doTexCoords, bool wrapSeams) {
+                   LwObjectFinish finish) {
   std::string opened = path;
   std::FILE* file = platform::openFile(resolvePath(context, path), "rb");
   if (file == nullptr) {
@@ -310,8 +295,8 @@ int loadItemObject(const ConversionContext& context, LwObject& item, const std::
   // The one place a scene item's geometry is loaded. A layer number above 0 asks for
   // that layer alone, turning about the pivot its LAYR gives.
   item.layer = layer;
-  const int loaded = lwLoadObjectLayer(item, file, 0, doNormals, doTexCoords, wrapSeams, layer > 0 ? layer : kAllLayers,
-                                       context.sink);
+  int loaded = lwLoadObjectLayer(item, file, 0, layer > 0 ? layer : kAllLayers, context.sink);
+  if (loaded >= 0 && finish != nullptr) loaded = finish(item, context);
   sayText(context.sink, "\n");
   std::fclose(file);
   for (const LwLayer& declared : item.layers) {

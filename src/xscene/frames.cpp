@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "anim/animation.h"
+#include "xscene/animation.h"
 #include "core/options.h"
-#include "lws/xform.h"
+#include "model/xform.h"
 #include "xscene/mesh.h"
 
 namespace {

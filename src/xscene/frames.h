@@ -5,8 +5,7 @@
 #include <string_view>
 
 #include "core/context.h"
-#include "lwo/object.h"
-#include "lws/scene.h"
+#include "model/scene.h"
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 

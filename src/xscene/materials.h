@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/context.h"
-#include "lwo/object.h"
+#include "model/object.h"
 #include "xfile/xwriter.h"
 
 struct MaterialRecord {

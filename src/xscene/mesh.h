@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/context.h"
-#include "lwo/object.h"
+#include "model/object.h"
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 

@@ -156,24 +156,19 @@ TEST(Cli, RelativeSourcesResolveWhereTheCommandStarted) {
   } rows[] = {{"x.lwo", w + "/x.lwo", w + "/"}, {"./x.lwo", "./x.lwo", "./"}, {"../models/x.lwo", "../models/x.lwo", "../models/"},
               {"sub/../x.lwo", w + "/sub/../x.lwo", w + "/sub/../"}, {m + "/x.lwo", m + "/x.lwo", m + "/"},
               {".hidden/x.lwo", ".hidden/x.lwo", ".hidden/"}, {".\\x.lwo", ".\\x.lwo", ".\\"}};
-  for (const auto& row : rows) {
-    for (const bool beside : {false, true}) {
-      for (const bool destination : {false, true}) {
-        std::vector<std::string> args = {row.arg};
-        if (beside) args.insert(args.begin(), "-s");
-        if (destination) args.push_back("out/");
-        const std::string to = destination ? w + "/out/x.X" : beside ? row.beside + "x.X" : "x.X";
-        const auto r = torvo(args, w);
-        const std::string label = row.arg + (beside ? " -s" : "") + (destination ? " out/" : "");
-        EXPECT_EQ(r.exitCode, 0) << label << r.out;
-        EXPECT_TRUE(contains(r.out, "Convert From: " + row.from + "\nConvert To: " + to + "\n")) << label << r.out;
-        std::string file = to[0] == '/' ? to : w + "/" + to;
-        for (std::size_t at; (at = file.find('\\')) != std::string::npos;) file[at] = '/';
-        EXPECT_EQ(readFile(file).substr(0, 11), "xof 0302txt") << label;
-        std::remove(file.c_str());
-      }
+  for (const auto& row : rows)
+    for (int mode = 0; mode < 4; ++mode) {  // bit 0: -s, bit 1: a destination
+      std::vector<std::string> args = {row.arg};
+      if (mode & 1) args.insert(args.begin(), "-s");
+      if (mode & 2) args.push_back("out/");
+      const std::string to = mode & 2 ? w + "/out/x.X" : mode & 1 ? row.beside + "x.X" : "x.X";
+      const auto r = torvo(args, w);
+      EXPECT_TRUE(r.exitCode == 0 && contains(r.out, "Convert From: " + row.from + "\nConvert To: " + to + "\n")) << row.arg << mode << r.out;
+      std::string file = to[0] == '/' ? to : w + "/" + to;
+      std::replace(file.begin(), file.end(), '\\', '/');
+      EXPECT_EQ(readFile(file).substr(0, 11), "xof 0302txt") << row.arg << mode;
+      std::remove(file.c_str());
     }
-  }
   EXPECT_EQ(listDir(w), (Names{".hidden", "out", "sub", "x.lwo"})); EXPECT_EQ(listDir(w + "/out"), Names{"x.lwo"});
 }
 

@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "anim/animation.h"
+#include "anim/sampling.h"
 #include "cli_support.h"
-#include "lwo/object.h"
-#include "lws/scene.h"
-#include "lws/xform.h"
+#include "model/xform.h"
 #include "support/context.h"
 #include "support/xtokens.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli_support.h"
-#include "lws/scene.h"
+#include "lws/scene_reader.h"
 #include "support/context.h"
 
 using namespace clitest;

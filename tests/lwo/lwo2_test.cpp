@@ -103,11 +103,7 @@ TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
   EXPECT_EQ(cornerUVs(load(uvQuads("", {})).object, 0)[0], (UV{0, 0.9f, 1.0 - 0.9f}));
 }
 
-LwObject loadLayer(const Bytes& bytes, int layer) {
-  LwObject o;
-  testsupport::console([&] { lwLoadObjectLayerFromMemory(o, bytes.data(), bytes.size(), 0, true, true, false, layer, testsupport::stdoutSink()); });
-  return o;
-}
+LwObject loadLayer(const Bytes& bytes, int layer) { return std::move(load(bytes, true, true, false, 0.0, 0, layer).object); }
 
 TEST(Lwo2Layers, EachLayerLoadsAloneOrAllTogether) {
   Lwo2Builder b; b.tags({"A"}).layer(0, "base", {1, 2, 3}).points(squarePoints()).polygons({{0, 1, 2}, {0, 2, 3}});

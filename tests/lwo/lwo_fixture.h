@@ -1,4 +1,4 @@
-// Shared helpers of the object reader tests: load bytes in memory, look at what was read.
+// Shared helpers of the object reader and geometry tests: load bytes in memory, look at what was read.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "lwbuild.h"
-#include "lwo/object.h"
+#include "geometry/geometry.h"
+#include "lwo/reader.h"
 #include "support/context.h"
 
 namespace lwotest {
@@ -21,19 +22,21 @@ inline Ids polygonsOf(const LwObject& object, std::uint32_t vertex) {
   return Ids(list.begin(), list.end());
 }
 
-struct Loaded { LwObject object; int result = 0; std::string out; };  // out: everything the reader printed
+struct Loaded { LwObject object; int result = 0; std::string out; };  // out: everything the reader and the steps printed
 
+// Reads the object (the layer given, or all) and runs the geometry steps, as a conversion does.
 inline Loaded load(const Bytes& bytes, bool doNormals = true, bool doTexCoords = true, bool wrapSeams = false,
-                   double dissolve = 0.0, int indent = 0) {
+                   double dissolve = 0.0, int indent = 0, int layer = kAllLayers) {
   Loaded l; l.object.dissolve = dissolve;
   l.out = testsupport::console([&] {
-    l.result = lwLoadObjectFromMemory(l.object, bytes.data(), bytes.size(), indent, doNormals, doTexCoords, wrapSeams,
-                                      testsupport::stdoutSink());
+    const MessageSink sink = testsupport::stdoutSink();
+    l.result = lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), indent, layer, sink);
+    if (l.result >= 0) l.result = lwPrepareObject(l.object, doNormals, doTexCoords, wrapSeams, sink);
   });
   return l;
 }
 
-// Without normals and texture coordinates: the reader alone.
+// Without normals and texture coordinates: the reader and the vertex links alone.
 inline Loaded loadPlain(const Bytes& bytes) { return load(bytes, false, false); }
 
 // SRFS, PNTS and POLS chunks in that order; SURF chunks may follow.

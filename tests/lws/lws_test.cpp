@@ -1,30 +1,21 @@
-// The LWSC reader and motions: keywords, items and their fields, objects found beside the
-// scene or in the content directory, cross-references; reading keys,
-// evaluating them, and the matrices and quaternions a key turns into.
+// The LWSC reader: keywords, items and their fields, objects found beside the scene or in
+// the content directory, cross-references, and version 1 motion blocks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "core/options.h"
 #include "core/paths.h"
 #include "lwbuild.h"
-#include "lws/motion.h"
-#include "lws/scene.h"
-#include "lws/xform.h"
+#include "lws/scene_reader.h"
 #include "support/context.h"
 #include "support/run.h"
 
-using testsupport::ctx;
-
 using lwbuild::key;
 using lwbuild::LwscBuilder;
-using testsupport::withOptions;
-using testsupport::motionKey;
 using testsupport::readScene;
 
 namespace {
@@ -65,7 +56,7 @@ TEST(SceneReader, HeaderDecidesAndRewinds) {
     ASSERT_NE(std::fgets(first, sizeof first, f), nullptr);
     const long start = std::ftell(f);
     LwScene scene;
-    EXPECT_EQ(lwReadScene(scene, f, testsupport::sceneContext(false, false)), -1) << text;
+    EXPECT_EQ(lwReadScene(scene, f, testsupport::sceneContext(false, false), nullptr), -1) << text;
     EXPECT_TRUE(scene.items.empty() && std::ftell(f) == start && !std::feof(f)) << text;
     std::fclose(f);
   }
@@ -188,24 +179,6 @@ std::string readBlocks(const std::string& text, std::vector<MotionKey>& keys) {
   return out + rest;
 }
 
-MotionKey eval(const std::vector<MotionKey>& keys, int endBehavior, int frame) {
-  MotionKey out;
-  EXPECT_EQ(lwEvaluateMotion(lwMotionView(keys, endBehavior), out, frame), 1);
-  return out;
-}
-
-std::string text(const Quat& q) {
-  char s[80]; std::snprintf(s, sizeof s, "%.6f %.6f %.6f %.6f", q.w + 0.0, q.v.x + 0.0, q.v.y + 0.0, q.v.z + 0.0);
-  return s;
-}
-
-std::string text(const Mat4& m) {
-  std::string out; char s[40];
-  for (const auto& row : m.m)
-    for (double v : row) std::snprintf(s, sizeof s, "%g ", std::fabs(v) < 1e-12 ? 0.0 : v), out += s;
-  return out;
-}
-
 }  // namespace
 
 TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
@@ -226,105 +199,4 @@ TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
   }
   keys.clear(); readBlocks("9\n1\n 0 0 0 0 0 0 1 1 1 99999999999999 0 0 0 0\n", keys);
   EXPECT_EQ(keys.at(0).frame, 2147483647);  // frames beyond the int range saturate
-}
-
-TEST(EvaluateMotion, LinearTcbAndEndBehaviours) {
-  const std::vector<MotionKey> single = {motionKey(5, 3.0)}, line = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)},
-                               early = {motionKey(-5, 1.0), motionKey(-1, 2.0, 0, 1)},
-                               tcb = {motionKey(0, 0.0), motionKey(10, 10.0), motionKey(20, 30.0), motionKey(30, 60.0)};
-  std::vector<MotionKey> tense = tcb, biased = tcb, reset = {motionKey(10, 1.0, 0, 1), motionKey(20, 2.0)};
-  for (auto& k : tense) k.tension = 1.0;
-  biased[1].bias = 1.0; reset[0].tension = 0.3;
-  const struct {
-    const std::vector<MotionKey>& keys; int endBehavior, frame; double x; const char* what;
-  } cases[] = {
-      {single, kEndStop, 0, 3.0, "single key, before"}, {single, kEndStop, 5, 3.0, "single key, at"},
-      {single, kEndStop, 100, 3.0, "single key, after"}, {line, kEndStop, 4, 4.0, "linear"}, {line, kEndStop, 25, 10.0, "stopped"},
-      {line, kEndRepeat, 25, 3.0, "repeated: 25 modulo 11"}, {line, kEndRepeat, 10, 10.0, "repeated, last key"},
-      {line, kEndRepeat, 11, 0.0, "repeated, next period"},
-      // A last key below frame 0 has no period to repeat: the motion stops.
-      {early, kEndRepeat, 100, 2.0, "last key below 0"}, {{motionKey(-1, 7.0)}, kEndRepeat, 50, 7.0, "single key at -1"},
-      // Interior tangents are half the chord across the neighbours: 15 and 25; Hermite at t = 0.5.
-      {tcb, kEndStop, 15, 0.5 * 10 + 0.5 * 30 + 0.125 * 15 - 0.125 * 25, "tcb"},
-      {tcb, kEndStop, 5, 4.375, "tcb, first segment: outgoing tangent is the chord (10), incoming 15"},
-      {tcb, kEndStop, 25, 45.0 + 0.125 * 25 - 0.125 * 30, "tcb, last segment"},
-      {tense, kEndStop, 15, 20.0, "full tension flattens both tangents"},
-      {biased, kEndStop, 15, 20.0 + 0.125 * 10.0 - 0.125 * 25.0, "bias 1 uses only the incoming chord"},
-      {reset, kEndReset, 2, 1.0, "before the first key: the whole first key"}, {single, kEndReset, 5, 0.0, "reset at the last key"}};
-  for (const auto& c : cases) EXPECT_NEAR(eval(c.keys, c.endBehavior, c.frame).values[kPosX], c.x, 1e-12) << c.what;
-  // The frame field keeps the asked frame; linear flag and TCB fields come from the segment's end (or the first key before it).
-  auto fields = [](const MotionKey& k) { return std::to_string(k.frame) + " " + std::to_string(k.linear) + " " + std::to_string(k.tension); };
-  EXPECT_EQ(fields(eval(line, kEndStop, 4)) + ", " + fields(eval(line, kEndRepeat, 25)) + ", " + fields(eval(tcb, kEndStop, 15)) + ", " +
-                fields(eval(reset, kEndReset, 2)), "4 1 0.000000, 25 1 0.000000, 15 0 0.000000, 2 1 0.300000");
-  EXPECT_EQ(eval(single, kEndReset, 4).values[kScaleX], 1.0);
-  for (int frame : {5, 6, 100}) {  // at and after the last key everything is zero, scale included
-    const MotionKey out = eval(single, kEndReset, frame);
-    for (double v : out.values) EXPECT_EQ(v, 0.0);
-    EXPECT_EQ(fields(out), std::to_string(frame) + " 1 0.000000");
-  }
-  MotionKey untouched = motionKey(77, 9.0);
-  EXPECT_EQ(lwEvaluateMotion(Motion{}, untouched, 3) * 100 + untouched.frame, 77);
-}
-
-TEST(EvaluateMotion, KeysOutOfOrderOrSharingAFrameFindTheSameKeyWithTheIndex) {
-  // Key 1's neighbours share frame 10: its outgoing tangent is taken as 0.
-  EXPECT_TRUE(std::isfinite(eval({motionKey(10, 5.0), motionKey(0, 0.0), motionKey(10, 10.0), motionKey(10, 20.0)}, kEndStop, 3).values[kPosX]));
-  std::mt19937 random(7); std::uniform_int_distribution<int> frame(-3, 12); std::uniform_real_distribution<double> value(-5.0, 5.0);
-  for (int round = 0; round < 200; ++round) {
-    std::vector<MotionKey> keys;
-    for (int i = 0; i < 1 + round % 6; ++i) {
-      keys.push_back(motionKey(frame(random), value(random), 0, round % 3 == 0 ? 1 : 0));
-      keys.back().tension = value(random), keys.back().continuity = value(random), keys.back().bias = value(random);
-    }
-    std::vector<std::int32_t> storage; const Motion indexed = lwMotionView(keys, round % 3, &storage);
-    for (int x = -5; x < 40; ++x) {
-      MotionKey plain, fast; lwEvaluateMotion(lwMotionView(keys, round % 3), plain, x); lwEvaluateMotion(indexed, fast, x);
-      for (int j = 0; j < kChannelCount; ++j) {
-        ASSERT_TRUE(std::isfinite(plain.values[j]) && plain.values[j] == fast.values[j]) << round << " " << x;
-      }
-    }
-  }
-}
-
-TEST(EvaluateMotion, TargetsAndLookAhead) {
-  std::vector<MotionKey> self = {motionKey(0, 0.0, 30)}, none;
-  self[0].values[kBank] = 12.0;
-  auto aimed = [&](std::vector<MotionKey> target, int frame = 0, int lookAhead = 0, const std::vector<MotionKey>* path = nullptr) {
-    const Motion aim = lwMotionView(target, kEndStop); MotionKey out;
-    const int r = lwEvaluateAligned(lwMotionView(path ? *path : self, kEndStop), out, frame, lookAhead, path ? nullptr : &aim); char s[80];
-    std::snprintf(s, sizeof s, "%d %.6g %.6g %.6g %d", r, out.values[kHeading], out.values[kPitch], out.values[kBank], out.frame);
-    return std::string(s);
-  };
-  const std::vector<MotionKey> path = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)};
-  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 -0 12 0"); EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 5.0)}), "1 0 -90 12 0");
-  EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 0, -3.0)}), "1 180 -0 12 0");
-  EXPECT_EQ(aimed(none), "1 30 0 12 0");  // a target without keys leaves the item's own angles
-  // Along the path: moving towards +x faces heading 90; at its end there is nowhere to look.
-  EXPECT_EQ(aimed(none, 5, 1, &path), "1 90 -0 0 5"); EXPECT_EQ(aimed(none, 10, 1, &path), "1 0 0 0 10");
-  EXPECT_EQ(aimed(none, 0, 1, &none), "0 0 0 0 0");
-  EXPECT_EQ(aimed({motionKey(0, 0.0)}), "1 0 0 12 0");  // a target on the item itself: no direction, the sign of zero kept
-  self[0].values[kPitch] = 7.0;
-  EXPECT_EQ(aimed(none, 0, 0, &self), "1 30 7 12 0");  // without look-ahead nothing changes
-  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 -0 12 0");  // a level target levels an own pitch (to -0, as atan2 gives it)
-}
-
-TEST(Transform, QuaternionsAndItemMatrices) {
-  const float origin[3] = {0, 0, 0}, pivot[3] = {1, 2, 3};
-  auto key = [](double x, double y, double z, double h, double p, double b, double s = 1) {
-    MotionKey k = motionKey(0, x, h, 0, y, z);
-    k.values[kPitch] = p, k.values[kBank] = b, k.values[kScaleX] = 2 * s, k.values[kScaleY] = 3 * s, k.values[kScaleZ] = 4 * s;
-    return k;
-  };
-  // Heading, then pitch on the right: (qB * qP) * qH.
-  EXPECT_EQ(text(quatFromAngles(90, 0, 0)) + ", " + text(quatFromAngles(0, 90, 0)) + ", " + text(quatFromAngles(90, 90, 0)) + ", " +
-                text(quatFromAngles(0, 0, 0)) + ", " + text(quatFromAngles(0, 0, 90)),
-            "0.707107 0.000000 -0.707107 0.000000, 0.707107 -0.707107 0.000000 0.000000, 0.500000 -0.500000 -0.500000 0.500000, "
-            "1.000000 0.000000 0.000000 0.000000, 0.707107 0.000000 0.000000 -0.707107");
-  // Bank acts first, then pitch and heading, then scale, then the translation less the parent's pivot.
-  EXPECT_EQ(text(itemMatrix(key(1, 2, 3, 90, 0, 0, 0.5), origin)), "0 0 1 1 0 1.5 0 2 -2 0 0 3 0 0 0 1 ");
-  EXPECT_EQ(text(itemMatrix(key(1, 2, 3, 0, 90, 0, 0.5), pivot)), "1 0 0 0 0 0 -1.5 0 0 2 0 0 0 0 0 1 ");
-  EXPECT_EQ(text(itemMatrix(key(10, 20, 30, 90, 0, 90), origin)), "0 0 2 10 3 0 0 20 0 4 0 30 0 0 0 1 ");
-  Mat4 a = itemMatrix(key(1, 2, 3, 0, 0, 0, 0.5), origin), swap;  // the product is a * b, written over a
-  swap.m[0][0] = swap.m[1][1] = 0, swap.m[0][1] = swap.m[1][0] = 1; mat4Multiply(a, swap);
-  EXPECT_EQ(text(a), "0 1 0 1 1.5 0 0 2 0 0 2 3 0 0 0 1 ");
 }

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "lwbuild.h"
-#include "lws/scene.h"
+#include "anim/envelope.h"
+#include "lws/scene_reader.h"
 #include "support/run.h"
 #include "support/context.h"
 

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "core/context.h"
-#include "lws/scene.h"
+#include "anim/sampling.h"
+#include "geometry/geometry.h"
+#include "lws/scene_reader.h"
 
 // Tests give options as designated initializers, {.noNormals = 1}, leaving the rest at their defaults on purpose.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -77,7 +79,9 @@ inline int readScene(LwScene& scene, const std::string& text, std::string* print
                      const std::string& content = "") {
   std::FILE* f = streamOf(text); ConversionContext c = sceneContext(cameraAndLights, cameraAndLights); int r = 0;
   c.config.contentDirectory = content;
-  const std::string out = console([&] { r = lwReadScene(scene, f, c); });
+  const std::string out = console([&] {
+    if ((r = lwReadScene(scene, f, c, lwPrepareObjectFor)) >= 0) lwSettleScene(scene);
+  });
   if (printed != nullptr) *printed = out;
   return std::fclose(f), r;
 }

@@ -1,27 +1,17 @@
-#include "anim/animation.h"
+#include "anim/sampling.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
-#include <string>
 
-#include "core/options.h"
-#include "lws/envelope.h"
-#include "lws/xform.h"
-#include "xscene/frames.h"
+#include "anim/envelope.h"
+#include "model/xform.h"
 
 namespace {
 
-// One extra sample for every full 179 degrees turned within a segment.
-constexpr double kTurnFactor = 0.00558659217877095;
-constexpr double kSameValue = 1e-6;
-
-constexpr int kKeyRotation = 0;
-constexpr int kKeyScale = 1;
-constexpr int kKeyPosition = 2;
-
 int clampFrame(long long frame) { return static_cast<int>(std::clamp<long long>(frame, INT_MIN, INT_MAX)); }
+
+}  // namespace
 
 // Everything needed to evaluate one item as the writer samples it: its keys (version 1)
 // or its channel envelopes (later versions). Not movable: the motions point into the vectors.
@@ -73,6 +63,13 @@ struct ItemMotion {
   const std::vector<LwEnvelope>* targetChannels = nullptr;
   int lookAhead = 0;
 };
+
+namespace {
+
+// One extra sample for every full 179 degrees turned within a segment.
+constexpr double kTurnFactor = 0.00558659217877095;
+constexpr double kSameValue = 1e-6;
+
 
 // Candidate frames, gathered unsorted and made distinct at the end (sorting once keeps
 // long ranges from the cost of one sorted insertion per sample).
@@ -193,11 +190,6 @@ int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::in
   return 0;
 }
 
-struct KeySet {
-  bool included = false;
-  bool everySample = false;  // false: the first sample alone
-};
-
 // An item's samples are kept between the scan and the three key sets up to this many
 // (about 10 MB), so each frame is evaluated once; longer motions are evaluated again.
 constexpr std::size_t kKeptSamples = 100'000;
@@ -208,65 +200,6 @@ MotionKey sampleAt(const ItemMotion& im, const std::vector<std::int32_t>& frames
   return kept.empty() ? im.at(frames[i]) : kept[i];
 }
 
-void writeKeySet(XWriter& out, const ItemMotion& im, const std::vector<std::int32_t>& frames,
-                 const std::vector<MotionKey>& kept, long long firstFrame, const float pivot[3], int type,
-                 bool everySample, int depth) {
-  const std::size_t count = everySample ? frames.size() : 1;
-  const std::uint32_t valueCount = type == kKeyRotation ? 4 : 3;
-  if (out.binary) {
-    xPutWord(out, kTokenIntegerList);
-    xPutDword(out, 2);
-    xPutDword(out, static_cast<std::uint32_t>(type));
-    xPutDword(out, static_cast<std::uint32_t>(count));
-  } else {
-    xPutIndent(out, depth);
-    xPutInt(out, type);
-    xPutText(out, ";\n");
-    xPutIndent(out, depth);
-    xPutInt(out, static_cast<long long>(count));
-    xPutText(out, ";\n");
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    const MotionKey key = sampleAt(im, frames, kept, i);
-    const long long time = frames[i] - firstFrame;
-    const double* v = key.values;
-    double values[4];
-    if (type == kKeyRotation) {
-      const Quat q = quatFromAngles(v[kHeading], v[kPitch], v[kBank]);
-      values[0] = q.w;
-      values[1] = q.v.x;
-      values[2] = q.v.y;
-      values[3] = q.v.z;
-    } else if (type == kKeyScale) {
-      values[0] = v[kScaleX];
-      values[1] = v[kScaleY];
-      values[2] = v[kScaleZ];
-    } else {
-      values[0] = v[kPosX] - pivot[0];
-      values[1] = v[kPosY] - pivot[1];
-      values[2] = v[kPosZ] - pivot[2];
-    }
-    if (out.binary) {
-      xPutWord(out, kTokenIntegerList);
-      xPutDword(out, 2);
-      xPutDword(out, static_cast<std::uint32_t>(time));
-      xPutDword(out, valueCount);
-      float floats[4];
-      for (std::uint32_t j = 0; j < valueCount; ++j) floats[j] = static_cast<float>(values[j]);
-      xPutFloatList(out, floats, valueCount);
-      continue;
-    }
-    xPutIndent(out, depth);
-    xPutInt(out, time);
-    xPutText(out, valueCount == 4 ? "; 4; " : "; 3; ");
-    for (std::uint32_t j = 0; j < valueCount; ++j) {
-      if (j > 0) xPutText(out, ", ");
-      xPutFixed(out, values[j]);
-    }
-    xPutText(out, i + 1 < count ? ";;,\n" : ";;;\n");
-  }
-}
-
 bool differs(const MotionKey& a, const MotionKey& b, int firstChannel) {
   for (int j = firstChannel; j < firstChannel + 3; ++j) {
     if (std::fabs(a.values[j] - b.values[j]) > kSameValue) return true;
@@ -274,22 +207,40 @@ bool differs(const MotionKey& a, const MotionKey& b, int firstChannel) {
   return false;
 }
 
-// The Animation of one item; negative (message printed) when its samples are too many.
-int writeItemAnimation(const ConversionContext& context, const LwScene& scene, std::int32_t position, XWriter& out,
-                       int depth) {
-  const LwObject& item = *scene.items[static_cast<std::size_t>(position)];
-  if (item.motionKeys.empty()) return 0;
-  const ItemMotion im(scene, item);
-  std::vector<std::int32_t> frames;
-  if (sampleFrames(scene, im, frames) < 0) {
-    say(context.sink, "animation of %s too long: more than %zu samples\n", item.name.c_str(), kMaxSamplesPerItem);
-    return -1;
-  }
+}  // namespace
 
-  KeySet rotation;
-  KeySet scale;
-  KeySet place;
-  std::vector<MotionKey> kept;
+ItemTrack::ItemTrack() = default;
+ItemTrack::~ItemTrack() = default;
+
+void lwSettleScene(LwScene& scene) {
+  const double start = lwFrameTime(scene, scene.firstFrame);
+  for (const auto& item : scene.items) {
+    if (!item->dissolveEnvelope.empty()) item->dissolve = lwEvaluateEnvelope(item->dissolveEnvelope.back(), start);
+  }
+  for (const auto& item : scene.items) {
+    if (item->channels.empty()) continue;
+    MotionKey first;
+    lwEvaluateChannels(item->channels, start, first);
+    first.frame = scene.firstFrame;
+    item->motionKeys.assign(1, first);
+  }
+}
+
+int animationSampleFrames(const LwScene& scene, const LwObject& item, std::vector<std::int32_t>& frames) {
+  const ItemMotion im(scene, item);
+  return sampleFrames(scene, im, frames);
+}
+
+int animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& track) {
+  track.motion = std::make_unique<ItemMotion>(scene, item);
+  const ItemMotion& im = *track.motion;
+  std::vector<std::int32_t>& frames = track.frames;
+  if (sampleFrames(scene, im, frames) < 0) return -1;
+
+  TrackKeySet& rotation = track.sets[kKeyRotation];
+  TrackKeySet& scale = track.sets[kKeyScale];
+  TrackKeySet& place = track.sets[kKeyPosition];
+  std::vector<MotionKey>& kept = track.kept;
   if (frames.size() <= kKeptSamples) {
     kept.reserve(frames.size());
     for (const std::int32_t frame : frames) kept.push_back(im.at(frame));
@@ -309,88 +260,31 @@ int writeItemAnimation(const ConversionContext& context, const LwScene& scene, s
     scale.included = true;
     scale.everySample = false;
   }
-
-  static const float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
   const LwObject* parent = lwSceneItem(scene, item.parentIndex);
-  const float* pivot = parent != nullptr ? parent->pivot : kNoPivot;
-  const std::string name = "Animation" + std::to_string(position);
-  xBeginObject(out, depth + 1, "Animation", name.c_str());
-  xPutReference(out, depth + 2, frameName(context.options.framePrefix, item));
-  const KeySet* sets[3] = {&rotation, &scale, &place};
-  const int types[3] = {kKeyRotation, kKeyScale, kKeyPosition};
-  for (int s = 0; s < 3; ++s) {
-    if (!sets[s]->included) continue;
-    xBeginObject(out, depth + 2, "AnimationKey", nullptr);
-    writeKeySet(out, im, frames, kept, scene.firstFrame, pivot, types[s], sets[s]->everySample, depth + 3);
-    xEndObject(out, depth + 2);
-  }
-  xEndObject(out, depth + 1);
+  for (int j = 0; j < 3; ++j) track.pivot[j] = parent != nullptr ? parent->pivot[j] : 0.0f;
+  track.firstFrame = scene.firstFrame;
   return 0;
 }
 
-// Depth-first along the parent tree from the item at `start`, with an explicit stack:
-// parent chains can be thousands of items deep.
-int writeSubtree(const ConversionContext& context, const LwScene& scene, const LwChildIndex& index,
-                 std::vector<char>& visited, std::int32_t start, XWriter& out, int depth) {
-  struct Visit {
-    std::int32_t next;  // cursor into index.items
-    std::int32_t end;
-  };
-  std::vector<Visit> stack;
-  std::int32_t position = start;
-  for (;;) {
-    if (visited[static_cast<std::size_t>(position)] == 0) {
-      visited[static_cast<std::size_t>(position)] = 1;
-      const int r = writeItemAnimation(context, scene, position, out, depth);
-      if (r < 0) return r;
-      const std::size_t number = static_cast<std::size_t>(position) + 1;
-      stack.push_back({index.first[number], index.first[number + 1]});
-    }
-    while (!stack.empty() && stack.back().next == stack.back().end) stack.pop_back();
-    if (stack.empty()) return 0;
-    position = index.items[static_cast<std::size_t>(stack.back().next++)];
+int animTrackValues(const ItemTrack& track, std::size_t sample, int type, double values[4]) {
+  const MotionKey key = sampleAt(*track.motion, track.frames, track.kept, sample);
+  const double* v = key.values;
+  if (type == kKeyRotation) {
+    const Quat q = quatFromAngles(v[kHeading], v[kPitch], v[kBank]);
+    values[0] = q.w;
+    values[1] = q.v.x;
+    values[2] = q.v.y;
+    values[3] = q.v.z;
+    return 4;
   }
-}
-
-}  // namespace
-
-int animationSampleFrames(const LwScene& scene, const LwObject& item, std::vector<std::int32_t>& frames) {
-  const ItemMotion im(scene, item);
-  return sampleFrames(scene, im, frames);
-}
-
-int writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth) {
-  sayText(context.sink, "writing animation...\n");
-  // Count every item's samples before writing any, so that a scene too long to write
-  // is refused at once.
-  std::size_t total = 0;
-  std::vector<std::int32_t> frames;
-  for (const auto& item : scene.items) {
-    if (item->motionKeys.empty()) continue;
-    if (animationSampleFrames(scene, *item, frames) < 0) {
-      say(context.sink, "animation of %s too long: more than %zu samples\n", item->name.c_str(), kMaxSamplesPerItem);
-      return -1;
-    }
-    total += frames.size();
-    if (total > kMaxSamplesPerScene) {
-      say(context.sink, "animation too long: more than %zu samples in the scene\n", kMaxSamplesPerScene);
-      return -1;
-    }
+  if (type == kKeyScale) {
+    values[0] = v[kScaleX];
+    values[1] = v[kScaleY];
+    values[2] = v[kScaleZ];
+    return 3;
   }
-  xBeginObject(out, depth, "AnimationSet", "AnimationSet0");
-  const LwChildIndex index = lwBuildChildIndex(scene);
-  std::vector<char> visited(scene.items.size(), 0);
-  for (std::int32_t i = index.first[0]; i < index.first[1]; ++i) {
-    const int r = writeSubtree(context, scene, index, visited, index.items[static_cast<std::size_t>(i)], out, depth);
-    if (r < 0) return r;
-  }
-  xEndObject(out, depth);
-  return 0;
-}
-
-int writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth) {
-  if (index < 0 || static_cast<std::size_t>(index) >= scene.items.size()) return 0;
-  const LwChildIndex children = lwBuildChildIndex(scene);
-  std::vector<char> visited(scene.items.size(), 0);
-  return writeSubtree(context, scene, children, visited, index, out, depth);
+  values[0] = v[kPosX] - track.pivot[0];
+  values[1] = v[kPosY] - track.pivot[1];
+  values[2] = v[kPosZ] - track.pivot[2];
+  return 3;
 }

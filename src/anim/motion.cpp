@@ -1,22 +1,10 @@
-#include "lws/motion.h"
+#include "anim/motion.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
-#include <string>
-
-#include "core/options.h"
-#include "core/paths.h"
-#include "lws/xform.h"
 
 namespace {
-
-// atoi without its undefined overflow: out-of-range values saturate.
-std::int32_t parseInt(const std::string& text) {
-  const long value = std::strtol(text.c_str(), nullptr, 10);
-  return static_cast<std::int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
-}
 
 std::int32_t clampFrame(long long value) {
   return static_cast<std::int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
@@ -78,32 +66,6 @@ void interpolate(const Motion& motion, std::int32_t i, long long x, MotionKey& o
 }
 
 }  // namespace
-
-int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys) {
-  std::string line;
-  readLine(line, kMotionLineSize, stream);  // channel count: always nine values are read
-  readLine(line, kMotionLineSize, stream);
-  const std::int32_t count = parseInt(line);
-  if (count < 1) return -1;
-
-  std::int32_t stored = 0;
-  while (stored < count) {
-    MotionKey key;
-    double* v = key.values;
-    long frame = 0;
-    long linear = 0;
-    const int fields = std::fscanf(stream, "%lf %lf %lf %lf %lf %lf %lf %lf %lf %ld %ld %lf %lf %lf", &v[0], &v[1],
-                                   &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &frame, &linear, &key.tension,
-                                   &key.continuity, &key.bias);
-    if (fields < 14) break;
-    key.frame = clampFrame(frame);
-    key.linear = clampFrame(linear);
-    keys.push_back(key);
-    ++stored;
-    readLine(line, kMotionLineSize, stream);  // the rest of the key's last line
-  }
-  return stored > 0 ? 1 : -1;
-}
 
 double lwHermite(double p0, double p1, double m0, double m1, double t) {
   const double t2 = t * t;

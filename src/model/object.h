@@ -1,17 +1,15 @@
 // In-memory model of a LightWave object, which is also the record of every scene item.
+// The readers fill it, the geometry and animation steps derive from it, the writers read it.
 // Indices are 32-bit throughout: large objects never wrap around.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <string>
 #include <span>
-#include <string_view>
+#include <string>
 #include <vector>
 
-#include "core/context.h"
-#include "lws/envelope.h"
-#include "lws/motion.h"
+#include "model/envelope.h"
+#include "model/motion.h"
 
 enum MappingKind : std::int32_t {
   kMappingNone = 0,
@@ -31,7 +29,7 @@ constexpr std::uint16_t kTextureAxisZ = 0x0004;
 
 struct LwTexture {
   std::int32_t mapping = kMappingNone;
-  std::string image;                 // at most kImageNameSize - 1 characters
+  std::string image;                 // at most 1023 characters
   std::uint16_t flags = 0;
   float center[3] = {0.0f, 0.0f, 0.0f};
   float size[3] = {1.0f, 1.0f, 1.0f};
@@ -40,7 +38,7 @@ struct LwTexture {
 };
 
 struct LwSurface {
-  std::string name;                  // at most kNameSize - 1 characters
+  std::string name;                  // at most 79 characters
   std::uint8_t color[3] = {200, 200, 200};
   std::uint16_t flags = 0;
   LwTexture colorTexture;
@@ -52,6 +50,7 @@ struct LwSurface {
   std::int16_t transparency = 0;
   float smoothingAngle = 1.5620697f;  // 89.5 degrees
   std::int32_t materialIndex = -1;
+  std::int32_t uvMap = -1;           // LWO2: the vertex map its colour texture takes coordinates from, or -1
 };
 
 struct LwPoint {
@@ -98,6 +97,34 @@ struct LwLayer {
   std::string name;
 };
 
+// Four-character codes, as LWO2 files store them (big-endian).
+constexpr std::uint32_t lwId(const char (&id)[5]) {
+  return (std::uint32_t(static_cast<unsigned char>(id[0])) << 24) | (std::uint32_t(static_cast<unsigned char>(id[1])) << 16) |
+         (std::uint32_t(static_cast<unsigned char>(id[2])) << 8) | std::uint32_t(static_cast<unsigned char>(id[3]));
+}
+
+// A VMAP entry names no polygon.
+constexpr std::uint32_t kNoPolygon = 0xFFFFFFFF;
+// Values kept per map entry: enough for UV, weight, RGB and RGBA maps.
+constexpr std::uint32_t kMapValues = 4;
+
+struct LwMapValue {
+  std::uint32_t polygon = kNoPolygon;  // VMAD: the object polygon; VMAP: kNoPolygon
+  std::uint32_t point = 0;             // object point
+  float value[kMapValues] = {0.0f, 0.0f, 0.0f, 0.0f};
+};
+
+// One LWO2 vertex map: its per-point values (VMAP) and per-corner overrides (VMAD) of
+// one type and name. Both lists are sorted by (polygon, point); where one key occurs
+// more than once, the last given counts.
+struct LwVertexMap {
+  std::uint32_t type = 0;        // lwId("TXUV"), ...
+  std::string name;
+  std::uint32_t dimension = 0;   // values per entry as stored; at most kMapValues are kept
+  std::vector<LwMapValue> points;
+  std::vector<LwMapValue> corners;
+};
+
 struct LwObject {
   std::int32_t refCount = 1;
   std::vector<LwSurface> surfaces;
@@ -112,6 +139,7 @@ struct LwObject {
   // layer alone was loaded, and the LAYR number of each polygon, parallel to polygons.
   std::vector<LwLayer> layers;
   std::vector<std::uint16_t> polygonLayers;
+  std::vector<LwVertexMap> vertexMaps;       // LWO2 only
 
   // Scene fields.
   std::int32_t parentIndex = 0;              // 1-based, 0 = top level
@@ -124,53 +152,29 @@ struct LwObject {
   float pivot[3] = {0.0f, 0.0f, 0.0f};
   double metamorph = 0.0;
   double dissolve = 0.0;
-  std::string name;                          // at most kNameSize - 1 characters
+  std::string name;                          // at most 79 characters
   std::string filePath;                      // the object file as opened; its textures are looked for near it
   LwLimit limits[3];                         // heading, pitch, bank; never enabled
   LwObject* morphTarget = nullptr;           // counted reference, not owned
   // Scenes of version 2 and later: one envelope per MotionChannel, empty for version 1.
-  // Their motionKeys then hold one key, the state at the first frame.
+  // Once the scene is settled (lwSettleScene), motionKeys hold one key: the state at the first frame.
   std::vector<LwEnvelope> channels;
+  std::vector<LwEnvelope> dissolveEnvelope;  // one envelope when the dissolve is animated: its value at the first frame counts
   std::int32_t layer = 0;                    // object layer to load (1-based); 0 = whole object
 };
-
-// Reads a FORM/LWOB or FORM/LWO2 object from a stream positioned at "FORM" and runs the
-// geometry steps. 0 when read, -1 when the stream holds no LightWave object.
-int lwLoadObject(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
-                 bool wrapSeams, const MessageSink& sink);
-// The same from a whole file already in memory (data starts at "FORM").
-int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
-                           bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink);
-
-// The same for one layer: `layer` counts from 1 as a scene's LoadObjectLayer does (the
-// LAYR number + 1); a negative layer loads them all, as lwLoadObject does. An LWOB object
-// is layer 1 as a whole; any other layer of it, or a layer the file lacks, loads no geometry.
-inline constexpr int kAllLayers = -1;
-int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, bool doNormals, bool doTexCoords,
-                      bool wrapSeams, int layer, const MessageSink& sink);
-int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
-                                bool doNormals, bool doTexCoords, bool wrapSeams, int layer, const MessageSink& sink);
 
 // Drops one reference; at zero frees the geometry (motion and scene fields stay).
 void lwReleaseObject(LwObject& object);
 // Frees geometry whatever the count says, and the motion keys.
 void lwDisposeObject(LwObject& object);
 
-// Surface sub-chunks.
-void lwSetMappingKind(LwTexture& texture, std::string_view text);
-
-// A vertex's polygon list, and the changes the texture step makes to it.
+// A vertex's polygon list.
 inline std::span<const std::uint32_t> lwVertexPolygons(const LwObject& object, std::uint32_t vertex) {
   const LwVertex& v = object.vertices[vertex];
   return {object.polygonLists.data() + v.polygonListFirst, v.polygonListCount};
 }
-void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
-void lwRemoveVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
 
-// Geometry steps run by the reader. The first is true when it made copies, the
-// third when it smoothed: the reader reports those steps.
-bool lwDuplicateDoubleSided(LwObject& object);
-void lwLinkVertices(LwObject& object);
-bool lwComputeNormals(LwObject& object);
-void lwComputeTextureCoords(LwObject& object, bool wrapSeams);
-std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corner, double u, double v);
+// The value a sorted entry list gives for (polygon, point), or null.
+const LwMapValue* lwFindMapValue(const std::vector<LwMapValue>& sorted, std::uint32_t polygon, std::uint32_t point);
+// Sorts a map's entries as LwVertexMap keeps them.
+void lwSortMapValues(std::vector<LwMapValue>& values);

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "lwo/object.h"
+#include "geometry/geometry.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ bool withinAngle(const SmoothRule& rule, double d) {
 
 }  // namespace
 
-bool lwDuplicateDoubleSided(LwObject& object) {
+bool lwDuplicateDoubleSided(LwObject& object, std::vector<std::uint32_t>* sourceOf) {
   std::size_t copies = 0;
   std::size_t corners = 0;
   for (const LwPolygon& polygon : object.polygons) {
@@ -100,6 +100,13 @@ bool lwDuplicateDoubleSided(LwObject& object) {
     for (std::int32_t k = copy.cornerCount - 1; k >= 0; --k)
       object.indices.push_back(object.indices[object.polygons[i].firstIndex + k]);
     object.polygons.push_back(copy);
+    if (!object.polygonLayers.empty()) object.polygonLayers.push_back(object.polygonLayers[i]);
+  }
+  if (sourceOf != nullptr) {
+    sourceOf->resize(originals);
+    for (std::uint32_t p = 0; p < originals; ++p) (*sourceOf)[p] = p;
+    for (std::uint32_t p = 0; p < originals; ++p)
+      if (surfaceHas(object, object.polygons[p], kSurfaceDoubleSided)) sourceOf->push_back(p);
   }
   return true;
 }

@@ -1,11 +1,7 @@
-// Transform conventions shared by the frame and animation writers.
+// Transform conventions of LightWave items, shared by every step that places them.
 #pragma once
 
-#include "lws/motion.h"
-
-// Stored conversion factors, used as stored.
-constexpr double kDegreesToRadians = 0.017453292519943334;
-constexpr double kRadiansToDegrees = 57.295779513082195;
+#include "model/motion.h"
 
 struct Vec3 {
   float x = 0.0f, y = 0.0f, z = 0.0f;

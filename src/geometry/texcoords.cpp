@@ -1,10 +1,10 @@
-// Texture coordinates projected from each surface's colour texture, with vertex splits
-// where two corners at one point need different coordinates.
+// Texture coordinates projected from each surface's colour texture or taken from its UV
+// map, with vertex splits where two corners at one point need different coordinates.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "lwo/object.h"
+#include "geometry/geometry.h"
 
 namespace {
 
@@ -209,4 +209,21 @@ void lwComputeTextureCoords(LwObject& object, bool wrapSeams) {
 std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corner, double u, double v) {
   const std::size_t position = object.polygons[polygon].firstIndex + static_cast<std::size_t>(corner);
   return assignCornerUV(object, polygon, position, u, v);
+}
+
+void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sourceOf) {
+  for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
+    const LwPolygon& polygon = object.polygons[p];
+    const std::int32_t m = object.surfaces[static_cast<std::size_t>(polygon.surface)].uvMap;
+    if (m < 0 || static_cast<std::size_t>(m) >= object.vertexMaps.size()) continue;
+    const LwVertexMap& map = object.vertexMaps[static_cast<std::size_t>(m)];
+    const std::uint32_t source = p < sourceOf.size() ? sourceOf[p] : p;
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
+      const std::uint32_t point = object.vertices[object.indices[polygon.firstIndex + k]].point;
+      const LwMapValue* value = lwFindMapValue(map.corners, source, point);
+      if (value == nullptr) value = lwFindMapValue(map.points, kNoPolygon, point);
+      // LightWave's v runs upwards, the .x file's downwards.
+      if (value != nullptr) lwAssignCornerUV(object, p, k, value->value[0], 1.0 - value->value[1]);
+    }
+  }
 }

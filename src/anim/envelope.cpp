@@ -1,7 +1,9 @@
-#include "lws/envelope.h"
+#include "anim/envelope.h"
 
 #include <algorithm>
 #include <cmath>
+
+#include "anim/motion.h"
 
 namespace {
 
@@ -172,8 +174,4 @@ void lwEvaluateChannels(const std::vector<LwEnvelope>& channels, double time, Mo
     const bool present = static_cast<std::size_t>(j) < channels.size() && !channels[static_cast<std::size_t>(j)].keys.empty();
     out.values[j] = present ? lwEvaluateEnvelope(channels[static_cast<std::size_t>(j)], time) : (j >= kScaleX ? 1.0 : 0.0);
   }
-}
-
-bool lwChannelsMove(const std::vector<LwEnvelope>& channels) {
-  return std::any_of(channels.begin(), channels.end(), [](const LwEnvelope& e) { return e.keys.size() > 1; });
 }

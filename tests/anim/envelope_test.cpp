@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "lws/envelope.h"
-#include "lws/motion.h"
+#include "anim/envelope.h"
+#include "anim/motion.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
-// Per-channel envelopes of LightWave 5.6 and later scenes, and their evaluation.
+// Per-channel envelopes of LightWave 5.6 and later scenes, as stored.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
-
-#include "lws/motion.h"
 
 // Span shapes; a key's shape is the shape of the span that ends at it.
 enum EnvelopeShape : int {
@@ -46,13 +45,3 @@ struct LwEnvelope {
 
 // An envelope holds at most this many keys.
 constexpr std::size_t kMaxEnvelopeKeys = 1'000'000;
-
-// The envelope's value at a time in seconds; 0 without keys.
-double lwEvaluateEnvelope(const LwEnvelope& envelope, double time);
-
-// A channel without keys holds its neutral value: 1 for scale, 0 otherwise.
-// channels[j] drives MotionKey::values[j]; the key comes back spline-flagged.
-void lwEvaluateChannels(const std::vector<LwEnvelope>& channels, double time, MotionKey& out);
-
-// True when some channel has more than one key.
-bool lwChannelsMove(const std::vector<LwEnvelope>& channels);

@@ -1,4 +1,4 @@
-#include "lws/xform.h"
+#include "model/xform.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-// The AnimationSet: which frames are sampled, which key sets are written, in what
-// order and encoding, and how too many samples are refused.
-#include "anim/animation.h"
+// Sampled motion as the AnimationSet shows it: which frames are sampled, which key sets are
+// written, in what order and encoding, and how too many samples are refused.
+#include "anim/sampling.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "support/context.h"
 #include "support/xtokens.h"
-#include "xscene/frames.h"
+#include "xscene/animation.h"
 
 using testsupport::ctx;
 

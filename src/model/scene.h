@@ -1,13 +1,11 @@
-// Scene model and the LWSC reader.
+// In-memory model of a LightWave scene: its items in creation order and its frame range.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "core/context.h"
-#include "lwo/object.h"
+#include "model/object.h"
 
 struct LwScene {
   std::vector<std::unique_ptr<LwObject>> items;  // creation order; item n is items[n-1]
@@ -16,22 +14,6 @@ struct LwScene {
   double framesPerSecond = 30.0;
 };
 
-struct LwKeyword {
-  const char* keyword;  // null ends a table
-  int code;
-};
-
-extern const LwKeyword SceneKeywords[];
-extern const LwKeyword ItemKeywords[];
-extern const LwKeyword PluginKeywords[];
-
-// Code of the first keyword the line begins with, or -1. On a match *argument points
-// one character past the keyword (or at the terminator when the line ends there).
-int lwFindKeyword(const char* line, const LwKeyword* table, const char** argument);
-
-// Reads a scene from a stream at its start. Negative when the stream is no scene
-// (then the stream is back where it started) or an object file is missing.
-int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context);
 void lwReleaseScene(LwScene& scene);
 
 // The item named by a 1-based number, or null when the number names no item.

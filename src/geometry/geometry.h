@@ -1,0 +1,33 @@
+// The steps that derive geometry from an object as read: double-sided copies, vertex
+// links, normals and smoothing, and texture coordinates (projected or from UV maps).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/context.h"
+#include "model/object.h"
+
+// Every step in order, each reported on the progress line: double-sided copies (unless
+// dissolved), vertex links, then (unless dissolved) normals and texture coordinates.
+// 0, or -1 (message printed) when memory runs out.
+int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink);
+// The same with the context's options; fits the scene reader's object hook.
+int lwPrepareObjectFor(LwObject& object, const ConversionContext& context);
+
+// The steps one by one. Copies of double-sided polygons are appended in the order of the
+// polygons they copy; sourceOf (when given) then names the polygon each polygon copies
+// (itself for an original). True when copies were made.
+bool lwDuplicateDoubleSided(LwObject& object, std::vector<std::uint32_t>* sourceOf = nullptr);
+void lwLinkVertices(LwObject& object);
+// True when it smoothed.
+bool lwComputeNormals(LwObject& object);
+void lwComputeTextureCoords(LwObject& object, bool wrapSeams);
+// Coordinates from each surface's UV map: a polygon's own (VMAD) value at a corner, else
+// the point's (VMAP); a copy takes the values of the polygon it copies.
+void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sourceOf);
+std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corner, double u, double v);
+
+// The changes the texture steps make to a vertex's polygon list.
+void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
+void lwRemoveVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);

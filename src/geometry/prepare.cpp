@@ -1,0 +1,36 @@
+#include <new>
+
+#include "geometry/geometry.h"
+
+namespace {
+
+int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
+  std::vector<std::uint32_t> sourceOf;
+  if (object.dissolve < 1.0 && lwDuplicateDoubleSided(object, &sourceOf)) sayText(sink, " DuplicateDoubleSided");
+  lwLinkVertices(object);
+  if (object.dissolve >= 1.0) return 0;
+  if (doNormals) {
+    sayText(sink, " Normals");
+    if (lwComputeNormals(object)) sayText(sink, " Smoothing");
+  }
+  if (!doTexCoords) return 0;
+  sayText(sink, " TextureCoords");
+  lwComputeTextureCoords(object, wrapSeams);
+  lwComputeMapCoords(object, sourceOf);
+  return 0;
+}
+
+}  // namespace
+
+int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
+  try {
+    return prepare(object, doNormals, doTexCoords, wrapSeams, sink);
+  } catch (const std::bad_alloc&) {
+    sayText(sink, "Not enough memory for this object!");
+    return -1;
+  }
+}
+
+int lwPrepareObjectFor(LwObject& object, const ConversionContext& context) {
+  return lwPrepareObject(object, context.options.noNormals == 0, true, context.options.textureWrap != 0, context.sink);
+}

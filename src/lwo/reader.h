@@ -1,0 +1,29 @@
+// The object readers: FORM/LWOB and FORM/LWO2 files into the object model, as read.
+// The geometry steps (lwPrepareObject) derive the rest.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+#include "core/context.h"
+#include "model/object.h"
+
+// Reads a FORM/LWOB or FORM/LWO2 object from a stream positioned at "FORM".
+// 0 when read, -1 when the stream holds no LightWave object.
+int lwLoadObject(LwObject& object, std::FILE* file, int indent, const MessageSink& sink);
+// The same from a whole file already in memory (data starts at "FORM").
+int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
+                           const MessageSink& sink);
+
+// The same for one layer: `layer` counts from 1 as a scene's LoadObjectLayer does (the
+// LAYR number + 1); a negative layer loads them all, as lwLoadObject does. An LWOB object
+// is layer 1 as a whole; any other layer of it, or a layer the file lacks, loads no geometry.
+inline constexpr int kAllLayers = -1;
+int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, const MessageSink& sink);
+int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent, int layer,
+                                const MessageSink& sink);
+
+// A CTEX text to its mapping kind.
+void lwSetMappingKind(LwTexture& texture, std::string_view text);

@@ -1,0 +1,36 @@
+// The LWSC reader: scene files of versions 1 to 5 into the scene model, loading the
+// objects they name.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "core/context.h"
+#include "model/scene.h"
+
+struct LwKeyword {
+  const char* keyword;  // null ends a table
+  int code;
+};
+
+extern const LwKeyword SceneKeywords[];
+extern const LwKeyword ItemKeywords[];
+extern const LwKeyword PluginKeywords[];
+
+// Code of the first keyword the line begins with, or -1. On a match *argument points
+// one character past the keyword (or at the terminator when the line ends there).
+int lwFindKeyword(const char* line, const LwKeyword* table, const char** argument);
+
+// What the caller does with each object the scene loads, right after it is read (its
+// progress words follow the object's name on the console): the geometry steps, which
+// the readers know nothing of. Negative drops the object as an unreadable one. Null
+// keeps the objects as read.
+using LwObjectFinish = int (*)(LwObject& object, const ConversionContext& context);
+
+// Reads a scene from a stream at its start. Negative when the stream is no scene
+// (then the stream is back where it started) or an object file is missing.
+int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context, LwObjectFinish finish);
+
+// Reads a version 1 motion block (channel-count line, key-count line, keys) and appends
+// its keys. 1 when at least one key was stored, else -1.
+int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys);

@@ -1,0 +1,45 @@
+#include "model/object.h"
+
+#include <algorithm>
+
+namespace {
+
+bool valueBefore(const LwMapValue& a, const LwMapValue& b) {
+  return a.polygon != b.polygon ? a.polygon < b.polygon : a.point < b.point;
+}
+
+}  // namespace
+
+void lwReleaseObject(LwObject& object) {
+  if (--object.refCount > 0) return;
+  // Swapping with empty vectors gives the memory back, which clear() would not.
+  std::vector<LwSurface>().swap(object.surfaces);
+  std::vector<LwPoint>().swap(object.points);
+  std::vector<LwVertex>().swap(object.vertices);
+  std::vector<std::uint32_t>().swap(object.polygonLists);
+  std::vector<std::uint32_t>().swap(object.indices);
+  std::vector<std::uint32_t>().swap(object.cornerNormals);
+  std::vector<LwPolygon>().swap(object.polygons);
+  std::vector<LwNormal>().swap(object.normals);
+  std::vector<std::uint16_t>().swap(object.polygonLayers);
+  std::vector<LwVertexMap>().swap(object.vertexMaps);
+}
+
+void lwDisposeObject(LwObject& object) {
+  object.refCount = 1;
+  lwReleaseObject(object);
+  std::vector<MotionKey>().swap(object.motionKeys);
+  std::vector<LwEnvelope>().swap(object.channels);
+}
+
+void lwSortMapValues(std::vector<LwMapValue>& values) { std::stable_sort(values.begin(), values.end(), valueBefore); }
+
+const LwMapValue* lwFindMapValue(const std::vector<LwMapValue>& sorted, std::uint32_t polygon, std::uint32_t point) {
+  LwMapValue key;
+  key.polygon = polygon;
+  key.point = point;
+  const auto after = std::upper_bound(sorted.begin(), sorted.end(), key, valueBefore);
+  if (after == sorted.begin()) return nullptr;
+  const LwMapValue& found = *(after - 1);
+  return found.polygon == polygon && found.point == point ? &found : nullptr;
+}

@@ -1,0 +1,53 @@
+#include "model/scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kDefaultFramesPerSecond = 30.0;
+
+}  // namespace
+
+void lwReleaseScene(LwScene& scene) {
+  for (auto& item : scene.items) {
+    if (item != nullptr) lwDisposeObject(*item);
+  }
+  scene.items.clear();
+}
+
+LwObject* lwSceneItem(const LwScene& scene, std::int32_t number) {
+  if (number < 1 || static_cast<std::size_t>(number) > scene.items.size()) return nullptr;
+  return scene.items[static_cast<std::size_t>(number) - 1].get();
+}
+
+LwChildIndex lwBuildChildIndex(const LwScene& scene) {
+  const std::size_t count = scene.items.size();
+  LwChildIndex index;
+  index.first.assign(count + 2, 0);
+  // Counting sort by parent number keeps item order inside each group.
+  for (const auto& item : scene.items) {
+    const std::int32_t parent = item->parentIndex;
+    if (parent >= 0 && static_cast<std::size_t>(parent) <= count) ++index.first[static_cast<std::size_t>(parent) + 1];
+  }
+  for (std::size_t p = 1; p < index.first.size(); ++p) index.first[p] += index.first[p - 1];
+  index.items.resize(static_cast<std::size_t>(index.first.back()));
+  std::vector<std::int32_t> fill(index.first.begin(), index.first.end() - 1);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::int32_t parent = scene.items[i]->parentIndex;
+    if (parent >= 0 && static_cast<std::size_t>(parent) <= count) {
+      index.items[static_cast<std::size_t>(fill[static_cast<std::size_t>(parent)]++)] = static_cast<std::int32_t>(i);
+    }
+  }
+  return index;
+}
+
+double lwFrameTime(const LwScene& scene, long long frame) {
+  const double rate = scene.framesPerSecond;
+  return static_cast<double>(frame) / (std::isfinite(rate) && rate > 0.0 ? rate : kDefaultFramesPerSecond);
+}
+
+bool lwItemMoves(const LwObject& item) {
+  return item.motionKeys.size() > 1 ||
+         std::any_of(item.channels.begin(), item.channels.end(), [](const LwEnvelope& e) { return e.keys.size() > 1; });
+}
