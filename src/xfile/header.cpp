@@ -24,6 +24,26 @@ bool readPiece(std::FILE* file, std::string& piece) {
   return !piece.empty();
 }
 
+// The line of the template file after which come the templates written only on request.
+constexpr std::string_view kExtrasMarker = "// Written only into files that use them";
+
+struct ExtraTemplate {
+  std::string_view name;
+  unsigned bit;
+};
+constexpr ExtraTemplate kExtraTemplates[] = {
+    {"MeshVertexColors", kTemplatesVertexColors}, {"XSkinMeshHeader", kTemplatesSkin}, {"SkinWeights", kTemplatesSkin}};
+
+// The bit of the template a "template NAME {" piece opens, or 0.
+unsigned extraBit(const std::string& piece) {
+  for (const ExtraTemplate& t : kExtraTemplates) {
+    if (piece.rfind("template ", 0) == 0 && piece.compare(9, t.name.size(), t.name) == 0 &&
+        piece.size() > 9 + t.name.size() && piece[9 + t.name.size()] == ' ')
+      return t.bit;
+  }
+  return 0;
+}
+
 void writeBinaryHeader(XWriter& out) {
   xPutBytes(out, kBinarySignature, sizeof kBinarySignature - 1);
   xBeginObject(out, 0, "Header", nullptr);
@@ -35,7 +55,7 @@ void writeBinaryHeader(XWriter& out) {
 }  // namespace
 
 int writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
-                 int writeAllTemplates) {
+                 int writeAllTemplates, unsigned extras) {
   if (out.binary) {
     writeBinaryHeader(out);
     return 0;
@@ -53,9 +73,22 @@ int writeXHeader(const ConversionContext& context, const std::string& templatePa
 
   sayText(context.sink, "writing template...\n");
   std::string piece;
+  bool copying = true;
+  bool extra = false;  // past the marker
+  bool wanted = false;  // inside a requested extra template
   while (readPiece(file, piece)) {
-    if (cut && piece.find(marker) != std::string::npos) break;
-    xPutText(out, piece);
+    if (!extra && piece.rfind(kExtrasMarker, 0) == 0) {
+      extra = true;
+      if (extras == 0) break;
+      continue;
+    }
+    if (!extra) {
+      if (cut && piece.find(marker) != std::string::npos) copying = false;
+      if (copying) xPutText(out, piece);
+      continue;
+    }
+    if (piece.rfind("template ", 0) == 0) wanted = (extraBit(piece) & extras) != 0;
+    if (wanted) xPutText(out, piece);
   }
   std::fclose(file);
 

@@ -9,6 +9,13 @@
 
 constexpr const char* kTemplateFileName = "TORVOtpl.x";
 
+// Templates a text file declares only when it uses them, after the others.
+enum ExtraTemplates : unsigned {
+  kTemplatesVertexColors = 1,  // MeshVertexColors
+  kTemplatesSkin = 2,          // XSkinMeshHeader, SkinWeights
+};
+
 // 0 on success, -1 when the template file is needed (text) and cannot be opened.
+// extras: ExtraTemplates bits.
 int writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
-                 int writeAllTemplates);
+                 int writeAllTemplates, unsigned extras = 0);

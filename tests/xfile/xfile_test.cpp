@@ -181,6 +181,16 @@ TEST(XHeader, TemplatePiecesMarkersAndMissingFile) {
     EXPECT_EQ(prologue(dir / "TORVOtpl.x", {}, 0, console), "0:" + (row[1].empty() ? row[0] : row[1]) + header);
     EXPECT_EQ(console, "writing template...\n");
   }
+  // Templates past the marker only on request, each with the lines up to the next; the cut part is skipped over.
+  const std::string extras = head + "FrameTransformMatrix\n// Written only into files that use them\ntemplate MeshVertexColors {\n}\n\n"
+                             "template XSkinMeshHeader {\n}\ntemplate SkinWeights {\n}\n\ntemplate SkinWeightsOther {\n}\n";
+  lwbuild::writeFile(dir / "TORVOtpl.x", extras);
+  const std::pair<unsigned, std::string> picks[] = {{0u, ""}, {kTemplatesVertexColors, "template MeshVertexColors {\n}\n\n"},
+      {kTemplatesSkin, "template XSkinMeshHeader {\n}\ntemplate SkinWeights {\n}\n\n"}};
+  for (const auto& [bits, kept] : picks) {
+    XWriter w; ASSERT_EQ(testsupport::console([&] { writeXHeader(ctx(), dir / "TORVOtpl.x", w, 0, bits); }), "writing template...\n");
+    EXPECT_EQ(std::string(w.buffer.begin(), w.buffer.end()), head + kept + header) << bits;
+  }
   const std::string missing = dir / "nowhere/TORVOtpl.x";
   EXPECT_EQ(prologue(missing, {}, 1, console), "-1:"); EXPECT_EQ(console, "template file " + missing + " not found!\n");
 }

@@ -1,0 +1,326 @@
+// The geometry chunks of LWO2 (and later) objects: layers, points, polygons, polygon
+// tags and vertex maps, and the surfaces their tags become.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "lwo/lwo2_shared.h"
+
+namespace lwo2 {
+namespace {
+
+constexpr std::uint32_t kMaxCorners = 0x03FF;  // a polygon's 10-bit corner count; the upper 6 bits are flags
+constexpr std::uint32_t kFourByteVX = 0xFF;    // first byte of a 4-byte index
+constexpr std::uint32_t kVXMask = 0x00FFFFFF;
+constexpr std::uint16_t kNoParent = 0xFFFF;
+
+void readLayer(Reader& r, ChunkCursor& chunk) {
+  LwLayer layer;
+  std::uint16_t number = 0, flags = 0, parent = 0;
+  chunkReadU16(chunk, number);
+  chunkReadU16(chunk, flags);
+  for (float& p : layer.pivot) chunkReadFloat(chunk, p);
+  readText(chunk, layer.name);
+  // The parent is optional; some writers store 0xFFFF for none.
+  if (chunkReadU16(chunk, parent) && parent != kNoParent) layer.parent = parent;
+  layer.number = number;
+  r.object.layers.push_back(layer);
+  r.layerNumber = number;
+  r.inLayer = r.all || r.wanted == number;
+  r.pointBase = static_cast<std::uint32_t>(r.object.points.size());
+  r.pointCount = 0;
+  r.polygonOfLocal.clear();
+}
+
+void readPoints(Reader& r, ChunkCursor& chunk) {
+  // The count comes from the chunk's own (already clamped) length, so it fits the data.
+  const std::uint32_t count = chunk.length / 12;
+  LwObject& object = r.object;
+  r.pointBase = static_cast<std::uint32_t>(object.points.size());
+  r.pointCount = count;
+  reserveMore(object.points, count);
+  reserveMore(object.vertices, count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    LwPoint& p = object.points.emplace_back();
+    chunkReadFloat(chunk, p.x);
+    chunkReadFloat(chunk, p.y);
+    chunkReadFloat(chunk, p.z);
+    LwVertex& vertex = object.vertices.emplace_back();
+    vertex.point = r.pointBase + i;
+    vertex.nextSplit = vertex.point;
+  }
+}
+
+void readPolygons(Reader& r, ChunkCursor& chunk) {
+  std::uint8_t type[4];
+  r.polygonOfLocal.clear();
+  if (!chunkReadBytes(chunk, type, 4)) return;
+  // Subdivision patches are written as their cage faces.
+  const bool faces = idIs(type, "FACE") || idIs(type, "PTCH");
+  LwObject& object = r.object;
+  if (faces) {
+    // A kept polygon takes at least 8 bytes (count and three corners), every corner 2.
+    reserveMore(object.polygons, chunkRemaining(chunk) / 8);
+    reserveMore(object.polygonLayers, chunkRemaining(chunk) / 8);
+    reserveMore(object.indices, chunkRemaining(chunk) / 2);
+  }
+  std::uint16_t head;
+  while (chunkReadU16(chunk, head)) {
+    const std::uint32_t corners = head & kMaxCorners;
+    const std::size_t first = object.indices.size();
+    bool valid = true, cut = false;
+    std::uint32_t previous = kNone;
+    for (std::uint32_t k = 0; k < corners; ++k) {
+      std::uint32_t index;
+      if (!readVX(chunk, index)) {
+        cut = true;
+        break;
+      }
+      if (!faces) continue;
+      if (index >= r.pointCount) valid = false;
+      // A corner repeating the one before it adds nothing to the outline.
+      if (index == previous) continue;
+      previous = index;
+      object.indices.push_back(r.pointBase + index);
+    }
+    const std::size_t kept = object.indices.size() - first;
+    if (!faces) {
+      ++r.skipped;
+      r.polygonOfLocal.push_back(kNone);
+    } else if (cut || !valid || kept < 3) {
+      object.indices.resize(first);
+      if (kept < 3 && !cut) {
+        ++r.dropped;
+      } else {
+        ++r.invalid;
+      }
+      r.polygonOfLocal.push_back(kNone);
+    } else {
+      r.polygonOfLocal.push_back(static_cast<std::uint32_t>(object.polygons.size()));
+      LwPolygon polygon;
+      polygon.cornerCount = static_cast<std::int32_t>(kept);
+      polygon.firstIndex = static_cast<std::uint32_t>(first);
+      polygon.surface = kUntagged;
+      object.polygons.push_back(polygon);
+      object.polygonLayers.push_back(r.layerNumber);
+    }
+    if (cut) break;
+  }
+}
+
+// The object polygon that a polygon index of the latest POLS stands for, or kNone.
+std::uint32_t localPolygon(const Reader& r, std::uint32_t local) {
+  return local < r.polygonOfLocal.size() ? r.polygonOfLocal[local] : kNone;
+}
+
+void readPolygonTags(Reader& r, ChunkCursor& chunk) {
+  std::uint8_t type[4];
+  if (!chunkReadBytes(chunk, type, 4) || !idIs(type, "SURF")) return;
+  std::uint32_t local;
+  std::uint16_t tag;
+  while (readVX(chunk, local) && chunkReadU16(chunk, tag)) {
+    const std::uint32_t polygon = localPolygon(r, local);
+    if (polygon != kNone) r.object.polygons[polygon].surface = tag;
+  }
+}
+
+// The vertex map types kept, each with the values its entries carry.
+struct KeptMap {
+  const char* type;
+  std::uint16_t values;
+};
+constexpr KeptMap kKeptMaps[] = {{"TXUV", 2}, {"WGHT", 1}, {"RGB ", 3}, {"RGBA", 4}};
+
+LwVertexMap& mapNamed(Reader& r, const std::uint8_t* type, const std::string& name, std::uint32_t dimension) {
+  const bool uv = idIs(type, "TXUV");
+  const auto [at, added] = r.mapIndex.emplace(std::string(reinterpret_cast<const char*>(type), 4) + name,
+                                              r.object.vertexMaps.size());
+  if (added) {
+    if (uv && r.firstUvMap < 0) r.firstUvMap = static_cast<std::int32_t>(r.object.vertexMaps.size());
+    LwVertexMap& map = r.object.vertexMaps.emplace_back();
+    map.type = (std::uint32_t{type[0]} << 24) | (std::uint32_t{type[1]} << 16) | (std::uint32_t{type[2]} << 8) | type[3];
+    map.name = name;
+    map.dimension = dimension;
+  }
+  return r.object.vertexMaps[at->second];
+}
+
+// VMAP (per point) and VMAD (per polygon corner) of the kept types; the others (morphs,
+// selection sets, ...) are skipped.
+void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner) {
+  std::uint8_t type[4];
+  std::uint16_t dimension;
+  std::string name;
+  if (!chunkReadBytes(chunk, type, 4) || !chunkReadU16(chunk, dimension) || !readText(chunk, name)) return;
+  const KeptMap* kept = nullptr;
+  for (const KeptMap& k : kKeptMaps) kept = idIs(type, k.type) ? &k : kept;
+  if (kept == nullptr || dimension < kept->values) return;
+  LwVertexMap& map = mapNamed(r, type, name, dimension);
+  // Each entry takes at least two 2-byte indices (one per point) and its values.
+  const std::uint32_t entryBytes = (perCorner ? 4u : 2u) + 4u * dimension;
+  std::vector<LwMapValue>& values = perCorner ? map.corners : map.points;
+  reserveMore(values, chunkRemaining(chunk) / entryBytes);
+  for (;;) {
+    std::uint32_t point, local = 0;
+    float value[kMapValues] = {0.0f, 0.0f, 0.0f, 0.0f};
+    bool whole = readVX(chunk, point) && (!perCorner || readVX(chunk, local));
+    for (std::uint32_t i = 0; whole && i < kept->values; ++i) whole = chunkReadFloat(chunk, value[i]);
+    if (!whole) break;
+    chunkSkip(chunk, 4u * (dimension - kept->values));
+    const std::uint32_t polygon = perCorner ? localPolygon(r, local) : kNone;
+    if (point < r.pointCount && (!perCorner || polygon != kNone)) {
+      LwMapValue& entry = values.emplace_back();
+      entry.polygon = polygon;
+      entry.point = r.pointBase + point;
+      std::copy(value, value + kMapValues, entry.value);
+    }
+  }
+}
+
+void readTags(Reader& r, ChunkCursor& chunk) {
+  std::string tag;
+  while (readText(chunk, tag)) {
+    r.tagIndex.emplace(tag, r.tags.size());
+    r.tags.push_back(tag);
+  }
+}
+
+// Tags that a SURF chunk describes or a polygon uses become surfaces, in tag order;
+// polygons then refer to surfaces. Polygons with no valid tag are dropped.
+void makeSurfaces(Reader& r) {
+  LwObject& object = r.object;
+  std::vector<std::int32_t> surfaceOfTag(r.tags.size(), kUntagged);
+  for (const LwPolygon& polygon : object.polygons)
+    if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < r.tags.size())
+      surfaceOfTag[static_cast<std::size_t>(polygon.surface)] = 0;
+  for (const auto& [tag, draft] : r.drafts) surfaceOfTag[tag] = 0;
+  for (std::size_t t = 0; t < r.tags.size(); ++t) {
+    if (surfaceOfTag[t] == kUntagged) continue;
+    surfaceOfTag[t] = static_cast<std::int32_t>(object.surfaces.size());
+    const auto described = r.drafts.find(t);
+    SurfaceDraft draft = described != r.drafts.end() ? std::move(described->second) : SurfaceDraft{};
+    // Names longer than LWOB's field are cut to fit it.
+    draft.surface.name = r.tags[t].substr(0, kLwNameSize - 1);
+    const auto clip = r.clips.find(draft.clip);
+    if (clip != r.clips.end()) draft.surface.colorTexture.image = clip->second;
+    if (draft.uvMapped && r.firstUvMap >= 0) {
+      // Sample files name no map in the block when the object has one (uvtest.lwo,
+      // earth_uv_cylindrical_y.lwo): the first TXUV map is meant then.
+      const auto named = r.mapIndex.find("TXUV" + draft.uvMap);
+      if (named != r.mapIndex.end()) draft.surface.uvMap = static_cast<std::int32_t>(named->second);
+      if (draft.uvMap.empty()) draft.surface.uvMap = r.firstUvMap;
+    }
+    object.surfaces.push_back(std::move(draft.surface));
+  }
+  for (LwPolygon& polygon : object.polygons)
+    polygon.surface = polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < surfaceOfTag.size()
+                          ? surfaceOfTag[static_cast<std::size_t>(polygon.surface)]
+                          : kUntagged;
+}
+
+// Drops polygons without a surface, keeping the layers and the corner maps in step.
+void dropUntagged(Reader& r) {
+  LwObject& object = r.object;
+  std::vector<std::uint32_t> renumbered(object.polygons.size(), kNone);
+  std::size_t keptPolygons = 0, keptIndices = 0;
+  for (std::size_t i = 0; i < object.polygons.size(); ++i) {
+    LwPolygon polygon = object.polygons[i];
+    if (polygon.surface < 0) {
+      ++r.invalid;
+      continue;
+    }
+    std::copy_n(object.indices.begin() + polygon.firstIndex, polygon.cornerCount, object.indices.begin() + keptIndices);
+    polygon.firstIndex = static_cast<std::uint32_t>(keptIndices);
+    keptIndices += static_cast<std::size_t>(polygon.cornerCount);
+    object.polygonLayers[keptPolygons] = object.polygonLayers[i];
+    renumbered[i] = static_cast<std::uint32_t>(keptPolygons);
+    object.polygons[keptPolygons++] = polygon;
+  }
+  if (keptPolygons == object.polygons.size()) return;
+  object.polygons.resize(keptPolygons);
+  object.polygonLayers.resize(keptPolygons);
+  object.indices.resize(keptIndices);
+  for (LwVertexMap& map : object.vertexMaps) {
+    for (LwMapValue& corner : map.corners) corner.polygon = renumbered[corner.polygon];
+    std::erase_if(map.corners, [](const LwMapValue& c) { return c.polygon == kNone; });
+  }
+}
+
+}  // namespace
+
+bool readGeometryChunk(Reader& r, const std::uint8_t* id, ChunkCursor& chunk) {
+  if (idIs(id, "LAYR")) {
+    readLayer(r, chunk);
+  } else if (idIs(id, "TAGS")) {
+    readTags(r, chunk);
+  } else if (!idIs(id, "PNTS") && !idIs(id, "POLS") && !idIs(id, "PTAG") && !idIs(id, "VMAP") && !idIs(id, "VMAD")) {
+    return false;
+  } else if (!r.inLayer) {
+    return true;
+  } else if (idIs(id, "PNTS")) {
+    readPoints(r, chunk);
+  } else if (idIs(id, "POLS")) {
+    readPolygons(r, chunk);
+  } else if (idIs(id, "PTAG")) {
+    readPolygonTags(r, chunk);
+  } else {
+    readVertexMap(r, chunk, idIs(id, "VMAD"));
+  }
+  return true;
+}
+
+SurfaceDraft& surfaceDraft(Reader& r, const std::string& name) {
+  const auto found = r.tagIndex.find(name);
+  std::size_t index;
+  if (found != r.tagIndex.end()) {
+    index = found->second;
+  } else {
+    // A surface no tag names: kept, as LWOB keeps declared surfaces no polygon uses.
+    index = r.tags.size();
+    r.tagIndex.emplace(name, index);
+    r.tags.push_back(name);
+  }
+  return r.drafts[index];
+}
+
+void finish(Reader& r, const MessageSink& sink) {
+  makeSurfaces(r);
+  dropUntagged(r);
+  for (LwVertexMap& map : r.object.vertexMaps) {
+    lwSortMapValues(map.points);
+    lwSortMapValues(map.corners);
+  }
+  if (r.skipped != 0) say(sink, "Warning! %d curve, bone and other non-face polygons skipped\n", r.skipped);
+  if (r.dropped != 0) say(sink, "Warning! %d <3vert polygons removed\n", r.dropped);
+  if (r.invalid != 0) say(sink, "Warning! %d polygons with invalid point or surface removed\n", r.invalid);
+}
+
+bool readVX(ChunkCursor& c, std::uint32_t& out) {
+  if (chunkRemaining(c) < 2) return false;
+  if (c.data[c.pos] != kFourByteVX) {
+    std::uint16_t v;
+    chunkReadU16(c, v);
+    out = v;
+    return true;
+  }
+  if (!chunkReadU32(c, out)) return false;
+  out &= kVXMask;
+  return true;
+}
+
+std::int16_t toShort(double value) {
+  if (!(value == value)) return 0;  // NaN
+  value = std::round(value);
+  if (value < std::numeric_limits<std::int16_t>::min()) return std::numeric_limits<std::int16_t>::min();
+  if (value > std::numeric_limits<std::int16_t>::max()) return std::numeric_limits<std::int16_t>::max();
+  return static_cast<std::int16_t>(value);
+}
+
+std::uint8_t toByte(float value) {
+  if (!(value == value) || value <= 0.0f) return 0;
+  if (value >= 1.0f) return 255;
+  return static_cast<std::uint8_t>(std::lround(value * 255.0));
+}
+
+
+}  // namespace lwo2
