@@ -1,5 +1,6 @@
 #include "core/lookup.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -119,30 +120,28 @@ std::FILE* openByFallback(const ConversionContext& context, const std::string& w
 
   for (const std::string& root : roots) {
     for (const std::vector<std::string>& names : rules) {
-      std::string first;
-      std::string firstOnDisk;
+      // Every file the step's names match, as on disk: two names of one file count once,
+      // two files differing only in letter case count twice.
+      std::vector<std::string> matches;
       for (const std::string& name : names) {
         // Joined by hand: a name may start with "..", which joinPath would take as complete.
         std::string candidate = root;
         if (!isSeparator(candidate.back())) candidate.push_back(platform::nativeSeparator());
         candidate += name;
         if (candidate.size() >= kPathSize) continue;
-        std::string onDisk;
-        if (!platform::findFile(candidate, onDisk)) continue;
-        if (first.empty()) {
-          first = candidate;
-          firstOnDisk = onDisk;
-        } else if (onDisk != firstOnDisk) {
-          say(context.sink, "  warning: %s matches both %s and %s; using the first\n", written.c_str(), first.c_str(),
-              candidate.c_str());
-          break;
+        for (std::string& onDisk : platform::findFiles(candidate)) {
+          if (std::find(matches.begin(), matches.end(), onDisk) == matches.end()) matches.push_back(std::move(onDisk));
         }
       }
-      if (first.empty()) continue;
-      std::FILE* file = platform::openFile(first, "rb");
+      if (matches.empty()) continue;
+      if (matches.size() > 1) {
+        say(context.sink, "  warning: %s matches both %s and %s; using the first\n", written.c_str(), matches[0].c_str(),
+            matches[1].c_str());
+      }
+      std::FILE* file = platform::openFile(matches[0], "rb");
       if (file == nullptr) continue;
-      say(context.sink, "  found %s as %s\n", written.c_str(), first.c_str());
-      found = first;
+      say(context.sink, "  found %s as %s\n", written.c_str(), matches[0].c_str());
+      found = matches[0];
       return file;
     }
   }

@@ -51,6 +51,11 @@ std::FILE* openFile(const std::string& path, const char* mode);
 // True when the path, matched as openFile matches it, names a regular file; onDisk is
 // then its name as it is on disk (two names of one file give the same onDisk).
 bool findFile(const std::string& path, std::string& onDisk);
+// Every regular file the path names when each component may differ in letter case (on a
+// case-sensitive file system Box.lwo and BOX.lwo are two), as on disk: the one that
+// exists as written first, then in byte order. At most kMaxCaseMatches.
+constexpr std::size_t kMaxCaseMatches = 8;
+std::vector<std::string> findFiles(const std::string& path);
 
 // Creates a new, uniquely named temporary file in the directory of finalPath,
 // for writing ("wb" when binary, else text mode). Returns null on failure.

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <climits>
@@ -69,20 +70,42 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// Finds the entry of directory `dir` whose name equals `name` ignoring letter case.
-bool findEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
+// The entries of directory `dir` whose names equal `name` ignoring letter case: the exact
+// name first, then in byte order, so the choice never depends on the directory's order.
+std::vector<std::string> entriesIgnoringCase(const std::string& dir, const std::string& name) {
+  std::vector<std::string> found;
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (d == nullptr) return false;
-  bool ok = false;
+  if (d == nullptr) return found;
   while (dirent* entry = ::readdir(d)) {
-    if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
-      found = entry->d_name;
-      ok = true;
-      if (name == entry->d_name) break;  // an exact match wins
-    }
+    if (::strcasecmp(entry->d_name, name.c_str()) == 0) found.emplace_back(entry->d_name);
   }
   ::closedir(d);
-  return ok;
+  std::sort(found.begin(), found.end(), [&name](const std::string& a, const std::string& b) {
+    return (a == name) != (b == name) ? a == name : a < b;
+  });
+  return found;
+}
+
+bool isRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Depth first along the components from `next`, every case variant of each.
+void collectCaseMatches(const std::vector<std::string>& parts, std::size_t next, const std::string& current,
+                        std::vector<std::string>& out) {
+  if (out.size() >= kMaxCaseMatches) return;
+  if (next == parts.size()) {
+    if (isRegularFile(current)) out.push_back(current);
+    return;
+  }
+  const std::string& part = parts[next];
+  const std::string prefix = next + 1 < parts.size() ? "/" : "";
+  if (part.empty() || part == "." || part == "..") {
+    collectCaseMatches(parts, next + 1, current + part + prefix, out);
+    return;
+  }
+  for (const std::string& entry : entriesIgnoringCase(current, part)) collectCaseMatches(parts, next + 1, current + entry + prefix, out);
 }
 
 // The path as it exists on disk: '\' taken as a separator, and each component that
@@ -108,9 +131,9 @@ std::string resolve(const std::string& path, bool lastAsWritten) {
     std::string candidate = current + part;
     const bool last = i + 1 == parts.size();
     if (part != "." && part != ".." && !(lastAsWritten && last) && !exists(candidate)) {
-      std::string found;
-      if (!findEntryIgnoringCase(current, part, found)) return native;
-      candidate = current + found;
+      const std::vector<std::string> entries = entriesIgnoringCase(current, part);
+      if (entries.empty()) return native;
+      candidate = current + entries.front();
     }
     current = candidate;
     if (i + 1 < parts.size()) current += '/';
@@ -283,6 +306,21 @@ bool findFile(const std::string& path, std::string& onDisk) {
   if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   onDisk = native;
   return true;
+}
+
+std::vector<std::string> findFiles(const std::string& path) {
+  const std::string native = toNative(path);
+  std::vector<std::string> found;
+  if (native.empty()) return found;
+  std::vector<std::string> parts;
+  for (std::size_t start = native[0] == '/' ? 1 : 0; start <= native.size();) {
+    std::size_t end = native.find('/', start);
+    if (end == std::string::npos) end = native.size();
+    parts.push_back(native.substr(start, end - start));
+    start = end + 1;
+  }
+  collectCaseMatches(parts, 0, native[0] == '/' ? "/" : "", found);
+  return found;
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {

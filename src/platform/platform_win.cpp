@@ -131,6 +131,13 @@ bool findFile(const std::string& path, std::string& onDisk) {
   return true;
 }
 
+std::vector<std::string> findFiles(const std::string& path) {
+  // The file system ignores letter case: a name matches one file at most.
+  std::string onDisk;
+  if (!findFile(path, onDisk)) return {};
+  return {onDisk};
+}
+
 std::FILE* openFile(const std::string& path, const char* mode) {
   const bool reading = mode[0] == 'r';
   if (reading && isDirectory(path)) return nullptr;

@@ -96,15 +96,16 @@ std::string textureReference(const ConversionContext& context, const std::string
   std::FILE* source = openTextureSource(context, path, file);
   std::string found;
   if (source == nullptr) source = openByFallback(context, path, namingFile, LookupKind::kImage, found);
+  // Whatever its kind, an image that exists nowhere is reported; the stored name is kept.
+  if (source == nullptr) {
+    say(context.sink, "%s not found\n", path.c_str());
+    return file;
+  }
   if (kind == TextureKind::kNone) {
-    if (source != nullptr) std::fclose(source);
+    std::fclose(source);
     // A file only the last-resort lookup found is referred to where it is, so that the
     // reference names a file that exists.
     if (!found.empty()) return relativePath(context.outputDirectory, found, codePage);
-    return file;
-  }
-  if (source == nullptr) {
-    say(context.sink, "%s not found\n", path.c_str());
     return file;
   }
   replaceExtension(file, ".PPM", codePage);

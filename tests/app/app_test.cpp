@@ -167,6 +167,9 @@ TEST(Platform, LightWavePathsMatchLetterCaseAndBackslashes) {
   EXPECT_EQ(readVia(dir / "objects/cars/bus.lwo") + readVia(dir / "nodir/car.lwo") + readVia(dir / "b.lws"),
             "<none><none><none>");  // directories do not open for reading
   EXPECT_EQ(readVia(dir / "A.lwo"), "upper");  // the exact name wins
+  // Every case variant is a file of its own: the exact name first, then in byte order.
+  EXPECT_EQ(platform::findFiles(dir.path() + "\\A.LWO"), (std::vector<std::string>{dir / "A.lwo", dir / "a.lwo"}));
+  EXPECT_EQ(platform::findFiles(dir / "a.lwo"), (std::vector<std::string>{dir / "a.lwo", dir / "A.lwo"}));
   // Writing matches the directories but keeps the file name as given.
   testsupport::makeDir(dir / "Out"); writeFile(dir / "Out/scene.x", std::string("old"));
   std::FILE* f = platform::openFile(dir.path() + "\\out\\scene.X", "wb");

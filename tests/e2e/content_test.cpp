@@ -42,6 +42,12 @@ TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
       {"two matches", scene({"D:\\x\\Objects\\crate.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 0,
        {"  warning: D:\\x\\Objects\\crate.lwo matches both @/Objects/crate.lwo and @/crate.lwo; using the first\n",
         "  found D:\\x\\Objects\\crate.lwo as @/Objects/crate.lwo\n", wood, ok}, "", "s.X", ppm},
+      // Box.lwo and BOX.lwo both match box.lwo: two files at one step, named as they are on disk.
+      {"letter case", scene({"C:\\x\\box.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 0,
+       {"  warning: C:\\x\\box.lwo matches both @/BOX.lwo and @/Box.lwo; using the first\n", "  found C:\\x\\box.lwo as @/BOX.lwo\n", wood, ok},
+       "", "s.X", ppm},
+      // An image of any kind that exists nowhere is reported, and its stored name referred to.
+      {"png nowhere", "", {"@/Objects/paint.lwo", "%/out/"}, 0, {"C:\\x\\paint.png not found\n"}, "  found", "paint.X", "\"paint.png\";"},
       // A kept texture is referred to where it was found.
       {"kept texture", "", {"-B", "@/Objects/crate.lwo", "%/out/"}, 0, {}, "generating", "crate.X", "\"../content/Images/wood.tga\";"},
       {"nowhere", scene({"C:\\NewTek\\Objects\\gone.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 1,
@@ -54,6 +60,9 @@ TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
     lwbuild::writeFile(content + "/Images/wood.tga", lwbuild::tgaBytes(lwbuild::TgaSpec{}, {}, {10, 20, 30}));
     lwbuild::writeFile(content + "/Scenes/twin.lwo", mappedObject("C:\\NewTek\\Images\\wood.tga"));
     if (std::string(c.name) == "two matches") lwbuild::writeFile(content + "/crate.lwo", mappedObject("none.tga"));
+    for (const char* twin : {"/Box.lwo", "/BOX.lwo"})
+      if (std::string(c.name) == "letter case") lwbuild::writeFile(content + twin, mappedObject("C:\\NewTek\\Images\\wood.tga"));
+    lwbuild::writeFile(content + "/Objects/paint.lwo", mappedObject("C:\\x\\paint.png"));
     lwbuild::writeFile(content + "/Scenes/s.lws", c.sceneText);
     lwbuild::writeFile(dir / "lw.cfg", "LWCO\n0\nContentDirectory " + content + "\n");
     auto place = [&](std::string text) {
