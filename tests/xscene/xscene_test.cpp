@@ -137,8 +137,11 @@ TEST(Materials, TextureImagesAreFoundConvertedOrKept) {
     std::string texture, console; std::vector<std::string> listing;
     std::string ppm;  // start of the PPM written, if any
   } rows[] = {
-      {"other kinds are kept", {}, "textures\\brick.iff", false, false, "brick.iff", "", {}, ""},
-      {"no extension", {}, "c:\\maps\\brick", false, false, "brick", "", {}, ""},
+      // Images of any kind are reported when they exist nowhere, and kept as named.
+      {"other kinds are kept", {{"brick.iff", {1}}}, "textures\\brick.iff", false, false, "brick.iff", "", {"brick.iff"}, ""},
+      {"missing other kind", {}, "textures\\brick.png", false, false, "brick.png", "textures\\brick.png not found\n", {}, ""},
+      {"no extension", {}, "c:\\maps\\brick", false, false, "brick", "c:\\maps\\brick not found\n", {}, ""},
+      {"missing kept image", {}, "wood.tga", true, false, "wood.tga", "wood.tga not found\n", {}, ""},
       {"missing image keeps its name", {}, "images\\wood.tga", false, false, "wood.tga", "images\\wood.tga not found\n", {}, ""},
       {"found in the content directory", {{"content/maps/stone.bmp", bmp}}, "maps\\stone.bmp", false, true, "stone.PPM",
        "generating stone.PPM : ok\n", {"content", "stone.PPM"}, ppmHead + "1 1\n255\n\3\2\1"},
