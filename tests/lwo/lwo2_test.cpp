@@ -93,8 +93,8 @@ TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
   const Loaded l = load(uvQuads("uv", {{1, 1, {0.25f, 0.5f}}, {9, 1, {1, 1}}, {2, 7, {1, 1}}}));
   const LwObject& o = l.object; ASSERT_EQ(o.polygons.size(), 3u);
   EXPECT_EQ(cornerUVs(o, 0), (std::vector<UV>{{0, 0, 1}, {1, 0.5, 1}, {4, 0.5, 0}, {3, 0, 0}}));
-  // Point 2 has no value anywhere: it keeps none.
-  const std::vector<UV> second = {{1, 0.25, 0.5}, {2, -1, -1}, {5, 1, 0}, {4, 0.5, 0}};
+  // Point 2 has no value anywhere: it is at (0, 0).
+  const std::vector<UV> second = {{1, 0.25, 0.5}, {2, 0, 1}, {5, 1, 0}, {4, 0.5, 0}};
   EXPECT_EQ(cornerUVs(o, 1), second);
   EXPECT_EQ(cornerUVs(o, 2), std::vector<UV>(second.rbegin(), second.rend()));
   EXPECT_EQ(o.vertices.size(), 7u);  // point 1 split once, shared by the quad and its copy
