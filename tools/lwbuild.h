@@ -461,8 +461,9 @@ inline Bytes lwo3SubChunks(const std::uint8_t* p, std::size_t n) {
   return out;
 }
 // The LWO3 twin of an LWO2 file: the same chunks in the same order, SURF and CLIP as
-// FORMs; `extraSurface` adds chunks (a node graph, ...) at the end of every surface.
-inline Bytes toLwo3(const Bytes& lwo2, const Bytes& extraSurface = {}) {
+// FORMs; `extraSurface` adds chunks (a node graph, ...) at the end of every surface, and
+// `nameLead` zero bytes go before each surface's name (assimp's reader wants 8).
+inline Bytes toLwo3(const Bytes& lwo2, const Bytes& extraSurface = {}, std::size_t nameLead = 0) {
   Bytes body;
   putId(body, "LWO3");
   for (std::size_t at = 12; at + 8 <= lwo2.size();) {
@@ -475,7 +476,8 @@ inline Bytes toLwo3(const Bytes& lwo2, const Bytes& extraSurface = {}) {
     if (name == "SURF") {
       std::size_t head = paddedStringEnd(data, length);
       head += paddedStringEnd(data + head, length - head);
-      Bytes surface(data, data + head);
+      Bytes surface(nameLead, 0);
+      surface.insert(surface.end(), data, data + head);
       const Bytes rest = lwo3SubChunks(data + head, length - head);
       surface.insert(surface.end(), rest.begin(), rest.end());
       surface.insert(surface.end(), extraSurface.begin(), extraSurface.end());

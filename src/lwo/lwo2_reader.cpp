@@ -123,9 +123,21 @@ void readVertexColorMap(SurfaceDraft& draft, ChunkCursor& sub) {
     draft.colorMap.assign(reinterpret_cast<const char*>(type), 4).append(name);
 }
 
+// assimp's LWO3 reader takes a surface's name from 8 bytes after the FORM's type: a name
+// that names no tag while the one there does is read from there.
+constexpr std::uint32_t kLwo3NameLead = 8;
+
 void readSurface(Reader& r, ChunkCursor& chunk, Framing framing) {
-  std::string name, source;
-  if (!readText(chunk, name)) return;
+  std::string name, source, led;
+  ChunkCursor lead = chunk;
+  const bool named = readText(chunk, name);
+  if (framing.forms && !(named && r.tagIndex.contains(name)) && chunkSkip(lead, kLwo3NameLead) == kLwo3NameLead &&
+      readText(lead, led) && r.tagIndex.contains(led)) {
+    name = led;
+    chunk = lead;
+  } else if (!named) {
+    return;
+  }
   readText(chunk, source);  // a surface it derives from; its values are repeated here
   SurfaceDraft& draft = surfaceDraft(r, name);
   LwSurface& s = draft.surface;

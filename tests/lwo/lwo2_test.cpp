@@ -59,7 +59,7 @@ TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {
         SCOPED_TRACE(s.name + (binary ? " binary" : " text") + (wrapSeams ? " -u" : ""));
         const std::string lwob = convert(lwobTwin(twinSphere(), surfaces), binary, wrapSeams);
         EXPECT_GT(lwob.size(), 1000u); EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
-        EXPECT_EQ(convert(toLwo3(lwo2Twin(twinSphere(), surfaces)), binary, wrapSeams), lwob);
+        for (std::size_t lead : {0, 8}) EXPECT_EQ(convert(toLwo3(lwo2Twin(twinSphere(), surfaces), {}, lead), binary, wrapSeams), lwob);
       }
   }
 }
