@@ -1,7 +1,7 @@
 // The LWO2 and LWO3 readers: the chunk walk, clips and surfaces, each translated into what
 // the LWOB reader would have made of the equivalent LWOB object, so that every later step
-// is shared. LWO3 differs only in how sub-chunks are framed (see forEachSubChunk); the
-// geometry chunks are lwo2_geometry.cpp's.
+// is shared. LWO3 differs in how chunks are framed (see Framing) and where a surface name
+// may start; the geometry chunks are lwo2_geometry.cpp's.
 #include <cmath>
 #include <cstring>
 
