@@ -110,6 +110,9 @@ int lwo2Input(const std::uint8_t* data, std::size_t size) {
   return objectInput(data, size, kAllLayers) | objectInput(data, size, size > 1 ? data[size - 2] % 4 : 1);
 }
 
+// LWO3 goes the same ways as LWO2.
+int lwo3Input(const std::uint8_t* data, std::size_t size) { return lwo2Input(data, size); }
+
 int lwscInput(const std::uint8_t* data, std::size_t size) {
   const std::string scenePath = scratchDirectory() + "/scene.lws";
   if (!lwbuild::writeFile(scenePath, lwbuild::Bytes(data, data + size))) return 0;

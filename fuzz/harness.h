@@ -11,6 +11,7 @@ namespace fuzz {
 
 int lwobInput(const std::uint8_t* data, std::size_t size);
 int lwo2Input(const std::uint8_t* data, std::size_t size);
+int lwo3Input(const std::uint8_t* data, std::size_t size);
 int lwscInput(const std::uint8_t* data, std::size_t size);
 int lwcfgInput(const std::uint8_t* data, std::size_t size);
 int tgaInput(const std::uint8_t* data, std::size_t size);

@@ -81,6 +81,29 @@ std::vector<Seed> lwo2Seeds() {
   return seeds;
 }
 
+// The LWO2 seeds as LWO3 (their option bytes kept), a node graph in every surface; and a
+// small object whose surface nests FORMs inside FORMs, one of them claiming more than its parent.
+std::vector<Seed> lwo3Seeds() {
+  std::vector<Seed> seeds;
+  Bytes graph;
+  putForm(graph, "NODS", Bytes{'N', 'V', 'E', 'R', 0, 0, 0, 4, 0, 0, 0, 1});
+  for (auto [name, bytes] : lwo2Seeds()) {
+    const Bytes options(bytes.begin() + 8 + (bytes[4] << 24 | bytes[5] << 16 | bytes[6] << 8 | bytes[7]), bytes.end());
+    bytes = toLwo3(bytes, graph);
+    bytes.insert(bytes.end(), options.begin(), options.end());
+    seeds.push_back({name, bytes});
+  }
+  Lwo2Builder small;
+  small.tags({"Paint"}).layer(0).points({0, 0, 0, 1, 0, 0, 0, 1, 0}).polygons({{0, 1, 2}}).polygonTags({{0, 0}});
+  small.vertexMap("RGBA", "paint", 4, {{0, 0, {1, 0, 0, 1}}, {1, 0, {0, 1, 0, 0.5f}}});
+  Bytes deep, inner;
+  putForm(inner, "TMAP", Bytes{'C', 'N', 'T', 'R', 0xFF, 0xFF, 0xFF, 0xF0});
+  putForm(deep, "BLOK", inner);
+  const Bytes surface = toLwo3(small.surface("Paint", {subRGB(0.5f, 0.5f, 0.5f)}).bytes(), deep);
+  seeds.push_back({"nested", surface});
+  return seeds;
+}
+
 std::vector<Seed> lwscSeeds() {
   LwscBuilder s(0, 30);
   s.loadObject("a.lwo", {key(0, 0, 0, 0), key(10, 1, 2, 3, 90, 0, 0), key(30, 0, 0, 0, 0, 0, 0, 2, 2, 2, 1)});
@@ -191,6 +214,7 @@ std::vector<Seed> bmpSeeds() {
 std::vector<Seed> seedsFor(const std::string& target) {
   if (target == "lwob") return lwobSeeds();
   if (target == "lwo2") return lwo2Seeds();
+  if (target == "lwo3") return lwo3Seeds();
   if (target == "lwsc") return lwscSeeds();
   if (target == "lwcfg") return lwcfgSeeds();
   if (target == "tga") return tgaSeeds();

@@ -11,7 +11,7 @@ namespace fuzz {
 
 using Seed = std::pair<std::string, lwbuild::Bytes>;
 
-// Targets: "lwob", "lwo2", "lwsc", "lwcfg", "tga", "bmp".
+// Targets: "lwob", "lwo2", "lwo3", "lwsc", "lwcfg", "tga", "bmp".
 std::vector<Seed> seedsFor(const std::string& target);
 
 }  // namespace fuzz

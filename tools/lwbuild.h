@@ -2,6 +2,7 @@
 // Used by the tests, the fuzz seeds, the benchmarks and the example generator.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -411,6 +412,89 @@ inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surface
     b.surface(s.name, subs);
   }
   return b.bytes();
+}
+
+// LWO3: every chunk inside the top FORM has a 4-byte length (padded to even), and
+// surfaces, clips, texture blocks and their headers are FORMs of their own.
+inline void putChunk32(Bytes& b, const char* id, const Bytes& data) {
+  putId(b, id);
+  putBE32(b, static_cast<std::uint32_t>(data.size()));
+  b.insert(b.end(), data.begin(), data.end());
+  if (data.size() % 2 != 0) putU8(b, 0);
+}
+inline void putForm(Bytes& b, const char* type, const Bytes& data) {
+  Bytes body;
+  putId(body, type);
+  body.insert(body.end(), data.begin(), data.end());
+  putChunk32(b, "FORM", body);
+}
+// The end of the S0 string at p (its NUL and pad byte included), at most n bytes on.
+inline std::size_t paddedStringEnd(const std::uint8_t* p, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n && p[i] != 0) ++i;
+  return std::min(n, (i + 2) & ~std::size_t{1});
+}
+// LWO2 sub-chunks (16-bit lengths) as LWO3 chunks: BLOK, its header (IMAP, PROC, GRAD,
+// SHDR: ordinal string first) and TMAP become FORMs.
+inline Bytes lwo3SubChunks(const std::uint8_t* p, std::size_t n) {
+  Bytes out;
+  while (n >= 6) {
+    const char id[5] = {char(p[0]), char(p[1]), char(p[2]), char(p[3]), 0};
+    const std::size_t length = std::min<std::size_t>((std::size_t{p[4]} << 8) | p[5], n - 6);
+    const std::uint8_t* data = p + 6;
+    const std::string name(id);
+    if (name == "BLOK" || name == "TMAP") {
+      putForm(out, id, lwo3SubChunks(data, length));
+    } else if (name == "IMAP" || name == "PROC" || name == "GRAD" || name == "SHDR") {
+      const std::size_t ordinal = paddedStringEnd(data, length);
+      Bytes header(data, data + ordinal);
+      const Bytes rest = lwo3SubChunks(data + ordinal, length - ordinal);
+      header.insert(header.end(), rest.begin(), rest.end());
+      putForm(out, id, header);
+    } else {
+      putChunk32(out, id, Bytes(data, data + length));
+    }
+    const std::size_t step = std::min(n, 6 + length + length % 2);
+    p += step;
+    n -= step;
+  }
+  return out;
+}
+// The LWO3 twin of an LWO2 file: the same chunks in the same order, SURF and CLIP as
+// FORMs; `extraSurface` adds chunks (a node graph, ...) at the end of every surface, and
+// `nameLead` zero bytes go before each surface's name (assimp's reader wants 8).
+inline Bytes toLwo3(const Bytes& lwo2, const Bytes& extraSurface = {}, std::size_t nameLead = 0) {
+  Bytes body;
+  putId(body, "LWO3");
+  for (std::size_t at = 12; at + 8 <= lwo2.size();) {
+    const char id[5] = {char(lwo2[at]), char(lwo2[at + 1]), char(lwo2[at + 2]), char(lwo2[at + 3]), 0};
+    const std::size_t length = std::min<std::size_t>(
+        (std::size_t{lwo2[at + 4]} << 24) | (std::size_t{lwo2[at + 5]} << 16) | (std::size_t{lwo2[at + 6]} << 8) | lwo2[at + 7],
+        lwo2.size() - at - 8);
+    const std::uint8_t* data = lwo2.data() + at + 8;
+    const std::string name(id);
+    if (name == "SURF") {
+      std::size_t head = paddedStringEnd(data, length);
+      head += paddedStringEnd(data + head, length - head);
+      Bytes surface(nameLead, 0);
+      surface.insert(surface.end(), data, data + head);
+      const Bytes rest = lwo3SubChunks(data + head, length - head);
+      surface.insert(surface.end(), rest.begin(), rest.end());
+      surface.insert(surface.end(), extraSurface.begin(), extraSurface.end());
+      putForm(body, "SURF", surface);
+    } else if (name == "CLIP" && length >= 4) {
+      Bytes clip(data, data + 4);
+      const Bytes rest = lwo3SubChunks(data + 4, length - 4);
+      clip.insert(clip.end(), rest.begin(), rest.end());
+      putForm(body, "CLIP", clip);
+    } else {
+      putChunk32(body, id, Bytes(data, data + length));
+    }
+    at += 8 + length + length % 2;
+  }
+  Bytes file;
+  putChunk32(file, "FORM", body);
+  return file;
 }
 
 // One motion key as a scene file writes it.

@@ -74,16 +74,17 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
   }
   sayText(sink, "\n");
   if (result >= 0) result = companionResult;
-  if (result >= 0) result = writeXHeader(context, templatePath, out, 0);
+  LwObject* written = &main;
+  if (companion != nullptr) {
+    other.morphTarget = &main;
+    other.metamorph = 1.0;
+    main.refCount += 1;
+    written = &other;
+  }
+  const unsigned extras = meshHasVertexColors(*written) ? kTemplatesVertexColors : 0u;
+  if (result >= 0) result = writeXHeader(context, templatePath, out, 0, extras);
   if (result >= 0) {
     sayText(sink, "writing a mesh to X...\n");
-    LwObject* written = &main;
-    if (companion != nullptr) {
-      other.morphTarget = &main;
-      other.metamorph = 1.0;
-      main.refCount += 1;
-      written = &other;
-    }
     collectMaterials(context, table, *written, out, 0);
     if (opt.topFrame) {
       writeTopFrame(context, table, nullptr, written, out);
@@ -165,7 +166,9 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   if (lwReadScene(scene, source, context, lwPrepareObjectFor) >= 0) {
     lwSettleScene(scene);
     sayText(sink, "\n");
-    result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1);
+    unsigned extras = 0;
+    for (const auto& item : scene.items) extras |= meshHasVertexColors(*item) ? kTemplatesVertexColors : 0u;
+    result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1, extras);
     if (result >= 0) {
       sayText(sink, "writing a scene to X...\n");
       result = writeScene(context, table, scene, out);

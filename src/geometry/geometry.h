@@ -23,8 +23,9 @@ void lwLinkVertices(LwObject& object);
 // True when it smoothed.
 bool lwComputeNormals(LwObject& object);
 void lwComputeTextureCoords(LwObject& object, bool wrapSeams);
-// Coordinates from each surface's UV map: a polygon's own (VMAD) value at a corner, else
-// the point's (VMAP); a copy takes the values of the polygon it copies.
+// Coordinates from each surface's UV map and colours from its colour map: a polygon's own
+// (VMAD) value at a corner, else the point's (VMAP), else (0, 0) and opaque black; a copy
+// takes the values of the polygon it copies.
 void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sourceOf);
 std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corner, double u, double v);
 

@@ -1,5 +1,6 @@
 // Texture coordinates projected from each surface's colour texture or taken from its UV
-// map, with vertex splits where two corners at one point need different coordinates.
+// map, and vertex colours from its colour map, with vertex splits where two corners at
+// one point need different values.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -100,37 +101,62 @@ const LwPoint& cornerPoint(const LwObject& object, const LwPolygon& polygon, std
   return object.points[object.vertices[object.indices[polygon.firstIndex + k]].point];
 }
 
-std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t position, double u, double v);
+// What a corner needs of its vertex: coordinates, a colour, or both.
+struct CornerWant {
+  bool uv = false;
+  double u = 0.0, v = 0.0;
+  bool colour = false;
+  float rgba[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+};
 
-// The common cases inline: the vertex takes the coordinates, or already has them.
-inline std::uint32_t assignCornerUV(LwObject& object, std::uint32_t polygon, std::size_t position, double u,
-                                    double v) {
-  const std::uint32_t first = object.indices[position];
-  LwVertex& vertex = object.vertices[first];
-  if (vertex.hasUV == 0) {
-    vertex.u = u;
-    vertex.v = v;
-    vertex.hasUV = 1;
-    return first;
-  }
-  if (vertex.u == u && vertex.v == v) return first;
-  return splitCorner(object, polygon, position, u, v);
+bool sameColour(const LwVertex& vertex, const CornerWant& want) {
+  return vertex.color[0] == want.rgba[0] && vertex.color[1] == want.rgba[1] && vertex.color[2] == want.rgba[2] &&
+         vertex.color[3] == want.rgba[3];
 }
 
-// The corner needs coordinates its vertex does not have: another vertex of the same
-// point takes it over, found along the point's chain or added to it.
-std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t position, double u, double v) {
+void give(LwVertex& vertex, const CornerWant& want) {
+  if (want.uv) {
+    vertex.u = want.u;
+    vertex.v = want.v;
+    vertex.hasUV = 1;
+  }
+  if (want.colour) {
+    std::copy(want.rgba, want.rgba + 4, vertex.color);
+    vertex.hasColor = 1;
+  }
+}
+
+std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t position, const CornerWant& want);
+
+// The common cases inline: the vertex takes what the corner wants, or already has it.
+inline std::uint32_t assignCorner(LwObject& object, std::uint32_t polygon, std::size_t position,
+                                  const CornerWant& want) {
+  const std::uint32_t first = object.indices[position];
+  LwVertex& vertex = object.vertices[first];
+  const bool uvFits = !want.uv || vertex.hasUV == 0 || (vertex.u == want.u && vertex.v == want.v);
+  const bool colourFits = !want.colour || vertex.hasColor == 0 || sameColour(vertex, want);
+  if (uvFits && colourFits) {
+    give(vertex, want);
+    return first;
+  }
+  return splitCorner(object, polygon, position, want);
+}
+
+// The corner needs what its vertex does not have: another vertex of the same point takes
+// it over, found along the point's chain or added to it.
+std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t position, const CornerWant& want) {
   const std::uint32_t first = object.indices[position];
   lwRemoveVertexPolygon(object, first, polygon);
 
-  // Look along this point's own chain for a vertex that already has these coordinates.
+  // Look along this point's own chain for a vertex that already has what is wanted.
   std::uint32_t chosen = first;
   std::uint32_t last = first;
   bool found = false;
   while (object.vertices[last].nextSplit != last) {
     last = object.vertices[last].nextSplit;
-    const LwVertex& w = object.vertices[last];
-    if (w.u == u && w.v == v) {
+    LwVertex& w = object.vertices[last];
+    if ((!want.uv || (w.u == want.u && w.v == want.v)) && (!want.colour || w.hasColor == 0 || sameColour(w, want))) {
+      give(w, want);
       chosen = last;
       found = true;
       break;
@@ -141,11 +167,10 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
     if (std::find(list.begin(), list.end(), polygon) == list.end()) lwAddVertexPolygon(object, chosen, polygon);
   } else {
     chosen = static_cast<std::uint32_t>(object.vertices.size());
-    LwVertex split;
-    split.u = u;
-    split.v = v;
-    split.hasUV = 1;
-    split.point = object.vertices[first].point;
+    // The copy keeps what the corner does not ask for (coordinates projected earlier).
+    LwVertex split = object.vertices[first];
+    split.polygonListFirst = split.polygonListCount = split.polygonListCapacity = 0;
+    give(split, want);
     split.nextSplit = chosen;
     object.vertices.push_back(split);
     object.vertices[last].nextSplit = chosen;
@@ -153,6 +178,23 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
   }
   object.indices[position] = chosen;
   return chosen;
+}
+
+inline std::uint32_t assignCornerUV(LwObject& object, std::uint32_t polygon, std::size_t position, double u,
+                                    double v) {
+  CornerWant want;
+  want.uv = true;
+  want.u = u;
+  want.v = v;
+  return assignCorner(object, polygon, position, want);
+}
+
+// A map's value for a corner: the polygon's own (VMAD), else the point's (VMAP), else null.
+const LwMapValue* mapValue(const LwObject& object, std::int32_t map, std::uint32_t source, std::uint32_t point) {
+  if (map < 0 || static_cast<std::size_t>(map) >= object.vertexMaps.size()) return nullptr;
+  const LwVertexMap& m = object.vertexMaps[static_cast<std::size_t>(map)];
+  const LwMapValue* value = lwFindMapValue(m.corners, source, point);
+  return value != nullptr ? value : lwFindMapValue(m.points, kNoPolygon, point);
 }
 
 }  // namespace
@@ -213,17 +255,35 @@ std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corn
 
 void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sourceOf) {
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
-    const LwPolygon& polygon = object.polygons[p];
-    const std::int32_t m = object.surfaces[static_cast<std::size_t>(polygon.surface)].uvMap;
-    if (m < 0 || static_cast<std::size_t>(m) >= object.vertexMaps.size()) continue;
-    const LwVertexMap& map = object.vertexMaps[static_cast<std::size_t>(m)];
+    const LwSurface& surface = object.surfaces[static_cast<std::size_t>(object.polygons[p].surface)];
+    const bool uvMapped = surface.uvMap >= 0 && static_cast<std::size_t>(surface.uvMap) < object.vertexMaps.size();
+    const bool coloured = surface.colorMap >= 0 && static_cast<std::size_t>(surface.colorMap) < object.vertexMaps.size();
+    if (!uvMapped && !coloured) continue;
+    const bool rgba = coloured && surface.colorAlpha;
     const std::uint32_t source = p < sourceOf.size() ? sourceOf[p] : p;
-    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-      const std::uint32_t point = object.vertices[object.indices[polygon.firstIndex + k]].point;
-      const LwMapValue* value = lwFindMapValue(map.corners, source, point);
-      if (value == nullptr) value = lwFindMapValue(map.points, kNoPolygon, point);
-      // LightWave's v runs upwards, the .x file's downwards.
-      if (value != nullptr) lwAssignCornerUV(object, p, k, value->value[0], 1.0 - value->value[1]);
+    for (std::int32_t k = 0; k < object.polygons[p].cornerCount; ++k) {
+      const std::size_t position = object.polygons[p].firstIndex + static_cast<std::size_t>(k);
+      const std::uint32_t point = object.vertices[object.indices[position]].point;
+      CornerWant want;
+      if (uvMapped) {
+        // A point the map leaves out is at (0, 0); LightWave's v runs upwards, the .x file's downwards.
+        const LwMapValue* value = mapValue(object, surface.uvMap, source, point);
+        want.uv = true;
+        want.u = value != nullptr ? value->value[0] : 0.0;
+        want.v = 1.0 - (value != nullptr ? value->value[1] : 0.0);
+      } else if (const LwVertex& current = object.vertices[object.indices[position]]; current.hasUV != 0) {
+        // Projected coordinates stay with the corner when a colour splits its vertex.
+        want.uv = true;
+        want.u = current.u;
+        want.v = current.v;
+      }
+      if (coloured) {
+        // A point the map leaves out is opaque black; without alpha, colours are opaque.
+        const LwMapValue* value = mapValue(object, surface.colorMap, source, point);
+        want.colour = true;
+        if (value != nullptr) std::copy(value->value, value->value + (rgba ? 4 : 3), want.rgba);
+      }
+      assignCorner(object, p, position, want);
     }
   }
 }

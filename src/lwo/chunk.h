@@ -110,3 +110,5 @@ void reserveMore(std::vector<T>& v, std::size_t more) {
 // The body of a FORM/LWO2 after its form type, read into the object as its LWOB
 // equivalent. `layer` as lwLoadObjectLayer takes it.
 int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);
+// The same for FORM/LWO3: the same chunks, framed with 4-byte lengths and nested FORMs.
+int lwReadLwo3Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);

@@ -131,12 +131,15 @@ struct KeptMap {
 };
 constexpr KeptMap kKeptMaps[] = {{"TXUV", 2}, {"WGHT", 1}, {"RGB ", 3}, {"RGBA", 4}};
 
+bool isColorMapType(const std::uint8_t* type) { return idIs(type, "RGB ") || idIs(type, "RGBA"); }
+
 LwVertexMap& mapNamed(Reader& r, const std::uint8_t* type, const std::string& name, std::uint32_t dimension) {
   const bool uv = idIs(type, "TXUV");
   const auto [at, added] = r.mapIndex.emplace(std::string(reinterpret_cast<const char*>(type), 4) + name,
                                               r.object.vertexMaps.size());
   if (added) {
     if (uv && r.firstUvMap < 0) r.firstUvMap = static_cast<std::int32_t>(r.object.vertexMaps.size());
+    if (isColorMapType(type) && r.firstColorMap < 0) r.firstColorMap = static_cast<std::int32_t>(r.object.vertexMaps.size());
     LwVertexMap& map = r.object.vertexMaps.emplace_back();
     map.type = (std::uint32_t{type[0]} << 24) | (std::uint32_t{type[1]} << 16) | (std::uint32_t{type[2]} << 8) | type[3];
     map.name = name;
@@ -189,6 +192,13 @@ void readTags(Reader& r, ChunkCursor& chunk) {
 // polygons then refer to surfaces. Polygons with no valid tag are dropped.
 void makeSurfaces(Reader& r) {
   LwObject& object = r.object;
+  // Game content often leaves the image to the engine: without any colour image, surfaces
+  // that name no UV map of their own take the first one (as assimp does).
+  bool anyImage = false;
+  for (const auto& [tag, draft] : r.drafts) {
+    const auto clip = r.clips.find(draft.clip);
+    anyImage = anyImage || (clip != r.clips.end() && !clip->second.empty());
+  }
   std::vector<std::int32_t> surfaceOfTag(r.tags.size(), kUntagged);
   for (const LwPolygon& polygon : object.polygons)
     if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < r.tags.size())
@@ -209,6 +219,25 @@ void makeSurfaces(Reader& r) {
       const auto named = r.mapIndex.find("TXUV" + draft.uvMap);
       if (named != r.mapIndex.end()) draft.surface.uvMap = static_cast<std::int32_t>(named->second);
       if (draft.uvMap.empty()) draft.surface.uvMap = r.firstUvMap;
+    }
+    if (draft.surface.uvMap < 0 && !anyImage && r.firstUvMap >= 0) {
+      draft.surface.uvMap = r.firstUvMap;
+      draft.surface.colorTexture.mapping = kMappingNone;  // a projection with no image to project
+    }
+    if (r.firstColorMap >= 0) {
+      // The colour map VCOL names (of either colour type: files name an RGBA map as RGB),
+      // else the file's first. Its alpha counts unless VCOL calls it RGB.
+      std::int32_t chosen = r.firstColorMap;
+      const std::string& wanted = draft.colorMap;
+      const bool named = wanted.size() >= 4 && isColorMapType(reinterpret_cast<const std::uint8_t*>(wanted.data()));
+      if (named) {
+        auto map = r.mapIndex.find(wanted);
+        if (map == r.mapIndex.end()) map = r.mapIndex.find((wanted.starts_with("RGBA") ? "RGB " : "RGBA") + wanted.substr(4));
+        if (map != r.mapIndex.end()) chosen = static_cast<std::int32_t>(map->second);
+      }
+      draft.surface.colorMap = chosen;
+      draft.surface.colorAlpha = object.vertexMaps[static_cast<std::size_t>(chosen)].type == lwId("RGBA") &&
+                                 (!named || wanted.starts_with("RGBA"));
     }
     object.surfaces.push_back(std::move(draft.surface));
   }

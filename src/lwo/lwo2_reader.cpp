@@ -1,6 +1,7 @@
-// The LWO2 reader: the chunk walk, clips and surfaces, each translated into what the LWOB
-// reader would have made of the equivalent LWOB object, so that every later step is
-// shared. The geometry chunks are lwo2_geometry.cpp's.
+// The LWO2 and LWO3 readers: the chunk walk, clips and surfaces, each translated into what
+// the LWOB reader would have made of the equivalent LWOB object, so that every later step
+// is shared. LWO3 differs in how chunks are framed (see Framing) and where a surface name
+// may start; the geometry chunks are lwo2_geometry.cpp's.
 #include <cmath>
 #include <cstring>
 
@@ -13,23 +14,44 @@ using namespace lwo2;
 
 constexpr std::uint16_t kSideBoth = 3;
 
-// Sub-chunks with 16-bit lengths (inside SURF, BLOK, TMAP, CLIP).
-template <typename Handle>
-void forEachSubChunk(ChunkCursor& chunk, Handle handle) {
-  std::uint8_t id[4];
-  std::uint16_t length;
-  while (chunkReadBytes(chunk, id, 4) && chunkReadU16(chunk, length)) {
-    ChunkCursor sub = chunkSubCursor(chunk, length);
-    skipPad(chunk, length);
-    handle(id, sub);
-  }
+// How chunks are framed. LWO2 gives the sub-chunks inside SURF, BLOK, TMAP and CLIP 16-bit
+// lengths; LWO3 gives every chunk a 4-byte length and makes some of them FORMs, which
+// stand for a chunk named by the FORM's type.
+struct Framing {
+  bool wideLengths;
+  bool forms;
+};
+constexpr Framing kLwo2Top{true, false};
+constexpr Framing kLwo2Sub{false, false};
+constexpr Framing kLwo3{true, true};
+
+// The next chunk: its id and a cursor over its data (after a FORM's type). A chunk that
+// claims more than its parent holds is cut at the parent's end.
+bool nextSubChunk(ChunkCursor& chunk, Framing framing, std::uint8_t (&id)[4], ChunkCursor& sub) {
+  std::uint32_t length = 0;
+  std::uint16_t shortLength = 0;
+  if (!chunkReadBytes(chunk, id, 4)) return false;
+  if (framing.wideLengths ? !chunkReadU32(chunk, length) : !chunkReadU16(chunk, shortLength)) return false;
+  if (!framing.wideLengths) length = shortLength;
+  sub = chunkSubCursor(chunk, length);
+  skipPad(chunk, length);
+  // A FORM too short for its type names nothing.
+  if (framing.forms && idIs(id, "FORM") && !chunkReadBytes(sub, id, 4)) std::memset(id, 0, 4);
+  return true;
 }
 
-void readClip(Reader& r, ChunkCursor& chunk) {
+template <typename Handle>
+void forEachSubChunk(ChunkCursor& chunk, Framing framing, Handle handle) {
+  std::uint8_t id[4];
+  ChunkCursor sub;
+  while (nextSubChunk(chunk, framing, id, sub)) handle(id, sub);
+}
+
+void readClip(Reader& r, ChunkCursor& chunk, Framing framing) {
   std::uint32_t index;
   std::string image;
   if (!chunkReadU32(chunk, index)) return;
-  forEachSubChunk(chunk, [&](const std::uint8_t* id, ChunkCursor& sub) {
+  forEachSubChunk(chunk, framing, [&](const std::uint8_t* id, ChunkCursor& sub) {
     if (idIs(id, "STIL")) chunkReadString(sub, kLwImageSize, image);
   });
   r.clips.emplace(index, image);
@@ -46,17 +68,15 @@ void readVector(ChunkCursor& sub, float (&out)[3]) {
 
 // A texture block. The first enabled image map on the colour channel becomes the colour
 // texture, as CTEX, TIMG, TFLG, TSIZ, TCTR, TFP0 and TFP1 would have made it.
-void readBlock(SurfaceDraft& draft, ChunkCursor& block) {
+void readBlock(SurfaceDraft& draft, ChunkCursor& block, Framing framing) {
   std::uint8_t id[4];
-  std::uint16_t length;
-  if (!chunkReadBytes(block, id, 4) || !chunkReadU16(block, length)) return;
-  ChunkCursor header = chunkSubCursor(block, length);
-  skipPad(block, length);
+  ChunkCursor header;
+  if (!nextSubChunk(block, framing, id, header)) return;
   std::string ordinal;
   if (!idIs(id, "IMAP") || draft.textured || !readText(header, ordinal)) return;
   bool colour = false;
   std::uint16_t enabled = 1;
-  forEachSubChunk(header, [&](const std::uint8_t* sid, ChunkCursor& sub) {
+  forEachSubChunk(header, framing, [&](const std::uint8_t* sid, ChunkCursor& sub) {
     std::uint8_t channel[4];
     if (idIs(sid, "CHAN") && chunkReadBytes(sub, channel, 4)) colour = idIs(channel, "COLR");
     if (idIs(sid, "ENAB")) chunkReadU16(sub, enabled);
@@ -66,10 +86,10 @@ void readBlock(SurfaceDraft& draft, ChunkCursor& block) {
   draft.textured = true;
   LwTexture& texture = draft.surface.colorTexture;
   std::uint16_t projection = kProjPlanar;
-  forEachSubChunk(block, [&](const std::uint8_t* sid, ChunkCursor& sub) {
+  forEachSubChunk(block, framing, [&](const std::uint8_t* sid, ChunkCursor& sub) {
     std::uint16_t axis;
     if (idIs(sid, "TMAP")) {
-      forEachSubChunk(sub, [&](const std::uint8_t* tid, ChunkCursor& t) {
+      forEachSubChunk(sub, framing, [&](const std::uint8_t* tid, ChunkCursor& t) {
         if (idIs(tid, "CNTR")) readVector(t, texture.center);
         if (idIs(tid, "SIZE")) readVector(t, texture.size);
       });
@@ -93,18 +113,45 @@ void readBlock(SurfaceDraft& draft, ChunkCursor& block) {
   draft.uvMapped = projection == kProjUV;
 }
 
-void readSurface(Reader& r, ChunkCursor& chunk) {
-  std::string name, source;
-  if (!readText(chunk, name)) return;
+// VCOL: intensity, envelope, then the vertex colour map's type and name.
+void readVertexColorMap(SurfaceDraft& draft, ChunkCursor& sub) {
+  float intensity;
+  std::uint32_t envelope;
+  std::uint8_t type[4];
+  std::string name;
+  if (chunkReadFloat(sub, intensity) && readVX(sub, envelope) && chunkReadBytes(sub, type, 4) && readText(sub, name))
+    draft.colorMap.assign(reinterpret_cast<const char*>(type), 4).append(name);
+}
+
+// assimp's LWO3 reader takes a surface's name from 8 bytes after the FORM's type: a name
+// that names no tag while the one there does is read from there.
+constexpr std::uint32_t kLwo3NameLead = 8;
+
+void readSurface(Reader& r, ChunkCursor& chunk, Framing framing) {
+  std::string name, source, led;
+  ChunkCursor lead = chunk;
+  const bool named = readText(chunk, name);
+  if (framing.forms && !(named && r.tagIndex.contains(name)) && chunkSkip(lead, kLwo3NameLead) == kLwo3NameLead &&
+      readText(lead, led) && r.tagIndex.contains(led)) {
+    name = led;
+    chunk = lead;
+  } else if (!named) {
+    return;
+  }
   readText(chunk, source);  // a surface it derives from; its values are repeated here
   SurfaceDraft& draft = surfaceDraft(r, name);
   LwSurface& s = draft.surface;
-  forEachSubChunk(chunk, [&](const std::uint8_t* id, ChunkCursor& sub) {
+  forEachSubChunk(chunk, framing, [&](const std::uint8_t* id, ChunkCursor& sub) {
     float value;
     if (idIs(id, "COLR")) {
       float rgb[3];
+      draft.colored = true;
       if (readValue(sub, rgb[0]) && readValue(sub, rgb[1]) && readValue(sub, rgb[2]))
         for (int i = 0; i < 3; ++i) s.color[i] = toByte(rgb[i]);
+    } else if (idIs(id, "NODS")) {
+      draft.nodeGraph = true;  // not evaluated: the surface's own values count
+    } else if (idIs(id, "VCOL")) {
+      readVertexColorMap(draft, sub);
     } else if (idIs(id, "DIFF")) {
       if (readValue(sub, value)) s.diffuse = toShort(value * 256.0);
     } else if (idIs(id, "LUMI")) {
@@ -135,31 +182,40 @@ void readSurface(Reader& r, ChunkCursor& chunk) {
         }
       }
     } else if (idIs(id, "BLOK")) {
-      readBlock(draft, sub);
+      readBlock(draft, sub, framing);
     }
   });
 }
 
-}  // namespace
-
-int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink) {
-  (void)indent;  // nothing here fails the object: damaged parts are counted and dropped
+int readBody(LwObject& object, ChunkCursor& form, int layer, const MessageSink& sink, Framing framing) {
   Reader r(object, layer);
   // Points and polygons before any LAYR belong to layer number 0.
   r.inLayer = r.all || r.wanted == 0;
   std::uint8_t id[4];
-  std::uint32_t length;
-  while (chunkReadBytes(form, id, 4) && chunkReadU32(form, length)) {
-    // A chunk that claims more than the body holds is cut at the body's end.
-    ChunkCursor chunk = chunkSubCursor(form, length);
-    skipPad(form, length);
+  ChunkCursor chunk;
+  const bool lwo3 = framing.forms;
+  while (nextSubChunk(form, lwo3 ? kLwo3 : kLwo2Top, id, chunk)) {
     if (readGeometryChunk(r, id, chunk)) continue;
     if (idIs(id, "SURF")) {
-      readSurface(r, chunk);
+      readSurface(r, chunk, framing);
     } else if (idIs(id, "CLIP")) {
-      readClip(r, chunk);
+      readClip(r, chunk, framing);
     }
   }
+  int graphOnly = 0;
+  for (const auto& [tag, draft] : r.drafts) graphOnly += draft.nodeGraph && !draft.colored ? 1 : 0;
+  if (graphOnly != 0) say(sink, "Warning! %d surfaces described by node graphs only: default values used\n", graphOnly);
   finish(r, sink);
   return 0;
+}
+
+}  // namespace
+
+// Nothing here fails the object: damaged parts are counted and dropped.
+int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int, int layer, const MessageSink& sink) {
+  return readBody(object, form, layer, sink, kLwo2Sub);
+}
+
+int lwReadLwo3Body(LwObject& object, ChunkCursor& form, int, int layer, const MessageSink& sink) {
+  return readBody(object, form, layer, sink, kLwo3);
 }

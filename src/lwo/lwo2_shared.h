@@ -42,6 +42,9 @@ struct SurfaceDraft {
   std::uint32_t clip = kNone;
   bool uvMapped = false;
   std::string uvMap;  // empty: the first TXUV map of the file
+  std::string colorMap;  // VCOL: the vertex colour map's type and name; empty: the file's first
+  bool colored = false;    // a COLR of its own
+  bool nodeGraph = false;  // NODS
 };
 
 struct Reader {
@@ -59,6 +62,7 @@ struct Reader {
   std::map<std::size_t, SurfaceDraft> drafts;  // by tag, for tags a SURF describes
   std::unordered_map<std::string, std::size_t> mapIndex;  // kept vertex maps by type and name, in object.vertexMaps
   std::int32_t firstUvMap = -1;                           // the file's first TXUV map there
+  std::int32_t firstColorMap = -1;                        // and its first RGB or RGBA map
   std::unordered_map<std::uint32_t, std::string> clips;  // CLIP index to STIL image
   int dropped = 0;
   int invalid = 0;

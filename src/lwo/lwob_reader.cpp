@@ -157,6 +157,9 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
   if (typed && idIs(formType, "LWO2")) {
     return lwReadLwo2Body(object, form, indent, layer, sink);
   }
+  if (typed && idIs(formType, "LWO3")) {
+    return lwReadLwo3Body(object, form, indent, layer, sink);
+  }
   if (!typed || !idIs(formType, "LWOB")) {
     say(sink, "%*sNot LightWave Object!", indent, "");
     return -1;

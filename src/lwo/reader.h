@@ -1,4 +1,4 @@
-// The object readers: FORM/LWOB and FORM/LWO2 files into the object model, as read.
+// The object readers: FORM/LWOB, FORM/LWO2 and FORM/LWO3 files into the object model, as read.
 // The geometry steps (lwPrepareObject) derive the rest.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include "core/context.h"
 #include "model/object.h"
 
-// Reads a FORM/LWOB or FORM/LWO2 object from a stream positioned at "FORM".
+// Reads a FORM/LWOB, FORM/LWO2 or FORM/LWO3 object from a stream positioned at "FORM".
 // 0 when read, -1 when the stream holds no LightWave object.
 int lwLoadObject(LwObject& object, std::FILE* file, int indent, const MessageSink& sink);
 // The same from a whole file already in memory (data starts at "FORM").

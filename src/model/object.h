@@ -51,6 +51,8 @@ struct LwSurface {
   float smoothingAngle = 1.5620697f;  // 89.5 degrees
   std::int32_t materialIndex = -1;
   std::int32_t uvMap = -1;           // LWO2: the vertex map its colour texture takes coordinates from, or -1
+  std::int32_t colorMap = -1;        // LWO2: the RGB or RGBA vertex map its vertex colours come from, or -1
+  bool colorAlpha = false;           // the map's alpha counts (an RGBA map the surface takes as RGBA)
 };
 
 struct LwPoint {
@@ -68,6 +70,8 @@ struct LwVertex {
   std::uint32_t polygonListCount = 0;       // polygons using this vertex, in link order
   std::uint32_t polygonListCapacity = 0;    // room in the run before it must move
   std::uint32_t nextSplit = 0;              // next vertex of the same point; last links to itself
+  float color[4] = {0.0f, 0.0f, 0.0f, 1.0f};  // red, green, blue, alpha from a colour map
+  std::int32_t hasColor = 0;
 };
 
 struct LwPolygon {

@@ -351,6 +351,17 @@ std::size_t writeNormals(const MessageSink& sink, const LwObject& object, XWrite
   return n;
 }
 
+// True when a polygon's surface takes coordinates from a UV map: then they are written even
+// where every one of them is (0, 0).
+bool usesUvMap(const LwObject& object) {
+  for (const LwPolygon& polygon : object.polygons) {
+    if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < object.surfaces.size() &&
+        object.surfaces[static_cast<std::size_t>(polygon.surface)].uvMap >= 0)
+      return true;
+  }
+  return false;
+}
+
 void writeTextureCoords(const LwObject& object, bool flip, XWriter& out, int indent) {
   bool any = false;
   for (const LwVertex& vertex : object.vertices) {
@@ -359,7 +370,7 @@ void writeTextureCoords(const LwObject& object, bool flip, XWriter& out, int ind
       break;
     }
   }
-  if (!any) return;
+  if (!any && !usesUvMap(object)) return;
 
   xBeginObject(out, indent, "MeshTextureCoords", nullptr);
   if (out.binary) {
@@ -394,7 +405,46 @@ void writeTextureCoords(const LwObject& object, bool flip, XWriter& out, int ind
   xEndObject(out, indent);
 }
 
+// One colour per vertex: "index;r;g;b;a;;" in text; in binary an integer list (the count
+// and the first index) and then float lists and integer lists in turn.
+void writeVertexColors(const LwObject& object, XWriter& out, int indent) {
+  const std::size_t count = object.vertices.size();
+  xBeginObject(out, indent, "MeshVertexColors", nullptr);
+  if (out.binary) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint32_t head[2] = {static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(i)};
+      xPutIntegerList(out, i == 0 ? head : head + 1, i == 0 ? 2 : 1);
+      xPutFloatList(out, object.vertices[i].color, 4);
+    }
+  } else {
+    putCountLine(out, indent + 1, count);
+    TextStage stage{out};
+    for (std::size_t i = 0; i < count; ++i) {
+      const LwVertex& vertex = object.vertices[i];
+      stageIndent(stage, indent + 1);
+      stageInt(stage, static_cast<long long>(i));
+      for (const float c : vertex.color) {
+        stageChar(stage, ';');
+        stageFixed(stage, c);
+      }
+      if (i + 1 < count) {
+        stageText(stage, ";;,\n");
+      } else {
+        stageText(stage, ";;;\n");
+      }
+    }
+    stageFlush(stage);
+  }
+  xEndObject(out, indent);
+}
+
 }  // namespace
+
+bool meshHasVertexColors(const LwObject& object) {
+  for (const LwVertex& vertex : object.vertices)
+    if (vertex.hasColor != 0) return true;
+  return false;
+}
 
 int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
               int indent) {
@@ -421,6 +471,7 @@ int writeMesh(const ConversionContext& context, const MaterialTable& table, cons
   if (!object.polygons.empty()) writeMaterialList(table, object, out, indent + 1);
   if (opts.noNormals == 0) writeNormals(context.sink, object, out, indent + 1);
   writeTextureCoords(object, opts.flipTextureV != 0, out, indent + 1);
+  if (meshHasVertexColors(object)) writeVertexColors(object, out, indent + 1);
   xEndObject(out, indent);
   return 0;
 }

@@ -9,3 +9,6 @@
 // Always 0; writes nothing for an object without vertices or with dissolve 1.0.
 int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
               int indent);
+// True when the mesh carries vertex colours (MeshVertexColors, whose template a text file
+// then declares).
+bool meshHasVertexColors(const LwObject& object);

@@ -19,7 +19,8 @@ using Bytes = lwbuild::Bytes;
 
 struct Target { const char* name; int (*entry)(const std::uint8_t*, std::size_t); bool text; };
 
-const Target kTargets[] = {{"lwob", fuzz::lwobInput, false}, {"lwo2", fuzz::lwo2Input, false}, {"lwsc", fuzz::lwscInput, true},
+const Target kTargets[] = {{"lwob", fuzz::lwobInput, false}, {"lwo2", fuzz::lwo2Input, false}, {"lwo3", fuzz::lwo3Input, false},
+                           {"lwsc", fuzz::lwscInput, true},
                            {"lwcfg", fuzz::lwcfgInput, true}, {"tga", fuzz::tgaInput, false},   {"bmp", fuzz::bmpInput, false}};
 
 // Cuts, single bytes at four values and several random bytes at once (from a fixed seed, so that a failure

@@ -1,5 +1,5 @@
-// LWO2 objects: twins of LWOB objects convert to the same bytes; UV maps, layers,
-// variable-length indices, unknown chunks and damaged files.
+// LWO2 and LWO3 objects: twins of LWOB objects convert to the same bytes; UV and colour maps,
+// layers, node graphs, variable-length indices, unknown chunks and damaged files.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -59,6 +59,7 @@ TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {
         SCOPED_TRACE(s.name + (binary ? " binary" : " text") + (wrapSeams ? " -u" : ""));
         const std::string lwob = convert(lwobTwin(twinSphere(), surfaces), binary, wrapSeams);
         EXPECT_GT(lwob.size(), 1000u); EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
+        for (std::size_t lead : {0, 8}) EXPECT_EQ(convert(toLwo3(lwo2Twin(twinSphere(), surfaces), {}, lead), binary, wrapSeams), lwob);
       }
   }
 }
@@ -93,14 +94,75 @@ TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
   const Loaded l = load(uvQuads("uv", {{1, 1, {0.25f, 0.5f}}, {9, 1, {1, 1}}, {2, 7, {1, 1}}}));
   const LwObject& o = l.object; ASSERT_EQ(o.polygons.size(), 3u);
   EXPECT_EQ(cornerUVs(o, 0), (std::vector<UV>{{0, 0, 1}, {1, 0.5, 1}, {4, 0.5, 0}, {3, 0, 0}}));
-  // Point 2 has no value anywhere: it keeps none.
-  const std::vector<UV> second = {{1, 0.25, 0.5}, {2, -1, -1}, {5, 1, 0}, {4, 0.5, 0}};
+  // Point 2 has no value anywhere: it is at (0, 0).
+  const std::vector<UV> second = {{1, 0.25, 0.5}, {2, 0, 1}, {5, 1, 0}, {4, 0.5, 0}};
   EXPECT_EQ(cornerUVs(o, 1), second);
   EXPECT_EQ(cornerUVs(o, 2), std::vector<UV>(second.rbegin(), second.rend()));
   EXPECT_EQ(o.vertices.size(), 7u);  // point 1 split once, shared by the quad and its copy
   EXPECT_EQ(corners(o, 1)[0], corners(o, 2)[3]);
   // A block that names no map takes the file's first TXUV map.
   EXPECT_EQ(cornerUVs(load(uvQuads("", {})).object, 0)[0], (UV{0, 0.9f, 1.0 - 0.9f}));
+}
+
+// A quad (points 0-3) on surface A with the given maps and sub-chunks, and a triangle on B, which has a
+// colour image when `image`.
+Bytes mapped(const std::function<void(Lwo2Builder&)>& maps, const std::vector<SubChunk>& a, bool image = false) {
+  Lwo2Builder b; const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  b.tags({"A", "B"}).layer(0).points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0}).polygons({{0, 1, 2, 3}, {1, 4, 2}});
+  b.polygonTags({{0, 0}, {1, 1}}).clip(1, "b.tga"); maps(b);
+  const std::vector<SubChunk> none, texture = {imageBlock("COLR", true, c, one, {subU16("PROJ", 0), subU16("IMAG", 1)})};
+  return b.surface("A", a).surface("B", image ? texture : none).bytes();
+}
+
+SubChunk vcol(const char* type, const std::string& name) {
+  Bytes d; putBEFloat(d, 1); putVX(d, 0); putId(d, type); putPaddedString(d, name); return sub("VCOL", d);
+}
+
+// The first polygon's corners: "u v" or "-" without coordinates, then "r g b a" where there is a colour.
+std::string cornerValues(const LwObject& o) {
+  std::string out; char text[96];
+  for (std::uint32_t vertex : corners(o, 0)) {
+    const LwVertex& v = o.vertices[vertex]; const float* c = v.color;
+    std::snprintf(text, sizeof text, v.hasUV ? "%g %g" : "-", v.u, v.v), out += text;
+    if (v.hasColor) std::snprintf(text, sizeof text, " %g %g %g %g", c[0], c[1], c[2], c[3]), out += text;
+    out += "|";
+  }
+  return out;
+}
+
+TEST(Lwo2Maps, SurfacesTakeCoordinatesAndColoursFromTheirMaps) {
+  const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  const auto uvMaps = [](Lwo2Builder& b) {
+    b.vertexMap("TXUV", "first", 2, {{0, 0, {0.5f, 0.5f}}, {1, 0, {0.5f, 0.5f}}, {2, 0, {0.5f, 0.5f}}, {3, 0, {0.5f, 0.5f}}});
+    b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {1, 0}}, {2, 0, {1, 0.75f}}});
+    b.vertexMap("TXUV", "uv", 2, {{1, 0, {0.25f, 0.25f}}}, true);
+  };
+  const auto colourMaps = [](Lwo2Builder& b) {
+    b.vertexMap("RGB ", "rgb", 3, {{0, 0, {1, 0, 0}}, {1, 0, {0, 1, 0}}, {2, 0, {0, 0, 1}}});
+    b.vertexMap("RGBA", "rgba", 4, {{0, 0, {1, 1, 1, 0.5f}}, {1, 0, {0.5f, 0.5f, 0.5f, 0.25f}}, {2, 0, {0, 0, 0, 0}}});
+  };
+  const std::string named = "0 1|0.25 0.75|1 0.25|0 1|", first = "0.5 0.5|0.5 0.5|0.5 0.5|0.5 0.5|";
+  const struct {
+    const char* what; Bytes bytes; std::string corners;
+  } cases[] = {
+      // A UV block names its map, VMAD overriding VMAP, with or without an image; a point the map leaves out is at (0, 0).
+      {"UV block without an image", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}), named},
+      {"UV block beside an image", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}, true), named},
+      {"UV block naming no map", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5)})}, true), first},
+      // Without any image the first map serves a surface with no UV block, and replaces a projection.
+      {"no block, no image", mapped(uvMaps, {}), first},
+      {"planar block, no image", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 0)})}), first},
+      {"no block beside an image", mapped(uvMaps, {}, true), "-|1.5 0.5|1.5 -0.5|-|"},  // B's projection at its corners
+      // Colours: VCOL's map, else the first; RGB and a map VCOL calls RGB are opaque; a point left out is opaque black.
+      {"first colour map", mapped(colourMaps, {}), "- 1 0 0 1|- 0 1 0 1|- 0 0 1 1|- 0 0 0 1|"},
+      {"VCOL names RGBA", mapped(colourMaps, {vcol("RGBA", "rgba")}), "- 1 1 1 0.5|- 0.5 0.5 0.5 0.25|- 0 0 0 0|- 0 0 0 1|"},
+      {"VCOL calls RGBA RGB", mapped(colourMaps, {vcol("RGB ", "rgba")}), "- 1 1 1 1|- 0.5 0.5 0.5 1|- 0 0 0 1|- 0 0 0 1|"},
+      {"VCOL names no map", mapped(colourMaps, {vcol("RGBA", "none")}), "- 1 0 0 1|- 0 1 0 1|- 0 0 1 1|- 0 0 0 1|"},
+  };
+  for (const auto& k : cases) {
+    EXPECT_EQ(cornerValues(load(k.bytes).object), k.corners) << k.what;
+    EXPECT_EQ(cornerValues(load(toLwo3(k.bytes)).object), k.corners) << k.what << " LWO3";
+  }
 }
 
 LwObject loadLayer(const Bytes& bytes, int layer) { return std::move(load(bytes, true, true, false, 0.0, 0, layer).object); }
@@ -162,6 +224,14 @@ TEST(Lwo2Reader, DamagedFilesLoseOnlyWhatIsDamaged) {
   for (const auto& c : cases) {
     const Loaded l = loadPlain(c.bytes); EXPECT_EQ(std::to_string(l.object.polygons.size()) + " " + l.out, std::to_string(c.polygons) + " " + c.warning);
   }
+}
+
+TEST(Lwo3Reader, SurfacesWithOnlyANodeGraphKeepTheDefaultsWithOneWarning) {
+  Bytes graph; putForm(graph, "NODS", Bytes{'N', 'R', 'O', 'T', 0, 0, 0, 0});
+  const Bytes plain = triangle([](Lwo2Builder& b) { b.surface("part", {}); }, {}), coloured = triangle([](Lwo2Builder&) {}, {subRGB(1, 0, 0)});
+  const Loaded graphOnly = loadPlain(toLwo3(plain, graph)), withColour = loadPlain(toLwo3(coloured, graph));
+  EXPECT_EQ(graphOnly.out, "Warning! 2 surfaces described by node graphs only: default values used\n");
+  EXPECT_EQ(graphOnly.object.surfaces.at(0).color[0], 200); EXPECT_EQ(withColour.out, ""); EXPECT_EQ(withColour.object.surfaces.at(0).color[0], 255);
 }
 
 }  // namespace

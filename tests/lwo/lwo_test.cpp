@@ -58,7 +58,7 @@ TEST(LwobReader, RefusesWhatIsNoLightWaveObjectAndRewindsTheStream) {
       {{'F', 'O', 'R', 'X', 0, 0, 0, 4, 'L', 'W', 'O', 'B'}, "Not LightWave file!"}, {{'F', 'O'}, "Not LightWave file!"},
       {{'F', 'O', 'R', 'M', 0, 0}, "Not LightWave file!"}, {{'F', 'O', 'R', 'M', 0, 0, 0, 0}, "Not LightWave file!"},
       {overlongForm(), "Not LightWave file!"}, {oneShort, "Not LightWave file!"},
-      {LwobBuilder().points(squarePoints()).bytes("LWO3"), "Not LightWave Object!"},
+      {LwobBuilder().points(squarePoints()).bytes("LWO4"), "Not LightWave Object!"},
       {{'F', 'O', 'R', 'M', 0, 0, 0, 2, 'L', 'W'}, "Not LightWave Object!"}};  // too short for a form type
   for (const auto& [bytes, out] : cases) {
     const Loaded l = load(bytes);

@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
   }
   for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
     const aiMesh* mesh = scene->mMeshes[i];
-    std::printf("mesh %u %s vertices %u faces %u normals %s uv %s material %u\n", i, mesh->mName.C_Str(), mesh->mNumVertices, mesh->mNumFaces,
-                mesh->HasNormals() ? "yes" : "no", mesh->HasTextureCoords(0) ? "yes" : "no", mesh->mMaterialIndex);
+    std::printf("mesh %u %s vertices %u faces %u normals %s uv %s material %u colors %s\n", i, mesh->mName.C_Str(), mesh->mNumVertices, mesh->mNumFaces,
+                mesh->HasNormals() ? "yes" : "no", mesh->HasTextureCoords(0) ? "yes" : "no", mesh->mMaterialIndex, mesh->HasVertexColors(0) ? "yes" : "no");
     for (unsigned f = 0; verbose && f < mesh->mNumFaces; ++f) {
       std::printf("face %u %u", i, f);
       for (unsigned k = 0; k < mesh->mFaces[f].mNumIndices; ++k) std::printf(" %u", mesh->mFaces[f].mIndices[k]);
@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
       const aiVector3D& p = mesh->mVertices[v]; std::printf("vertex %u %u %.6f %.6f %.6f", i, v, p.x, p.y, p.z);
       if (mesh->HasNormals()) std::printf(" normal %.6f %.6f %.6f", mesh->mNormals[v].x, mesh->mNormals[v].y, mesh->mNormals[v].z);
       if (mesh->HasTextureCoords(0)) std::printf(" uv %.6f %.6f", mesh->mTextureCoords[0][v].x, mesh->mTextureCoords[0][v].y);
+      if (const aiColor4D* c = mesh->mColors[0]; c != nullptr) std::printf(" color %.6f %.6f %.6f %.6f", c[v].r, c[v].g, c[v].b, c[v].a);
       std::printf("\n");
     }
   }

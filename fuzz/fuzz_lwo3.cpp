@@ -1,0 +1,16 @@
+// libFuzzer target: lwo3 input.
+#include <cstdio>
+#include <cstdlib>
+
+#include "harness.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Progress and warnings would drown the fuzzer's own output.
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 0;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, unsigned long size) {
+  if (fuzz::lwo3Input(data, size) != 0) std::abort();
+  return 0;
+}
