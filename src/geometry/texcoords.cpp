@@ -109,20 +109,24 @@ struct CornerWant {
   float rgba[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 };
 
-bool sameColour(const LwVertex& vertex, const CornerWant& want) {
-  return vertex.color[0] == want.rgba[0] && vertex.color[1] == want.rgba[1] && vertex.color[2] == want.rgba[2] &&
-         vertex.color[3] == want.rgba[3];
+// True when the vertex can take the wanted colour: it has none yet, or the same.
+bool colourFits(const LwObject& object, std::uint32_t vertex, const CornerWant& want) {
+  if (!want.colour) return true;
+  const LwVertexColor& c = object.vertexColors[vertex];
+  return !c.set || std::equal(c.rgba, c.rgba + 4, want.rgba);
 }
 
-void give(LwVertex& vertex, const CornerWant& want) {
+void give(LwObject& object, std::uint32_t index, const CornerWant& want) {
+  LwVertex& vertex = object.vertices[index];
   if (want.uv) {
     vertex.u = want.u;
     vertex.v = want.v;
     vertex.hasUV = 1;
   }
   if (want.colour) {
-    std::copy(want.rgba, want.rgba + 4, vertex.color);
-    vertex.hasColor = 1;
+    LwVertexColor& c = object.vertexColors[index];
+    std::copy(want.rgba, want.rgba + 4, c.rgba);
+    c.set = true;
   }
 }
 
@@ -132,11 +136,10 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
 inline std::uint32_t assignCorner(LwObject& object, std::uint32_t polygon, std::size_t position,
                                   const CornerWant& want) {
   const std::uint32_t first = object.indices[position];
-  LwVertex& vertex = object.vertices[first];
+  const LwVertex& vertex = object.vertices[first];
   const bool uvFits = !want.uv || vertex.hasUV == 0 || (vertex.u == want.u && vertex.v == want.v);
-  const bool colourFits = !want.colour || vertex.hasColor == 0 || sameColour(vertex, want);
-  if (uvFits && colourFits) {
-    give(vertex, want);
+  if (uvFits && colourFits(object, first, want)) {
+    give(object, first, want);
     return first;
   }
   return splitCorner(object, polygon, position, want);
@@ -154,9 +157,9 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
   bool found = false;
   while (object.vertices[last].nextSplit != last) {
     last = object.vertices[last].nextSplit;
-    LwVertex& w = object.vertices[last];
-    if ((!want.uv || (w.u == want.u && w.v == want.v)) && (!want.colour || w.hasColor == 0 || sameColour(w, want))) {
-      give(w, want);
+    const LwVertex& w = object.vertices[last];
+    if ((!want.uv || (w.u == want.u && w.v == want.v)) && colourFits(object, last, want)) {
+      give(object, last, want);
       chosen = last;
       found = true;
       break;
@@ -170,9 +173,10 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
     // The copy keeps what the corner does not ask for (coordinates projected earlier).
     LwVertex split = object.vertices[first];
     split.polygonListFirst = split.polygonListCount = split.polygonListCapacity = 0;
-    give(split, want);
     split.nextSplit = chosen;
     object.vertices.push_back(split);
+    if (!object.vertexColors.empty()) object.vertexColors.push_back(object.vertexColors[first]);
+    give(object, chosen, want);
     object.vertices[last].nextSplit = chosen;
     lwAddVertexPolygon(object, chosen, polygon);
   }
@@ -254,6 +258,12 @@ std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corn
 }
 
 void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sourceOf) {
+  for (const LwSurface& surface : object.surfaces) {
+    if (surface.colorMap >= 0 && static_cast<std::size_t>(surface.colorMap) < object.vertexMaps.size()) {
+      object.vertexColors.assign(object.vertices.size(), LwVertexColor{});
+      break;
+    }
+  }
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
     const LwSurface& surface = object.surfaces[static_cast<std::size_t>(object.polygons[p].surface)];
     const bool uvMapped = surface.uvMap >= 0 && static_cast<std::size_t>(surface.uvMap) < object.vertexMaps.size();

@@ -70,8 +70,12 @@ struct LwVertex {
   std::uint32_t polygonListCount = 0;       // polygons using this vertex, in link order
   std::uint32_t polygonListCapacity = 0;    // room in the run before it must move
   std::uint32_t nextSplit = 0;              // next vertex of the same point; last links to itself
-  float color[4] = {0.0f, 0.0f, 0.0f, 1.0f};  // red, green, blue, alpha from a colour map
-  std::int32_t hasColor = 0;
+};
+
+// A vertex's colour from a colour map, kept beside the vertices (most objects have none).
+struct LwVertexColor {
+  float rgba[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  bool set = false;
 };
 
 struct LwPolygon {
@@ -144,6 +148,7 @@ struct LwObject {
   std::vector<LwLayer> layers;
   std::vector<std::uint16_t> polygonLayers;
   std::vector<LwVertexMap> vertexMaps;       // LWO2 only
+  std::vector<LwVertexColor> vertexColors;   // parallel to vertices once a surface takes a colour map, else empty
 
   // Scene fields.
   std::int32_t parentIndex = 0;              // 1-based, 0 = top level

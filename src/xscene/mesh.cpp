@@ -414,16 +414,15 @@ void writeVertexColors(const LwObject& object, XWriter& out, int indent) {
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint32_t head[2] = {static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(i)};
       xPutIntegerList(out, i == 0 ? head : head + 1, i == 0 ? 2 : 1);
-      xPutFloatList(out, object.vertices[i].color, 4);
+      xPutFloatList(out, object.vertexColors[i].rgba, 4);
     }
   } else {
     putCountLine(out, indent + 1, count);
     TextStage stage{out};
     for (std::size_t i = 0; i < count; ++i) {
-      const LwVertex& vertex = object.vertices[i];
       stageIndent(stage, indent + 1);
       stageInt(stage, static_cast<long long>(i));
-      for (const float c : vertex.color) {
+      for (const float c : object.vertexColors[i].rgba) {
         stageChar(stage, ';');
         stageFixed(stage, c);
       }
@@ -441,8 +440,8 @@ void writeVertexColors(const LwObject& object, XWriter& out, int indent) {
 }  // namespace
 
 bool meshHasVertexColors(const LwObject& object) {
-  for (const LwVertex& vertex : object.vertices)
-    if (vertex.hasColor != 0) return true;
+  for (const LwVertexColor& colour : object.vertexColors)
+    if (colour.set) return true;
   return false;
 }
 

@@ -122,9 +122,10 @@ SubChunk vcol(const char* type, const std::string& name) {
 std::string cornerValues(const LwObject& o) {
   std::string out; char text[96];
   for (std::uint32_t vertex : corners(o, 0)) {
-    const LwVertex& v = o.vertices[vertex]; const float* c = v.color;
+    const LwVertex& v = o.vertices[vertex]; const bool coloured = vertex < o.vertexColors.size() && o.vertexColors[vertex].set;
+    const float* c = coloured ? o.vertexColors[vertex].rgba : nullptr;
     std::snprintf(text, sizeof text, v.hasUV ? "%g %g" : "-", v.u, v.v), out += text;
-    if (v.hasColor) std::snprintf(text, sizeof text, " %g %g %g %g", c[0], c[1], c[2], c[3]), out += text;
+    if (coloured) std::snprintf(text, sizeof text, " %g %g %g %g", c[0], c[1], c[2], c[3]), out += text;
     out += "|";
   }
   return out;
