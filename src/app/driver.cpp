@@ -17,6 +17,7 @@
 #include "xscene/frames.h"
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
+#include "xscene/skin.h"
 
 namespace {
 
@@ -165,7 +166,8 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   if (lwReadScene(scene, source, context, lwPrepareObjectFor) >= 0) {
     lwSettleScene(scene);
     sayText(sink, "\n");
-    result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1);
+    result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1,
+                          sceneHasSkin(context, scene) ? unsigned{kTemplatesSkin} : 0u);
     if (result >= 0) {
       sayText(sink, "writing a scene to X...\n");
       result = writeScene(context, table, scene, out);

@@ -23,6 +23,7 @@ void lwReleaseObject(LwObject& object) {
   std::vector<LwNormal>().swap(object.normals);
   std::vector<std::uint16_t>().swap(object.polygonLayers);
   std::vector<LwVertexMap>().swap(object.vertexMaps);
+  std::vector<LwSkelegon>().swap(object.skelegons);
 }
 
 void lwDisposeObject(LwObject& object) {

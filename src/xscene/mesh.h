@@ -6,6 +6,9 @@
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 
-// Always 0; writes nothing for an object without vertices or with dissolve 1.0.
+struct MeshSkin;
+
+// Always 0; writes nothing for an object without vertices or with dissolve 1.0. A skin,
+// when given, is written last.
 int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
-              int indent);
+              int indent, const MeshSkin* skin = nullptr);
