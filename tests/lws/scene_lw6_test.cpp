@@ -24,7 +24,7 @@ std::string sceneText(int version) {
                       : "LoadObject Objects/box.lwo");
   s.motion("ObjectMotion", {{ckey(0, 0, 3), ckey(1, 2, 3)}});
   if (version != 3) s.line(version >= 3 ? "PivotPosition 0.5 0 0" : "PivotPoint 0.5 0 0");
-  s.line("AddBone").line("BoneMotion").line("ParentItem 10000000");
+  s.line("AddBone").motion("BoneMotion", {}).line("ParentItem 10000000");
   s.line(std::string("AddNullObject ") + (ids ? "10000001 " : "") + "Helper");
   s.motion("ObjectMotion", {{ckey(0, 1)}, {ckey(0, 0), ckey(2, 4)}}, 9, 2);  // repeated after its last key
   s.line(version >= 3 ? "ParentItem 10000000" : "ParentObject 1");
