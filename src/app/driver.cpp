@@ -1,6 +1,7 @@
 #include "app/driver.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,7 @@
 #include "core/lwcfg.h"
 #include "core/paths.h"
 #include "geometry/geometry.h"
+#include "geometry/skin.h"
 #include "lwo/reader.h"
 #include "lws/scene_reader.h"
 #include "platform/platform.h"
@@ -56,6 +58,32 @@ std::FILE* openSource(const ConversionContext& context, const std::string& sourc
   return nullptr;
 }
 
+// An object whose skelegons name weight maps: the object's frame with the skeleton they
+// make below it, and its mesh skinned at rest; nothing moves.
+int convertRig(const ConversionContext& given, const std::string& templatePath, MaterialTable& table, LwObject& object,
+               XWriter& out) {
+  ConversionContext context = given;
+  context.options.noAnimation = 1;
+  LwScene rig;
+  rig.items.push_back(std::make_unique<LwObject>(std::move(object)));
+  object = LwObject();
+  const std::string_view source(context.sourcePath);
+  std::string name = "0_" + std::string(source.substr(fileNamePart(source, context.codePage)));
+  const std::size_t dot = findExtension(name, context.codePage);
+  if (dot != std::string::npos) name.resize(dot);
+  name = makeXName(name, context.codePage);
+  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
+  rig.items[0]->name = name;
+  lwRigSkelegons(rig);
+  int result = writeXHeader(context, templatePath, out, 1, kTemplatesSkin);
+  if (result >= 0) {
+    sayText(context.sink, "writing a skinned mesh to X...\n");
+    result = writeScene(context, table, rig, out);
+  }
+  lwReleaseScene(rig);
+  return result;
+}
+
 // Object path: the main object, and the companion it is morphed towards when present.
 int convertObject(const ConversionContext& context, std::FILE* source, std::FILE* companion,
                   const std::string& templatePath, MaterialTable& table, XWriter& out) {
@@ -75,6 +103,11 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
   }
   sayText(sink, "\n");
   if (result >= 0) result = companionResult;
+  if (result >= 0 && companion == nullptr && opt.meshesOnly == 0 && lwHasWeightedSkelegons(main)) {
+    result = convertRig(context, templatePath, table, main, out);
+    lwDisposeObject(main);
+    return result;
+  }
   if (result >= 0) result = writeXHeader(context, templatePath, out, 0);
   if (result >= 0) {
     sayText(sink, "writing a mesh to X...\n");

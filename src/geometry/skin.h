@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/object.h"
+#include "model/scene.h"
 
 // A bone that deforms an object: its rest transform in the object's own coordinates.
 struct LwSkinBone {
@@ -38,3 +39,10 @@ double lwBoneFalloff(double distance, std::int32_t type);
 // limit > 0 keeps that many of the strongest influences of a vertex, renormalized.
 void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones, const LwSkeleton& settings,
                    std::uint32_t limit, LwSkinWeights& out);
+
+// True when some skelegon of the object names a weight map.
+bool lwHasWeightedSkelegons(const LwObject& object);
+// Bones from the skelegons of the scene's first item: appended as bone items at rest,
+// parented where a skelegon's base is another's tip, turned about their length as BNUP
+// says; each weighs by its map alone (one without a map does not deform).
+void lwRigSkelegons(LwScene& scene);
