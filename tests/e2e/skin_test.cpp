@@ -8,6 +8,7 @@
 
 #include "cli_support.h"
 #include "support/xtokens.h"
+#include "torvo/torvo.h"
 
 using namespace clitest;
 
@@ -104,6 +105,15 @@ TEST(CharactersE2E, OptionsBinaryAndTheIndependentReader) {
                                "SkinWeights { \"Frame1_Lower\" ; I(12) I(0,1,2,3,4,5,6,7,8,9,10,11)"})) << tokens;
   for (const Converted* c : {&still, &meshes, &one}) EXPECT_EQ(c->run.exitCode, 0) << c->run.out;
   EXPECT_EQ(testsupport::run(TORVO_EXE, {"-W", "0", "x.lws"}, ".").out, kBanner + "Option -W needs a number of influences from 1 to 65535.\n" + kUsage);
+
+  // The interface's skin_influences and torvo-batch's -W convert as -W does.
+  TempDir w; testsupport::makeDir(w / "src"), testsupport::makeDir(w / "api");
+  writeFile(w / "src/column.lwo", skinColumn()), writeFile(w / "src/s.lws", columnScene(3, 0));
+  const std::string templateFile = std::string(TORVO_BINARY_DIR) + "/TORVOtpl.x";
+  torvo_options o; torvo_default_options(&o); o.skin_influences = 1, o.template_file = templateFile.c_str();
+  EXPECT_EQ(torvo_convert((w / "src/s.lws").c_str(), (w / "api/").c_str(), &o, nullptr, nullptr), 0);
+  EXPECT_EQ(testsupport::run(TORVO_BATCH_EXE, {"-W1", "src", "batch"}, w.path()).exitCode, 0);
+  EXPECT_TRUE(readFile(w / "api/s.X") == one.text && readFile(w / "batch/s.X") == one.text);
 
   TempDir dir;
   writeFile(dir / "column.lwo", skinColumn()), writeFile(dir / "s.lws", columnScene(5, 30));
