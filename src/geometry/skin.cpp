@@ -26,8 +26,17 @@ struct Segment {
   double origin[3];
   double axis[3];  // base to tip
   double axisLengthSquared;
-  const LwBone* bone;
-  const std::vector<float>* map;  // the named weight map's value per point, or null
+  double strength;  // times rest length when scaled; 0 for a bone that does not deform
+  double minRange, maxRange;
+  int map;          // the named weight map's number, or -1
+  bool mapOnly, normalize, limited;
+};
+
+// One bone's share of a point: its field (normalized with the others'), a weight of its
+// own (map-only bones without normalization), its distance; then the weight it ends with.
+struct Share {
+  std::uint32_t entry;
+  double field, fixed, distance, weight;
 };
 
 double distanceTo(const Segment& s, const LwPoint& p) {
@@ -43,87 +52,82 @@ double distanceTo(const Segment& s, const LwPoint& p) {
 bool deforms(const LwBone& bone) { return bone.active && bone.strength != 0.0 && std::isfinite(bone.strength); }
 
 // Faster Bones, as measured: the fifth-strongest field is taken off every field.
-void keepFourStrongest(std::vector<double>& field) {
-  std::vector<double> sorted;
-  for (const double f : field)
-    if (f > 0.0) sorted.push_back(f);
+void keepFourStrongest(std::vector<Share>& shares, std::vector<double>& sorted) {
+  sorted.clear();
+  for (const Share& s : shares)
+    if (s.field > 0.0) sorted.push_back(s.field);
   if (sorted.size() <= kFasterBones) return;
   std::nth_element(sorted.begin(), sorted.begin() + kFasterBones, sorted.end(), std::greater<>());
   const double fifth = sorted[kFasterBones];
-  for (double& f : field) {
-    f = std::max(f - fifth, 0.0);
-    if (f < FLT_EPSILON) f = 0.0;
+  for (Share& s : shares) {
+    s.field = std::max(s.field - fifth, 0.0);
+    if (s.field < FLT_EPSILON) s.field = 0.0;
   }
 }
 
-// One point's weights (bones, then the share left to the object) into w.
-// Returns true when they summed above 1 and were scaled down.
+// One point's shares with a weight (bones in order, then entry `object` for the share no
+// bone takes). mapValue holds the point's value in each map (0 where a map has none).
+// Returns true when the weights summed above 1 and were scaled down.
 bool weighPoint(const std::vector<Segment>& segments, const LwSkeleton& settings, const LwPoint& point,
-                std::uint32_t index, std::vector<double>& field, std::vector<double>& fixed,
-                std::vector<double>& distance, std::vector<double>& w) {
-  const std::size_t n = segments.size();
-  for (std::size_t b = 0; b < n; ++b) {
+                const std::vector<double>& mapValue, std::vector<Share>& shares, std::vector<double>& scratch) {
+  shares.clear();
+  for (std::uint32_t b = 0; b < segments.size(); ++b) {
     const Segment& s = segments[b];
-    const LwBone& bone = *s.bone;
-    field[b] = fixed[b] = 0.0;
-    if (!deforms(bone)) continue;
-    const double mapValue = s.map != nullptr ? (*s.map)[index] : 1.0;
-    if (bone.weightMapOnly && s.map != nullptr) {
-      (bone.normalize ? field[b] : fixed[b]) = std::max(mapValue, 0.0);
+    if (s.strength == 0.0) continue;
+    const double value = s.map >= 0 ? mapValue[static_cast<std::size_t>(s.map)] : 1.0;
+    if (value == 0.0) continue;
+    if (s.mapOnly) {
+      if (value > 0.0) shares.push_back({b, s.normalize ? value : 0.0, s.normalize ? 0.0 : value, 0.0, 0.0});
       continue;
     }
-    const double d = distance[b] = distanceTo(s, point);
-    const double strength = bone.strength * (bone.scaleStrength ? bone.restLength : 1.0) * mapValue;
+    const double d = distanceTo(s, point);
+    const double strength = s.strength * value;
     double f = strength * lwBoneFalloff(d, settings.falloff);
-    if (bone.limitedRange) {
-      if (d >= bone.maxRange) f = 0.0;
-      else if (d < bone.minRange) f = strength * kInnerField * smoothStep(1.0 - d / bone.minRange);
+    if (s.limited) {
+      if (d >= s.maxRange) f = 0.0;
+      else if (d < s.minRange) f = strength * kInnerField * smoothStep(1.0 - d / s.minRange);
     }
-    field[b] = std::isfinite(f) ? std::max(f, 0.0) : 0.0;
+    if (std::isfinite(f) && f > 0.0) shares.push_back({b, f, 0.0, d, 0.0});
   }
-  if (settings.fasterBones) keepFourStrongest(field);
-  const double sum = std::accumulate(field.begin(), field.end(), 0.0);
+  if (settings.fasterBones) keepFourStrongest(shares, scratch);
+  double sum = 0.0;
+  for (const Share& s : shares) sum += s.field;
   double total = 0.0;
-  for (std::size_t b = 0; b < n; ++b) {
-    double weight = sum > 0.0 && std::isfinite(sum) ? field[b] / sum : 0.0;
-    const LwBone& bone = *segments[b].bone;
+  for (Share& s : shares) {
+    double weight = sum > 0.0 && std::isfinite(sum) ? s.field / sum : 0.0;
+    const Segment& seg = segments[s.entry];
     // Between the ranges the bone's share fades out towards the outer one.
-    if (weight > 0.0 && bone.limitedRange && !(bone.weightMapOnly && segments[b].map != nullptr) &&
-        distance[b] > bone.minRange && bone.maxRange > bone.minRange) {
-      weight *= smoothStep((bone.maxRange - distance[b]) / (bone.maxRange - bone.minRange));
+    if (weight > 0.0 && seg.limited && !seg.mapOnly && s.distance > seg.minRange && seg.maxRange > seg.minRange) {
+      weight *= smoothStep((seg.maxRange - s.distance) / (seg.maxRange - seg.minRange));
     }
-    w[b] = std::isfinite(weight + fixed[b]) ? weight + fixed[b] : 0.0;
-    total += w[b];
+    s.weight = std::isfinite(weight + s.fixed) ? weight + s.fixed : 0.0;
+    total += s.weight;
   }
   double kept = 0.0;
-  for (std::size_t b = 0; b < n; ++b) {
-    if (w[b] < kSmallestWeight) w[b] = 0.0;
-    kept += w[b];
+  for (Share& s : shares) {
+    if (s.weight < kSmallestWeight) s.weight = 0.0;
+    kept += s.weight;
   }
-  if (kept > 0.0 && kept < total) {
-    for (std::size_t b = 0; b < n; ++b) w[b] *= total / kept;
-  }
+  const double scale = kept > 0.0 ? total / kept : 0.0;
   total = kept > 0.0 ? total : 0.0;
   const bool above = total > 1.0 + kSmallestWeight;
-  if (above) {
-    for (std::size_t b = 0; b < n; ++b) w[b] /= total;
-    total = 1.0;
-  }
-  w[n] = total < 1.0 - kSmallestWeight ? 1.0 - total : 0.0;
+  const double norm = above ? scale / total : scale;
+  if (above) total = 1.0;
+  std::erase_if(shares, [](const Share& s) { return s.weight <= 0.0; });
+  for (Share& s : shares) s.weight *= norm;
+  if (total < 1.0 - kSmallestWeight) shares.push_back({static_cast<std::uint32_t>(segments.size()), 0.0, 0.0, 0.0, 1.0 - total});
   return above;
 }
 
-// Keeps the `limit` largest weights of w (bones and the object's share), renormalized.
-void keepStrongest(std::vector<double>& w, std::uint32_t limit, std::vector<std::size_t>& order) {
-  order.clear();
-  for (std::size_t e = 0; e < w.size(); ++e)
-    if (w[e] > 0.0) order.push_back(e);
-  if (order.size() <= limit) return;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return w[a] > w[b]; });
+// Keeps the `limit` largest weights (bones and the object's share), renormalized.
+void keepStrongest(std::vector<Share>& shares, std::uint32_t limit) {
+  if (shares.size() <= limit) return;
+  std::stable_sort(shares.begin(), shares.end(), [](const Share& a, const Share& b) { return a.weight > b.weight; });
+  shares.resize(limit);
   double kept = 0.0;
-  for (std::size_t i = 0; i < limit; ++i) kept += w[order[i]];
-  for (std::size_t i = limit; i < order.size(); ++i) w[order[i]] = 0.0;
-  for (std::size_t i = 0; i < limit; ++i) w[order[i]] /= kept;
+  for (const Share& s : shares) kept += s.weight;
+  for (Share& s : shares) s.weight /= kept;
+  std::sort(shares.begin(), shares.end(), [](const Share& a, const Share& b) { return a.entry < b.entry; });
 }
 
 }  // namespace
@@ -138,8 +142,9 @@ void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones,
   out = LwSkinWeights();
   const std::size_t n = bones.size();
   const std::size_t pointCount = object.points.size();
-  // Each named map once, as a value per point (0 where the map has none).
-  std::unordered_map<std::string, std::vector<float>> maps;
+  // Each named map once, numbered; its values by point, so a point reads only the maps it is in.
+  std::unordered_map<std::string, int> mapNumber;
+  std::vector<const LwVertexMap*> maps;
   std::vector<Segment> segments(n);
   for (std::size_t b = 0; b < n; ++b) {
     const Mat4& r = bones[b].rest;
@@ -151,11 +156,14 @@ void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones,
       s.axis[i] = r.m[i][2] * length;
     }
     s.axisLengthSquared = s.axis[0] * s.axis[0] + s.axis[1] * s.axis[1] + s.axis[2] * s.axis[2];
-    s.bone = &bone;
-    s.map = nullptr;
+    s.strength = deforms(bone) ? bone.strength * (bone.scaleStrength ? bone.restLength : 1.0) : 0.0;
+    s.minRange = bone.minRange, s.maxRange = bone.maxRange, s.limited = bone.limitedRange;
+    s.normalize = bone.normalize;
+    s.map = -1;
+    s.mapOnly = false;
     if (bone.weightMap.empty()) continue;
-    auto found = maps.find(bone.weightMap);
-    if (found == maps.end()) {
+    auto found = mapNumber.find(bone.weightMap);
+    if (found == mapNumber.end()) {
       const LwVertexMap* map = nullptr;
       for (const LwVertexMap& m : object.vertexMaps)
         if (m.type == lwId("WGHT") && m.name == bone.weightMap) map = &m;
@@ -163,13 +171,25 @@ void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones,
         out.missingMaps.push_back(bone.weightMap);
         continue;
       }
-      std::vector<float> values(pointCount, 0.0f);
-      for (const LwMapValue& v : map->points)
-        if (v.point < pointCount) values[v.point] = v.value[0];
-      found = maps.emplace(bone.weightMap, std::move(values)).first;
+      found = mapNumber.emplace(bone.weightMap, static_cast<int>(maps.size())).first;
+      maps.push_back(map);
     }
-    s.map = &found->second;
+    s.map = found->second;
+    s.mapOnly = bone.weightMapOnly;
   }
+  std::vector<std::uint32_t> valueFirst(pointCount + 1, 0);
+  for (const LwVertexMap* map : maps)
+    for (const LwMapValue& v : map->points)
+      if (v.point < pointCount) ++valueFirst[v.point + 1];
+  std::partial_sum(valueFirst.begin(), valueFirst.end(), valueFirst.begin());
+  std::vector<std::pair<std::uint32_t, float>> values(valueFirst.back());
+  {
+    std::vector<std::uint32_t> fill(valueFirst.begin(), valueFirst.end() - 1);
+    for (std::uint32_t m = 0; m < maps.size(); ++m)
+      for (const LwMapValue& v : maps[m]->points)
+        if (v.point < pointCount) values[fill[v.point]++] = {m, v.value[0]};
+  }
+  std::vector<double> mapValue(maps.size(), 0.0);
   std::sort(out.missingMaps.begin(), out.missingMaps.end());
   out.missingMaps.erase(std::unique(out.missingMaps.begin(), out.missingMaps.end()), out.missingMaps.end());
 
@@ -177,24 +197,23 @@ void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones,
   std::vector<std::uint32_t> pointFirst(pointCount + 1, 0);
   std::vector<std::uint32_t> pointEntry;
   std::vector<float> pointWeight;
-  std::vector<double> field(n), fixed(n), distance(n), w(n + 1);
-  std::vector<std::size_t> order;
+  std::vector<Share> shares;
+  std::vector<double> scratch;
   std::vector<char> used(pointCount, 0);
   for (const LwVertex& v : object.vertices)
     if (v.point < pointCount) used[v.point] = 1;
   for (std::uint32_t p = 0; p < pointCount; ++p) {
     pointFirst[p] = static_cast<std::uint32_t>(pointEntry.size());
     if (used[p] == 0) continue;
-    if (weighPoint(segments, settings, object.points[p], p, field, fixed, distance, w)) ++out.normalizedPoints;
-    if (limit > 0) keepStrongest(w, limit, order);
-    std::uint32_t count = 0;
-    for (std::size_t e = 0; e <= n; ++e) {
-      if (w[e] <= 0.0) continue;
-      pointEntry.push_back(static_cast<std::uint32_t>(e));
-      pointWeight.push_back(static_cast<float>(w[e]));
-      ++count;
+    for (std::uint32_t i = valueFirst[p]; i < valueFirst[p + 1]; ++i) mapValue[values[i].first] = values[i].second;
+    if (weighPoint(segments, settings, object.points[p], mapValue, shares, scratch)) ++out.normalizedPoints;
+    for (std::uint32_t i = valueFirst[p]; i < valueFirst[p + 1]; ++i) mapValue[values[i].first] = 0.0;
+    if (limit > 0) keepStrongest(shares, limit);
+    for (const Share& share : shares) {
+      pointEntry.push_back(share.entry);
+      pointWeight.push_back(static_cast<float>(share.weight));
     }
-    out.maxPerVertex = std::max(out.maxPerVertex, count);
+    out.maxPerVertex = std::max(out.maxPerVertex, static_cast<std::uint32_t>(shares.size()));
   }
   pointFirst[pointCount] = static_cast<std::uint32_t>(pointEntry.size());
 
