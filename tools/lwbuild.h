@@ -648,7 +648,8 @@ class LaterSceneBuilder {
 // A column of 4 x 5 points from y = 0 to 2 (quads around it, surface Skin), with weight
 // maps Lower (1 below y = 1, 0.5 at it, 0 above) and Upper (the rest), and, when asked,
 // two skelegons from (0, 0, 0) to (0, 1, 0) to (0, 2, 0) named Lower and Upper that use them.
-inline Bytes skinColumn(bool skelegons = false) {
+// With two surfaces, every other face is on surface Lower.
+inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false) {
   std::vector<float> points;
   std::vector<Lwo2Builder::MapEntry> lower, upper;
   for (int level = 0; level < 5; ++level) {
@@ -664,7 +665,7 @@ inline Bytes skinColumn(bool skelegons = false) {
   for (std::uint32_t level = 0; level < 4; ++level)
     for (std::uint32_t k = 0; k < 4; ++k) {
       const std::uint32_t a = level * 4 + k, b = level * 4 + (k + 1) % 4;
-      tags.push_back({static_cast<std::uint32_t>(faces.size()), 0});
+      tags.push_back({static_cast<std::uint32_t>(faces.size()), twoSurfaces ? k % 2 : 0});
       faces.push_back({a, b, b + 4, a + 4});
     }
   Lwo2Builder o;
