@@ -499,13 +499,13 @@ struct Reader {
     return 0;
   }
 
-  // Bones are placed by then, so references to them resolve too.
   // Bone keywords in a bone block, bone settings in an object's section.
   bool skeletonLine(const std::string& line) {
     if (boneOpen) return readBoneWord(line, *open, bones.notes);
     return openKind == kObject && readSkeletonWord(line, *open, links.back().bonesFrom);
   }
 
+  // Bones are placed by then, so references to them resolve too.
   std::int32_t resolve(const Ref& ref) const {
     if (ref.kind == kBoneId) return placedBone(bones, resolve({kObject, ref.ordinal & 0xFFFF}), ref.ordinal >> 16);
     if (ref.kind < 0 || ref.kind >= kKinds || ref.ordinal < 0) return 0;
