@@ -35,6 +35,10 @@ Mat4 lwBoneRestMatrix(const LwBone& bone, const float parentPivot[3]) {
   return lwBonePoseMatrix(bone, lwBoneRestKey(bone), parentPivot);
 }
 
+bool lwBoneDeforms(const LwBone& bone) {
+  return bone.active && ((bone.weightMapOnly && !bone.weightMap.empty()) || (bone.strength != 0.0 && std::isfinite(bone.strength)));
+}
+
 void lwMatrixAngles(const Mat4& m, double angles[3]) {
   // The third column is (sin h cos p, -sin p, cos h cos p); bank turns the second column
   // away from where heading and pitch alone put it.

@@ -54,5 +54,8 @@ Mat4 lwBoneRestMatrix(const LwBone& bone, const float parentPivot[3]);
 Mat4 lwBonePoseMatrix(const LwBone& bone, const MotionKey& pose, const float parentPivot[3]);
 // The rest pose as a motion key (no scale).
 MotionKey lwBoneRestKey(const LwBone& bone);
+// True when the bone moves points: active, and weighed by its map alone or of a strength
+// other than 0 (a map-only bone's strength plays no part, as measured against LightWave).
+bool lwBoneDeforms(const LwBone& bone);
 // Heading, pitch and bank (degrees) of a rotation matrix built as itemMatrix builds them.
 void lwMatrixAngles(const Mat4& m, double angles[3]);

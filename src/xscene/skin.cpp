@@ -14,9 +14,7 @@ constexpr std::size_t kValuesPerLine = 16;
 // A mesh names at most this many bones (the header's WORD).
 constexpr std::size_t kMaxMeshBones = 0xFFFF;
 
-bool deforms(const LwObject& item) {
-  return item.bone.owner > 0 && item.bone.active && item.bone.strength != 0.0;
-}
+bool deforms(const LwObject& item) { return item.bone.owner > 0 && lwBoneDeforms(item.bone); }
 
 // The item whose bones deform the item at `position`, or 0 when none is written with a skin.
 std::int32_t skeletonOwner(const ConversionContext& context, const LwScene& scene, std::size_t position) {
