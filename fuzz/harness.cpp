@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "core/context.h"
@@ -10,6 +11,7 @@
 #include "lwbuild.h"
 #include "anim/sampling.h"
 #include "geometry/geometry.h"
+#include "geometry/skin.h"
 #include "lwo/reader.h"
 #include "lws/scene_reader.h"
 #include "xfile/xwriter.h"
@@ -51,6 +53,7 @@ const std::string& scratchDirectory() {
                         lwbuild::subU16("TFLG", 4)});
     lwbuild::writeFile(dir + "/a.lwo", tri.bytes());
     lwbuild::writeFile(dir + "/b.lwo", tri.bytes());
+    lwbuild::writeFile(dir + "/column.lwo", lwbuild::skinColumn());
   }
   return dir;
 }
@@ -89,11 +92,21 @@ int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
       MaterialTable table;
       XWriter out;
       out.binary = binary;
-      collectMaterials(context, table, object, out, 0);
-      if (o.topFrame) {
-        writeTopFrame(context, table, nullptr, &object, out);
+      if (lwHasWeightedSkelegons(object)) {
+        // The skeleton its skelegons make, as the driver writes it.
+        LwScene rig;
+        rig.items.push_back(std::make_unique<LwObject>(std::move(object)));
+        object = LwObject();
+        lwRigSkelegons(rig);
+        writeScene(context, table, rig, out);
+        lwReleaseScene(rig);
       } else {
-        writeMesh(context, table, object, out, 0);
+        collectMaterials(context, table, object, out, 0);
+        if (o.topFrame) {
+          writeTopFrame(context, table, nullptr, &object, out);
+        } else {
+          writeMesh(context, table, object, out, 0);
+        }
       }
     }
     lwDisposeObject(object);

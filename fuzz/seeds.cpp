@@ -78,6 +78,8 @@ std::vector<Seed> lwo2Seeds() {
   sphere.tags({"Skin"}).layer(0).points(g.points).polygons(faces).polygonTags(tags).polygons({{0, 1}}, "CURV");
   sphere.surface("Skin", {imageBlock("COLR", true, center, size, {subU16("PROJ", 2), subU16("AXIS", 1)})});
   seeds.push_back({"sphere", sphere.bytes()});
+  // Skelegons that name weight maps: a skeleton of their own.
+  seeds.push_back({"skelegons", skinColumn(true)});
   return seeds;
 }
 
@@ -102,6 +104,35 @@ std::vector<Seed> lwo3Seeds() {
   const Bytes surface = toLwo3(small.surface("Paint", {subRGB(0.5f, 0.5f, 0.5f)}).bytes(), deep);
   seeds.push_back({"nested", surface});
   return seeds;
+}
+
+// Rigs on the weighted column: bones by map, by falloff, limited, with IK and a pivot rotation,
+// parented by number (version 1) or by item id; a second object deformed by the first's bones.
+Bytes rigScene(int version) {
+  BoneSpec lower, upper, tip;
+  lower.name = "Lower", lower.direction[1] = -90, lower.map = "Lower", lower.mapOnly = 1, lower.normalize = 1;
+  upper.name = "Upper", upper.position[2] = 1, upper.map = "Upper", upper.scaleStrength = 1;
+  tip.name = "Tip", tip.position[2] = 1, tip.range[0] = 0.1, tip.range[1] = 0.5, tip.active = 1;
+  tip.more = {"PivotRotation 0 0 30", "GoalItem 10000000", "BoneJointComp 1", "BoneMuscleFlex 1"};
+  if (version == 1) {
+    upper.parent = "ParentObject 1", tip.parent = "ParentObject 2";
+    LwscBuilder s(0, 20);
+    s.line("LoadObject column.lwo").motion("ObjectMotion (unnamed)", {key(0, 0, 0, 0)}).line("BoneFalloffType 2").line("FasterBones 1");
+    s.bone(lower, {key(0, 0, 0, 0, 0, -90)}).bone(upper, {key(0, 0, 0, 1), key(20, 0, 0, 1, 0, 90)}).bone(tip, {key(0, 0, 0, 1)});
+    s.line("AddLight").line("AddBone").line("BoneName Stray");
+    return textBytes(s.text());
+  }
+  const bool ids = version >= 4;
+  LaterSceneBuilder l(version, 0, 20);
+  l.line(std::string("LoadObjectLayer 1 ") + (ids ? "10000000 " : "") + "column.lwo").motion("ObjectMotion", {});
+  l.line("BoneFalloffType 5").line("FasterBones 1");
+  lower.parent = "ParentItem 10000000", upper.parent = "ParentItem 40000000", tip.parent = "ParentItem 40010000";
+  l.bone(lower, {{}, {}, {}, {}, {ckey(0, -1.5707963)}}, ids ? "40000000" : "");
+  l.bone(upper, {{}, {}, {ckey(0, 1)}, {}, {ckey(0, 0), ckey(0.5, 1.5707963)}}, ids ? "40010000" : "");
+  l.bone(tip, {{}, {}, {ckey(0, 1)}}, ids ? "40020000" : "").line("Plugin ItemMotionHandler 1 Cycler").line("EndPlugin");
+  l.line(std::string("LoadObjectLayer 1 ") + (ids ? "10000001 " : "") + "column.lwo").motion("ObjectMotion", {{ckey(0, 2)}});
+  l.line(version == 3 ? "UseBonesFrom 1" : "UseBonesFrom 10000000").line("ParentItem 40020000");
+  return textBytes(l.text());
 }
 
 std::vector<Seed> lwscSeeds() {
@@ -170,6 +201,7 @@ std::vector<Seed> lwscSeeds() {
     later.push_back(16 | 32);
     seeds.push_back({"version" + std::to_string(version), later});
   }
+  for (int version : {1, 3, 5}) seeds.push_back({"rig" + std::to_string(version), rigScene(version)});
   return seeds;
 }
 

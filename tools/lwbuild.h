@@ -553,11 +553,58 @@ class LwscBuilder {
     line("");
     return *this;
   }
+  // A bone block (see BoneSpec) with its version 1 keys.
+  LwscBuilder& bone(const struct BoneSpec& spec, const std::vector<SceneKey>& keys);
   const std::string& text() const { return text_; }
 
  private:
   std::string text_;
 };
+
+// One bone block of a scene, as LightWave writes it.
+struct BoneSpec {
+  std::string name = "Bone";
+  double position[3] = {0, 0, 0}, direction[3] = {0, 0, 0};  // rest; direction in degrees
+  double length = 1, strength = 1;
+  std::string map;  // BoneWeightMapName; empty: none
+  int mapOnly = 0, normalize = 0, active = 1, scaleStrength = 0;
+  double range[2] = {-1, -1};  // BoneMinRange and BoneMaxRange, limited when the outer is set
+  std::string parent;          // the parent line as written ("ParentItem 40000000", "ParentObject 1"); empty: none
+  std::vector<std::string> more;  // further lines of the block, after the rest
+};
+
+inline std::vector<std::string> boneLines(const BoneSpec& b) {
+  char buf[256];
+  std::vector<std::string> out = {"BoneName " + b.name, "BoneActive " + std::to_string(b.active)};
+  std::snprintf(buf, sizeof buf, "BoneRestPosition %.17g %.17g %.17g", b.position[0], b.position[1], b.position[2]);
+  out.push_back(buf);
+  std::snprintf(buf, sizeof buf, "BoneRestDirection %.17g %.17g %.17g", b.direction[0], b.direction[1], b.direction[2]);
+  out.push_back(buf);
+  std::snprintf(buf, sizeof buf, "BoneRestLength %.17g", b.length);
+  out.push_back(buf);
+  std::snprintf(buf, sizeof buf, "BoneStrength %.17g", b.strength);
+  out.push_back(buf);
+  out.push_back("ScaleBoneStrength " + std::to_string(b.scaleStrength));
+  if (b.range[1] >= 0) {
+    std::snprintf(buf, sizeof buf, "BoneLimitedRange 1\nBoneMinRange %.17g\nBoneMaxRange %.17g", b.range[0], b.range[1]);
+    out.push_back(buf);
+  }
+  if (!b.map.empty()) {
+    out.push_back("BoneWeightMapName " + b.map);
+    out.push_back("BoneWeightMapOnly " + std::to_string(b.mapOnly));
+    out.push_back("BoneNormalization " + std::to_string(b.normalize));
+  }
+  out.insert(out.end(), b.more.begin(), b.more.end());
+  return out;
+}
+
+inline LwscBuilder& LwscBuilder::bone(const BoneSpec& spec, const std::vector<SceneKey>& keys) {
+  line("AddBone");
+  for (const std::string& l : boneLines(spec)) line(l);
+  motion("BoneMotion (unnamed)", keys);
+  if (!spec.parent.empty()) line(spec.parent);
+  return *this;
+}
 
 // LWO2 with `layers` layers, all of surface Paint: LAYR number n has pivot (n / 4, 0, 0)
 // and n + 1 triangles.
@@ -667,12 +714,53 @@ class LaterSceneBuilder {
     if (version_ < 3) line(behaviors);
     return *this;
   }
+  // A bone block (see BoneSpec) with its channels; id follows AddBone (versions 4 and 5).
+  LaterSceneBuilder& bone(const BoneSpec& spec, std::vector<std::vector<ChannelKey>> channels, const std::string& id = "") {
+    line(id.empty() ? "AddBone" : "AddBone " + id);
+    for (const std::string& l : boneLines(spec)) line(l);
+    motion("BoneMotion", std::move(channels));
+    if (!spec.parent.empty()) line(spec.parent);
+    return *this;
+  }
   const std::string& text() const { return text_; }
 
  private:
   int version_;
   std::string text_;
 };
+
+// A column of 4 x 5 points from y = 0 to 2 (quads around it, surface Skin), with weight
+// maps Lower (1 below y = 1, 0.5 at it, 0 above) and Upper (the rest), and, when asked,
+// two skelegons from (0, 0, 0) to (0, 1, 0) to (0, 2, 0) named Lower and Upper that use them.
+// With two surfaces, every other face is on surface Lower.
+inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false) {
+  std::vector<float> points;
+  std::vector<Lwo2Builder::MapEntry> lower, upper;
+  for (int level = 0; level < 5; ++level) {
+    for (const auto& [x, z] : {std::pair{-0.1f, -0.1f}, {0.1f, -0.1f}, {0.1f, 0.1f}, {-0.1f, 0.1f}}) {
+      const float y = level * 0.5f, w = level < 2 ? 1.0f : level == 2 ? 0.5f : 0.0f;
+      lower.push_back({static_cast<std::uint32_t>(points.size() / 3), 0, {w}});
+      upper.push_back({static_cast<std::uint32_t>(points.size() / 3), 0, {1.0f - w}});
+      points.insert(points.end(), {x, y, z});
+    }
+  }
+  std::vector<std::vector<std::uint32_t>> faces;
+  std::vector<std::pair<std::uint32_t, unsigned>> tags;
+  for (std::uint32_t level = 0; level < 4; ++level)
+    for (std::uint32_t k = 0; k < 4; ++k) {
+      const std::uint32_t a = level * 4 + k, b = level * 4 + (k + 1) % 4;
+      tags.push_back({static_cast<std::uint32_t>(faces.size()), twoSurfaces ? k % 2 : 0});
+      faces.push_back({a, b, b + 4, a + 4});
+    }
+  Lwo2Builder o;
+  o.tags({"Skin", "Lower", "Upper", "0 0 -1"}).layer(0).points(points).polygons(faces).polygonTags(tags);
+  o.vertexMap("WGHT", "Lower", 1, lower).vertexMap("WGHT", "Upper", 1, upper);
+  if (skelegons) {  // in a layer of their own, as modellers keep them
+    o.layer(1).points({0, 0, 0, 0, 1, 0, 0, 2, 0}).polygons({{0, 1}, {1, 2}}, "BONE");
+    o.polygonTags({{0, 1}, {1, 2}}, "BONE").polygonTags({{0, 1}, {1, 2}}, "BNWT").polygonTags({{0, 3}, {1, 3}}, "BNUP");
+  }
+  return o.bytes();
+}
 
 // Uncompressed or run-length TGA: header fields as given, pixel bytes as given.
 struct TgaSpec {

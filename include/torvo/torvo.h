@@ -32,6 +32,8 @@ typedef struct torvo_options {
   const char* frame_prefix; /* -f: frame name prefix, or NULL */
   const char* template_file; /* the template file for text output (TORVOtpl.x, installed
                                 beside the torvo program); NULL: beside the running program */
+  unsigned skin_influences; /* -W: the strongest bone influences kept per vertex (1 to 65535),
+                               renormalized; 0: all */
 } torvo_options;
 
 /* Receives the conversion's console text, piece by piece and in order (pieces are not

@@ -263,6 +263,7 @@ int animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& track
   const LwObject* parent = lwSceneItem(scene, item.parentIndex);
   for (int j = 0; j < 3; ++j) track.pivot[j] = parent != nullptr ? parent->pivot[j] : 0.0f;
   track.firstFrame = scene.firstFrame;
+  for (int j = 0; j < 3; ++j) track.pivotRotation[j] = item.bone.pivotRotation[j];
   return 0;
 }
 
@@ -270,7 +271,9 @@ int animTrackValues(const ItemTrack& track, std::size_t sample, int type, double
   const MotionKey key = sampleAt(*track.motion, track.frames, track.kept, sample);
   const double* v = key.values;
   if (type == kKeyRotation) {
-    const Quat q = quatFromAngles(v[kHeading], v[kPitch], v[kBank]);
+    Quat q = quatFromAngles(v[kHeading], v[kPitch], v[kBank]);
+    const double* turn = track.pivotRotation;
+    if (turn[0] != 0.0 || turn[1] != 0.0 || turn[2] != 0.0) quatMultiply(q, quatFromAngles(turn[0], turn[1], turn[2]), q);
     values[0] = q.w;
     values[1] = q.v.x;
     values[2] = q.v.y;

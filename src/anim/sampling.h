@@ -47,6 +47,7 @@ struct ItemTrack {
   TrackKeySet sets[kKeyTypes];  // by TrackKeyType
   long long firstFrame = 0;     // key times count from the scene's first frame
   float pivot[3] = {0.0f, 0.0f, 0.0f};  // the parent's pivot, taken off positions
+  double pivotRotation[3] = {0.0, 0.0, 0.0};  // bones: turns their axes after their rotation
   std::unique_ptr<ItemMotion> motion;
   std::vector<MotionKey> kept;
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/driver.h"
+#include "core/options.h"
 #include "platform/platform.h"
 
 void torvo_default_options(torvo_options* options) {
@@ -31,6 +32,7 @@ int torvo_convert(const char* source, const char* destination, const torvo_optio
   o.textureWrap = given.texture_wrap != 0;
   o.outputBesideSource = given.output_beside_source != 0;
   if (given.frame_prefix != nullptr) o.framePrefix = given.frame_prefix;
+  o.skinInfluences = given.skin_influences <= kMaxInfluences ? given.skin_influences : kMaxInfluences;
   request.source = source;
   if (destination != nullptr) request.destination = destination;
   if (given.config_file != nullptr) {

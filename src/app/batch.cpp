@@ -20,7 +20,7 @@ const char kBatchUsage[] =
     "usage: torvo-batch [options] [-j N] <source dir> <dest dir>\n"
     "  Converts every .lwo and .lws file under <source dir> into the same place under\n"
     "  <dest dir>, N files at a time (default: one per processor core).\n"
-    "  The options are torvo's: -C<lw.cfg> -t -b -T -c -l -m -A -N -M -B -F -f<prefix> -s -u -P\n";
+    "  The options are torvo's: -C<lw.cfg> -t -b -T -c -l -m -A -N -M -B -F -f<prefix> -W<n> -s -u -P\n";
 
 // A directory tree deeper than this is refused rather than walked (a loop of mounts).
 constexpr int kMaxTreeDepth = 64;
@@ -83,6 +83,7 @@ torvo_options toApiOptions(const ConvertOptions& o, const std::string& configPat
   api.output_beside_source = o.outputBesideSource;
   api.config_file = haveConfig ? configPath.c_str() : nullptr;
   api.frame_prefix = o.framePrefix.empty() ? nullptr : o.framePrefix.c_str();
+  api.skin_influences = o.skinInfluences;
   return api;
 }
 
@@ -106,7 +107,7 @@ int runTorvoBatch(int argc, char** argv) {
       return 0;
     }
     const char letter = word.size() > 1 ? word[1] : '\0';
-    if (letter == 'C' || letter == 'f' || letter == 'j') {
+    if (letter == 'C' || letter == 'f' || letter == 'j' || letter == 'W') {
       const char* value = argv[arg] + 2;
       if (*value == '\0') {
         if (arg + 1 >= argc) {
@@ -121,6 +122,11 @@ int runTorvoBatch(int argc, char** argv) {
         haveConfig = true;
       } else if (letter == 'f') {
         options.framePrefix = value;
+      } else if (letter == 'W') {
+        if (!parseInfluences(value, options.skinInfluences)) {
+          std::printf("Option -W needs a number of influences from 1 to %u.\n", kMaxInfluences);
+          bad = true;
+        }
       } else {
         char* end = nullptr;
         const long n = std::strtol(value, &end, 10);

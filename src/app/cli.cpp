@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,7 @@ const char kUsage[] =
     "    -B          Does not convert texture(original texture filename will be referred)\n"
     "    -F          Flips vertical texture coordinates(for BMP with -B )\n"
     "    -f<prefix> Allows prefix of frame names\n"
+    "    -W<n>       Keeps the n strongest bone influences of each vertex\n"
     "    -P          Pauses when done\n"
     " e. g.\n"
     "    torvo -Cc:\\NewTek\\lw.cfg test.lws c:\\x\\\n";
@@ -40,6 +42,14 @@ void waitForReturnKey() {
   std::fflush(stdout);
   for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
   }
+}
+
+bool parseInfluences(const char* text, unsigned& influences) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 1 || value > static_cast<long>(kMaxInfluences)) return false;
+  influences = static_cast<unsigned>(value);
+  return true;
 }
 
 bool applyOptionLetter(ConvertOptions& o, char letter) {
@@ -83,7 +93,7 @@ int runTorvo(int argc, char** argv) {
       break;
     }
     const char letter = argv[arg][1];
-    if (letter == 'C' || letter == 'f') {
+    if (letter == 'C' || letter == 'f' || letter == 'W') {
       const char* value = argv[arg] + 2;
       if (*value == '\0') {
         if (arg + 1 >= argc) {
@@ -96,6 +106,11 @@ int runTorvo(int argc, char** argv) {
       if (letter == 'C') {
         request.configPath = value;
         request.haveConfig = true;
+      } else if (letter == 'W') {
+        if (!parseInfluences(value, opt.skinInfluences)) {
+          std::printf("Option -W needs a number of influences from 1 to %u.\n", kMaxInfluences);
+          bad = true;
+        }
       } else {
         opt.framePrefix = value;
       }

@@ -8,5 +8,7 @@ int runTorvo(int argc, char** argv);
 
 // Sets the flag of a one-letter option (-b, -T, ...); false when the letter is no option.
 bool applyOptionLetter(ConvertOptions& options, char letter);
+// -W's value: a number of influences from 1 to kMaxInfluences; false when it is none.
+bool parseInfluences(const char* text, unsigned& influences);
 // -P: waits for the return key.
 void waitForReturnKey();

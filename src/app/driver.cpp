@@ -1,6 +1,7 @@
 #include "app/driver.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,7 @@
 #include "core/lwcfg.h"
 #include "core/paths.h"
 #include "geometry/geometry.h"
+#include "geometry/skin.h"
 #include "lwo/reader.h"
 #include "lws/scene_reader.h"
 #include "platform/platform.h"
@@ -17,6 +19,7 @@
 #include "xscene/frames.h"
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
+#include "xscene/skin.h"
 
 namespace {
 
@@ -55,6 +58,33 @@ std::FILE* openSource(const ConversionContext& context, const std::string& sourc
   return nullptr;
 }
 
+// An object whose skelegons name weight maps: the object's frame with the skeleton they
+// make below it, and its mesh skinned at rest; nothing moves.
+int convertRig(const ConversionContext& given, const std::string& templatePath, MaterialTable& table, LwObject& object,
+               XWriter& out) {
+  ConversionContext context = given;
+  context.options.noAnimation = 1;
+  LwScene rig;
+  rig.items.push_back(std::make_unique<LwObject>(std::move(object)));
+  object = LwObject();
+  const std::string_view source(context.sourcePath);
+  std::string name = "0_" + std::string(source.substr(fileNamePart(source, context.codePage)));
+  const std::size_t dot = findExtension(name, context.codePage);
+  if (dot != std::string::npos) name.resize(dot);
+  name = makeXName(name, context.codePage);
+  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
+  rig.items[0]->name = name;
+  lwRigSkelegons(rig);
+  const unsigned colours = meshHasVertexColors(*rig.items[0]) ? kTemplatesVertexColors : 0u;
+  int result = writeXHeader(context, templatePath, out, 1, kTemplatesSkin | colours);
+  if (result >= 0) {
+    sayText(context.sink, "writing a skinned mesh to X...\n");
+    result = writeScene(context, table, rig, out);
+  }
+  lwReleaseScene(rig);
+  return result;
+}
+
 // Object path: the main object, and the companion it is morphed towards when present.
 int convertObject(const ConversionContext& context, std::FILE* source, std::FILE* companion,
                   const std::string& templatePath, MaterialTable& table, XWriter& out) {
@@ -74,6 +104,11 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
   }
   sayText(sink, "\n");
   if (result >= 0) result = companionResult;
+  if (result >= 0 && companion == nullptr && opt.meshesOnly == 0 && lwHasWeightedSkelegons(main)) {
+    result = convertRig(context, templatePath, table, main, out);
+    lwDisposeObject(main);
+    return result;
+  }
   LwObject* written = &main;
   if (companion != nullptr) {
     other.morphTarget = &main;
@@ -166,7 +201,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   if (lwReadScene(scene, source, context, lwPrepareObjectFor) >= 0) {
     lwSettleScene(scene);
     sayText(sink, "\n");
-    unsigned extras = 0;
+    unsigned extras = sceneHasSkin(context, scene) ? unsigned{kTemplatesSkin} : 0u;
     for (const auto& item : scene.items) extras |= meshHasVertexColors(*item) ? kTemplatesVertexColors : 0u;
     result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1, extras);
     if (result >= 0) {

@@ -13,6 +13,9 @@ constexpr std::size_t kTemplatePieceSize = 80;   // one piece of the template fi
 constexpr std::size_t kTextureNameSize = 256;    // material texture name
 constexpr std::size_t kImageNameSize = 1024;     // TIMG image name
 
+// -W keeps at most this many influences (a mesh's bone count is a WORD).
+constexpr unsigned kMaxInfluences = 65535;
+
 struct ConvertOptions {
   int binaryOutput = 0;        // -b (1) / -t (0)
   int noNormals = 0;           // -N
@@ -27,5 +30,6 @@ struct ConvertOptions {
   int lightFrames = 0;         // -l
   int outputBesideSource = 0;  // -s
   int pauseWhenDone = 0;       // -P
+  unsigned skinInfluences = 0;  // -W: the strongest bone influences kept per vertex; 0: all
   std::string framePrefix;     // -f, at most kNameSize - 1 characters
 };

@@ -2,6 +2,7 @@
 // tags and vertex maps, and the surfaces their tags become.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "lwo/lwo2_shared.h"
@@ -51,10 +52,39 @@ void readPoints(Reader& r, ChunkCursor& chunk) {
   }
 }
 
+// Two-point BONE polygons, from base to tip: kept as skelegons (and still counted as
+// skipped polygons, as they make no faces).
+void readSkelegons(Reader& r, ChunkCursor& chunk) {
+  std::uint16_t head;
+  while (chunkReadU16(chunk, head)) {
+    const std::uint32_t corners = head & kMaxCorners;
+    std::uint32_t index[2] = {kNone, kNone};
+    bool cut = false;
+    for (std::uint32_t k = 0; k < corners && !cut; ++k) {
+      std::uint32_t point;
+      cut = !readVX(chunk, point);
+      if (!cut && k < 2) index[k] = point;
+    }
+    ++r.skipped;
+    r.polygonOfLocal.push_back(kNone);
+    if (cut) break;
+    if (corners != 2 || index[0] >= r.pointCount || index[1] >= r.pointCount) {
+      r.skelegonOfLocal.push_back(kNone);
+      continue;
+    }
+    r.skelegonOfLocal.push_back(static_cast<std::uint32_t>(r.object.skelegons.size()));
+    LwSkelegon& bone = r.object.skelegons.emplace_back();
+    bone.base = r.pointBase + index[0];
+    bone.tip = r.pointBase + index[1];
+  }
+}
+
 void readPolygons(Reader& r, ChunkCursor& chunk) {
   std::uint8_t type[4];
   r.polygonOfLocal.clear();
+  r.skelegonOfLocal.clear();
   if (!chunkReadBytes(chunk, type, 4)) return;
+  if (idIs(type, "BONE")) return readSkelegons(r, chunk);
   // Subdivision patches are written as their cage faces.
   const bool faces = idIs(type, "FACE") || idIs(type, "PTCH");
   LwObject& object = r.object;
@@ -113,9 +143,38 @@ std::uint32_t localPolygon(const Reader& r, std::uint32_t local) {
   return local < r.polygonOfLocal.size() ? r.polygonOfLocal[local] : kNone;
 }
 
+// PTAG BONE, BNWT and BNUP: a skelegon's name, weight map and up vector, as tags.
+void readSkelegonTags(Reader& r, ChunkCursor& chunk, const std::uint8_t* type) {
+  std::uint32_t local;
+  std::uint16_t tag;
+  while (readVX(chunk, local) && chunkReadU16(chunk, tag)) {
+    if (local >= r.skelegonOfLocal.size() || r.skelegonOfLocal[local] == kNone || tag >= r.tags.size()) continue;
+    LwSkelegon& bone = r.object.skelegons[r.skelegonOfLocal[local]];
+    const std::string& text = r.tags[tag];
+    if (idIs(type, "BONE")) {
+      bone.name = text;
+    } else if (idIs(type, "BNWT")) {
+      bone.weightMap = text;
+    } else {
+      double up[3];
+      char* end = nullptr;
+      const char* p = text.c_str();
+      int read = 0;
+      for (; read < 3; ++read, p = end) {
+        up[read] = std::strtod(p, &end);
+        if (end == p || !std::isfinite(up[read])) break;
+      }
+      bone.hasUp = read == 3;
+      if (bone.hasUp) std::copy(up, up + 3, bone.up);
+    }
+  }
+}
+
 void readPolygonTags(Reader& r, ChunkCursor& chunk) {
   std::uint8_t type[4];
-  if (!chunkReadBytes(chunk, type, 4) || !idIs(type, "SURF")) return;
+  if (!chunkReadBytes(chunk, type, 4)) return;
+  if (idIs(type, "BONE") || idIs(type, "BNWT") || idIs(type, "BNUP")) return readSkelegonTags(r, chunk, type);
+  if (!idIs(type, "SURF")) return;
   std::uint32_t local;
   std::uint16_t tag;
   while (readVX(chunk, local) && chunkReadU16(chunk, tag)) {

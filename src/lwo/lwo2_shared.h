@@ -57,6 +57,7 @@ struct Reader {
   std::uint32_t pointBase = 0;  // the current layer's points in object.points
   std::uint32_t pointCount = 0;
   std::vector<std::uint32_t> polygonOfLocal;  // the latest POLS: object polygon of each, or kNone
+  std::vector<std::uint32_t> skelegonOfLocal;  // the latest POLS of skelegons: object skelegon of each, or kNone
   std::vector<std::string> tags;
   SurfaceNames tagIndex;
   std::map<std::size_t, SurfaceDraft> drafts;  // by tag, for tags a SURF describes

@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "lws/scene_reader.h"
 
@@ -36,5 +38,48 @@ void linkMorphTargets(LwScene& scene);
 // The reader of versions 2 to 5, after the header.
 int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context,
                    LwObjectFinish finish);
+
+// Bones of one object at most: a mesh's bone count is a WORD in the .x file.
+constexpr std::size_t kMaxBonesPerObject = 65535;
+
+// A bone as its block is read, before the scene's items are all known.
+struct PendingBone {
+  std::unique_ptr<LwObject> item;  // its name holds BoneName until the bone is placed
+  std::int32_t owner = 0;          // item number of the object whose section holds it
+  long long parentBone = -1;       // index among the owner's bones; -1: the owner itself
+  bool strayParent = false;        // names a parent that is no bone of its object
+};
+
+// What the bone blocks of a scene held that no fixed weight or key expresses.
+struct BoneNotes {
+  int ik = 0, plugins = 0, jointComp = 0, muscleFlex = 0;
+  int orphans = 0;   // outside any object
+  int overflow = 0;  // past kMaxBonesPerObject in one object
+};
+
+struct BoneSet {
+  std::vector<PendingBone> bones;
+  std::vector<std::size_t> perOwner;  // bones kept so far, by owner item number
+  BoneNotes notes;
+  LwObject discard;                   // where the lines of a bone that is not kept go
+  // Once placed: the item numbers of each object's bones, by owner item number.
+  std::vector<std::vector<std::int32_t>> placed;
+
+  // A new bone of the object numbered owner (0: none), or the discard.
+  LwObject& add(std::int32_t owner);
+  PendingBone* last() { return bones.empty() ? nullptr : &bones.back(); }
+};
+
+// A bone keyword (BoneName, BoneRestPosition, ... and the IK and deformer words that are
+// only noted); false when the line holds none.
+bool readBoneWord(const std::string& line, LwObject& bone, BoneNotes& notes);
+// BoneFalloffType and FasterBones of an object; UseBonesFrom's argument goes to bonesFrom.
+// False when the line holds none of them.
+bool readSkeletonWord(const std::string& line, LwObject& object, std::string& bonesFrom);
+// Appends the bones after every other item (so no other item's number or name changes),
+// parents them, names them like items, and prints the warnings the blocks earned.
+void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink);
+// The item number of a bone given by its object's item number and its index there, or 0.
+std::int32_t placedBone(const BoneSet& set, std::int32_t owner, long long index);
 
 }  // namespace lwscene

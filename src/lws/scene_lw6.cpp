@@ -75,6 +75,7 @@ constexpr Keyword kItemWords[] = {
     {"TargetItem", kTargetItem},   {"PivotPoint", kPivot},          {"PivotPosition", kPivot},
     {"ObjDissolve", kDissolve},    {"ObjectDissolve", kDissolve},   {"MorphTarget", kMorphTarget},
     {"Metamorph", kMetamorph},     {"PathAlignment", kPathAlignment}, {"LookAheadFrames", kLookAhead},
+    {"BoneMotion", kMotion},
 };
 
 // The keyword must be the line's whole first word; *argument is the rest after one space.
@@ -91,6 +92,11 @@ Code findWord(const std::string& line, const Keyword (&table)[N], const char** a
 }
 
 enum Kind { kObject = 0, kLight = 1, kCamera = 2, kKinds = 3 };
+// References that name bones: a hex id of kind 4 (the ordinal holds the bone's number
+// within its object in bits 16-27 and the object's ordinal in bits 0-15), and a version 2
+// ParentObject inside a skeleton (the ordinal is the bone's index among its object's).
+constexpr std::int32_t kBoneId = 3;
+constexpr std::int32_t kSkeletonBone = 4;
 
 // An item reference as the file gives it: a kind and a 0-based ordinal among the
 // file's items of that kind; resolved to an item number once every item is known.
@@ -103,6 +109,7 @@ struct Links {
   Ref parent;
   Ref target;
   Ref morph;
+  std::string bonesFrom;  // UseBonesFrom as written
 };
 
 const char* skipBlanks(const char* p) {
@@ -138,7 +145,7 @@ Ref hexRef(const char* text) {
   const unsigned long long id = std::strtoull(p, &end, 16);
   if (end == p || id > 0xFFFFFFFFull) return {};
   const std::int32_t kind = static_cast<std::int32_t>(id >> 28) - 1;  // 1 object, 2 light, 3 camera, 4 bone
-  if (kind < kObject || kind >= kKinds) return {};
+  if (kind < kObject || kind > kBoneId) return {};
   return {kind, static_cast<long long>(id & 0x0FFFFFFFull)};
 }
 
@@ -172,6 +179,11 @@ struct Reader {
   bool inPlugin = false;
   std::vector<std::int32_t> ordinals[kKinds];  // per file entry: item number, or 0 when not kept
   std::vector<Links> links;                    // parallel to scene.items
+  BoneSet bones;
+  std::vector<Links> boneLinks;  // parallel to bones.bones
+  Links discardLinks;            // for a bone that is not kept
+  bool boneOpen = false;         // open is a bone
+  std::int32_t owner = 0;        // item number of the object whose section is being read
 
   bool next(std::string& line) {
     if (!readLine(line, kLineSize, stream)) return false;
@@ -196,13 +208,31 @@ struct Reader {
     ordinals[kind].push_back(static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size(), INT32_MAX)));
     open = scene.items.back().get();
     openKind = kind;
+    boneOpen = false;
+    owner = kind == kObject ? ordinals[kind].back() : 0;
     return *open;
+  }
+
+  void addBone() {
+    const std::size_t before = bones.bones.size();
+    open = &bones.add(owner);
+    boneOpen = true;
+    if (bones.bones.size() > before) boneLinks.emplace_back();
+  }
+
+  Links* openLinks() {
+    if (open == nullptr) return nullptr;
+    if (!boneOpen) return &links.back();
+    const PendingBone* last = bones.last();
+    return last != nullptr && last->item.get() == open ? &boneLinks.back() : &discardLinks;
   }
 
   // An item the options leave out still takes its place among the file's items.
   void skip(Kind kind) {
     ordinals[kind].push_back(0);
     open = nullptr;
+    boneOpen = false;
+    owner = 0;
   }
 
   // Version 3 and later write rotations in radians; the sampler works in degrees.
@@ -333,6 +363,8 @@ struct Reader {
 
   int loadObject(const char* argument, std::int32_t layer) {
     open = nullptr;
+    boneOpen = false;
+    owner = 0;
     const std::string path(argument);
     auto item = std::make_unique<LwObject>();
     item->name = objectItemName(scene.items.size(), path, context.codePage);
@@ -349,10 +381,10 @@ struct Reader {
 
   // Negative when reading must stop.
   int dispatch(Code code, const char* argument) {
-    Links* link = open != nullptr ? &links.back() : nullptr;
+    Links* link = openLinks();
     switch (code) {
       case kAddBone:
-        open = nullptr;
+        addBone();
         break;
       case kAddCamera:
         if (withCamera) {
@@ -373,7 +405,7 @@ struct Reader {
         break;
       case kCameraMotion:
         // Version 2 may give the camera's motion without AddCamera, as version 1 does.
-        if (open == nullptr || openKind != kCamera) {
+        if (open == nullptr || openKind != kCamera || boneOpen) {
           if (!withCamera) {
             open = nullptr;
             break;
@@ -423,6 +455,7 @@ struct Reader {
       }
       case kPlugin:
         inPlugin = true;
+        if (boneOpen) ++bones.notes.plugins;
         break;
       case kEndPlugin:
         inPlugin = false;
@@ -432,7 +465,7 @@ struct Reader {
         open->name = itemName(scene.items.size() - 1, argument);
         break;
       case kParentObject:
-        link->parent = {kObject, static_cast<long long>(parseInt(argument)) - 1};
+        link->parent = {boneOpen ? kSkeletonBone : kObject, static_cast<long long>(parseInt(argument)) - 1};
         break;
       case kParentItem:
         link->parent = hexRef(argument);
@@ -466,18 +499,57 @@ struct Reader {
     return 0;
   }
 
+  // Bone keywords in a bone block, bone settings in an object's section.
+  bool skeletonLine(const std::string& line) {
+    if (boneOpen) return readBoneWord(line, *open, bones.notes);
+    return openKind == kObject && readSkeletonWord(line, *open, links.back().bonesFrom);
+  }
+
+  // Bones are placed by then, so references to them resolve too.
   std::int32_t resolve(const Ref& ref) const {
-    if (ref.kind < 0 || ref.ordinal < 0) return 0;
+    if (ref.kind == kBoneId) return placedBone(bones, resolve({kObject, ref.ordinal & 0xFFFF}), ref.ordinal >> 16);
+    if (ref.kind < 0 || ref.kind >= kKinds || ref.ordinal < 0) return 0;
     const std::vector<std::int32_t>& list = ordinals[ref.kind];
     return static_cast<std::size_t>(ref.ordinal) < list.size() ? list[static_cast<std::size_t>(ref.ordinal)] : 0;
   }
 
+  // A bone's parent: a bone of its own object, the object itself, or (stray) anything else.
+  void parentBones() {
+    for (std::size_t i = 0; i < bones.bones.size(); ++i) {
+      PendingBone& bone = bones.bones[i];
+      const Ref& ref = boneLinks[i].parent;
+      if (ref.kind == kSkeletonBone) {
+        bone.parentBone = ref.ordinal;
+      } else if (ref.kind == kBoneId && resolve({kObject, ref.ordinal & 0xFFFF}) == bone.owner) {
+        bone.parentBone = ref.ordinal >> 16;
+      } else {
+        bone.strayParent = ref.kind >= 0 && resolve(ref) != bone.owner;
+      }
+    }
+  }
+
+  // UseBonesFrom: an item id, or (version 3) an object's 1-based number.
+  std::int32_t bonesFrom(const std::string& text) const {
+    if (text.empty()) return 0;
+    if (skipItemId(text.c_str()) != text.c_str()) return resolve(hexRef(text.c_str()));
+    return resolve({kObject, static_cast<long long>(parseInt(text.c_str())) - 1});
+  }
+
   void resolveLinks() {
-    for (std::size_t i = 0; i < scene.items.size(); ++i) {
+    const std::size_t items = links.size();
+    parentBones();
+    placeBones(scene, bones, context.sink);
+    for (std::size_t i = 0; i < items; ++i) {
       LwObject& item = *scene.items[i];
       item.parentIndex = resolve(links[i].parent);
       item.targetIndex = resolve(links[i].target);
       item.morphTargetIndex = resolve(links[i].morph);
+      const std::int32_t from = bonesFrom(links[i].bonesFrom);
+      if (!links[i].bonesFrom.empty() && (from == 0 || static_cast<std::size_t>(from) > items)) {
+        say(context.sink, "Warning! %s: UseBonesFrom names no object; its own bones deform it\n", item.name.c_str());
+      } else if (from != static_cast<std::int32_t>(i + 1)) {
+        item.skeleton.bonesFrom = from;
+      }
     }
     linkMorphTargets(scene);
   }
@@ -499,6 +571,7 @@ int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, cons
     } else {
       if (reader.open != nullptr) code = findWord(line, kItemWords, &argument);
       if (code == kNone) code = findWord(line, kSceneWords, &argument);
+      if (code == kNone && reader.open != nullptr && reader.skeletonLine(line)) continue;
     }
     if (reader.dispatch(code, argument) < 0) return -1;
   }

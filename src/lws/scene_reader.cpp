@@ -48,6 +48,9 @@ struct ReadState {
   bool itemOpen = false;
   bool inPlugin = false;
   int result = -1;
+  lwscene::BoneSet bones{};
+  LwObject* bone = nullptr;  // the bone whose block is being read
+  std::int32_t owner = 0;    // item number of the object whose section is being read
 };
 
 LwObject& appendItem(ReadState& state, std::string name) {
@@ -55,12 +58,14 @@ LwObject& appendItem(ReadState& state, std::string name) {
   item->name = std::move(name);
   state.scene.items.push_back(std::move(item));
   state.itemOpen = true;
+  state.owner = 0;
   return *state.scene.items.back();
 }
 
 // Negative when the object file cannot be found: the scene is not read further.
 int loadObject(ReadState& state, const char* argument) {
   state.itemOpen = false;
+  state.owner = 0;
   const std::string path(argument);
   auto item = std::make_unique<LwObject>();
   item->name = objectItemName(state.scene.items.size(), path, state.context.codePage);
@@ -72,7 +77,33 @@ int loadObject(ReadState& state, const char* argument) {
   }
   state.scene.items.push_back(std::move(item));
   state.itemOpen = true;
+  state.owner = static_cast<std::int32_t>(state.scene.items.size());
   return 0;
+}
+
+// A line inside a bone block; false when it ends the block (and is read as usual).
+bool readBoneLine(ReadState& state, const std::string& line) {
+  LwObject& bone = *state.bone;
+  const char* argument = "";
+  const int code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
+  if (code == 3) {
+    if (lwReadMotion(state.stream, bone.motionKeys) < 0) bone.motionKeys.clear();
+    return true;
+  }
+  if (code >= 0) {
+    if (code == 24) ++state.bones.notes.plugins;
+    state.bone = nullptr;
+    return false;
+  }
+  if (lwscene::readBoneWord(line, bone, state.bones.notes)) return true;
+  // Inside a skeleton ParentObject numbers the parent bone among the object's bones.
+  if (line.rfind("ParentObject", 0) == 0 && state.bones.last() != nullptr && state.bones.last()->item.get() == &bone) {
+    state.bones.last()->parentBone = static_cast<long long>(lwscene::parseInt(line.c_str() + 12)) - 1;
+  } else if (line.rfind("EndBehavior", 0) == 0) {
+    const std::int32_t behavior = lwscene::parseInt(line.c_str() + 11);
+    if (behavior >= kEndReset && behavior <= kEndRepeat) bone.endBehavior = behavior;
+  }
+  return true;
 }
 
 // Negative when reading must stop at once.
@@ -82,18 +113,24 @@ int dispatch(ReadState& state, int code, const char* argument, LwObject* current
   if (itemCode && current == nullptr) return 0;
   switch (code) {
     case 0:
+      state.itemOpen = false;
+      state.bone = &state.bones.add(state.owner);
+      break;
     case 3:
       state.itemOpen = false;
       break;
     case 1:
       state.itemOpen = false;
+      state.owner = 0;
       if (state.withLights) appendItem(state, itemName(scene.items.size(), "Light"));
       break;
     case 2:
       appendItem(state, itemName(scene.items.size(), argument));
+      state.owner = static_cast<std::int32_t>(scene.items.size());
       break;
     case 4:
       state.itemOpen = false;
+      state.owner = 0;
       if (state.withCamera) {
         LwObject& camera = appendItem(state, "Camera");
         state.result = lwReadMotion(state.stream, camera.motionKeys);
@@ -199,6 +236,7 @@ int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& cont
   std::string line;
   while (!std::feof(stream)) {
     if (!readLine(line, kSceneLineSize, stream)) break;
+    if (state.bone != nullptr && !state.inPlugin && readBoneLine(state, line)) continue;
     const char* argument = "";
     LwObject* current = nullptr;
     int code = -1;
@@ -214,6 +252,7 @@ int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& cont
     if (dispatch(state, code, argument, current) < 0) return -1;
   }
 
+  lwscene::placeBones(scene, state.bones, context.sink);
   lwscene::linkMorphTargets(scene);
   return state.result;
 }

@@ -10,6 +10,7 @@
 
 #include "model/envelope.h"
 #include "model/motion.h"
+#include "model/skeleton.h"
 
 enum MappingKind : std::int32_t {
   kMappingNone = 0,
@@ -170,6 +171,9 @@ struct LwObject {
   std::vector<LwEnvelope> channels;
   std::vector<LwEnvelope> dissolveEnvelope;  // one envelope when the dissolve is animated: its value at the first frame counts
   std::int32_t layer = 0;                    // object layer to load (1-based); 0 = whole object
+  LwBone bone;                               // bones: owner set
+  LwSkeleton skeleton;                       // objects: how bones deform them
+  std::vector<LwSkelegon> skelegons;         // LWO2 only
 };
 
 // Drops one reference; at zero frees the geometry (motion and scene fields stay).

@@ -102,3 +102,25 @@ void mat4Multiply(Mat4& a, const Mat4& b) {
     }
   }
 }
+
+Mat4 mat4AffineInverse(const Mat4& a) {
+  const auto& m = a.m;
+  const double c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
+  const double c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
+  const double c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
+  const double det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
+  Mat4 r;
+  if (!std::isfinite(det) || det == 0.0) return r;
+  const double k = 1.0 / det;
+  r.m[0][0] = c00 * k;
+  r.m[0][1] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * k;
+  r.m[0][2] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * k;
+  r.m[1][0] = c01 * k;
+  r.m[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * k;
+  r.m[1][2] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * k;
+  r.m[2][0] = c02 * k;
+  r.m[2][1] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * k;
+  r.m[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * k;
+  for (int i = 0; i < 3; ++i) r.m[i][3] = -(r.m[i][0] * m[0][3] + r.m[i][1] * m[1][3] + r.m[i][2] * m[2][3]);
+  return r;
+}

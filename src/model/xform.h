@@ -25,3 +25,5 @@ void quatMultiply(Quat& out, const Quat& a, const Quat& b);
 Quat quatFromAngles(double heading, double pitch, double bank);
 Mat4 itemMatrix(const MotionKey& key, const float parentPivot[3]);
 void mat4Multiply(Mat4& a, const Mat4& b);
+// The inverse of an affine matrix (last row 0 0 0 1); the identity when it has none.
+Mat4 mat4AffineInverse(const Mat4& a);

@@ -44,12 +44,73 @@ unsigned extraBit(const std::string& piece) {
   return 0;
 }
 
-void writeBinaryHeader(XWriter& out) {
+// Binary template declarations: tokens for the template keyword, a GUID, member types,
+// arrays and their brackets.
+enum TemplateToken : int {
+  kTokenGuid = 5,
+  kTokenIntegerValue = 3,
+  kTokenOpenBracket = 14,
+  kTokenCloseBracket = 15,
+  kTokenTemplate = 31,
+  kTokenWordType = 40,
+  kTokenDwordType = 41,
+  kTokenFloatType = 42,
+  kTokenStringType = 49,
+  kTokenArray = 52,
+};
+
+void putGuid(XWriter& out, std::uint32_t a, std::uint16_t b, std::uint16_t c, const std::uint8_t (&d)[8]) {
+  xPutWord(out, kTokenGuid);
+  xPutDword(out, a);
+  xPutWord(out, b);
+  xPutWord(out, c);
+  xPutBytes(out, d, sizeof d);
+}
+
+// A member: its type (a type token, or 0 with typeName), its name, and for an array the
+// member that counts it.
+void putMember(XWriter& out, int type, const char* typeName, const char* name, const char* count = nullptr) {
+  if (count != nullptr) xPutWord(out, kTokenArray);
+  if (type != 0) xPutWord(out, static_cast<std::uint32_t>(type));
+  else xPutToken(out, kTokenName, typeName);
+  xPutToken(out, kTokenName, name);
+  if (count != nullptr) {
+    xPutWord(out, kTokenOpenBracket);
+    xPutToken(out, kTokenName, count);
+    xPutWord(out, kTokenCloseBracket);
+  }
+  xPutWord(out, kTokenSemicolon);
+}
+
+// Readers know the standard templates of binary files but not always the skin ones.
+void writeBinarySkinTemplates(XWriter& out) {
+  xPutWord(out, kTokenTemplate);
+  xPutToken(out, kTokenName, "XSkinMeshHeader");
+  xPutWord(out, kTokenOpenBrace);
+  putGuid(out, 0x3CF169CE, 0xFF7C, 0x44AB, {0x93, 0xC0, 0xF7, 0x8F, 0x62, 0xD1, 0x72, 0xE2});
+  putMember(out, kTokenWordType, nullptr, "nMaxSkinWeightsPerVertex");
+  putMember(out, kTokenWordType, nullptr, "nMaxSkinWeightsPerFace");
+  putMember(out, kTokenWordType, nullptr, "nBones");
+  xPutWord(out, kTokenCloseBrace);
+  xPutWord(out, kTokenTemplate);
+  xPutToken(out, kTokenName, "SkinWeights");
+  xPutWord(out, kTokenOpenBrace);
+  putGuid(out, 0x6F0D123B, 0xBAD2, 0x4167, {0xA0, 0xD0, 0x80, 0x22, 0x4F, 0x25, 0xFA, 0xBB});
+  putMember(out, kTokenStringType, nullptr, "transformNodeName");
+  putMember(out, kTokenDwordType, nullptr, "nWeights");
+  putMember(out, kTokenDwordType, nullptr, "vertexIndices", "nWeights");
+  putMember(out, kTokenFloatType, nullptr, "weights", "nWeights");
+  putMember(out, 0, "Matrix4x4", "matrixOffset");
+  xPutWord(out, kTokenCloseBrace);
+}
+
+void writeBinaryHeader(XWriter& out, unsigned extras) {
   xPutBytes(out, kBinarySignature, sizeof kBinarySignature - 1);
   xBeginObject(out, 0, "Header", nullptr);
   const std::uint32_t values[3] = {1, 0, 0};
   xPutIntegerList(out, values, 3);
   xEndObject(out, 0);
+  if ((extras & kTemplatesSkin) != 0) writeBinarySkinTemplates(out);
 }
 
 }  // namespace
@@ -57,7 +118,7 @@ void writeBinaryHeader(XWriter& out) {
 int writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
                  int writeAllTemplates, unsigned extras) {
   if (out.binary) {
-    writeBinaryHeader(out);
+    writeBinaryHeader(out, extras);
     return 0;
   }
   const ConvertOptions& opts = context.options;

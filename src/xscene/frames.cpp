@@ -7,6 +7,7 @@
 #include "core/options.h"
 #include "model/xform.h"
 #include "xscene/mesh.h"
+#include "xscene/skin.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ bool writeItem(const ConversionContext& context, MaterialTable& table, LwScene& 
                std::int32_t position, int depth) {
   const ConvertOptions& opts = context.options;
   LwObject& item = *scene.items[static_cast<std::size_t>(position)];
+  MeshSkin skin;
+  const bool skinned = buildMeshSkin(context, scene, static_cast<std::size_t>(position), skin);
   say(context.sink, "%*s", depth, "");
   const bool framed = opts.meshesOnly == 0 && item.dissolve < 1.0;
   if (framed) {
@@ -50,12 +53,14 @@ bool writeItem(const ConversionContext& context, MaterialTable& table, LwScene& 
     if (!item.motionKeys.empty()) {
       static const float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
       const LwObject* parent = lwSceneItem(scene, item.parentIndex);
-      matrix = itemMatrix(item.motionKeys[0], parent != nullptr ? parent->pivot : kNoPivot);
+      const float* pivot = parent != nullptr ? parent->pivot : kNoPivot;
+      matrix = item.bone.owner > 0 ? lwBonePoseMatrix(item.bone, item.motionKeys[0], pivot)
+                                   : itemMatrix(item.motionKeys[0], pivot);
     }
     writeMatrix(out, matrix, depth + 2);
     xEndObject(out, depth + 1);
   }
-  writeMesh(context, table, item, out, depth + 1);
+  writeMesh(context, table, item, out, depth + 1, skinned ? &skin : nullptr);
   lwReleaseObject(item);
   sayText(context.sink, "\n");
   return framed;

@@ -9,6 +9,7 @@
 
 #include "core/options.h"
 #include "xfile/numfmt.h"
+#include "xscene/skin.h"
 
 namespace {
 
@@ -446,7 +447,7 @@ bool meshHasVertexColors(const LwObject& object) {
 }
 
 int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
-              int indent) {
+              int indent, const MeshSkin* skin) {
   if (object.vertices.empty() || object.dissolve == 1.0) return 0;
   const ConvertOptions& opts = context.options;
 
@@ -471,6 +472,7 @@ int writeMesh(const ConversionContext& context, const MaterialTable& table, cons
   if (opts.noNormals == 0) writeNormals(context.sink, object, out, indent + 1);
   writeTextureCoords(object, opts.flipTextureV != 0, out, indent + 1);
   if (meshHasVertexColors(object)) writeVertexColors(object, out, indent + 1);
+  if (skin != nullptr) writeSkin(*skin, out, indent + 1);
   xEndObject(out, indent);
   return 0;
 }

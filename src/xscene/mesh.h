@@ -6,9 +6,12 @@
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 
-// Always 0; writes nothing for an object without vertices or with dissolve 1.0.
+struct MeshSkin;
+
+// Always 0; writes nothing for an object without vertices or with dissolve 1.0. A skin,
+// when given, is written last.
 int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
-              int indent);
+              int indent, const MeshSkin* skin = nullptr);
 // True when the mesh carries vertex colours (MeshVertexColors, whose template a text file
 // then declares).
 bool meshHasVertexColors(const LwObject& object);

@@ -30,6 +30,7 @@ inline const std::string kUsage =
     "    -N          Does not write Normals\n    -M          Writes Meshes only\n"
     "    -B          Does not convert texture(original texture filename will be referred)\n"
     "    -F          Flips vertical texture coordinates(for BMP with -B )\n    -f<prefix> Allows prefix of frame names\n"
+    "    -W<n>       Keeps the n strongest bone influences of each vertex\n"
     "    -P          Pauses when done\n e. g.\n    torvo -Cc:\\NewTek\\lw.cfg test.lws c:\\x\\\n";
 inline const std::string kAscii = "Output format: Ascii X (DirectX2 or later)\n";
 inline const std::string kBinary = "Output format: Binary X (DirectX3 or later)\n";

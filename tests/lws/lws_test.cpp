@@ -73,8 +73,8 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   b.line("EndPlugin").line("ParentObject 1").line("AddBone").line("BoneMotion (unnamed)").line("ParentObject 9"); LwScene scene;
   std::string console;
   EXPECT_EQ(readScene(scene, b.text(), &console, true), 1);  // the camera's block, read last
-  // A plugin's block is skipped whole; a bone's lines apply to no item; the item before it takes what follows.
-  EXPECT_EQ(items(scene), "0_Null (1) #1, 1_Key Light^1 #2, Camera^2 #1, 3_^1"); EXPECT_EQ(console, "\n");
+  // A plugin's block is skipped whole; a bone block's lines are the bone's, which follows every item (a damaged motion: at rest).
+  EXPECT_EQ(items(scene), "0_Null (1) #1, 1_Key Light^1 #2, Camera^2 #1, 3_^1, 4_Bone^4 #1"); EXPECT_EQ(console, "\n");
   EXPECT_EQ(std::to_string(scene.firstFrame) + " " + std::to_string(scene.lastFrame) + " " + std::to_string(scene.framesPerSecond), "5 90 25.000000");
   const LwObject& null = *scene.items[0];
   EXPECT_EQ(std::vector<float>(null.pivot, null.pivot + 3), (std::vector<float>{1.5f, -2.0f, 0.0f}));

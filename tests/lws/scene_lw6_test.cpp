@@ -17,14 +17,14 @@ using lwbuild::ckey;
 
 // A box on layer 2 with its pivot, a null below it aiming at the box and dissolving by
 // an envelope, a light below the null, a camera turned by 90 degrees; a bone and a
-// plugin block in between. Frames 3 to 33 at 30 per second.
+// plugin block in between (the bone follows every other item). Frames 3 to 33 at 30 per second.
 std::string sceneText(int version) {
   lwbuild::LaterSceneBuilder s(version, 3, 33); const bool ids = version >= 4;
   s.line(version >= 3 ? std::string("LoadObjectLayer 2 ") + (ids ? "10000000 " : "") + "Objects/layers.lwo"
                       : "LoadObject Objects/box.lwo");
   s.motion("ObjectMotion", {{ckey(0, 0, 3), ckey(1, 2, 3)}});
   if (version != 3) s.line(version >= 3 ? "PivotPosition 0.5 0 0" : "PivotPoint 0.5 0 0");
-  s.line("AddBone").line("BoneMotion").line("ParentItem 10000000");
+  s.line("AddBone").motion("BoneMotion", {}).line("ParentItem 10000000");
   s.line(std::string("AddNullObject ") + (ids ? "10000001 " : "") + "Helper");
   s.motion("ObjectMotion", {{ckey(0, 1)}, {ckey(0, 0), ckey(2, 4)}}, 9, 2);  // repeated after its last key
   s.line(version >= 3 ? "ParentItem 10000000" : "ParentObject 1");
@@ -60,7 +60,8 @@ class LaterScenes : public testing::TestWithParam<int> {
 TEST_P(LaterScenes, ItemsLinksAndMotion) {
   const int version = GetParam();
   ASSERT_GE(read(sceneText(version)), 0) << console;
-  ASSERT_EQ(scene.items.size(), 4u) << console;
+  ASSERT_EQ(scene.items.size(), 5u) << console;
+  EXPECT_TRUE(scene.items[4]->name == "4_Bone" && scene.items[4]->parentIndex == 1 && scene.items[4]->bone.owner == 1);
   const char* names[] = {version >= 3 ? "0_layers" : "0_box", "1_Helper", "2_Sun", version >= 3 ? "3_Cam" : "Camera"};
   const int parents[] = {0, 1, 2, 0}, targets[] = {0, 1, 0, 0};
   for (int i = 0; i < 4; ++i) {
@@ -87,7 +88,7 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
 TEST_P(LaterScenes, OptionsLeaveOutLightsAndCameraButKeepTheirPlaces) {
   std::string text = sceneText(GetParam());
   text += GetParam() >= 3 ? "AddNullObject Last\nParentItem 20000000\n" : "AddNullObject Last\nParentObject 4\n";
-  ASSERT_GE(read(text, false), 0); ASSERT_EQ(scene.items.size(), 3u);
+  ASSERT_GE(read(text, false), 0); ASSERT_EQ(scene.items.size(), 4u);
   EXPECT_TRUE(scene.items[2]->name == "2_Last" && scene.items[2]->parentIndex == 0);  // the light, not kept; or a fourth object
 }
 

@@ -4,7 +4,9 @@
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <cstring>
 
 namespace {
@@ -41,6 +43,14 @@ int main(int argc, char** argv) {
     const aiMesh* mesh = scene->mMeshes[i];
     std::printf("mesh %u %s vertices %u faces %u normals %s uv %s material %u colors %s\n", i, mesh->mName.C_Str(), mesh->mNumVertices, mesh->mNumFaces,
                 mesh->HasNormals() ? "yes" : "no", mesh->HasTextureCoords(0) ? "yes" : "no", mesh->mMaterialIndex, mesh->HasVertexColors(0) ? "yes" : "no");
+    std::vector<unsigned> influences(mesh->mNumVertices, 0);
+    for (unsigned b = 0; b < mesh->mNumBones; ++b) {
+      const aiBone* bone = mesh->mBones[b]; std::printf("bone %u %s weights %u offset", i, bone->mName.C_Str(), bone->mNumWeights);
+      for (unsigned w = 0; w < bone->mNumWeights; ++w) ++influences[bone->mWeights[w].mVertexId];
+      for (int k = 0; k < 16; ++k) std::printf(" %.6f", (&bone->mOffsetMatrix.a1)[k]);
+      std::printf("\n");
+    }
+    if (mesh->mNumBones > 0) std::printf("influences %u max %u\n", i, *std::max_element(influences.begin(), influences.end()));
     for (unsigned f = 0; verbose && f < mesh->mNumFaces; ++f) {
       std::printf("face %u %u", i, f);
       for (unsigned k = 0; k < mesh->mFaces[f].mNumIndices; ++k) std::printf(" %u", mesh->mFaces[f].mIndices[k]);

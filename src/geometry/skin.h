@@ -1,0 +1,48 @@
+// Skin weights: how much each bone moves each vertex, as LightWave weighs its points.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/object.h"
+#include "model/scene.h"
+
+// A bone that deforms an object: its rest transform in the object's own coordinates.
+struct LwSkinBone {
+  Mat4 rest;
+  const LwBone* bone = nullptr;
+};
+
+// Weights below this are dropped (the point's other bones take their share): a distant
+// bone's falloff is never exactly zero, and a list of every vertex for every bone helps no one.
+constexpr double kSmallestWeight = 1e-6;
+
+// Influences grouped by entry: entry b < bone count is bone b, the last entry the share of
+// each point that no bone moves, which stays with the object. Vertex and weight lists of
+// entry e are [first[e], first[e + 1]).
+struct LwSkinWeights {
+  std::vector<std::uint32_t> first;
+  std::vector<std::uint32_t> vertices;
+  std::vector<float> weights;
+  std::uint32_t maxPerVertex = 0;
+  std::uint32_t maxPerFace = 0;
+  std::size_t normalizedPoints = 0;       // points whose weights summed above 1
+  std::vector<std::string> missingMaps;   // weight maps bones name that the object lacks
+};
+
+// The falloff of a bone's field with the distance from a point to the bone.
+double lwBoneFalloff(double distance, std::int32_t type);
+
+// Weighs every point once against every bone, then gives each vertex its point's weights.
+// limit > 0 keeps that many of the strongest influences of a vertex, renormalized.
+void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones, const LwSkeleton& settings,
+                   std::uint32_t limit, LwSkinWeights& out);
+
+// True when some skelegon of the object names a weight map.
+bool lwHasWeightedSkelegons(const LwObject& object);
+// Bones from the skelegons of the scene's first item: appended as bone items at rest,
+// parented where a skelegon's base is another's tip, turned about their length as BNUP
+// says; each weighs by its map alone (one without a map does not deform).
+void lwRigSkelegons(LwScene& scene);

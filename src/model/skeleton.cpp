@@ -1,0 +1,56 @@
+#include "model/skeleton.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
+
+bool turns(const double angles[3]) { return angles[0] != 0.0 || angles[1] != 0.0 || angles[2] != 0.0; }
+
+}  // namespace
+
+MotionKey lwBoneRestKey(const LwBone& bone) {
+  MotionKey key;
+  for (int j = 0; j < 3; ++j) {
+    key.values[kPosX + j] = bone.restPosition[j];
+    key.values[kHeading + j] = bone.restDirection[j];
+    key.values[kScaleX + j] = 1.0;
+  }
+  return key;
+}
+
+Mat4 lwBonePoseMatrix(const LwBone& bone, const MotionKey& pose, const float parentPivot[3]) {
+  Mat4 m = itemMatrix(pose, parentPivot);
+  if (turns(bone.pivotRotation)) {
+    MotionKey pivot;
+    for (int j = 0; j < 3; ++j) pivot.values[kHeading + j] = bone.pivotRotation[j];
+    pivot.values[kScaleX] = pivot.values[kScaleY] = pivot.values[kScaleZ] = 1.0;
+    mat4Multiply(m, itemMatrix(pivot, kNoPivot));
+  }
+  return m;
+}
+
+Mat4 lwBoneRestMatrix(const LwBone& bone, const float parentPivot[3]) {
+  return lwBonePoseMatrix(bone, lwBoneRestKey(bone), parentPivot);
+}
+
+bool lwBoneDeforms(const LwBone& bone) {
+  return bone.active && ((bone.weightMapOnly && !bone.weightMap.empty()) || (bone.strength != 0.0 && std::isfinite(bone.strength)));
+}
+
+void lwMatrixAngles(const Mat4& m, double angles[3]) {
+  // The third column is (sin h cos p, -sin p, cos h cos p); bank turns the second column
+  // away from where heading and pitch alone put it.
+  const double zx = m.m[0][2], zy = m.m[1][2], zz = m.m[2][2];
+  const double heading = std::atan2(zx, zz);
+  const double pitch = std::atan2(-zy, std::sqrt(zx * zx + zz * zz));
+  const double sh = std::sin(heading), ch = std::cos(heading), sp = std::sin(pitch), cp = std::cos(pitch);
+  const double x0[3] = {ch, 0.0, -sh};            // first column without bank
+  const double y0[3] = {sh * sp, cp, ch * sp};    // second column without bank
+  const double y[3] = {m.m[0][1], m.m[1][1], m.m[2][1]};
+  const double bank = std::atan2(-(x0[0] * y[0] + x0[1] * y[1] + x0[2] * y[2]), y0[0] * y[0] + y0[1] * y[1] + y0[2] * y[2]);
+  angles[0] = heading * kRadiansToDegrees;
+  angles[1] = pitch * kRadiansToDegrees;
+  angles[2] = bank * kRadiansToDegrees;
+}

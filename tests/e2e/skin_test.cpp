@@ -1,0 +1,162 @@
+// Characters: scenes whose bones deform a weighted column, converted by the real program
+// and read back from the written file (rest identity, a bend by hand, options), by assimp
+// and for damaged bone blocks; a rig on a null; an object with skelegons converted alone.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "cli_support.h"
+#include "support/xtokens.h"
+#include "torvo/torvo.h"
+
+using namespace clitest;
+
+namespace {
+
+// The column, its Lower bone standing up from the origin and Upper on top of it, both
+// weighed by their maps alone; Upper turns by `bend` degrees of pitch at the first frame
+// (and always turns by 90 at frame 10).
+std::string columnScene(int version, double bend) {
+  BoneSpec lower, upper;
+  lower.name = "Lower", lower.direction[1] = -90, lower.map = "Lower", lower.mapOnly = 1;
+  upper.name = "Upper", upper.position[2] = 1, upper.map = "Upper", upper.mapOnly = 1;
+  if (version == 1) {
+    upper.parent = "ParentObject 1";
+    return LwscBuilder(0, 10).line("LoadObject column.lwo").motion("ObjectMotion (unnamed)", {key(0, 0, 0, 0)})
+        .line("BoneFalloffType 5").bone(lower, {key(0, 0, 0, 0, 0, -90)}).bone(upper, {key(0, 0, 0, 1, 0, bend), key(10, 0, 0, 1, 0, 90)})
+        .text();
+  }
+  const double r = 3.14159265358979323846 / 180;
+  lower.parent = "ParentItem 10000000", upper.parent = "ParentItem 40000000";
+  LaterSceneBuilder s(version, 0, 10);
+  s.line(version >= 4 ? "LoadObjectLayer 1 10000000 column.lwo" : "LoadObjectLayer 1 column.lwo").motion("ObjectMotion", {});
+  s.line("BoneFalloffType 5").bone(lower, {{}, {}, {}, {}, {ckey(0, -90 * r)}}, version >= 4 ? "40000000" : "");
+  s.bone(upper, {{}, {}, {ckey(0, 1)}, {}, {ckey(0, bend * r), ckey(10.0 / 30, 90 * r)}}, version >= 4 ? "40010000" : "");
+  return s.text();
+}
+
+struct Converted {
+  testsupport::RunResult run; std::string text; xtokens::Text x;
+};
+
+Converted convert(const std::string& scene, std::vector<std::string> options = {}, const Bytes& object = skinColumn()) {
+  TempDir dir; Converted c;
+  writeFile(dir / "column.lwo", object), writeFile(dir / "s.lws", scene);
+  options.insert(options.end(), {"s.lws", "out.x"});
+  c.run = torvo(options, dir.path());
+  c.text = readFile(dir / "out.X");
+  if (c.run.exitCode == 0 && c.text.rfind("xof 0302txt", 0) == 0) c.x = xtokens::parseText(c.text);
+  return c;
+}
+
+// Every vertex of the file's first mesh skinned, against where its own frame puts it.
+double restError(const xtokens::Text& x) {
+  double worst = 0;
+  const auto& mesh = x.meshes.at(0);
+  for (std::uint32_t v = 0; v < mesh.xyz.size() / 3; ++v) {
+    double own[3] = {mesh.xyz[3 * v], mesh.xyz[3 * v + 1], mesh.xyz[3 * v + 2]};
+    x.place(mesh.frame, own);
+    const auto s = x.skinned(mesh, v);
+    for (int k = 0; k < 3; ++k) worst = std::max(worst, std::fabs(s[static_cast<std::size_t>(k)] - own[k]));
+  }
+  return worst;
+}
+
+}  // namespace
+
+class Characters : public testing::TestWithParam<int> {};
+
+TEST_P(Characters, RestIdentityAndABendByHand) {
+  const Converted rest = convert(columnScene(GetParam(), 0));
+  ASSERT_EQ(rest.run.exitCode, 0) << rest.run.out;
+  const auto& x = rest.x;
+  ASSERT_EQ(x.frames.size(), 3u); ASSERT_EQ(x.meshes.size(), 1u);
+  EXPECT_TRUE(x.frames[1].name == "Frame1_Lower" && x.frames[1].parent == 0 && x.frames[2].name == "Frame2_Upper" && x.frames[2].parent == 1);
+  const auto& mesh = x.meshes[0];
+  EXPECT_EQ(mesh.header[0] * 100 + mesh.header[1] * 10 + mesh.header[2], 222u);  // two bones, two per vertex and per face
+  EXPECT_LT(restError(x), 1e-5);
+  EXPECT_TRUE(x.animated);
+
+  // Upper turned by 90 degrees of pitch about its base at y = 1: above it, (y - 1, z) turns to (-z, y - 1);
+  // at its base the points weigh half for each bone, half moved; below, nothing moves.
+  const Converted bent = convert(columnScene(GetParam(), 90));
+  ASSERT_EQ(bent.run.exitCode, 0) << bent.run.out;
+  const struct { std::uint32_t vertex; double x, y, z; } expected[] = {
+      {18, 0.1, 0.9, 1.0}, {16, -0.1, 1.1, 1.0}, {13, 0.1, 1.1, 0.5}, {10, 0.1, 0.95, 0.05}, {8, -0.1, 1.05, -0.05}, {1, 0.1, 0, -0.1}};
+  for (const auto& e : expected) {
+    const auto s = bent.x.skinned(bent.x.meshes.at(0), e.vertex);
+    EXPECT_NEAR(s[0], e.x, 1e-5) << e.vertex; EXPECT_NEAR(s[1], e.y, 1e-5) << e.vertex; EXPECT_NEAR(s[2], e.z, 1e-5) << e.vertex;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, Characters, testing::Values(1, 3, 5));
+
+TEST(CharactersE2E, OptionsBinaryAndTheIndependentReader) {
+  // -A: the skin at the first frame's pose, no animation; -M: meshes without skin or skin templates;
+  // -W 1: one influence a vertex; binary: the skin templates declared, the same objects.
+  const Converted still = convert(columnScene(3, 0), {"-A"}), meshes = convert(columnScene(3, 0), {"-M"});
+  const Converted one = convert(columnScene(3, 0), {"-W", "1"}), binary = convert(columnScene(3, 0), {"-b"});
+  EXPECT_TRUE(!still.x.animated && still.x.meshes.at(0).skins.size() == 2 && restError(still.x) < 1e-5);
+  EXPECT_TRUE(meshes.run.exitCode == 0 && !contains(meshes.text, "SkinWeights") && meshes.x.frames.empty());
+  EXPECT_EQ(one.x.meshes.at(0).header[0], 1u); EXPECT_LT(restError(one.x), 1e-5);
+  const std::string tokens = xtokens::decode(std::vector<char>(binary.text.begin(), binary.text.end()), binary.text.find("Material") - 6);
+  EXPECT_TRUE(contains(binary.text, "nMaxSkinWeightsPerVertex") && inOrder(tokens, {"Mesh", "XSkinMeshHeader { I(2,2,2) }",
+                               "SkinWeights { \"Frame1_Lower\" ; I(12) I(0,1,2,3,4,5,6,7,8,9,10,11)"})) << tokens;
+  for (const Converted* c : {&still, &meshes, &one}) EXPECT_EQ(c->run.exitCode, 0) << c->run.out;
+  EXPECT_EQ(testsupport::run(TORVO_EXE, {"-W", "0", "x.lws"}, ".").out, kBanner + "Option -W needs a number of influences from 1 to 65535.\n" + kUsage);
+
+  // The interface's skin_influences and torvo-batch's -W convert as -W does.
+  TempDir w; testsupport::makeDir(w / "src"), testsupport::makeDir(w / "api");
+  writeFile(w / "src/column.lwo", skinColumn()), writeFile(w / "src/s.lws", columnScene(3, 0));
+  const std::string templateFile = std::string(TORVO_BINARY_DIR) + "/TORVOtpl.x";
+  torvo_options o; torvo_default_options(&o); o.skin_influences = 1, o.template_file = templateFile.c_str();
+  EXPECT_EQ(torvo_convert((w / "src/s.lws").c_str(), (w / "api/").c_str(), &o, nullptr, nullptr), 0);
+  EXPECT_EQ(testsupport::run(TORVO_BATCH_EXE, {"-W1", "src", "batch"}, w.path()).exitCode, 0);
+  EXPECT_TRUE(readFile(w / "api/s.X") == one.text && readFile(w / "batch/s.X") == one.text);
+
+  TempDir dir;
+  writeFile(dir / "column.lwo", skinColumn()), writeFile(dir / "s.lws", columnScene(5, 30));
+  ASSERT_EQ(torvo({"-b", "s.lws", "out.x"}, dir.path()).exitCode, 0);
+  const ReaderView view = readBack(dir / "out.X");  // a vertex for every face corner: 40 corners a bone
+  EXPECT_TRUE(contains(view.text, "influences 0 max 2")) << view.text;
+  // Its offsets (right-handed, translation in the last column): Lower's turns y to z; Upper's also takes 1 off.
+  for (const auto& [bone, lastOfThirdRow] : {std::pair{"Frame1_Lower", 0.0}, {"Frame2_Upper", 1.0}}) {
+    const std::string head = std::string("bone 0 ") + bone + " weights 40 offset";
+    std::istringstream line(view.text.substr(view.text.find(head) + head.size()));
+    const double expected[16] = {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, lastOfThirdRow, 0, 0, 0, 1};
+    for (double e : expected) { double v = 99; line >> v; EXPECT_NEAR(v, e, 1e-6) << bone << view.text; }
+  }
+}
+
+TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
+  // A rig without a mesh: bone frames alone, no skin templates.
+  BoneSpec hip; hip.name = "Hip";
+  LaterSceneBuilder rig(3, 0, 0); rig.line("AddNullObject Rig").bone(hip, {});
+  const Converted null = convert(rig.text());
+  EXPECT_TRUE(null.x.frames.size() == 2 && null.x.frames[1].name == "Frame1_Hip" && null.x.frames[1].parent == 0);
+  EXPECT_FALSE(contains(null.text, "SkinWeights"));
+
+  // Skelegons converted alone: a skeleton at rest named by BONE, weighed by BNWT's maps.
+  TempDir dir; writeFile(dir / "skel.lwo", skinColumn(true));
+  ASSERT_EQ(torvo({"skel.lwo", "out.x"}, dir.path()).exitCode, 0);
+  const xtokens::Text skel = xtokens::parseText(readFile(dir / "out.X"));
+  ASSERT_EQ(skel.frames.size(), 3u);
+  EXPECT_TRUE(skel.frames[0].name == "Frame0_skel" && skel.frames[1].name == "Frame1_Lower" && skel.frames[2].parent == 1);
+  EXPECT_TRUE(!skel.animated && skel.meshes.at(0).skins.size() == 3 && restError(skel) < 1e-5);
+
+  // Damaged blocks: bones outside objects, parents naming no bone of theirs, cycles, a missing map, IK.
+  BoneSpec a, b, c; a.name = "A", a.parent = "ParentItem 40010000", b.name = "B", b.parent = "ParentItem 40000000";
+  c.name = "C", c.parent = "ParentItem 20000000", c.map = "Nowhere", c.more = {"GoalItem 10000000", "BoneJointComp 1"};
+  LaterSceneBuilder s(3, 0, 0); s.line("AddBone").line("LoadObjectLayer 1 column.lwo").bone(a, {}).bone(b, {}).bone(c, {});
+  const Converted damaged = convert(s.text());
+  ASSERT_EQ(damaged.run.exitCode, 0) << damaged.run.out;
+  for (const char* warning : {"Warning! 1 bones outside any object ignored\n",
+                              "Warning! 1 bones name a parent that is no bone of their object: parented to the object\n",
+                              "Warning! 1 bone parent cycles broken: their bones parented to the object\n",
+                              "Warning! IK of bones ignored (1 settings): bones keep their keyed motion\n",
+                              "Warning! joint compensation of bones ignored (1 settings): bones keep their keyed motion\n",
+                              "Warning! 0_column has no weight map 'Nowhere': its bones weigh by distance\n"})
+    EXPECT_TRUE(contains(damaged.run.out, warning)) << warning << damaged.run.out;
+  EXPECT_LT(restError(damaged.x), 1e-5);
+}
