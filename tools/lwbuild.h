@@ -835,4 +835,26 @@ inline bool writeFile(const std::string& path, const std::string& text) {
   return writeFile(path, Bytes(text.begin(), text.end()));
 }
 
+// The column, its Lower bone standing up from the origin and Upper on top of it, both
+// weighed by their maps alone; Upper turns by `bend` degrees of pitch at the first frame
+// (and always turns by 90 at frame 10).
+inline std::string columnScene(int version, double bend) {
+  BoneSpec lower, upper;
+  lower.name = "Lower", lower.direction[1] = -90, lower.map = "Lower", lower.mapOnly = 1;
+  upper.name = "Upper", upper.position[2] = 1, upper.map = "Upper", upper.mapOnly = 1;
+  if (version == 1) {
+    upper.parent = "ParentObject 1";
+    return LwscBuilder(0, 10).line("LoadObject column.lwo").motion("ObjectMotion (unnamed)", {key(0, 0, 0, 0)})
+        .line("BoneFalloffType 5").bone(lower, {key(0, 0, 0, 0, 0, -90)}).bone(upper, {key(0, 0, 0, 1, 0, bend), key(10, 0, 0, 1, 0, 90)})
+        .text();
+  }
+  const double r = 3.14159265358979323846 / 180;
+  lower.parent = "ParentItem 10000000", upper.parent = "ParentItem 40000000";
+  LaterSceneBuilder s(version, 0, 10);
+  s.line(version >= 4 ? "LoadObjectLayer 1 10000000 column.lwo" : "LoadObjectLayer 1 column.lwo").motion("ObjectMotion", {});
+  s.line("BoneFalloffType 5").bone(lower, {{}, {}, {}, {}, {ckey(0, -90 * r)}}, version >= 4 ? "40000000" : "");
+  s.bone(upper, {{}, {}, {ckey(0, 1)}, {}, {ckey(0, bend * r), ckey(10.0 / 30, 90 * r)}}, version >= 4 ? "40010000" : "");
+  return s.text();
+}
+
 }  // namespace lwbuild
