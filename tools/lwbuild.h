@@ -753,7 +753,7 @@ inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false) {
       faces.push_back({a, b, b + 4, a + 4});
     }
   Lwo2Builder o;
-  o.tags({"Skin", "Lower", "Upper", "0 0 -1"}).layer(0).points(points).polygons(faces).polygonTags(tags);
+  o.tags({"Skin", "Lower", "Upper", "1 0 0"}).layer(0).points(points).polygons(faces).polygonTags(tags);
   o.vertexMap("WGHT", "Lower", 1, lower).vertexMap("WGHT", "Upper", 1, upper);
   if (skelegons) {  // in a layer of their own, as modellers keep them
     o.layer(1).points({0, 0, 0, 0, 1, 0, 0, 2, 0}).polygons({{0, 1}, {1, 2}}, "BONE");

@@ -24,7 +24,7 @@ MotionKey eval(const std::vector<MotionKey>& keys, int endBehavior, int frame) {
 
 TEST(EvaluateMotion, LinearTcbAndEndBehaviours) {
   const std::vector<MotionKey> single = {motionKey(5, 3.0)}, line = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)},
-                               early = {motionKey(-5, 1.0), motionKey(-1, 2.0, 0, 1)},
+                               early = {motionKey(-5, 1.0), motionKey(-1, 2.0, 0, 1)}, shortest = {motionKey(0, 0.0), motionKey(1, 10.0, 0, 1)},
                                tcb = {motionKey(0, 0.0), motionKey(10, 10.0), motionKey(20, 30.0), motionKey(30, 60.0)};
   std::vector<MotionKey> tense = tcb, biased = tcb, reset = {motionKey(10, 1.0, 0, 1), motionKey(20, 2.0)};
   for (auto& k : tense) k.tension = 1.0;
@@ -35,7 +35,7 @@ TEST(EvaluateMotion, LinearTcbAndEndBehaviours) {
       {single, kEndStop, 0, 3.0, "single key, before"}, {single, kEndStop, 5, 3.0, "single key, at"},
       {single, kEndStop, 100, 3.0, "single key, after"}, {line, kEndStop, 4, 4.0, "linear"}, {line, kEndStop, 25, 10.0, "stopped"},
       {line, kEndRepeat, 25, 3.0, "repeated: 25 modulo 11"}, {line, kEndRepeat, 10, 10.0, "repeated, last key"},
-      {line, kEndRepeat, 11, 0.0, "repeated, next period"},
+      {line, kEndRepeat, 11, 0.0, "repeated, next period"}, {shortest, kEndRepeat, 2, 0.0, "a period of two frames"},
       // A last key below frame 0 has no period to repeat: the motion stops.
       {early, kEndRepeat, 100, 2.0, "last key below 0"}, {{motionKey(-1, 7.0)}, kEndRepeat, 50, 7.0, "single key at -1"},
       // Interior tangents are half the chord across the neighbours: 15 and 25; Hermite at t = 0.5.

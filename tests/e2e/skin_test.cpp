@@ -122,6 +122,7 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   ASSERT_EQ(skel.frames.size(), 3u);
   EXPECT_TRUE(skel.frames[0].name == "Frame0_skel" && skel.frames[1].name == "Frame1_Lower" && skel.frames[2].parent == 1);
   EXPECT_TRUE(!skel.animated && skel.meshes.at(0).skins.size() == 3 && restError(skel) < 1e-5);
+  EXPECT_NEAR(skel.frames[1].m[4], 1.0, 1e-6);  // the bone's up axis is BNUP's "1 0 0"
 
   // Damaged blocks: bones outside objects, parents naming no bone of theirs, cycles, a missing map, IK.
   BoneSpec a, b, c; a.name = "A", a.parent = "ParentItem 40010000", b.name = "B", b.parent = "ParentItem 40000000";

@@ -219,6 +219,8 @@ TEST(Frames, TreeMatricesParentPivotAndUnreachableItems) {
   EXPECT_EQ(w.text, frameOpen(0, "Frame0_box", 1, 2, 3) + frameOpen(1, "Frame1_lid", 1, 1, 0) + frameClose(1) + frameClose(0) +
                         frameOpen(0, "Frame2_still", 0, 0, 0) + frameClose(0));
   EXPECT_EQ(std::to_string(w.result) + w.console, "0Frame0_box : \n Frame1_lid : \nFrame2_still : \n");
+  // A frame name is cut to 79 characters, from 80 on.
+  for (const std::size_t length : {74u, 75u, 76u}) EXPECT_EQ(frameName("", addItem(scene, std::string(length, 'n'), 0, {})).size(), std::min<std::size_t>(length + 5, 79));
 
   LwScene tree;
   for (const auto& [name, parent] : {std::pair{"0_a", 0}, {"1_b", 4}, {"2_c", 0}, {"3_d", 1}, {"4_e", 1}, {"5_lost", 99},
