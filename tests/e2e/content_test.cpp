@@ -2,6 +2,7 @@
 // paths, converted from an unrelated directory into a destination directory.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,12 @@ TEST(Batch, ConvertsTheGoodFilesOfATreeAsTorvoDoesAlone) {
   const auto bad = testsupport::run(TORVO_BATCH_EXE, {"-x", "src", "none"}, t.path());
   EXPECT_TRUE(bad.exitCode == 1 && contains(bad.out, "Invalid option: -x\n") && !testsupport::fileExists(t / "none")) << bad.out;
   EXPECT_EQ(testsupport::listDir(t / "dst/c"), std::vector<std::string>{});
+  // A tree deeper than the walk goes is refused as a whole.
+  std::string deep = t / "deep";
+  for (int i = 0; i < 66; ++i) deep += "/d";
+  std::filesystem::create_directories(deep);
+  const auto tooDeep = testsupport::run(TORVO_BATCH_EXE, {"deep", "deepout"}, t.path());
+  EXPECT_EQ(std::to_string(tooDeep.exitCode) + tooDeep.out, "1can't read the source tree 'deep'.\n");
   // The same tree named with a leading dot, from above, or absolutely converts the same.
   const std::pair<std::string, std::string> trees[] = {{t.path(), "./src"}, {t / "ref", "../src"}, {t / "ref", t / "src"}};
   std::string reports[std::size(trees)];

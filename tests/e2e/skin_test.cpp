@@ -29,9 +29,9 @@ Converted convert(const std::string& scene, std::vector<std::string> options = {
 }
 
 // Every vertex of the file's first mesh skinned, against where its own frame puts it.
-double restError(const xtokens::Text& x) {
+double restError(const xtokens::Text& x, std::size_t which = 0) {
   double worst = 0;
-  const auto& mesh = x.meshes.at(0);
+  const auto& mesh = x.meshes.at(which);
   for (std::uint32_t v = 0; v < mesh.xyz.size() / 3; ++v) {
     double own[3] = {mesh.xyz[3 * v], mesh.xyz[3 * v + 1], mesh.xyz[3 * v + 2]};
     x.place(mesh.frame, own);
@@ -76,6 +76,7 @@ TEST(CharactersE2E, OptionsBinaryAndTheIndependentReader) {
   const Converted still = convert(columnScene(3, 0), {"-A"}), meshes = convert(columnScene(3, 0), {"-M"});
   const Converted one = convert(columnScene(3, 0), {"-W", "1"}), binary = convert(columnScene(3, 0), {"-b"});
   EXPECT_TRUE(!still.x.animated && still.x.meshes.at(0).skins.size() == 2 && restError(still.x) < 1e-5);
+  EXPECT_TRUE(contains(still.text, "  SkinWeights {\n   \"Frame1_Lower\";\n   12;\n   0,1,2,3,4,5,6,7,8,9,10,11;\n   1.000000,1.000000,")) << still.text;
   EXPECT_TRUE(meshes.run.exitCode == 0 && !contains(meshes.text, "SkinWeights") && meshes.x.frames.empty());
   EXPECT_EQ(one.x.meshes.at(0).header[0], 1u); EXPECT_LT(restError(one.x), 1e-5);
   const std::string tokens = xtokens::decode(std::vector<char>(binary.text.begin(), binary.text.end()), binary.text.find("Material") - 6);
@@ -123,6 +124,16 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   EXPECT_TRUE(skel.frames[0].name == "Frame0_skel" && skel.frames[1].name == "Frame1_Lower" && skel.frames[2].parent == 1);
   EXPECT_TRUE(!skel.animated && skel.meshes.at(0).skins.size() == 3 && restError(skel) < 1e-5);
   EXPECT_NEAR(skel.frames[1].m[4], 1.0, 1e-6);  // the bone's up axis is BNUP's "1 0 0"
+
+  // UseBonesFrom: a second column, both objects moved, skinned at rest by the first's bones in its own space.
+  BoneSpec lower, upper; lower.name = "Lower", lower.direction[1] = -90, lower.map = "Lower", lower.mapOnly = 1;
+  upper.name = "Upper", upper.position[2] = 1, upper.map = "Upper", upper.mapOnly = 1, lower.parent = "ParentItem 10000000";
+  upper.parent = "ParentItem 40000000";
+  LaterSceneBuilder shared(5, 0, 0); shared.line("LoadObjectLayer 1 10000000 column.lwo").motion("ObjectMotion", {{ckey(0, 1)}});
+  shared.bone(lower, {{}, {}, {}, {}, {ckey(0, -1.5707963)}}, "40000000").bone(upper, {{}, {}, {ckey(0, 1)}}, "40010000");
+  shared.line("LoadObjectLayer 1 10000001 column.lwo").motion("ObjectMotion", {{ckey(0, 3)}}).line("UseBonesFrom 10000000");
+  const Converted both = convert(shared.text());
+  EXPECT_TRUE(both.x.meshes.size() == 2 && both.x.meshes[1].skins.size() == 2 && restError(both.x, 1) < 1e-5) << both.text;
 
   // Damaged blocks: bones outside objects, parents naming no bone of theirs, cycles, a missing map, IK.
   BoneSpec a, b, c; a.name = "A", a.parent = "ParentItem 40010000", b.name = "B", b.parent = "ParentItem 40000000";

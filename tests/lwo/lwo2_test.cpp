@@ -208,6 +208,10 @@ TEST(Lwo2Reader, UnknownChunksAndPolygonKindsChangeNothing) {
     b.chunk("ZZZZ", {1, 2, 3}).polygons({{0, 1}}, "CURV").polygonTags({{0, 1}}, "PART").chunk("BBOX", Bytes(24, 0));
   }, {sub("QQQQ", {1}), subU16("VERS", 3), subFloat("SMAN", 0.0f)}), false, false);
   EXPECT_EQ(messy, "Warning! 1 curve, bone and other non-face polygons skipped\n" + clean);
+  // Skelegons are two-point BONE polygons naming points of their layer; the others are none.
+  const Loaded bones = load(triangle([](Lwo2Builder& b) { b.polygons({{0, 1}, {0, 9}, {9, 0}, {0, 1, 2}, {1, 2}}, "BONE"); }));
+  ASSERT_EQ(bones.object.skelegons.size(), 2u);
+  EXPECT_TRUE(bones.object.skelegons[1].base == 1 && bones.object.skelegons[1].tip == 2);
 }
 
 TEST(Lwo2Reader, DamagedFilesLoseOnlyWhatIsDamaged) {

@@ -111,4 +111,12 @@ TEST_F(LaterScenes, DamagedEnvelopesAreRefused) {
   }
   lwReleaseScene(scene);
   EXPECT_LT(read("LWSC\n6\n"), 0);  // a later version is no scene
+  // A turning channel's tangents (Hermite) and handle values (2D Bezier) turn into degrees with its values; handle times do not.
+  const std::string turn = "LWSC\n3\nAddNullObject N\nObjectMotion\nNumChannels 4\nChannel 3\n{ Envelope\n  2\n"
+                           "  Key 1 0 1 0 0 0 0.5 0.25 0\n  Key 1 1 5 0.5 0.25 0.5 0.25 0 0\n}\n";
+  lwReleaseScene(scene);
+  ASSERT_GE(read(turn), 0) << console;
+  const auto& keys = scene.items.at(0)->channels.at(kHeading).keys;
+  EXPECT_EQ(testing::PrintToString(std::vector<double>{keys[0].param[0], keys[0].param[1], keys[1].param[0], keys[1].param[1], keys[1].param[2], keys[1].param[3]}),
+            testing::PrintToString(std::vector<double>{0.5 * kRadiansToDegrees, 0.25 * kRadiansToDegrees, 0.5, 0.25 * kRadiansToDegrees, 0.5, 0.25 * kRadiansToDegrees}));
 }
