@@ -105,7 +105,7 @@ std::string skinnedScene(bool bones) {
   if (!bones) return s.text();
   s.line("BoneFalloffType 5");
   for (int k = 0; k < kBones; ++k) {
-    BoneSpec bone;
+    BoneBlock bone;
     bone.name = "Band" + std::to_string(k), bone.map = bone.name, bone.mapOnly = 1, bone.normalize = 1, bone.length = 2.0 / kBones;
     bone.position[1] = k == 0 ? -1 : 0, bone.position[2] = k == 0 ? 0 : 2.0 / kBones, bone.direction[1] = k == 0 ? -90 : 0;
     bone.parent = k == 0 ? "ParentItem 10000000" : "ParentItem 4" + [&] { char id[8]; std::snprintf(id, sizeof id, "%03X", k - 1); return std::string(id); }() + "0000";

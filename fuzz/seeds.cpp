@@ -109,7 +109,7 @@ std::vector<Seed> lwo3Seeds() {
 // Rigs on the weighted column: bones by map, by falloff, limited, with IK and a pivot rotation,
 // parented by number (version 1) or by item id; a second object deformed by the first's bones.
 Bytes rigScene(int version) {
-  BoneSpec lower, upper, tip;
+  BoneBlock lower, upper, tip;
   lower.name = "Lower", lower.direction[1] = -90, lower.map = "Lower", lower.mapOnly = 1, lower.normalize = 1;
   upper.name = "Upper", upper.position[2] = 1, upper.map = "Upper", upper.scaleStrength = 1;
   tip.name = "Tip", tip.position[2] = 1, tip.range[0] = 0.1, tip.range[1] = 0.5, tip.active = 1;

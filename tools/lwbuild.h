@@ -553,8 +553,8 @@ class LwscBuilder {
     line("");
     return *this;
   }
-  // A bone block (see BoneSpec) with its version 1 keys.
-  LwscBuilder& bone(const struct BoneSpec& spec, const std::vector<SceneKey>& keys);
+  // A bone block (see BoneBlock) with its version 1 keys.
+  LwscBuilder& bone(const struct BoneBlock& block, const std::vector<SceneKey>& keys);
   const std::string& text() const { return text_; }
 
  private:
@@ -562,7 +562,7 @@ class LwscBuilder {
 };
 
 // One bone block of a scene, as LightWave writes it.
-struct BoneSpec {
+struct BoneBlock {
   std::string name = "Bone";
   double position[3] = {0, 0, 0}, direction[3] = {0, 0, 0};  // rest; direction in degrees
   double length = 1, strength = 1;
@@ -573,7 +573,7 @@ struct BoneSpec {
   std::vector<std::string> more;  // further lines of the block, after the rest
 };
 
-inline std::vector<std::string> boneLines(const BoneSpec& b) {
+inline std::vector<std::string> boneLines(const BoneBlock& b) {
   char buf[256];
   std::vector<std::string> out = {"BoneName " + b.name, "BoneActive " + std::to_string(b.active)};
   std::snprintf(buf, sizeof buf, "BoneRestPosition %.17g %.17g %.17g", b.position[0], b.position[1], b.position[2]);
@@ -598,11 +598,11 @@ inline std::vector<std::string> boneLines(const BoneSpec& b) {
   return out;
 }
 
-inline LwscBuilder& LwscBuilder::bone(const BoneSpec& spec, const std::vector<SceneKey>& keys) {
+inline LwscBuilder& LwscBuilder::bone(const BoneBlock& block, const std::vector<SceneKey>& keys) {
   line("AddBone");
-  for (const std::string& l : boneLines(spec)) line(l);
+  for (const std::string& l : boneLines(block)) line(l);
   motion("BoneMotion (unnamed)", keys);
-  if (!spec.parent.empty()) line(spec.parent);
+  if (!block.parent.empty()) line(block.parent);
   return *this;
 }
 
@@ -714,12 +714,12 @@ class LaterSceneBuilder {
     if (version_ < 3) line(behaviors);
     return *this;
   }
-  // A bone block (see BoneSpec) with its channels; id follows AddBone (versions 4 and 5).
-  LaterSceneBuilder& bone(const BoneSpec& spec, std::vector<std::vector<ChannelKey>> channels, const std::string& id = "") {
+  // A bone block (see BoneBlock) with its channels; id follows AddBone (versions 4 and 5).
+  LaterSceneBuilder& bone(const BoneBlock& block, std::vector<std::vector<ChannelKey>> channels, const std::string& id = "") {
     line(id.empty() ? "AddBone" : "AddBone " + id);
-    for (const std::string& l : boneLines(spec)) line(l);
+    for (const std::string& l : boneLines(block)) line(l);
     motion("BoneMotion", std::move(channels));
-    if (!spec.parent.empty()) line(spec.parent);
+    if (!block.parent.empty()) line(block.parent);
     return *this;
   }
   const std::string& text() const { return text_; }
@@ -839,7 +839,7 @@ inline bool writeFile(const std::string& path, const std::string& text) {
 // weighed by their maps alone; Upper turns by `bend` degrees of pitch at the first frame
 // (and always turns by 90 at frame 10).
 inline std::string columnScene(int version, double bend) {
-  BoneSpec lower, upper;
+  BoneBlock lower, upper;
   lower.name = "Lower", lower.direction[1] = -90, lower.map = "Lower", lower.mapOnly = 1;
   upper.name = "Upper", upper.position[2] = 1, upper.map = "Upper", upper.mapOnly = 1;
   if (version == 1) {

@@ -110,7 +110,7 @@ TEST(CharactersE2E, OptionsBinaryAndTheIndependentReader) {
 
 TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   // A rig without a mesh: bone frames alone, no skin templates.
-  BoneSpec hip; hip.name = "Hip";
+  BoneBlock hip; hip.name = "Hip";
   LaterSceneBuilder rig(3, 0, 0); rig.line("AddNullObject Rig").bone(hip, {});
   const Converted null = convert(rig.text());
   EXPECT_TRUE(null.x.frames.size() == 2 && null.x.frames[1].name == "Frame1_Hip" && null.x.frames[1].parent == 0);
@@ -126,7 +126,7 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   EXPECT_NEAR(skel.frames[1].m[4], 1.0, 1e-6);  // the bone's up axis is BNUP's "1 0 0"
 
   // UseBonesFrom: a second column, both objects moved, skinned at rest by the first's bones in its own space.
-  BoneSpec lower, upper; lower.name = "Lower", lower.direction[1] = -90, lower.map = "Lower", lower.mapOnly = 1;
+  BoneBlock lower, upper; lower.name = "Lower", lower.direction[1] = -90, lower.map = "Lower", lower.mapOnly = 1;
   upper.name = "Upper", upper.position[2] = 1, upper.map = "Upper", upper.mapOnly = 1, lower.parent = "ParentItem 10000000";
   upper.parent = "ParentItem 40000000";
   LaterSceneBuilder shared(5, 0, 0); shared.line("LoadObjectLayer 1 10000000 column.lwo").motion("ObjectMotion", {{ckey(0, 1)}});
@@ -136,7 +136,7 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   EXPECT_TRUE(both.x.meshes.size() == 2 && both.x.meshes[1].skins.size() == 2 && restError(both.x, 1) < 1e-5) << both.text;
 
   // Damaged blocks: bones outside objects, parents naming no bone of theirs, cycles, a missing map, IK.
-  BoneSpec a, b, c; a.name = "A", a.parent = "ParentItem 40010000", b.name = "B", b.parent = "ParentItem 40000000";
+  BoneBlock a, b, c; a.name = "A", a.parent = "ParentItem 40010000", b.name = "B", b.parent = "ParentItem 40000000";
   c.name = "C", c.parent = "ParentItem 20000000", c.map = "Nowhere", c.more = {"GoalItem 10000000", "BoneJointComp 1"};
   LaterSceneBuilder s(3, 0, 0); s.line("AddBone").line("LoadObjectLayer 1 column.lwo").bone(a, {}).bone(b, {}).bone(c, {});
   const Converted damaged = convert(s.text());
