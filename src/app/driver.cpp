@@ -201,7 +201,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   if (lwReadScene(scene, source, context, lwPrepareObjectFor) >= 0) {
     lwSettleScene(scene);
     sayText(sink, "\n");
-    unsigned extras = sceneHasSkin(context, scene) ? unsigned{kTemplatesSkin} : 0u;
+    unsigned extras = lwSceneHasSkin(context, scene) ? unsigned{kTemplatesSkin} : 0u;
     for (const auto& item : scene.items) extras |= meshHasVertexColors(*item) ? kTemplatesVertexColors : 0u;
     result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1, extras);
     if (result >= 0) {

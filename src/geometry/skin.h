@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/context.h"
 #include "model/object.h"
 #include "model/scene.h"
 
@@ -46,3 +47,17 @@ bool lwHasWeightedSkelegons(const LwObject& object);
 // parented where a skelegon's base is another's tip, turned about their length as BNUP
 // says; each weighs by its map alone (one without a map does not deform).
 void lwRigSkelegons(LwScene& scene);
+
+// The skin of one mesh of a scene. Entries are the bones that deform it, then the mesh's
+// own item for the share of each point that no bone moves; by entry, the item whose frame
+// moves it and the offset from mesh space to that frame's space at rest.
+struct LwMeshSkin {
+  LwSkinWeights weights;
+  std::vector<std::int32_t> items;  // 1-based item numbers
+  std::vector<Mat4> offsets;
+};
+
+// True when some mesh the scene writes is deformed by bones.
+bool lwSceneHasSkin(const ConversionContext& context, const LwScene& scene);
+// The skin of the item at a 0-based position; false (warnings printed) when it has none.
+bool lwBuildMeshSkin(const ConversionContext& context, const LwScene& scene, std::size_t position, LwMeshSkin& skin);

@@ -1,0 +1,133 @@
+// The skin of one mesh of a scene: which bones deform it, their rest transforms and
+// offsets in the mesh's space, and the weights they give its vertices.
+#include "core/options.h"
+#include "geometry/skin.h"
+
+namespace {
+
+constexpr float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
+// A mesh names at most this many bones (the header's WORD).
+constexpr std::size_t kMaxMeshBones = 0xFFFF;
+
+bool deforms(const LwObject& item) { return item.bone.owner > 0 && lwBoneDeforms(item.bone); }
+
+// The item whose bones deform the item at `position`, or 0 when none is written with a skin.
+std::int32_t skeletonOwner(const ConversionContext& context, const LwScene& scene, std::size_t position) {
+  const LwObject& item = *scene.items[position];
+  if (context.options.meshesOnly != 0 || item.vertices.empty() || item.dissolve >= 1.0 || item.bone.owner > 0) return 0;
+  const std::int32_t owner = item.skeleton.bonesFrom > 0 ? item.skeleton.bonesFrom : static_cast<std::int32_t>(position + 1);
+  const LwObject* skeleton = lwSceneItem(scene, owner);
+  if (skeleton == nullptr || skeleton->skeleton.bones == 0) return 0;
+  // Bones follow every other item.
+  for (std::size_t i = scene.items.size(); i-- > 0 && scene.items[i]->bone.owner > 0;)
+    if (scene.items[i]->bone.owner == owner && deforms(*scene.items[i])) return owner;
+  return 0;
+}
+
+const float* pivotOf(const LwScene& scene, std::int32_t number) {
+  const LwObject* item = lwSceneItem(scene, number);
+  return item != nullptr ? item->pivot : kNoPivot;
+}
+
+// Matrices already known down the frame tree, by item number.
+struct Chains {
+  std::vector<Mat4> matrix;
+  std::vector<char> known;
+};
+
+// The transform of an item's frame down the frame tree at the first frame, or (rest) of a
+// bone at rest relative to its object's own coordinates.
+Mat4 chain(const LwScene& scene, std::int32_t number, bool rest, Chains* known = nullptr) {
+  std::vector<std::int32_t> path;
+  Mat4 m;
+  // A walk longer than the scene has items is in a cycle.
+  for (std::int32_t at = number; at > 0 && static_cast<std::size_t>(at) <= scene.items.size() &&
+                                 path.size() <= scene.items.size();) {
+    const LwObject& item = *scene.items[static_cast<std::size_t>(at) - 1];
+    if (rest && item.bone.owner == 0) break;
+    if (known != nullptr && known->known[static_cast<std::size_t>(at)] != 0) {
+      m = known->matrix[static_cast<std::size_t>(at)];
+      break;
+    }
+    path.push_back(at);
+    at = item.parentIndex;
+  }
+  for (auto it = path.rbegin(); it != path.rend(); ++it) {
+    const LwObject& item = *scene.items[static_cast<std::size_t>(*it) - 1];
+    const bool root = rest && item.bone.owner == item.parentIndex;
+    const float* pivot = root ? kNoPivot : pivotOf(scene, item.parentIndex);
+    if (rest) {
+      mat4Multiply(m, lwBoneRestMatrix(item.bone, pivot));
+    } else if (!item.motionKeys.empty()) {
+      mat4Multiply(m, item.bone.owner > 0 ? lwBonePoseMatrix(item.bone, item.motionKeys[0], pivot)
+                                          : itemMatrix(item.motionKeys[0], pivot));
+    }
+    if (known != nullptr) {
+      known->matrix[static_cast<std::size_t>(*it)] = m;
+      known->known[static_cast<std::size_t>(*it)] = 1;
+    }
+  }
+  return m;
+}
+
+Mat4 translation(const float offset[3], double sign) {
+  Mat4 t;
+  for (int i = 0; i < 3; ++i) t.m[i][3] = sign * offset[i];
+  return t;
+}
+
+}  // namespace
+
+bool lwSceneHasSkin(const ConversionContext& context, const LwScene& scene) {
+  for (std::size_t i = 0; i < scene.items.size(); ++i)
+    if (skeletonOwner(context, scene, i) != 0) return true;
+  return false;
+}
+
+bool lwBuildMeshSkin(const ConversionContext& context, const LwScene& scene, std::size_t position, LwMeshSkin& skin) {
+  const std::int32_t owner = skeletonOwner(context, scene, position);
+  if (owner == 0) return false;
+  const LwObject& item = *scene.items[position];
+  // Offsets are taken in this mesh's space: another item's bones are placed through both
+  // objects' frames at the first frame.
+  Mat4 toMesh = translation(item.pivot, -1.0);
+  if (owner != static_cast<std::int32_t>(position + 1)) {
+    toMesh = mat4AffineInverse(chain(scene, static_cast<std::int32_t>(position + 1), false));
+    mat4Multiply(toMesh, chain(scene, owner, false));
+    mat4Multiply(toMesh, translation(pivotOf(scene, owner), -1.0));
+  }
+  std::vector<LwSkinBone> bones;
+  skin = LwMeshSkin();
+  std::size_t first = scene.items.size();
+  while (first > 0 && scene.items[first - 1]->bone.owner > 0) --first;
+  Chains rests{std::vector<Mat4>(scene.items.size() + 1), std::vector<char>(scene.items.size() + 1, 0)};
+  for (std::size_t i = first; i < scene.items.size(); ++i) {
+    const LwObject& bone = *scene.items[i];
+    if (bone.bone.owner != owner || !deforms(bone)) continue;
+    LwSkinBone& b = bones.emplace_back();
+    b.rest = chain(scene, static_cast<std::int32_t>(i + 1), true, &rests);
+    b.bone = &bone.bone;
+    Mat4 restInMesh = toMesh;
+    mat4Multiply(restInMesh, b.rest);
+    skin.offsets.push_back(mat4AffineInverse(restInMesh));
+    skin.items.push_back(static_cast<std::int32_t>(i + 1));
+  }
+  skin.offsets.emplace_back();
+  skin.items.push_back(static_cast<std::int32_t>(position + 1));
+  lwComputeSkin(item, bones, item.skeleton, context.options.skinInfluences, skin.weights);
+
+  const MessageSink& sink = context.sink;
+  for (const std::string& map : skin.weights.missingMaps)
+    say(sink, "Warning! %s has no weight map '%s': its bones weigh by distance\n", item.name.c_str(), map.c_str());
+  if (skin.weights.normalizedPoints != 0)
+    say(sink, "Warning! %zu points of %s weighed above 1 in all: normalized\n", skin.weights.normalizedPoints,
+        item.name.c_str());
+  std::size_t used = 0;
+  for (std::size_t e = 0; e + 1 < skin.weights.first.size(); ++e) used += skin.weights.first[e + 1] > skin.weights.first[e];
+  if (used > kMaxMeshBones) {
+    say(sink, "Warning! %s is moved by %zu bones, more than %zu: written without skin\n", item.name.c_str(), used,
+        kMaxMeshBones);
+    return false;
+  }
+  return true;
+}
