@@ -19,7 +19,6 @@
 #include "xscene/frames.h"
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
-#include "xscene/skin.h"
 
 namespace {
 
@@ -67,16 +66,9 @@ int convertRig(const ConversionContext& given, const std::string& templatePath, 
   LwScene rig;
   rig.items.push_back(std::make_unique<LwObject>(std::move(object)));
   object = LwObject();
-  const std::string_view source(context.sourcePath);
-  std::string name = "0_" + std::string(source.substr(fileNamePart(source, context.codePage)));
-  const std::size_t dot = findExtension(name, context.codePage);
-  if (dot != std::string::npos) name.resize(dot);
-  name = makeXName(name, context.codePage);
-  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
-  rig.items[0]->name = name;
+  rig.items[0]->name = lwObjectItemName(0, context.sourcePath, context.codePage);
   lwRigSkelegons(rig);
-  const unsigned colours = meshHasVertexColors(*rig.items[0]) ? kTemplatesVertexColors : 0u;
-  int result = writeXHeader(context, templatePath, out, 1, kTemplatesSkin | colours);
+  int result = writeXHeader(context, templatePath, out, 1, kTemplatesSkin | sceneTemplates(context, rig));
   if (result >= 0) {
     sayText(context.sink, "writing a skinned mesh to X...\n");
     result = writeScene(context, table, rig, out);
@@ -201,9 +193,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   if (lwReadScene(scene, source, context, lwPrepareObjectFor) >= 0) {
     lwSettleScene(scene);
     sayText(sink, "\n");
-    unsigned extras = lwSceneHasSkin(context, scene) ? unsigned{kTemplatesSkin} : 0u;
-    for (const auto& item : scene.items) extras |= meshHasVertexColors(*item) ? kTemplatesVertexColors : 0u;
-    result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1, extras);
+    result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1, sceneTemplates(context, scene));
     if (result >= 0) {
       sayText(sink, "writing a scene to X...\n");
       result = writeScene(context, table, scene, out);

@@ -17,12 +17,7 @@ enum BoneWord {
   kGoal, kController, kJointComp, kMuscleFlex,
 };
 
-struct Word {
-  const char* text;
-  int code;
-};
-
-constexpr Word kBoneWords[] = {
+constexpr Keyword<int> kBoneWords[] = {
     {"BoneName", kBoneName},           {"BoneActive", kBoneActive},        {"BoneRestPosition", kRestPosition},
     {"BoneRestDirection", kRestDirection}, {"BoneRestLength", kRestLength}, {"BoneStrength", kStrength},
     {"ScaleBoneStrength", kScaleStrength}, {"BoneLimitedRange", kLimitedRange}, {"BoneMinRange", kMinRange},
@@ -33,19 +28,7 @@ constexpr Word kBoneWords[] = {
 };
 
 enum SkeletonWord { kFalloff, kFaster, kBonesFrom };
-constexpr Word kSkeletonWords[] = {{"BoneFalloffType", kFalloff}, {"FasterBones", kFaster}, {"UseBonesFrom", kBonesFrom}};
-
-// The code of the line's first word (the whole word), with *argument after one blank.
-template <std::size_t N>
-int findWord(const std::string& line, const Word (&table)[N], const char** argument) {
-  for (const Word& w : table) {
-    const std::size_t n = std::strlen(w.text);
-    if (line.compare(0, n, w.text) != 0 || (line.size() > n && line[n] != ' ' && line[n] != '\t')) continue;
-    *argument = line.size() > n ? line.c_str() + n + 1 : line.c_str() + n;
-    return w.code;
-  }
-  return -1;
-}
+constexpr Keyword<int> kSkeletonWords[] = {{"BoneFalloffType", kFalloff}, {"FasterBones", kFaster}, {"UseBonesFrom", kBonesFrom}};
 
 // Up to three finite numbers; the ones missing or not finite keep their value.
 void readTriple(const char* text, double (&out)[3]) {
@@ -100,7 +83,7 @@ LwObject& BoneSet::add(std::int32_t owner) {
 
 bool readBoneWord(const std::string& line, LwObject& item, BoneNotes& notes) {
   const char* argument = "";
-  const int code = findWord(line, kBoneWords, &argument);
+  const int code = findWord(line, kBoneWords, &argument, -1);
   LwBone& bone = item.bone;
   switch (code) {
     case kBoneName: item.name = trimmed(argument); break;
@@ -128,7 +111,7 @@ bool readBoneWord(const std::string& line, LwObject& item, BoneNotes& notes) {
 
 bool readSkeletonWord(const std::string& line, LwObject& object, std::string& bonesFrom) {
   const char* argument = "";
-  switch (findWord(line, kSkeletonWords, &argument)) {
+  switch (findWord(line, kSkeletonWords, &argument, -1)) {
     case kFalloff: {
       const double v = readNumber(argument, kDefaultBoneFalloff);
       object.skeleton.falloff = static_cast<std::int32_t>(std::clamp(v, 0.0, 64.0));

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,14 +16,33 @@ constexpr std::int32_t kLastSceneVersion = 5;
 
 namespace lwscene {
 
+// A keyword of the later readers' tables and its code.
+template <class Code>
+struct Keyword {
+  const char* word;
+  Code code;
+};
+
+// The code of the keyword that is the line's whole first word, with *argument after one
+// blank; none when no entry matches.
+template <class Code, std::size_t N>
+Code findWord(const std::string& line, const Keyword<Code> (&table)[N], const char** argument, Code none) {
+  for (const Keyword<Code>& entry : table) {
+    const std::size_t length = std::strlen(entry.word);
+    if (line.compare(0, length, entry.word) != 0) continue;
+    if (line.size() > length && line[length] != ' ' && line[length] != '\t') continue;
+    *argument = line.size() > length ? line.c_str() + length + 1 : line.c_str() + length;
+    return entry.code;
+  }
+  return none;
+}
+
 // atoi and atof without atoi's undefined overflow: out-of-range values saturate.
 std::int32_t parseInt(const char* text);
 double parseDouble(const char* text);
 
 // "%d_%s" fitted to the name field.
 std::string itemName(std::size_t position, std::string_view text);
-// "%d_%s" with the path's file name, cut at its last dot and filtered.
-std::string objectItemName(std::size_t position, std::string_view path, int codePage);
 
 constexpr int kObjectMissing = -2;
 // Opens the object file as written, else in the content directory, else by the

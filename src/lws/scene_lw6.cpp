@@ -56,19 +56,14 @@ enum Code {
   kLookAhead,
 };
 
-struct Keyword {
-  const char* word;
-  Code code;
-};
-
-constexpr Keyword kSceneWords[] = {
+constexpr Keyword<Code> kSceneWords[] = {
     {"AddBone", kAddBone},         {"AddCamera", kAddCamera},       {"AddLight", kAddLight},
     {"AddNullObject", kAddNull},   {"CameraMotion", kCameraMotion}, {"FirstFrame", kFirstFrame},
     {"FramesPerSecond", kFramesPerSecond}, {"LastFrame", kLastFrame}, {"LoadObject", kLoadObject},
     {"LoadObjectLayer", kLoadObjectLayer}, {"Plugin", kPlugin},
 };
 
-constexpr Keyword kItemWords[] = {
+constexpr Keyword<Code> kItemWords[] = {
     {"ObjectMotion", kMotion},     {"LightMotion", kMotion},        {"Channel", kChannel},
     {"Pre/PostBehavior", kBehaviors}, {"LightName", kLightName},    {"CameraName", kCameraName},
     {"ParentObject", kParentObject}, {"ParentItem", kParentItem},   {"TargetObject", kTargetObject},
@@ -78,18 +73,6 @@ constexpr Keyword kItemWords[] = {
     {"BoneMotion", kMotion},
 };
 
-// The keyword must be the line's whole first word; *argument is the rest after one space.
-template <std::size_t N>
-Code findWord(const std::string& line, const Keyword (&table)[N], const char** argument) {
-  for (const Keyword& entry : table) {
-    const std::size_t length = std::strlen(entry.word);
-    if (line.compare(0, length, entry.word) != 0) continue;
-    if (line.size() > length && line[length] != ' ' && line[length] != '\t') continue;
-    *argument = line.size() > length ? line.c_str() + length + 1 : line.c_str() + length;
-    return entry.code;
-  }
-  return kNone;
-}
 
 enum Kind { kObject = 0, kLight = 1, kCamera = 2, kKinds = 3 };
 // References that name bones: a hex id of kind 4 (the ordinal holds the bone's number
@@ -367,7 +350,7 @@ struct Reader {
     owner = 0;
     const std::string path(argument);
     auto item = std::make_unique<LwObject>();
-    item->name = objectItemName(scene.items.size(), path, context.codePage);
+    item->name = lwObjectItemName(scene.items.size(), path, context.codePage);
     const int loaded = loadItemObject(context, *item, path, layer, finish);
     if (loaded == kObjectMissing) return -1;
     if (loaded < 0) {
@@ -569,8 +552,8 @@ int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, cons
     if (reader.inPlugin) {
       code = line.compare(0, 9, "EndPlugin") == 0 ? kEndPlugin : kNone;
     } else {
-      if (reader.open != nullptr) code = findWord(line, kItemWords, &argument);
-      if (code == kNone) code = findWord(line, kSceneWords, &argument);
+      if (reader.open != nullptr) code = findWord(line, kItemWords, &argument, kNone);
+      if (code == kNone) code = findWord(line, kSceneWords, &argument, kNone);
       if (code == kNone && reader.open != nullptr && reader.skeletonLine(line)) continue;
     }
     if (reader.dispatch(code, argument) < 0) return -1;

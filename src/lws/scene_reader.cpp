@@ -34,7 +34,6 @@ const LwKeyword PluginKeywords[] = {
 namespace {
 
 using lwscene::itemName;
-using lwscene::objectItemName;
 using lwscene::parseDouble;
 using lwscene::parseInt;
 
@@ -68,7 +67,7 @@ int loadObject(ReadState& state, const char* argument) {
   state.owner = 0;
   const std::string path(argument);
   auto item = std::make_unique<LwObject>();
-  item->name = objectItemName(state.scene.items.size(), path, state.context.codePage);
+  item->name = lwObjectItemName(state.scene.items.size(), path, state.context.codePage);
   const int loaded = lwscene::loadItemObject(state.context, *item, path, 0, state.finish);
   if (loaded == lwscene::kObjectMissing) return -1;
   if (loaded < 0) {
@@ -284,6 +283,17 @@ int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys) {
 }
 
 
+// The extension is cut and the name filtered before the name is fitted to its field,
+// so a long file name keeps its own words rather than losing them to an earlier dot.
+std::string lwObjectItemName(std::size_t position, std::string_view path, int codePage) {
+  std::string name = std::to_string(position) + "_" + std::string(path.substr(fileNamePart(path, codePage)));
+  const std::size_t dot = findExtension(name, codePage);
+  if (dot != std::string::npos) name.resize(dot);
+  name = makeXName(name, codePage);
+  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
+  return name;
+}
+
 namespace lwscene {
 
 std::int32_t parseInt(const char* text) {
@@ -297,17 +307,6 @@ std::string itemName(std::size_t position, std::string_view text) {
   std::string name = std::to_string(position);
   name += '_';
   name.append(text);
-  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
-  return name;
-}
-
-// The extension is cut and the name filtered before the name is fitted to its field,
-// so a long file name keeps its own words rather than losing them to an earlier dot.
-std::string objectItemName(std::size_t position, std::string_view path, int codePage) {
-  std::string name = std::to_string(position) + "_" + std::string(path.substr(fileNamePart(path, codePage)));
-  const std::size_t dot = findExtension(name, codePage);
-  if (dot != std::string::npos) name.resize(dot);
-  name = makeXName(name, codePage);
   if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
   return name;
 }

@@ -2,7 +2,10 @@
 // objects they name.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/context.h"
@@ -30,6 +33,10 @@ using LwObjectFinish = int (*)(LwObject& object, const ConversionContext& contex
 // Reads a scene from a stream at its start. Negative when the stream is no scene
 // (then the stream is back where it started) or an object file is missing.
 int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context, LwObjectFinish finish);
+
+// The name of the item an object file makes at a 0-based position: "%d_%s" with the
+// file's name, cut at its last dot, filtered and fitted to the name field.
+std::string lwObjectItemName(std::size_t position, std::string_view path, int codePage);
 
 // Reads a version 1 motion block (channel-count line, key-count line, keys) and appends
 // its keys. 1 when at least one key was stored, else -1.

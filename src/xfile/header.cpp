@@ -59,7 +59,12 @@ enum TemplateToken : int {
   kTokenArray = 52,
 };
 
-void putGuid(XWriter& out, std::uint32_t a, std::uint16_t b, std::uint16_t c, const std::uint8_t (&d)[8]) {
+// "template NAME {" and its GUID.
+void putTemplateHead(XWriter& out, const char* name, std::uint32_t a, std::uint16_t b, std::uint16_t c,
+                     const std::uint8_t (&d)[8]) {
+  xPutWord(out, kTokenTemplate);
+  xPutToken(out, kTokenName, name);
+  xPutWord(out, kTokenOpenBrace);
   xPutWord(out, kTokenGuid);
   xPutDword(out, a);
   xPutWord(out, b);
@@ -84,18 +89,12 @@ void putMember(XWriter& out, int type, const char* typeName, const char* name, c
 
 // Readers know the standard templates of binary files but not always the skin ones.
 void writeBinarySkinTemplates(XWriter& out) {
-  xPutWord(out, kTokenTemplate);
-  xPutToken(out, kTokenName, "XSkinMeshHeader");
-  xPutWord(out, kTokenOpenBrace);
-  putGuid(out, 0x3CF169CE, 0xFF7C, 0x44AB, {0x93, 0xC0, 0xF7, 0x8F, 0x62, 0xD1, 0x72, 0xE2});
+  putTemplateHead(out, "XSkinMeshHeader", 0x3CF169CE, 0xFF7C, 0x44AB, {0x93, 0xC0, 0xF7, 0x8F, 0x62, 0xD1, 0x72, 0xE2});
   putMember(out, kTokenWordType, nullptr, "nMaxSkinWeightsPerVertex");
   putMember(out, kTokenWordType, nullptr, "nMaxSkinWeightsPerFace");
   putMember(out, kTokenWordType, nullptr, "nBones");
   xPutWord(out, kTokenCloseBrace);
-  xPutWord(out, kTokenTemplate);
-  xPutToken(out, kTokenName, "SkinWeights");
-  xPutWord(out, kTokenOpenBrace);
-  putGuid(out, 0x6F0D123B, 0xBAD2, 0x4167, {0xA0, 0xD0, 0x80, 0x22, 0x4F, 0x25, 0xFA, 0xBB});
+  putTemplateHead(out, "SkinWeights", 0x6F0D123B, 0xBAD2, 0x4167, {0xA0, 0xD0, 0x80, 0x22, 0x4F, 0x25, 0xFA, 0xBB});
   putMember(out, kTokenStringType, nullptr, "transformNodeName");
   putMember(out, kTokenDwordType, nullptr, "nWeights");
   putMember(out, kTokenDwordType, nullptr, "vertexIndices", "nWeights");

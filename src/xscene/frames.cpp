@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "xscene/animation.h"
 #include "core/options.h"
 #include "model/xform.h"
+#include "xfile/header.h"
+#include "xscene/animation.h"
 #include "xscene/mesh.h"
 #include "xscene/skin.h"
 
@@ -73,6 +74,12 @@ std::string frameName(std::string_view prefix, const LwObject& item) {
   name += item.name;
   if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
   return name;
+}
+
+unsigned sceneTemplates(const ConversionContext& context, const LwScene& scene) {
+  unsigned extras = lwSceneHasSkin(context, scene) ? unsigned{kTemplatesSkin} : 0u;
+  for (const auto& item : scene.items) extras |= meshHasVertexColors(*item) ? kTemplatesVertexColors : 0u;
+  return extras;
 }
 
 int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out) {

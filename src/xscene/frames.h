@@ -11,6 +11,9 @@
 
 // 0 on success, negative when the animation cannot be written (the message is printed).
 int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out);
+// The templates beyond the usual ones (ExtraTemplates bits) that the scene's meshes use:
+// vertex colours, and skins where bones deform a written mesh.
+unsigned sceneTemplates(const ConversionContext& context, const LwScene& scene);
 int writeFrames(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out,
                 int parentNumber, int depth);
 // Name of the item's Frame (also the name its Animation refers to), at most 79 characters.
