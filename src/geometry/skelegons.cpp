@@ -26,14 +26,7 @@ Mat4 restFrame(const LwObject& object, const LwSkelegon& s, double& length) {
     const double pitch = std::atan2(-z[1], std::sqrt(z[0] * z[0] + z[2] * z[2]));
     key.values[kHeading] = heading * kRadiansToDegrees;
     key.values[kPitch] = pitch * kRadiansToDegrees;
-    if (s.hasUp) {
-      // Bank turns the unbanked +Y towards the up vector, both seen across the length.
-      const double sh = std::sin(heading), ch = std::cos(heading), sp = std::sin(pitch), cp = std::cos(pitch);
-      const double x0[3] = {ch, 0.0, -sh}, y0[3] = {sh * sp, cp, ch * sp};
-      const double across = s.up[0] * x0[0] + s.up[1] * x0[1] + s.up[2] * x0[2];
-      const double along = s.up[0] * y0[0] + s.up[1] * y0[1] + s.up[2] * y0[2];
-      if (across != 0.0 || along != 0.0) key.values[kBank] = std::atan2(-across, along) * kRadiansToDegrees;
-    }
+    if (s.hasUp) key.values[kBank] = lwBankTowards(heading, pitch, s.up) * kRadiansToDegrees;
   }
   static const float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
   return itemMatrix(key, kNoPivot);
@@ -62,16 +55,7 @@ void lwRigSkelegons(LwScene& scene) {
     const auto found = byTip.find(kept[i]->base);
     if (found != byTip.end() && found->second != i) parent[i] = found->second;
   }
-  std::vector<char> state(kept.size(), 0);
-  for (std::size_t start = 0; start < kept.size(); ++start) {
-    std::vector<std::size_t> walk;
-    for (std::size_t at = start; at != none && state[at] == 0; at = parent[at]) {
-      state[at] = 1;
-      walk.push_back(at);
-      if (parent[at] != none && state[parent[at]] == 1) parent[at] = none;
-    }
-    for (const std::size_t w : walk) state[w] = 2;
-  }
+  lwBreakParentCycles(parent, none);
   std::vector<Mat4> rest(kept.size());
   std::vector<double> length(kept.size());
   for (std::size_t i = 0; i < kept.size(); ++i) rest[i] = restFrame(object, *kept[i], length[i]);

@@ -132,7 +132,7 @@ void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink) {
   }
   // Parents first, then cycles among them are broken at the bone where the walk meets itself.
   std::vector<std::int32_t> parent(set.bones.size());
-  int stray = 0, cycles = 0;
+  int stray = 0;
   for (std::size_t i = 0; i < set.bones.size(); ++i) {
     const PendingBone& b = set.bones[i];
     const std::int32_t number = placedBone(set, b.owner, b.parentBone);
@@ -140,25 +140,15 @@ void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink) {
     if (b.strayParent || (b.parentBone >= 0 && (number == 0 || self))) ++stray;
     parent[i] = number != 0 && !self ? number : b.owner;
   }
-  std::vector<char> state(set.bones.size(), 0);  // 0 unseen, 1 on the walk, 2 done
-  for (std::size_t start = 0; start < set.bones.size(); ++start) {
-    std::vector<std::size_t> walk;
-    std::size_t at = start;
-    while (state[at] == 0) {
-      state[at] = 1;
-      walk.push_back(at);
-      const std::int32_t p = parent[at];
-      if (static_cast<std::size_t>(p) <= before) break;
-      const std::size_t next = static_cast<std::size_t>(p) - before - 1;
-      if (state[next] == 1) {
-        parent[at] = set.bones[at].owner;
-        ++cycles;
-        break;
-      }
-      at = next;
-    }
-    for (const std::size_t w : walk) state[w] = 2;
-  }
+  // Among the bones, by index: a bone parented to its object is a root.
+  const std::size_t none = set.bones.size();
+  std::vector<std::size_t> link(set.bones.size(), none);
+  for (std::size_t i = 0; i < link.size(); ++i)
+    if (static_cast<std::size_t>(parent[i]) > before) link[i] = static_cast<std::size_t>(parent[i]) - before - 1;
+  std::vector<std::size_t> cutLink = link;
+  const int cycles = static_cast<int>(lwBreakParentCycles(cutLink, none));
+  for (std::size_t i = 0; i < link.size(); ++i)
+    if (cutLink[i] != link[i]) parent[i] = set.bones[i].owner;
   for (std::size_t i = 0; i < set.bones.size(); ++i) {
     PendingBone& b = set.bones[i];
     LwObject& item = *b.item;

@@ -2,8 +2,10 @@
 // skelegons an object file may carry, as read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "model/xform.h"
 
@@ -59,3 +61,9 @@ MotionKey lwBoneRestKey(const LwBone& bone);
 bool lwBoneDeforms(const LwBone& bone);
 // Heading, pitch and bank (degrees) of a rotation matrix built as itemMatrix builds them.
 void lwMatrixAngles(const Mat4& m, double angles[3]);
+// The bank (radians) that turns the unbanked +Y of a frame of this heading and pitch
+// (radians) towards up, seen across its length; 0 when up lies along the length.
+double lwBankTowards(double heading, double pitch, const double up[3]);
+// Cuts every cycle of a parent forest (parent[i] == none for a root) at the node where a
+// walk meets itself, making it a root; returns how many were cut.
+std::size_t lwBreakParentCycles(std::vector<std::size_t>& parent, std::size_t none);
