@@ -18,8 +18,12 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
               int timeoutSeconds) {
   RunResult result; int out[2], in[2];
   if (pipe(out) != 0 || pipe(in) != 0) return result;
+  // A program that exits before reading its input must not end the test with SIGPIPE; the
+  // program itself keeps the default action.
+  signal(SIGPIPE, SIG_IGN);
   const pid_t pid = fork();
   if (pid == 0) {
+    signal(SIGPIPE, SIG_DFL);
     dup2(in[0], 0), dup2(out[1], 1), dup2(out[1], 2); close(in[0]), close(in[1]), close(out[0]), close(out[1]);
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
