@@ -108,11 +108,12 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
     main.refCount += 1;
     written = &other;
   }
-  const unsigned extras = meshHasVertexColors(*written) ? kTemplatesVertexColors : 0u;
+  const unsigned extras = meshWritten(*written) && meshHasVertexColors(*written) ? kTemplatesVertexColors : 0u;
   if (result >= 0) result = writeXHeader(context, templatePath, out, 0, extras);
   if (result >= 0) {
     sayText(sink, "writing a mesh to X...\n");
     collectMaterials(context, table, *written, out, 0);
+    warnShortenedNames(context, table, nullptr, written, out.binary);
     if (opt.topFrame) {
       writeTopFrame(context, table, nullptr, written, out);
     } else {
