@@ -437,3 +437,23 @@ TEST(Mesh, NamesEmptyObjectsAndDepth) {
   dissolved.dissolve = 0.999;
   EXPECT_EQ(write(dissolved).text.rfind("Mesh {\n 4;\n", 0), 0u);
 }
+
+// Engines keep names in 40-byte fields: a longer frame name is shortened once, and the frame
+// and the animation's reference to it agree, in both encodings; one warning lists it.
+TEST(Names, LongFrameNamesAreShortenedAlikeWhereverTheyAreWritten) {
+  LwScene scene;
+  const std::string name = "0_" + std::string(40, 'a');
+  addItem(scene, name, 0, {motionKey(0, 0), motionKey(10, 1)});
+  addItem(scene, "1_" + std::string(33, 'b'), 0, {});
+  const std::string shortName = "Frame0_" + std::string(24, 'a') + "_";
+  for (const bool binary : {false, true}) {
+    SCOPED_TRACE(binary ? "binary" : "text");
+    const Written w = written(scene, {}, binary);
+    const std::size_t frame = w.text.find("Frame " + shortName);
+    ASSERT_NE(frame, std::string::npos) << w.text;
+    const std::string full = w.text.substr(frame + 6, 40);
+    EXPECT_NE(w.text.find(binary ? "{ " + full + " }" : "{" + full + "}"), std::string::npos) << w.text;
+    EXPECT_NE(w.text.find("Frame Frame1_" + std::string(33, 'b') + " "), std::string::npos);
+    EXPECT_EQ(w.console.rfind("Warning! 1 names longer than 40 characters shortened: Frame" + name + " as " + full + "\n", 0), 0u);
+  }
+}
