@@ -114,7 +114,8 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
     sayText(sink, "writing a mesh to X...\n");
     collectMaterials(context, table, *written, out, 0);
     warnShortenedNames(context, table, nullptr, written, out.binary);
-    if (opt.topFrame) {
+    // A file of templates alone loads in no engine: an object without faces is an empty TopFrame.
+    if (opt.topFrame || (opt.meshesOnly == 0 && !meshWritten(*written))) {
       writeTopFrame(context, table, nullptr, written, out);
     } else {
       writeMesh(context, table, *written, out, 0);
