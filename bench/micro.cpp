@@ -89,7 +89,8 @@ void BM_WriteSphere(benchmark::State& state, bool binary) {
     out.binary = binary;
     MaterialTable table;
     const ConversionContext context;
-    collectMaterials(context, table, object, out, 0);
+    collectMaterials(context, table, object);
+    writeMaterials(table, 0, out, 0);
     writeMesh(context, table, object, out, 0);
     xFlush(out);
     written = static_cast<std::size_t>(std::ftell(out.file));

@@ -98,10 +98,12 @@ int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
         rig.items.push_back(std::make_unique<LwObject>(std::move(object)));
         object = LwObject();
         lwRigSkelegons(rig);
+        for (auto& item : rig.items) collectMaterials(context, table, *item);
         writeScene(context, table, rig, out);
         lwReleaseScene(rig);
       } else {
-        collectMaterials(context, table, object, out, 0);
+        collectMaterials(context, table, object);
+        writeMaterials(table, 0, out, 0);
         if (o.topFrame) {
           writeTopFrame(context, table, nullptr, &object, out);
         } else {
@@ -143,6 +145,7 @@ int lwscInput(const std::uint8_t* data, std::size_t size) {
       MaterialTable table;
       XWriter out;
       out.binary = binary;
+      for (auto& item : scene.items) collectMaterials(context, table, *item);
       writeScene(context, table, scene, out);
     }
     lwReleaseScene(scene);

@@ -58,6 +58,11 @@ std::FILE* openSource(const ConversionContext& context, const std::string& sourc
   return nullptr;
 }
 
+// Every item's surfaces made ready as materials (textures converted) before any is written.
+void collectSceneMaterials(const ConversionContext& context, MaterialTable& table, LwScene& scene) {
+  for (auto& item : scene.items) collectMaterials(context, table, *item);
+}
+
 // An object whose skelegons name weight maps: the object's frame with the skeleton they
 // make below it, and its mesh skinned at rest; nothing moves.
 int convertRig(const ConversionContext& given, const std::string& templatePath, MaterialTable& table, LwObject& object,
@@ -72,6 +77,7 @@ int convertRig(const ConversionContext& given, const std::string& templatePath, 
   int result = writeXHeader(context, templatePath, out, 1, kTemplatesSkin | sceneTemplates(context, rig));
   if (result >= 0) {
     sayText(context.sink, "writing a skinned mesh to X...\n");
+    collectSceneMaterials(context, table, rig);
     result = writeScene(context, table, rig, out);
   }
   lwReleaseScene(rig);
@@ -113,7 +119,8 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
   if (result >= 0) result = writeXHeader(context, templatePath, out, 0, extras);
   if (result >= 0) {
     sayText(sink, "writing a mesh to X...\n");
-    collectMaterials(context, table, *written, out, 0);
+    collectMaterials(context, table, *written);
+    writeMaterials(table, 0, out, 0);
     warnShortenedNames(context, table, nullptr, written, out.binary);
     // A file of templates alone loads in no engine: an object without faces is an empty TopFrame.
     if (opt.topFrame || (opt.meshesOnly == 0 && !meshWritten(*written))) {
@@ -196,6 +203,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
     result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1, sceneTemplates(context, scene));
     if (result >= 0) {
       sayText(sink, "writing a scene to X...\n");
+      collectSceneMaterials(context, table, scene);
       result = writeScene(context, table, scene, out);
     }
   } else {

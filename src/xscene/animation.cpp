@@ -4,7 +4,7 @@
 #include <string>
 
 #include "anim/sampling.h"
-#include "xscene/names.h"
+#include "ready/names.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "xfile/header.h"
 #include "xscene/animation.h"
 #include "xscene/mesh.h"
-#include "xscene/names.h"
+#include "ready/names.h"
 #include "xscene/skin.h"
 
 namespace {
@@ -33,7 +33,7 @@ void writeMatrix(XWriter& out, const Mat4& matrix, int depth) {
 
 // Writes one item up to its children: frame header and matrix, mesh, release.
 // True when the item got a frame that its children go into.
-bool writeItem(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out,
+bool writeItem(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out,
                std::int32_t position, int depth) {
   const ConvertOptions& opts = context.options;
   LwObject& item = *scene.items[static_cast<std::size_t>(position)];
@@ -95,9 +95,9 @@ void warnShortenedNames(const ConversionContext& context, const MaterialTable& t
   sayShortenedNames(context.sink, shortened, binary, context.codePage);
 }
 
-int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out) {
+int writeScene(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out) {
   const ConvertOptions& opts = context.options;
-  for (auto& item : scene.items) collectMaterials(context, table, *item, out, 0);
+  writeMaterials(table, 0, out, 0);
   warnShortenedNames(context, table, &scene, nullptr, out.binary);
   if (opts.topFrame != 0) {
     writeTopFrame(context, table, &scene, nullptr, out);
@@ -114,7 +114,7 @@ int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& 
   return 0;
 }
 
-int writeFrames(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out,
+int writeFrames(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out,
                 int parentNumber, int depth) {
   const std::size_t count = scene.items.size();
   if (parentNumber < 0 || static_cast<std::size_t>(parentNumber) > count) return 1;
@@ -150,7 +150,7 @@ int writeFrames(const ConversionContext& context, MaterialTable& table, LwScene&
   return 1;
 }
 
-int writeTopFrame(const ConversionContext& context, MaterialTable& table, LwScene* scene, LwObject* object,
+int writeTopFrame(const ConversionContext& context, const MaterialTable& table, LwScene* scene, LwObject* object,
                   XWriter& out) {
   const bool framed = context.options.meshesOnly == 0;
   if (framed) {

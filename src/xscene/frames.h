@@ -10,7 +10,7 @@
 #include "xscene/materials.h"
 
 // 0 on success, negative when the animation cannot be written (the message is printed).
-int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out);
+int writeScene(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out);
 // The templates beyond the usual ones (ExtraTemplates bits) that the scene's meshes use:
 // vertex colours, and skins where bones deform a written mesh.
 unsigned sceneTemplates(const ConversionContext& context, const LwScene& scene);
@@ -18,8 +18,8 @@ unsigned sceneTemplates(const ConversionContext& context, const LwScene& scene);
 // it was shortened to.
 void warnShortenedNames(const ConversionContext& context, const MaterialTable& table, const LwScene* scene,
                         const LwObject* object, bool binary);
-int writeFrames(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out,
+int writeFrames(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out,
                 int parentNumber, int depth);
 // TopFrame around a scene's frames or one object's mesh (exactly one of them non-null).
-int writeTopFrame(const ConversionContext& context, MaterialTable& table, LwScene* scene, LwObject* object,
+int writeTopFrame(const ConversionContext& context, const MaterialTable& table, LwScene* scene, LwObject* object,
                   XWriter& out);

@@ -1,40 +1,12 @@
-// Surfaces turned into merged .x Material objects.
+// Materials written as .x Material objects, from a table made ready beforehand.
 #pragma once
 
+#include <cstddef>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
-#include <vector>
 
-#include "core/context.h"
-#include "model/object.h"
+#include "ready/materials.h"
 #include "xfile/xwriter.h"
 
-struct MaterialRecord {
-  std::string name;              // "Mat" + surface name, filtered
-  double faceColor[4] = {};      // red, green, blue, alpha
-  double power = 0.0;
-  double specularColor[3] = {};
-  double emissiveColor[3] = {};
-  std::string textureName;       // colour texture image as stored, or empty
-  std::string namingFile;        // the object file that named it (not part of equality)
-};
-
-struct MaterialTable {
-  std::vector<MaterialRecord> entries;
-  std::vector<std::string> uniqueNames;                 // parallel to entries
-  std::unordered_map<std::string, int> nameCounts;      // records so far per name
-  std::unordered_set<std::string> takenNames;           // every unique name given out
-  std::unordered_map<std::string, int> byValue;         // sameMaterial key -> first record
-  std::vector<std::string> shortened;                   // names too long for engines, as given
-};
-
-// Adds every surface of the object, writing each new material once. Returns 0.
-int collectMaterials(const ConversionContext& context, MaterialTable& table, LwObject& object, XWriter& out,
-                     int indent);
-// 0 when equal (names compared only when namesDiffer, as with -m), -1 otherwise.
-int sameMaterial(const MaterialRecord& a, const MaterialRecord& b, bool namesDiffer);
-void writeMaterial(const ConversionContext& context, const MaterialRecord& record, const std::string& uniqueName,
-                   XWriter& out, int indent);
-// Name under which the material at index is written and referred to.
-const std::string& materialUniqueName(const MaterialTable& table, int index);
+void writeMaterial(const MaterialRecord& record, const std::string& uniqueName, XWriter& out, int indent);
+// The table's materials from `first` on, in order.
+void writeMaterials(const MaterialTable& table, std::size_t first, XWriter& out, int indent);

@@ -9,7 +9,7 @@
 
 #include "core/options.h"
 #include "xfile/numfmt.h"
-#include "xscene/names.h"
+#include "ready/names.h"
 #include "xscene/skin.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "core/options.h"
-#include "xscene/names.h"
+#include "ready/names.h"
 
 namespace {
 

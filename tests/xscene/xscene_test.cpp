@@ -43,7 +43,10 @@ struct Written {
 // Collects the object's materials into the table: the .x text (decoded tokens when binary) and the console.
 Written collect(MaterialTable& table, LwObject& object, bool binary = false, const ConvertOptions& set = {}, const LwConfig& config = {}) {
   XWriter w; w.binary = binary; Written out;
-  out.console = console([&] { out.result = withOptions(set, [&] { return collectMaterials(ctx(), table, object, w, 0); }, config); });
+  out.console = console([&] { out.result = withOptions(set, [&] { const std::size_t first = table.entries.size();
+    collectMaterials(ctx(), table, object);
+    writeMaterials(table, first, w, 0);
+    return 0; }, config); });
   out.text = binary ? xtokens::decode(w.buffer) : std::string(w.buffer.begin(), w.buffer.end());
   return out;
 }
@@ -204,7 +207,8 @@ std::string frameClose(int depth) { return std::string(static_cast<std::size_t>(
 // Writes the scene's materials and frames (and animation); the .x text (decoded tokens when binary) and the console.
 Written written(LwScene& scene, const ConvertOptions& set = {}, bool binary = false) {
   XWriter out; out.binary = binary; MaterialTable table; Written w;
-  w.console = console([&] { w.result = withOptions(set, [&] { return writeScene(ctx(), table, scene, out); }); });
+  w.console = console([&] { w.result = withOptions(set, [&] { for (auto& item : scene.items) collectMaterials(ctx(), table, *item);
+    return writeScene(ctx(), table, scene, out); }); });
   w.text = binary ? xtokens::decode(out.buffer) : std::string(out.buffer.begin(), out.buffer.end());
   return w;
 }
@@ -265,7 +269,8 @@ TEST(Frames, DissolvedItemsOptionsAndTheTopFrame) {
   EXPECT_EQ(w.console, " \n   3 Vertices  1 Polygons \n");
   two.items[1]->motionKeys.pop_back();
   EXPECT_EQ(written(two).text.find("AnimationSet"), std::string::npos);  // nothing moves
-  LwObject object; object.name = "cube"; makeTriangle(object); XWriter out; MaterialTable table; collectMaterials(ctx(), table, object, out, 0);
+  LwObject object; object.name = "cube"; makeTriangle(object); XWriter out; MaterialTable table;
+  collectMaterials(ctx(), table, object);
   out.buffer.clear();
   EXPECT_EQ(console([&] { withOptions({.noNormals = 1, .topFrame = 1}, [&] { return writeTopFrame(ctx(), table, nullptr, &object, out); }); }),
             "TopFrame\n 3 Vertices  1 Polygons \n");
@@ -304,7 +309,7 @@ const std::vector<float> kSquare = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
 Written write(MaterialTable& table, const LwObject& source, bool binary = false, const ConvertOptions& set = {}, int indent = 0) {
   LwObject object = source; XWriter materials, w; w.binary = binary; Written out;
   out.console = testsupport::console([&] {
-    testsupport::withOptions(set, [&] { collectMaterials(ctx(), table, object, materials, 0), writeMesh(ctx(), table, object, w, indent); });
+    testsupport::withOptions(set, [&] { collectMaterials(ctx(), table, object), writeMesh(ctx(), table, object, w, indent); });
   });
   out.text = binary ? xtokens::decode(w.buffer) : std::string(w.buffer.begin(), w.buffer.end());
   return out;

@@ -9,7 +9,6 @@
 
 #include "core/context.h"
 #include "model/object.h"
-#include "xfile/xwriter.h"
 
 // Engines that load .x through DirectX 9's reader (Wine's among them) keep names in 40-byte
 // fields: a longer name is cut there and references to it fail. Longer names are shortened.

@@ -1,4 +1,4 @@
-#include "xscene/names.h"
+#include "ready/names.h"
 
 #include <cstdint>
 #include <cstdio>
