@@ -58,7 +58,7 @@ constexpr std::size_t kMaxCaseMatches = 8;
 std::vector<std::string> findFiles(const std::string& path);
 
 // Creates a new, uniquely named temporary file in the directory of finalPath,
-// for writing ("wb" when binary, else text mode). Returns null on failure.
+// for writing ("wb" when binary, else text mode). Returns null (and tempPath empty) on failure.
 std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath);
 // Moves tempPath over finalPath in one step (replacing an existing file).
 bool commitFile(const std::string& tempPath, const std::string& finalPath);

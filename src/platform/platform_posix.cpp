@@ -350,12 +350,16 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
   if (name.size() > kTempNameStem) name.resize(wholeCharacters(name, kTempNameStem));
   // Every name is made before the file exists: from then on nothing allocates, so running
   // out of memory cannot leave a file that nobody knows of.
-  tempPath = dir + "." + name + ".tmp-XXXXXX";
-  std::string pendingName = absolute(tempPath);
+  std::string pattern = dir + "." + name + ".tmp-XXXXXX";
+  std::string pendingName = absolute(pattern);
+  tempPath.swap(pattern);
   constexpr std::size_t kRandomPart = 6;
   const InterruptsHeld held;
   const int fd = ::mkstemp(tempPath.data());
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    tempPath.clear();
+    return nullptr;
+  }
   pendingName.replace(pendingName.size() - kRandomPart, kRandomPart, tempPath, tempPath.size() - kRandomPart, kRandomPart);
   pending::remember(pendingName);
   // mkstemp makes the file private: give it the mode of the file it replaces, or the
@@ -379,6 +383,7 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
     ::close(fd);
     ::unlink(tempPath.c_str());
     pending::forget(pendingName);
+    tempPath.clear();
     return nullptr;
   }
   return file;

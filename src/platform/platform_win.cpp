@@ -170,10 +170,14 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".tmp-%08lx", static_cast<unsigned long>(seed + attempt));
     const std::string candidate = dir + name + suffix;
+    // Every name is made before the file exists: from then on nothing allocates.
+    tempPath = candidate;
+    const std::string pendingName = absolute(candidate);
     // CREATE_NEW fails when the name is taken, so an existing file is never reused.
     HANDLE handle = ::CreateFileA(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+      tempPath.clear();  // someone else's file, or none
       if (::GetLastError() == ERROR_FILE_EXISTS) continue;
       return nullptr;
     }
@@ -181,16 +185,17 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
     if (fd < 0) {
       ::CloseHandle(handle);
       ::DeleteFileA(candidate.c_str());
+      tempPath.clear();
       return nullptr;
     }
     std::FILE* file = ::_fdopen(fd, binary ? "wb" : "w");
     if (file == nullptr) {
       ::_close(fd);
       ::DeleteFileA(candidate.c_str());
+      tempPath.clear();
       return nullptr;
     }
-    tempPath = candidate;
-    pending::remember(absolute(candidate));
+    pending::remember(pendingName);
     return file;
   }
   return nullptr;
