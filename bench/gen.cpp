@@ -2,7 +2,8 @@
 //   torvo_bench_gen DIR
 // DIR/sphere_NxM.lwo      UV spheres of N x M quads on one smoothed, planar-mapped surface
 // DIR/sphere_NxM_lwo2.lwo the same object as LWO2 (torvo writes the same .X from both)
-// DIR/sphere_NxM_lwo3.lwo and as LWO3, in the form assimp's reader takes (8 bytes before surface names)
+// DIR/sphere_NxM_lwo3.lwo and as LWO3, its material in a node graph as LightWave 2018 saves it, in the form
+//                         assimp's reader takes (8 bytes before surface names)
 // DIR/chain1000.lws       1,000 null objects in a parent chain, each with 100 spline keys over 10,000 frames
 // DIR/flatN.lws           N = 250, 500, 1,000 such items side by side
 // DIR/skinned.lws         the 256 x 255 sphere (LWO2, 64 weight maps) deformed by 64 bones over 61 frames
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
     const Geometry s = uvSphere(n, m, 1.0);
     const std::string base = dir + "/sphere_" + std::to_string(n) + "x" + std::to_string(m);
     ok = ok && writeFile(base + ".lwo", lwobTwin(s, kSkin)) && writeFile(base + "_lwo2.lwo", lwo2Twin(s, kSkin)) &&
-         writeFile(base + "_lwo3.lwo", toLwo3(lwo2Twin(s, kSkin), {}, 8));
+         writeFile(base + "_lwo3.lwo", toLwo3(lwo2Twin(s, kSkin, true), {}, 8));
   }
   ok = ok && writeFile(dir + "/chain1000.lws", scene(true, 1000));
   for (int items : {250, 500, 1000}) ok = ok && writeFile(dir + "/flat" + std::to_string(items) + ".lws", scene(false, items));

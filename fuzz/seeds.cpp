@@ -103,6 +103,26 @@ std::vector<Seed> lwo3Seeds() {
   putForm(deep, "BLOK", inner);
   const Bytes surface = toLwo3(small.surface("Paint", {subRGB(0.5f, 0.5f, 0.5f)}).bytes(), deep);
   seeds.push_back({"nested", surface});
+  // Node graphs: a Standard node with a texture layer in its Color, a Principled BSDF fed by
+  // an Image node, and a graph with two nodes of one name, a cycle and no material.
+  Lwo2Builder mapped;
+  mapped.tags({"Paint"}).layer(0).points({0, 0, 0, 1, 0, 0, 0, 1, 0}).polygons({{0, 1, 2}}).polygonTags({{0, 0}});
+  mapped.vertexMap("TXUV", "uv", 2, {{0, 0, {0.5f, 0.5f}}}).clip(1, "paint.tga");
+  const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  const Bytes block = subChunks({imageBlock("txtr", true, c, one, {subU16("PROJ", 5), subU16("IMAG", 1), subString("VMAP", "uv")})});
+  const Node layered{"Standard", "Standard (1)",
+                     {{"Color", {1, 0.5, 0}, "", {}, lwo3SubChunks(block.data(), block.size())}, {"Diffuse", {0.5}, "double"},
+                      {"Glossiness", {0.3}, "", {0, 0, 0, 1}}}};
+  const Node bsdf{"Principled BSDF", "Principled BSDF (1)", {{"Roughness", {0.5}}, {"Thin", {1}, "int"}}};
+  const Node image{"Image", "Image (1)", {}, "paint.tga", "uv", 5};
+  const Bytes graphs[] = {
+      materialGraph(layered),
+      nodeGraph({bsdf, image}, {{"Surface", "Material", bsdf.name, "Material"}, {bsdf.name, "Color", image.name, "Color"}}),
+      nodeGraph({layered, layered}, {{"Surface", "Material", "", ""}, {layered.name, "Color", layered.name, "Color"}})};
+  for (std::size_t i = 0; i < std::size(graphs); ++i) {
+    Lwo2Builder object = mapped;
+    seeds.push_back({"graph" + std::to_string(i), toLwo3(object.surface("Paint", {sub("FORM", graphs[i])}).bytes(), {}, 8)});
+  }
   return seeds;
 }
 

@@ -382,38 +382,6 @@ inline Bytes lwobTwin(const Geometry& g, const std::vector<TwinSurface>& surface
   return b.bytes();
 }
 
-inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surfaces) {
-  std::vector<std::vector<std::uint32_t>> faces;
-  std::vector<std::pair<std::uint32_t, unsigned>> tags;
-  for (const auto& p : g.polygons) {
-    tags.push_back({static_cast<std::uint32_t>(faces.size()), static_cast<unsigned>(p.surface - 1)});
-    faces.push_back(std::vector<std::uint32_t>(p.corners.begin(), p.corners.end()));
-  }
-  Lwo2Builder b;
-  std::vector<std::string> names;
-  for (const auto& s : surfaces) names.push_back(s.name);
-  b.tags(names).layer(0).points(g.points).polygons(faces).polygonTags(tags);
-  for (std::uint32_t i = 0; i < surfaces.size(); ++i) {
-    const TwinSurface& s = surfaces[i];
-    if (!s.image.empty()) b.clip(i + 1, s.image);
-    std::vector<SubChunk> subs = {
-        subRGB(s.rgb[0] / 255.0f, s.rgb[1] / 255.0f, s.rgb[2] / 255.0f), subValue("DIFF", s.diffuse / 256.0f),
-        subValue("LUMI", s.luminosity / 256.0f), subValue("SPEC", s.specular / 256.0f),
-        subValue("TRAN", s.transparency / 256.0f),
-        subValue("GLOS", static_cast<float>((std::log2(s.glossiness) - 2) / 10))};
-    if (s.smoothing > 0) subs.push_back(subFloat("SMAN", s.smoothing));
-    if (s.doubleSided) subs.push_back(subU16("SIDE", 3));
-    if (s.projection >= 0)
-      subs.push_back(imageBlock("COLR", true, s.center, s.size,
-                                {subU16("PROJ", static_cast<unsigned>(s.projection)),
-                                 subU16("AXIS", static_cast<unsigned>(s.axis)),
-                                 subU16("IMAG", s.image.empty() ? 0 : i + 1), subValue("WRPW", s.wrapW),
-                                 subValue("WRPH", s.wrapH)}));
-    b.surface(s.name, subs);
-  }
-  return b.bytes();
-}
-
 // LWO3: every chunk inside the top FORM has a 4-byte length (padded to even), and
 // surfaces, clips, texture blocks and their headers are FORMs of their own.
 inline void putChunk32(Bytes& b, const char* id, const Bytes& data) {
@@ -435,7 +403,8 @@ inline std::size_t paddedStringEnd(const std::uint8_t* p, std::size_t n) {
   return std::min(n, (i + 2) & ~std::size_t{1});
 }
 // LWO2 sub-chunks (16-bit lengths) as LWO3 chunks: BLOK, its header (IMAP, PROC, GRAD,
-// SHDR: ordinal string first) and TMAP become FORMs.
+// SHDR: the ordinal string in a leading chunk of four spaces), TMAP and STIL (the path in
+// such a chunk) become FORMs. A sub-chunk called FORM holds an LWO3 FORM's type and body.
 inline Bytes lwo3SubChunks(const std::uint8_t* p, std::size_t n) {
   Bytes out;
   while (n >= 6) {
@@ -447,10 +416,15 @@ inline Bytes lwo3SubChunks(const std::uint8_t* p, std::size_t n) {
       putForm(out, id, lwo3SubChunks(data, length));
     } else if (name == "IMAP" || name == "PROC" || name == "GRAD" || name == "SHDR") {
       const std::size_t ordinal = paddedStringEnd(data, length);
-      Bytes header(data, data + ordinal);
+      Bytes header;
+      putChunk32(header, "    ", Bytes(data, data + ordinal));
       const Bytes rest = lwo3SubChunks(data + ordinal, length - ordinal);
       header.insert(header.end(), rest.begin(), rest.end());
       putForm(out, id, header);
+    } else if (name == "STIL") {
+      Bytes path;
+      putChunk32(path, "    ", Bytes(data, data + length));
+      putForm(out, id, path);
     } else {
       putChunk32(out, id, Bytes(data, data + length));
     }
@@ -461,7 +435,7 @@ inline Bytes lwo3SubChunks(const std::uint8_t* p, std::size_t n) {
   return out;
 }
 // The LWO3 twin of an LWO2 file: the same chunks in the same order, SURF and CLIP as
-// FORMs; `extraSurface` adds chunks (a node graph, ...) at the end of every surface, and
+// FORMs (a clip's index in a leading chunk); `extraSurface` adds chunks (a node graph, ...) at the end of every surface, and
 // `nameLead` zero bytes go before each surface's name (assimp's reader wants 8).
 inline Bytes toLwo3(const Bytes& lwo2, const Bytes& extraSurface = {}, std::size_t nameLead = 0) {
   Bytes body;
@@ -483,7 +457,8 @@ inline Bytes toLwo3(const Bytes& lwo2, const Bytes& extraSurface = {}, std::size
       surface.insert(surface.end(), extraSurface.begin(), extraSurface.end());
       putForm(body, "SURF", surface);
     } else if (name == "CLIP" && length >= 4) {
-      Bytes clip(data, data + 4);
+      Bytes clip;
+      putChunk32(clip, "    ", Bytes(data, data + 4));
       const Bytes rest = lwo3SubChunks(data + 4, length - 4);
       clip.insert(clip.end(), rest.begin(), rest.end());
       putForm(body, "CLIP", clip);
@@ -495,6 +470,163 @@ inline Bytes toLwo3(const Bytes& lwo2, const Bytes& extraSurface = {}, std::size
   Bytes file;
   putChunk32(file, "FORM", body);
   return file;
+}
+
+// LWO3 node graphs, as LightWave 2018 and later keep a surface's material.
+inline void putBEDouble(Bytes& b, double d) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &d, 8);
+  putBE32(b, static_cast<std::uint32_t>(bits >> 32));
+  putBE32(b, static_cast<std::uint32_t>(bits));
+}
+inline Bytes s0(const std::string& s) {
+  Bytes d;
+  putPaddedString(d, s);
+  return d;
+}
+inline Bytes be32(std::uint32_t v) {
+  Bytes d;
+  putBE32(d, v);
+  return d;
+}
+
+// One attribute of a material node: a vparam (one double) or vparam3 (three); `type` names
+// another value type ("int", "double", or one no file has); `extra` follows the doubles
+// (an envelope); `layers` are the texture BLOK FORMs inside it.
+struct NodeAttr {
+  std::string name;
+  std::vector<double> value;
+  std::string type = {};
+  Bytes extra = {};
+  Bytes layers = {};
+};
+// A node: a material node with attributes, or an Image node with a path, UV map and projection.
+struct Node {
+  std::string type, name;
+  std::vector<NodeAttr> attrs = {};
+  std::string image = {};
+  std::string uvMap = {};
+  unsigned projection = 5;
+};
+// A connection: destination node and input, source node and output.
+struct Wire {
+  std::string to, input, from, output;
+};
+
+inline Bytes nodeEntry(const NodeAttr& a) {
+  const std::string type = !a.type.empty() ? a.type : a.value.size() == 3 ? "vparam3" : "vparam";
+  Bytes lead = s0(type), value, entry, out;
+  if (type == "int") putBE32(lead, static_cast<std::uint32_t>(static_cast<std::int32_t>(a.value.at(0))));
+  if (type == "double") putBEDouble(lead, a.value.at(0));
+  putChunk32(value, "    ", lead);
+  if (type.starts_with("vparam")) {
+    Bytes inner = be32(static_cast<std::uint32_t>(a.value.size())), nested;
+    for (double d : a.value) putBEDouble(inner, d);
+    inner.insert(inner.end(), a.extra.begin(), a.extra.end());
+    putChunk32(nested, "    ", inner);
+    putForm(value, "VALU", nested);
+    if (!a.layers.empty()) putForm(value, "TXTR", a.layers);
+  }
+  putChunk32(entry, "NAME", s0(a.name));
+  putChunk32(entry, "FLAG", be32(0));
+  putForm(entry, "VALU", value);
+  putForm(out, "ENTR", entry);
+  return out;
+}
+
+// The type and body of a surface's FORM NODS: a Surface node named Surface, then the
+// nodes and the connections as given.
+inline Bytes nodeGraph(const std::vector<Node>& nodes, const std::vector<Wire>& wires) {
+  Bytes list, connections, graph = {'N', 'O', 'D', 'S'};
+  std::vector<Node> all = {{"Surface", "Surface"}};
+  all.insert(all.end(), nodes.begin(), nodes.end());
+  for (const Node& n : all) {
+    Bytes tag, data, adat, meta, kind, clip, stil, iimg;
+    putChunk32(list, "NSRV", s0(n.type));
+    putChunk32(tag, "NRNM", s0(n.type));
+    putChunk32(tag, "NNME", s0(n.name));
+    for (const NodeAttr& a : n.attrs) {
+      const Bytes entry = nodeEntry(a);
+      adat.insert(adat.end(), entry.begin(), entry.end());
+    }
+    if (!n.attrs.empty()) {
+      putChunk32(meta, "VERS", be32(1));
+      putChunk32(meta, "ENUM", be32(0));
+      putForm(meta, "ADAT", adat);
+      putForm(kind, "META", meta);
+      putForm(data, n.type == "Standard" ? "SATR" : "ATTR", kind);
+    }
+    if (!n.image.empty()) {
+      putChunk32(stil, "    ", s0(n.image));
+      putForm(clip, "STIL", stil);
+      putForm(iimg, "CLIP", clip);
+      putChunk32(iimg, "IUVI", s0(n.uvMap));
+      putChunk32(iimg, "IMAP", be32(n.projection));
+      putForm(data, "IIMG", iimg);
+    }
+    putForm(tag, "NDTA", data);
+    putForm(list, "NTAG", tag);
+  }
+  for (const Wire& w : wires) {
+    putChunk32(connections, "INME", s0(w.to));
+    putChunk32(connections, "IINM", s0(w.input));
+    putChunk32(connections, "IINN", s0(w.from));
+    putChunk32(connections, "IONM", s0(w.output));
+  }
+  putChunk32(graph, "NVER", be32(1));
+  putForm(graph, "NNDS", list);
+  putForm(graph, "NCON", connections);
+  return graph;
+}
+
+// A graph whose Material input is fed by one material node.
+inline Bytes materialGraph(const Node& material) {
+  return nodeGraph({material}, {{"Surface", "Material", material.name, "Material"}});
+}
+
+// With `nodeGraphs`, each surface keeps its values in a connected Standard node instead (its
+// image as a texture layer inside Color), for the LWO3 twin that toLwo3 makes of it.
+inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surfaces, bool nodeGraphs = false) {
+  std::vector<std::vector<std::uint32_t>> faces;
+  std::vector<std::pair<std::uint32_t, unsigned>> tags;
+  for (const auto& p : g.polygons) {
+    tags.push_back({static_cast<std::uint32_t>(faces.size()), static_cast<unsigned>(p.surface - 1)});
+    faces.push_back(std::vector<std::uint32_t>(p.corners.begin(), p.corners.end()));
+  }
+  Lwo2Builder b;
+  std::vector<std::string> names;
+  for (const auto& s : surfaces) names.push_back(s.name);
+  b.tags(names).layer(0).points(g.points).polygons(faces).polygonTags(tags);
+  for (std::uint32_t i = 0; i < surfaces.size(); ++i) {
+    const TwinSurface& s = surfaces[i];
+    if (!s.image.empty()) b.clip(i + 1, s.image);
+    const double gloss = (std::log2(s.glossiness) - 2) / 10;
+    std::vector<SubChunk> subs = {
+        subRGB(s.rgb[0] / 255.0f, s.rgb[1] / 255.0f, s.rgb[2] / 255.0f), subValue("DIFF", s.diffuse / 256.0f),
+        subValue("LUMI", s.luminosity / 256.0f), subValue("SPEC", s.specular / 256.0f),
+        subValue("TRAN", s.transparency / 256.0f), subValue("GLOS", static_cast<float>(gloss))};
+    std::vector<SubChunk> blocks;
+    if (s.projection >= 0)
+      blocks.push_back(imageBlock("COLR", true, s.center, s.size,
+                                  {subU16("PROJ", static_cast<unsigned>(s.projection)),
+                                   subU16("AXIS", static_cast<unsigned>(s.axis)),
+                                   subU16("IMAG", s.image.empty() ? 0 : i + 1), subValue("WRPW", s.wrapW),
+                                   subValue("WRPH", s.wrapH)}));
+    if (nodeGraphs) {
+      const Bytes layers = subChunks(blocks);
+      const NodeAttr colour{"Color", {s.rgb[0] / 255.0, s.rgb[1] / 255.0, s.rgb[2] / 255.0}, {}, {}, lwo3SubChunks(layers.data(), layers.size())};
+      subs = {sub("FORM", materialGraph({"Standard", "Standard (1)",
+                                         {colour, {"Diffuse", {s.diffuse / 256.0}}, {"Luminosity", {s.luminosity / 256.0}},
+                                          {"Specular", {s.specular / 256.0}}, {"Transparency", {s.transparency / 256.0}},
+                                          {"Glossiness", {gloss}}}}))};
+      blocks.clear();
+    }
+    if (s.smoothing > 0) subs.push_back(subFloat("SMAN", s.smoothing));
+    if (s.doubleSided) subs.push_back(subU16("SIDE", 3));
+    subs.insert(subs.end(), blocks.begin(), blocks.end());
+    b.surface(s.name, subs);
+  }
+  return b.bytes();
 }
 
 // One motion key as a scene file writes it.

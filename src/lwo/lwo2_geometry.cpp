@@ -256,7 +256,7 @@ void makeSurfaces(Reader& r) {
   bool anyImage = false;
   for (const auto& [tag, draft] : r.drafts) {
     const auto clip = r.clips.find(draft.clip);
-    anyImage = anyImage || (clip != r.clips.end() && !clip->second.empty());
+    anyImage = anyImage || (clip != r.clips.end() && !clip->second.empty()) || !draft.surface.colorTexture.image.empty();
   }
   std::vector<std::int32_t> surfaceOfTag(r.tags.size(), kUntagged);
   for (const LwPolygon& polygon : object.polygons)
@@ -396,19 +396,38 @@ bool readVX(ChunkCursor& c, std::uint32_t& out) {
   return true;
 }
 
-std::int16_t toShort(double value) {
-  if (!(value == value)) return 0;  // NaN
-  value = std::round(value);
-  if (value < std::numeric_limits<std::int16_t>::min()) return std::numeric_limits<std::int16_t>::min();
-  if (value > std::numeric_limits<std::int16_t>::max()) return std::numeric_limits<std::int16_t>::max();
-  return static_cast<std::int16_t>(value);
+namespace {
+
+// The range LWOB's 16-bit fields hold, which keeps every derived value finite.
+constexpr double kShadeLimit = 32767.0;
+
+double clampShade(double value) { return std::clamp(value, -kShadeLimit - 1.0, kShadeLimit); }
+
+double snapped(double value, double tolerance) {
+  const double whole = std::round(value);
+  return std::fabs(value - whole) <= tolerance ? whole : value;
 }
 
-std::uint8_t toByte(float value) {
-  if (!(value == value) || value <= 0.0f) return 0;
-  if (value >= 1.0f) return 255;
-  return static_cast<std::uint8_t>(std::lround(value * 255.0));
+}  // namespace
+
+void setColor(LwSurface& surface, const double (&rgb)[3]) {
+  // A float colour is off its byte by at most 255 x 2^-24.
+  constexpr double kByteTolerance = 1e-4;
+  for (int i = 0; i < 3; ++i)
+    if (std::isfinite(rgb[i])) surface.color[i] = snapped(std::clamp(rgb[i], 0.0, 1.0) * 255.0, kByteTolerance);
 }
 
+void setShade(double& field, double fraction) {
+  if (std::isfinite(fraction)) field = clampShade(fraction * 256.0);
+}
+
+void setGlossiness(LwSurface& surface, double fraction) {
+  // LWOB's glossiness is the specular exponent, 2^(10 g + 2): 40 % gives 64. A float g
+  // moves the exponent by at most a few parts in 10^7.
+  constexpr double kRelativeTolerance = 1e-6;
+  if (!std::isfinite(fraction)) return;
+  const double exponent = clampShade(std::pow(2.0, std::clamp(10.0 * fraction + 2.0, -64.0, 64.0)));
+  surface.glossiness = snapped(exponent, kRelativeTolerance * exponent);
+}
 
 }  // namespace lwo2

@@ -2,6 +2,7 @@
 // the LWOB reader would have made of the equivalent LWOB object, so that every later step
 // is shared. LWO3 differs in how chunks are framed (see Framing) and where a surface name
 // may start; the geometry chunks are lwo2_geometry.cpp's.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -14,45 +15,14 @@ using namespace lwo2;
 
 constexpr std::uint16_t kSideBoth = 3;
 
-// How chunks are framed. LWO2 gives the sub-chunks inside SURF, BLOK, TMAP and CLIP 16-bit
-// lengths; LWO3 gives every chunk a 4-byte length and makes some of them FORMs, which
-// stand for a chunk named by the FORM's type.
-struct Framing {
-  bool wideLengths;
-  bool forms;
-};
-constexpr Framing kLwo2Top{true, false};
-constexpr Framing kLwo2Sub{false, false};
-constexpr Framing kLwo3{true, true};
-
-// The next chunk: its id and a cursor over its data (after a FORM's type). A chunk that
-// claims more than its parent holds is cut at the parent's end.
-bool nextSubChunk(ChunkCursor& chunk, Framing framing, std::uint8_t (&id)[4], ChunkCursor& sub) {
-  std::uint32_t length = 0;
-  std::uint16_t shortLength = 0;
-  if (!chunkReadBytes(chunk, id, 4)) return false;
-  if (framing.wideLengths ? !chunkReadU32(chunk, length) : !chunkReadU16(chunk, shortLength)) return false;
-  if (!framing.wideLengths) length = shortLength;
-  sub = chunkSubCursor(chunk, length);
-  skipPad(chunk, length);
-  // A FORM too short for its type names nothing.
-  if (framing.forms && idIs(id, "FORM") && !chunkReadBytes(sub, id, 4)) std::memset(id, 0, 4);
-  return true;
-}
-
-template <typename Handle>
-void forEachSubChunk(ChunkCursor& chunk, Framing framing, Handle handle) {
-  std::uint8_t id[4];
-  ChunkCursor sub;
-  while (nextSubChunk(chunk, framing, id, sub)) handle(id, sub);
-}
-
 void readClip(Reader& r, ChunkCursor& chunk, Framing framing) {
   std::uint32_t index;
   std::string image;
-  if (!chunkReadU32(chunk, index)) return;
+  bool indexed = false;
+  readLead(chunk, framing, [&](ChunkCursor& lead) { indexed = chunkReadU32(lead, index); });
+  if (!indexed) return;
   forEachSubChunk(chunk, framing, [&](const std::uint8_t* id, ChunkCursor& sub) {
-    if (idIs(id, "STIL")) chunkReadString(sub, kLwImageSize, image);
+    if (idIs(id, "STIL")) readLead(sub, framing, [&](ChunkCursor& lead) { chunkReadString(lead, kLwImageSize, image); });
   });
   r.clips.emplace(index, image);
 }
@@ -66,19 +36,41 @@ void readVector(ChunkCursor& sub, float (&out)[3]) {
     std::memcpy(out, v, sizeof v);
 }
 
-// A texture block. The first enabled image map on the colour channel becomes the colour
-// texture, as CTEX, TIMG, TFLG, TSIZ, TCTR, TFP0 and TFP1 would have made it.
-void readBlock(SurfaceDraft& draft, ChunkCursor& block, Framing framing) {
+}  // namespace
+
+namespace lwo2 {
+
+bool nextSubChunk(ChunkCursor& chunk, Framing framing, std::uint8_t (&id)[4], ChunkCursor& sub) {
+  std::uint32_t length = 0;
+  std::uint16_t shortLength = 0;
+  if (!chunkReadBytes(chunk, id, 4)) return false;
+  if (framing.wideLengths ? !chunkReadU32(chunk, length) : !chunkReadU16(chunk, shortLength)) return false;
+  if (!framing.wideLengths) length = shortLength;
+  sub = chunkSubCursor(chunk, length);
+  skipPad(chunk, length);
+  // A FORM too short for its type names nothing.
+  if (framing.forms && idIs(id, "FORM") && !chunkReadBytes(sub, id, 4)) std::memset(id, 0, 4);
+  return true;
+}
+
+bool startsWithLead(const ChunkCursor& chunk) {
+  return chunkRemaining(chunk) >= 8 && std::memcmp(chunk.data + chunk.pos, "    ", 4) == 0;
+}
+
+void readBlock(SurfaceDraft& draft, ChunkCursor& block, Framing framing, bool colourChannel) {
   std::uint8_t id[4];
   ChunkCursor header;
   if (!nextSubChunk(block, framing, id, header)) return;
   std::string ordinal;
-  if (!idIs(id, "IMAP") || draft.textured || !readText(header, ordinal)) return;
-  bool colour = false;
+  bool ordered = false;
+  if (!idIs(id, "IMAP") || draft.textured) return;
+  readLead(header, framing, [&](ChunkCursor& lead) { ordered = readText(lead, ordinal); });
+  if (!ordered) return;
+  bool colour = colourChannel;
   std::uint16_t enabled = 1;
   forEachSubChunk(header, framing, [&](const std::uint8_t* sid, ChunkCursor& sub) {
     std::uint8_t channel[4];
-    if (idIs(sid, "CHAN") && chunkReadBytes(sub, channel, 4)) colour = idIs(channel, "COLR");
+    if (idIs(sid, "CHAN") && !colourChannel && chunkReadBytes(sub, channel, 4)) colour = idIs(channel, "COLR");
     if (idIs(sid, "ENAB")) chunkReadU16(sub, enabled);
   });
   if (!colour || enabled == 0) return;
@@ -113,6 +105,10 @@ void readBlock(SurfaceDraft& draft, ChunkCursor& block, Framing framing) {
   draft.uvMapped = projection == kProjUV;
 }
 
+}  // namespace lwo2
+
+namespace {
+
 // VCOL: intensity, envelope, then the vertex colour map's type and name.
 void readVertexColorMap(SurfaceDraft& draft, ChunkCursor& sub) {
   float intensity;
@@ -127,8 +123,14 @@ void readVertexColorMap(SurfaceDraft& draft, ChunkCursor& sub) {
 // that names no tag while the one there does is read from there.
 constexpr std::uint32_t kLwo3NameLead = 8;
 
-void readSurface(Reader& r, ChunkCursor& chunk, Framing framing) {
-  std::string name, source, led;
+// The surface's name and the name of the surface it derives from (whose values are repeated).
+bool readSurfaceNames(const Reader& r, ChunkCursor& chunk, Framing framing, std::string& name, std::string& source) {
+  if (framing.forms && startsWithLead(chunk)) {
+    bool named = false;
+    readLead(chunk, framing, [&](ChunkCursor& lead) { named = readText(lead, name) && readText(lead, source); });
+    return named;
+  }
+  std::string led;
   ChunkCursor lead = chunk;
   const bool named = readText(chunk, name);
   if (framing.forms && !(named && r.tagIndex.contains(name)) && chunkSkip(lead, kLwo3NameLead) == kLwo3NameLead &&
@@ -136,33 +138,42 @@ void readSurface(Reader& r, ChunkCursor& chunk, Framing framing) {
     name = led;
     chunk = lead;
   } else if (!named) {
-    return;
+    return false;
   }
-  readText(chunk, source);  // a surface it derives from; its values are repeated here
+  readText(chunk, source);
+  return true;
+}
+
+void readSurface(Reader& r, ChunkCursor& chunk, Framing framing, GraphReport& report) {
+  std::string name, source;
+  if (!readSurfaceNames(r, chunk, framing, name, source)) return;
   SurfaceDraft& draft = surfaceDraft(r, name);
   LwSurface& s = draft.surface;
+  ChunkCursor graph;
   forEachSubChunk(chunk, framing, [&](const std::uint8_t* id, ChunkCursor& sub) {
     float value;
     if (idIs(id, "COLR")) {
       float rgb[3];
       draft.colored = true;
-      if (readValue(sub, rgb[0]) && readValue(sub, rgb[1]) && readValue(sub, rgb[2]))
-        for (int i = 0; i < 3; ++i) s.color[i] = toByte(rgb[i]);
+      if (readValue(sub, rgb[0]) && readValue(sub, rgb[1]) && readValue(sub, rgb[2])) setColor(s, {rgb[0], rgb[1], rgb[2]});
     } else if (idIs(id, "NODS")) {
-      draft.nodeGraph = true;  // not evaluated: the surface's own values count
+      // LWO2 keeps the classic values beside the graph: they count. LWO3 has the graph alone.
+      draft.nodeGraph = true;
+      if (framing.forms) graph = sub;
     } else if (idIs(id, "VCOL")) {
       readVertexColorMap(draft, sub);
     } else if (idIs(id, "DIFF")) {
-      if (readValue(sub, value)) s.diffuse = toShort(value * 256.0);
+      if (readValue(sub, value)) setShade(s.diffuse, value);
     } else if (idIs(id, "LUMI")) {
-      if (readValue(sub, value)) s.luminosity = toShort(value * 256.0);
+      if (readValue(sub, value)) setShade(s.luminosity, value);
     } else if (idIs(id, "SPEC")) {
-      if (readValue(sub, value)) s.specular = toShort(value * 256.0);
+      if (readValue(sub, value)) setShade(s.specular, value);
     } else if (idIs(id, "TRAN")) {
-      if (readValue(sub, value)) s.transparency = toShort(value * 256.0);
+      if (readValue(sub, value)) setShade(s.transparency, value);
     } else if (idIs(id, "GLOS")) {
-      // LWOB's glossiness is the specular exponent, 2^(10 g + 2): 40 % gives 64.
-      if (readValue(sub, value)) s.glossiness = toShort(std::pow(2.0, 10.0 * value + 2.0));
+      if (readValue(sub, value)) setGlossiness(s, value);
+    } else if (idIs(id, "CLRH")) {
+      if (readValue(sub, value) && std::isfinite(value)) s.colorHighlight = std::clamp(value, 0.0f, 1.0f);
     } else if (idIs(id, "SMAN")) {
       if (chunkReadFloat(sub, value)) {
         if (value > 0.0f) {
@@ -182,9 +193,10 @@ void readSurface(Reader& r, ChunkCursor& chunk, Framing framing) {
         }
       }
     } else if (idIs(id, "BLOK")) {
-      readBlock(draft, sub, framing);
+      readBlock(draft, sub, framing, false);
     }
   });
+  if (graph.data != nullptr && readNodeGraph(draft, graph, report)) draft.colored = true;
 }
 
 int readBody(LwObject& object, ChunkCursor& form, int layer, const MessageSink& sink, Framing framing) {
@@ -194,17 +206,17 @@ int readBody(LwObject& object, ChunkCursor& form, int layer, const MessageSink& 
   std::uint8_t id[4];
   ChunkCursor chunk;
   const bool lwo3 = framing.forms;
+  GraphReport report;
   while (nextSubChunk(form, lwo3 ? kLwo3 : kLwo2Top, id, chunk)) {
     if (readGeometryChunk(r, id, chunk)) continue;
     if (idIs(id, "SURF")) {
-      readSurface(r, chunk, framing);
+      readSurface(r, chunk, framing, report);
     } else if (idIs(id, "CLIP")) {
       readClip(r, chunk, framing);
     }
   }
-  int graphOnly = 0;
-  for (const auto& [tag, draft] : r.drafts) graphOnly += draft.nodeGraph && !draft.colored ? 1 : 0;
-  if (graphOnly != 0) say(sink, "Warning! %d surfaces described by node graphs only: default values used\n", graphOnly);
+  for (const auto& [tag, draft] : r.drafts) report.unconnected += draft.nodeGraph && !draft.colored ? 1 : 0;
+  sayGraphReport(report, sink);
   finish(r, sink);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,9 +32,51 @@ inline bool readText(ChunkCursor& c, std::string& out) { return chunkReadString(
 inline void skipPad(ChunkCursor& parent, std::uint32_t length) {
   if (length % 2 != 0) chunkSkip(parent, 1);
 }
-// LWOB keeps shading values as 16-bit integers in which 256 is 100 %, colours as bytes.
-std::int16_t toShort(double value);
-std::uint8_t toByte(float value);
+// LWO2 and LWO3 values (fractions, colours from 0 to 1, glossiness 0 to 1) into the
+// model's LWOB units, unrounded; what is not a number is not taken. A value that LWOB's
+// units hold within the precision of a float is taken as that whole number, so an LWO2
+// twin of an LWOB object gives its bytes.
+void setColor(LwSurface& surface, const double (&rgb)[3]);
+void setShade(double& field, double fraction);
+void setGlossiness(LwSurface& surface, double fraction);
+
+// How chunks are framed. LWO2 gives the sub-chunks inside SURF, BLOK, TMAP and CLIP 16-bit
+// lengths; LWO3 gives every chunk a 4-byte length and makes some of them FORMs, which
+// stand for a chunk named by the FORM's type.
+struct Framing {
+  bool wideLengths;
+  bool forms;
+};
+constexpr Framing kLwo2Top{true, false};
+constexpr Framing kLwo2Sub{false, false};
+constexpr Framing kLwo3{true, true};
+
+// The next chunk: its id and a cursor over its data (after a FORM's type). A chunk that
+// claims more than its parent holds is cut at the parent's end.
+bool nextSubChunk(ChunkCursor& chunk, Framing framing, std::uint8_t (&id)[4], ChunkCursor& sub);
+
+template <typename Handle>
+void forEachSubChunk(ChunkCursor& chunk, Framing framing, Handle handle) {
+  std::uint8_t id[4];
+  ChunkCursor sub;
+  while (nextSubChunk(chunk, framing, id, sub)) handle(id, sub);
+}
+
+// LightWave keeps the data that LWO2 puts before a chunk's sub-chunks (a surface's name,
+// a clip's index, a block header's ordinal) in a leading chunk whose id is four spaces;
+// converted files may keep it inline. `read` gets that chunk, or the chunk itself.
+bool startsWithLead(const ChunkCursor& chunk);
+template <typename Read>
+void readLead(ChunkCursor& chunk, Framing framing, Read read) {
+  if (!framing.forms || !startsWithLead(chunk)) {
+    read(chunk);
+    return;
+  }
+  std::uint8_t id[4];
+  ChunkCursor lead;
+  nextSubChunk(chunk, framing, id, lead);
+  read(lead);
+}
 
 // A surface as read, before the tags that become surfaces are known.
 struct SurfaceDraft {
@@ -46,6 +89,26 @@ struct SurfaceDraft {
   bool colored = false;    // a COLR of its own
   bool nodeGraph = false;  // NODS
 };
+
+// A texture block. The first enabled image map on the colour channel (or on any channel,
+// for a layer inside a node's colour) becomes the colour texture, as CTEX, TIMG, TFLG,
+// TSIZ, TCTR, TFP0 and TFP1 would have made it.
+void readBlock(SurfaceDraft& draft, ChunkCursor& block, Framing framing, bool colourChannel);
+
+// What the node graphs of one object's surfaces held that could not be used in full.
+struct GraphReport {
+  int unconnected = 0;  // surfaces whose Material input no node feeds
+  int damaged = 0;      // graphs with parts that could not be read
+  int enveloped = 0;    // values that held more than their base value
+  std::set<std::string> partial;  // types of material nodes read in part
+};
+
+// The FORM NODS of an LWO3 surface: the values and colour texture of the material node
+// wired to the Surface node's Material input go into the draft. False when the graph is
+// whole and no material node is connected (the draft is then left as it was).
+bool readNodeGraph(SurfaceDraft& draft, ChunkCursor& graph, GraphReport& report);
+// Says what the report holds, one line for each kind.
+void sayGraphReport(const GraphReport& report, const MessageSink& sink);
 
 struct Reader {
   Reader(LwObject& o, int layer) : object(o), all(layer < 0), wanted(std::int64_t{layer} - 1) {}

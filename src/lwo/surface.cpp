@@ -9,7 +9,10 @@ namespace {
 
 bool idIs(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
 
-void readShade(ChunkCursor& sub, std::int16_t& value) { chunkReadI16(sub, value); }
+void readShade(ChunkCursor& sub, double& value) {
+  std::int16_t stored;
+  if (chunkReadI16(sub, stored)) value = stored;
+}
 
 void readVector(ChunkCursor& sub, float (&out)[3]) {
   for (float& component : out)
@@ -29,7 +32,8 @@ void readSubChunk(LwSurface& surface, const std::uint8_t* id, ChunkCursor& sub, 
   if (idIs(id, "COLR")) {
     // Red, green, blue; the fourth byte is unused.
     std::uint8_t rgb[3];
-    if (chunkReadBytes(sub, rgb, 3)) std::memcpy(surface.color, rgb, 3);
+    if (chunkReadBytes(sub, rgb, 3))
+      for (int i = 0; i < 3; ++i) surface.color[i] = rgb[i];
   } else if (idIs(id, "FLAG")) {
     chunkReadU16(sub, surface.flags);
   } else if (idIs(id, "LUMI")) {

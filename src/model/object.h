@@ -38,17 +38,22 @@ struct LwTexture {
   float param1 = 1.0f;
 };
 
+// Colour and shading in LWOB's units (colour 255 is full, shading 256 is 100 %, glossiness
+// the specular exponent), kept as read: LWOB gives whole numbers, LWO2 and LWO3 any value.
 struct LwSurface {
   std::string name;                  // at most 79 characters
-  std::uint8_t color[3] = {200, 200, 200};
+  double color[3] = {200, 200, 200};
   std::uint16_t flags = 0;
   LwTexture colorTexture;
   LwTexture transparencyTexture;
-  std::int16_t luminosity = 0;
-  std::int16_t diffuse = 256;
-  std::int16_t specular = 0;
-  std::int16_t glossiness = 64;
-  std::int16_t transparency = 0;
+  double luminosity = 0;
+  double diffuse = 256;
+  double specular = 0;
+  double glossiness = 64;
+  double transparency = 0;
+  double colorHighlight = 0;         // LWO2 CLRH: the share of the surface colour in the highlight, 0 to 1
+  bool ownLuminousColor = false;     // luminosity glows in luminousColor rather than in the surface colour
+  double luminousColor[3] = {1, 1, 1};  // 0 to 1
   float smoothingAngle = 1.5620697f;  // 89.5 degrees
   std::int32_t materialIndex = -1;
   std::int32_t uvMap = -1;           // LWO2: the vertex map its colour texture takes coordinates from, or -1

@@ -34,9 +34,12 @@ MaterialRecord candidateFor(const LwSurface& surface, int codePage) {
   m.faceColor[3] = 1.0 - surface.transparency * 0.00390625;
   m.power = surface.glossiness * 0.3333333333333333;
   const double specular = (surface.diffuse + surface.specular > 256) ? 1.0 : 0.0;
+  const double tint = surface.colorHighlight;
   for (int i = 0; i < 3; ++i) {
-    m.specularColor[i] = specular;
-    m.emissiveColor[i] = surface.luminosity * 0.00390625 * m.faceColor[i];
+    // Colour highlights take the surface colour into the highlight.
+    m.specularColor[i] = tint > 0.0 ? specular * (1.0 - tint + tint * m.faceColor[i]) : specular;
+    const double glow = surface.ownLuminousColor ? surface.luminousColor[i] : m.faceColor[i];
+    m.emissiveColor[i] = surface.luminosity * 0.00390625 * glow;
   }
   return m;
 }

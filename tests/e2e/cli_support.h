@@ -53,6 +53,17 @@ inline Bytes mappedObject(const std::string& imageName) {
                         subVec("TCTR", 1, 1, 0)}).bytes();
 }
 
+// The quad as LWO3 with its surface in a node graph: a Principled BSDF whose Color an Image node
+// feeds with imageName through the UV map uv.
+inline Bytes nodeMappedObject(const std::string& imageName) {
+  const Node bsdf{"Principled BSDF", "Principled BSDF (1)"}, image{"Image", "Image (1)", {}, imageName, "uv"};
+  Lwo2Builder b;
+  b.tags({"Wood"}).layer(0).points({0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0}).polygons({{0, 1, 2, 3}}).polygonTags({{0, 0}});
+  b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {1, 0}}, {2, 0, {1, 1}}, {3, 0, {0, 1}}});
+  const Bytes graph = nodeGraph({bsdf, image}, {{"Surface", "Material", bsdf.name, "Material"}, {bsdf.name, "Color", image.name, "Color"}});
+  return toLwo3(b.surface("Wood", {sub("FORM", graph)}).bytes(), {}, 8);
+}
+
 // 3 x 2 run-length TGA, bottom-up; the PPM reads red, green, blue / white x 3.
 inline Bytes woodTga() {
   TgaSpec s; s.imageType = 10, s.width = 3, s.height = 2;

@@ -49,6 +49,8 @@ TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
        "", "s.X", ppm},
       // An image of any kind that exists nowhere is reported, and its stored name referred to.
       {"png nowhere", "", {"@/Objects/paint.lwo", "%/out/"}, 0, {"C:\\x\\paint.png not found\n"}, "  found", "paint.X", "\"paint.png\";"},
+      // An LWO3 surface's image from its node graph, named in LightWave's neutral form.
+      {"node graph image", "", {"@/Objects/node.lwo", "%/out/"}, 0, {"  found C:storage/Images/wood.tga as ", ok}, "", "node.X", ppm},
       // A kept texture is referred to where it was found.
       {"kept texture", "", {"-B", "@/Objects/crate.lwo", "%/out/"}, 0, {}, "generating", "crate.X", "\"../content/Images/wood.tga\";"},
       {"nowhere", scene({"C:\\NewTek\\Objects\\gone.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 1,
@@ -64,6 +66,7 @@ TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
     for (const char* twin : {"/Box.lwo", "/BOX.lwo"})
       if (std::string(c.name) == "letter case") lwbuild::writeFile(content + twin, mappedObject("C:\\NewTek\\Images\\wood.tga"));
     lwbuild::writeFile(content + "/Objects/paint.lwo", mappedObject("C:\\x\\paint.png"));
+    lwbuild::writeFile(content + "/Objects/node.lwo", clitest::nodeMappedObject("C:storage/Images/wood.tga"));
     lwbuild::writeFile(content + "/Scenes/s.lws", c.sceneText);
     lwbuild::writeFile(dir / "lw.cfg", "LWCO\n0\nContentDirectory " + content + "\n");
     auto place = [&](std::string text) {

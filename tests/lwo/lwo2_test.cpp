@@ -60,6 +60,7 @@ TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {
         const std::string lwob = convert(lwobTwin(twinSphere(), surfaces), binary, wrapSeams);
         EXPECT_GT(lwob.size(), 1000u); EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
         for (std::size_t lead : {0, 8}) EXPECT_EQ(convert(toLwo3(lwo2Twin(twinSphere(), surfaces), {}, lead), binary, wrapSeams), lwob);
+        EXPECT_EQ(convert(toLwo3(lwo2Twin(twinSphere(), surfaces, true), {}, 8), binary, wrapSeams), lwob);
       }
   }
 }
@@ -240,3 +241,87 @@ TEST(Lwo3Reader, SurfacesWithOnlyANodeGraphKeepTheDefaultsWithOneWarning) {
 }
 
 }  // namespace
+
+namespace {
+
+// A surface as the material writer sees it: colour, diffuse, specular, glossiness, luminosity,
+// transparency, colour highlight, luminous colour, then the colour texture and its UV map.
+std::string surfaceValues(const LwSurface& s) {
+  char text[400];
+  const LwTexture& t = s.colorTexture;
+  std::snprintf(text, sizeof text, "%g %g %g d%g s%g g%.4g l%g t%g h%g e%s%g %g %g | %s %d %d uv%d", s.color[0], s.color[1], s.color[2],
+                s.diffuse, s.specular, s.glossiness, s.luminosity, s.transparency, s.colorHighlight, s.ownLuminousColor ? "own " : "",
+                s.luminousColor[0], s.luminousColor[1], s.luminousColor[2], t.image.c_str(), t.mapping, t.flags, s.uvMap);
+  return text;
+}
+
+const std::string kDefaults = "200 200 200 d256 s0 g64 l0 t0 h0 e1 1 1 |  0 0 uv0";
+const std::string kDamaged = "Warning! 1 surface node graphs damaged: defaults used for what could not be read\n";
+
+Node standard(const std::string& name, std::vector<NodeAttr> attrs) { return {"Standard", name, std::move(attrs)}; }
+
+const Wire kToMaterial{"Surface", "Material", "Standard (1)", "Material"};
+
+}  // namespace
+
+TEST(Lwo3Nodes, SurfacesTakeTheMaterialWiredToTheSurfaceNode) {
+  const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  const Bytes lwo2Layer = subChunks({imageBlock("txtr", true, c, one, {subU16("PROJ", 5), subU16("IMAG", 1), subString("VMAP", "uv")})});
+  const Bytes layer = lwo3SubChunks(lwo2Layer.data(), lwo2Layer.size());
+  const Node image{"Image", "Image (1)", {}, "C:storage/box/cc0.png", "uv", 5};
+  const Bytes whole = materialGraph(standard("Standard (1)", {}));
+  const Node bsdf{"Principled BSDF", "Principled BSDF (1)", {{"Color", {0.2, 0.4, 0.6}}, {"Roughness", {0.75}}, {"Specular", {0.5}},
+                                                              {"Luminous", {0.5}}, {"Luminous Color", {1, 0, 0}}, {"Transparency", {0.25}}}};
+  const struct Row {
+    std::string label;
+    Bytes graph;
+    std::string values;
+    std::string warning = "";
+    bool lwo2 = false;  // an LWO2 file, classic red colour and colour highlight beside the graph
+  } rows[] = {
+      {"Standard connected, Phong_Diffuse_25",
+       materialGraph(standard("Standard (1)", {{"Color", {1, 0.5, 0}}, {"Diffuse", {0.25}}, {"Specular", {0.5}}, {"Glossiness", {0.4}},
+                                               {"Luminosity", {0.75}}, {"Transparency", {0.33}}, {"Color Highlight", {0.5}}})),
+       "255 127.5 0 d64 s128 g64 l192 t84.48 h0.5 e1 1 1 |  0 0 uv0"},
+      {"BSDF connected, BSDF_Roughness_75", materialGraph(bsdf), "51 102 153 d256 s128 g22.63 l128 t64 h0 eown 1 0 0 |  0 0 uv0"},
+      {"second of two material nodes connected",
+       nodeGraph({standard("Standard (1)", {{"Color", {1, 0, 0}}}), standard("Standard (2)", {{"Color", {0, 1, 0}}})},
+                 {{"Surface", "Material", "Standard (2)", "Material"}}),
+       "0 255 0 d256 s0 g64 l0 t0 h0 e1 1 1 |  0 0 uv0"},
+      {"nothing connected", nodeGraph({standard("Standard (1)", {{"Color", {1, 0, 0}}})}, {{"Surface", "Material", "", ""}}), kDefaults,
+       "Warning! 1 surfaces described by node graphs only: default values used\n"},
+      {"Image node on Color",
+       nodeGraph({bsdf, image}, {{"Surface", "Material", bsdf.name, "Material"}, {bsdf.name, "Color", "Image (1)", "Color"}}),
+       "51 102 153 d256 s128 g22.63 l128 t64 h0 eown 1 0 0 | C:storage/box/cc0.png 0 1 uv0"},
+      {"texture layer inside Color", materialGraph(standard("Standard (1)", {{"Color", {0, 0, 1}, "", {}, layer}})),
+       "0 0 255 d256 s0 g64 l0 t0 h0 e1 1 1 | box.tga 0 0 uv0"},
+      {"enveloped value", materialGraph(standard("Standard (1)", {{"Diffuse", {0.5}, "", {0, 0, 0, 1}}})),
+       "200 200 200 d128 s0 g64 l0 t0 h0 e1 1 1 |  0 0 uv0", "Warning! 1 enveloped node values: their base values used\n"},
+      {"int and double values", materialGraph(standard("Standard (1)", {{"Diffuse", {0.375}, "double"}, {"Specular", {1}, "int"}})),
+       "200 200 200 d96 s256 g64 l0 t0 h0 e1 1 1 |  0 0 uv0"},
+      {"other material node",
+       nodeGraph({{"Conductor", "Conductor (1)", {{"Base Color", {0, 0, 1}}, {"Roughness", {0.8}}}}},
+                 {{"Surface", "Material", "Conductor (1)", "Material"}}),
+       "0 0 255 d256 s0 g16 l0 t0 h0 e1 1 1 |  0 0 uv0",
+       "Warning! material nodes read in part (colour, shading and image only): Conductor\n"},
+      {"unknown value type", materialGraph(standard("Standard (1)", {{"Diffuse", {0.5}, "matrix"}, {"Specular", {0.5}}})),
+       "200 200 200 d256 s128 g64 l0 t0 h0 e1 1 1 |  0 0 uv0", kDamaged},
+      {"dangling connection", nodeGraph({}, {kToMaterial}), kDefaults, kDamaged},
+      {"cycle", nodeGraph({}, {{"Surface", "Material", "Surface", "Material"}}), kDefaults, kDamaged},
+      {"node named twice",
+       nodeGraph({standard("Standard (1)", {{"Color", {1, 0, 0}}}), standard("Standard (1)", {{"Color", {0, 1, 0}}})}, {kToMaterial}),
+       "255 0 0 d256 s0 g64 l0 t0 h0 e1 1 1 |  0 0 uv0", kDamaged},
+      {"connections cut short", Bytes(whole.begin(), whole.end() - 6), kDefaults, kDamaged},
+      {"LWO2 keeps its classic values", materialGraph(standard("Standard (1)", {{"Color", {0, 1, 0}}})),
+       "255 0 0 d256 s0 g64 l0 t0 h0.25 e1 1 1 |  0 0 uv0", "", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    std::vector<SubChunk> subs = {sub(row.lwo2 ? "NODS" : "FORM", row.graph)};
+    if (row.lwo2) subs.insert(subs.begin(), {subRGB(1, 0, 0), subValue("CLRH", 0.25f)});
+    const Bytes lwo2 = triangle([](Lwo2Builder& b) { b.vertexMap("TXUV", "uv", 2, {{0, 0, {0.5f, 0.5f}}}).clip(1, "box.tga"); }, subs);
+    const Loaded l = loadPlain(row.lwo2 ? lwo2 : toLwo3(lwo2, {}, 8));
+    EXPECT_EQ(surfaceValues(l.object.surfaces.at(0)), row.values);
+    EXPECT_EQ(l.out, row.warning);
+  }
+}

@@ -138,7 +138,7 @@ TEST(LwoSurface, SubChunkVariants) {
                                    subU16("TFLG", 1), subVec("TSIZ", 9, 9, 9)});
   // Shading values are stored raw; the bump texture's fields go nowhere.
   const LwTexture& t = s.colorTexture; char text[300];
-  std::snprintf(text, sizeof text, "%d %d %d %x %d %d %d %d %d %.2f | %d %s %d %g %g %g %g %g %g %g %g | %d %s", s.color[0], s.color[1],
+  std::snprintf(text, sizeof text, "%g %g %g %x %g %g %g %g %g %.2f | %d %s %d %g %g %g %g %g %g %g %g | %d %s", s.color[0], s.color[1],
                 s.color[2], s.flags, s.luminosity, s.diffuse, s.specular, s.glossiness, s.transparency, s.smoothingAngle, t.mapping,
                 t.image.c_str(), t.flags, t.size[0], t.size[1], t.size[2], t.center[0], t.center[1], t.center[2], t.param0, t.param1,
                 s.transparencyTexture.mapping, s.transparencyTexture.image.c_str());
@@ -187,5 +187,5 @@ TEST(LwoSurface, WhatDoesNotFitIsNotTaken) {
   EXPECT_EQ(u.out, "   Error: SURF Unknown defined without declare!!\n");
   EXPECT_TRUE(u.result == 0 && u.object.points.size() == 4 && u.object.polygons.empty() && u.object.surfaces[0].color[0] == 200);
   const Loaded unfit = loadPlain(LwobBuilder().surfaces({"Known"}).chunk("SURF", Bytes(100, 'n')).surface("Known", {subColor(9, 8, 7)}).bytes());
-  EXPECT_EQ(unfit.out + std::to_string(unfit.object.surfaces[0].color[0]), "9");
+  EXPECT_EQ(unfit.out + std::to_string(static_cast<int>(unfit.object.surfaces[0].color[0])), "9");
 }

@@ -85,6 +85,13 @@ TEST(Materials, ShadingValuesBecomeColoursAndPower) {
   EXPECT_EQ(collect(table, plain, true).text, "Material MatDefault { F(0.784314,0.784314,0.784314,1.000000,21.333334,0.000000,0.000000,"
                                              "0.000000,0.000000,0.000000,0.000000) }");
   EXPECT_EQ(std::to_string(o.surfaces[0].materialIndex) + std::to_string(o2.surfaces[0].materialIndex) + std::to_string(plain.surfaces[0].materialIndex), "012");
+  // Colour highlights take the surface colour into the highlight; a luminous colour of its own glows instead of the surface colour.
+  s.name = "Tinted";
+  s.colorHighlight = 0.5;
+  s.ownLuminousColor = true;
+  s.luminousColor[0] = 0;
+  LwObject tinted = objectWith({s});
+  EXPECT_NE(collect(table, tinted).text.find(" 1.000000;0.500000;0.500000;;\n 0.000000;0.500000;0.500000;;\n"), std::string::npos);
 }
 
 TEST(Materials, NamesAreFilteredMadeUniqueAndEqualValuesMerge) {
