@@ -71,6 +71,27 @@ TEST_P(Characters, RestIdentityAndABendByHand) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, Characters, testing::Values(1, 3, 5));
 
+// Characters as engines get them, in text and binary, each loaded by the real readers
+// (readers.sh): a rig made as real ones are, and the column on two surfaces, whose seam
+// must not tear where the bones bend it.
+TEST(CharactersE2E, RigsMadeAsRealOnesAre) {
+  const struct {
+    const char* label; std::string scene; Bytes object; std::size_t bones;
+  } rows[] = {{"27 bones of a null", characterScene(27, 10), riggedCharacter(27), 27},
+              {"two surfaces -m", columnScene(5, 0), skinColumn(false, true), 2}};
+  for (const auto& row : rows) {
+    for (const std::string format : {"-t", "-b"}) {
+      SCOPED_TRACE(row.label + format);
+      const Converted c = convert(row.scene, {"-m", format}, row.object, {true, true});
+      ASSERT_EQ(c.run.exitCode, 0) << c.run.out;
+      if (format == "-b") continue;
+      ASSERT_FALSE(c.x.meshes.empty()) << c.text;
+      EXPECT_EQ(c.x.meshes.front().skins.size(), row.bones);
+      EXPECT_LT(restError(c.x), 1e-5);
+    }
+  }
+}
+
 TEST(CharactersE2E, OptionsBinaryAndTheIndependentReader) {
   // -A: the skin at the first frame's pose, no animation; -M: meshes without skin or skin templates;
   // -W 1: one influence a vertex; binary: the skin templates declared, the same objects.
