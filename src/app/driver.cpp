@@ -108,12 +108,14 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
     main.refCount += 1;
     written = &other;
   }
-  const unsigned extras = meshHasVertexColors(*written) ? kTemplatesVertexColors : 0u;
+  const unsigned extras = meshWritten(*written) && meshHasVertexColors(*written) ? kTemplatesVertexColors : 0u;
   if (result >= 0) result = writeXHeader(context, templatePath, out, 0, extras);
   if (result >= 0) {
     sayText(sink, "writing a mesh to X...\n");
     collectMaterials(context, table, *written, out, 0);
-    if (opt.topFrame) {
+    warnShortenedNames(context, table, nullptr, written, out.binary);
+    // A file of templates alone loads in no engine: an object without faces is an empty TopFrame.
+    if (opt.topFrame || (opt.meshesOnly == 0 && !meshWritten(*written))) {
       writeTopFrame(context, table, nullptr, written, out);
     } else {
       writeMesh(context, table, *written, out, 0);

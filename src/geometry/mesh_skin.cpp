@@ -1,5 +1,7 @@
 // The skin of one mesh of a scene: which bones deform it, their rest transforms and
 // offsets in the mesh's space, and the weights they give its vertices.
+#include <algorithm>
+
 #include "core/options.h"
 #include "geometry/skin.h"
 
@@ -14,7 +16,7 @@ bool deforms(const LwObject& item) { return item.bone.owner > 0 && lwBoneDeforms
 // The item whose bones deform the item at `position`, or 0 when none is written with a skin.
 std::int32_t skeletonOwner(const ConversionContext& context, const LwScene& scene, std::size_t position) {
   const LwObject& item = *scene.items[position];
-  if (context.options.meshesOnly != 0 || item.vertices.empty() || item.dissolve >= 1.0 || item.bone.owner > 0) return 0;
+  if (context.options.meshesOnly != 0 || item.polygons.empty() || item.dissolve >= 1.0 || item.bone.owner > 0) return 0;
   const std::int32_t owner = item.skeleton.bonesFrom > 0 ? item.skeleton.bonesFrom : static_cast<std::int32_t>(position + 1);
   const LwObject* skeleton = lwSceneItem(scene, owner);
   if (skeleton == nullptr || skeleton->skeleton.bones == 0) return 0;
@@ -130,4 +132,59 @@ bool lwBuildMeshSkin(const ConversionContext& context, const LwScene& scene, std
     return false;
   }
   return true;
+}
+
+bool lwMeshIsSkinned(const ConversionContext& context, const LwScene& scene, std::size_t position) {
+  return skeletonOwner(context, scene, position) != 0;
+}
+
+void lwLayOutSkinnedMesh(LwObject& object, bool withNormals) {
+  constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  const bool normals = withNormals && object.cornerNormals.size() == object.indices.size();
+  const bool colours = object.vertexColors.size() == object.vertices.size();
+  struct Copy {
+    std::uint32_t normal;
+    std::int32_t material;
+    std::uint32_t next;  // the next copy of the same vertex
+  };
+  std::vector<std::uint32_t> firstCopy(object.vertices.size(), kNone);
+  std::vector<Copy> copies;
+  std::vector<LwVertex> vertices;
+  std::vector<LwVertexColor> vertexColors;
+  std::vector<LwNormal> vertexNormals;
+  vertices.reserve(object.vertices.size());
+  for (const LwPolygon& polygon : object.polygons) {
+    const bool known = polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < object.surfaces.size();
+    const std::int32_t material = known ? object.surfaces[static_cast<std::size_t>(polygon.surface)].materialIndex : -1;
+    const std::size_t end = std::min<std::size_t>(object.indices.size(), std::size_t{polygon.firstIndex} +
+                                                                             static_cast<std::size_t>(std::max(polygon.cornerCount, 0)));
+    for (std::size_t corner = polygon.firstIndex; corner < end; ++corner) {
+      const std::uint32_t old = object.indices[corner];
+      if (old >= object.vertices.size()) continue;
+      const std::uint32_t normal = normals ? object.cornerNormals[corner] : 0;
+      std::uint32_t at = firstCopy[old];
+      while (at != kNone && (copies[at].normal != normal || copies[at].material != material)) at = copies[at].next;
+      if (at == kNone) {
+        at = static_cast<std::uint32_t>(vertices.size());
+        copies.push_back({normal, material, firstCopy[old]});
+        firstCopy[old] = at;
+        LwVertex& v = vertices.emplace_back(object.vertices[old]);
+        v.polygonListFirst = 0;
+        v.polygonListCount = 0;
+        v.polygonListCapacity = 0;
+        v.nextSplit = at;
+        if (colours) vertexColors.push_back(object.vertexColors[old]);
+        if (normals) {
+          LwNormal& n = vertexNormals.emplace_back(normal < object.normals.size() ? object.normals[normal] : LwNormal());
+          n.useCount = 1;
+        }
+      }
+      object.indices[corner] = at;
+      if (normals) object.cornerNormals[corner] = at;
+    }
+  }
+  object.vertices = std::move(vertices);
+  object.polygonLists.clear();
+  if (colours) object.vertexColors = std::move(vertexColors);
+  if (normals) object.normals = std::move(vertexNormals);
 }

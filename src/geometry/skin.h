@@ -61,3 +61,10 @@ struct LwMeshSkin {
 bool lwSceneHasSkin(const ConversionContext& context, const LwScene& scene);
 // The skin of the item at a 0-based position; false (warnings printed) when it has none.
 bool lwBuildMeshSkin(const ConversionContext& context, const LwScene& scene, std::size_t position, LwMeshSkin& skin);
+// True when bones deform the item at a 0-based position in the written file.
+bool lwMeshIsSkinned(const ConversionContext& context, const LwScene& scene, std::size_t position);
+// Lays a skinned mesh out as engines skin it: only the vertices faces use, a copy of a vertex
+// for each material and (withNormals) each normal its corners take, so that every vertex
+// has one normal (normal i belongs to vertex i) and lies in one material's buffer. Copies keep
+// their point, so the point's weights reach every copy.
+void lwLayOutSkinnedMesh(LwObject& object, bool withNormals);

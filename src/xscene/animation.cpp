@@ -4,7 +4,7 @@
 #include <string>
 
 #include "anim/sampling.h"
-#include "xscene/frames.h"
+#include "xscene/names.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ int writeItemAnimation(const ConversionContext& context, const LwScene& scene, s
   }
   const std::string name = "Animation" + std::to_string(position);
   xBeginObject(out, depth + 1, "Animation", name.c_str());
-  xPutReference(out, depth + 2, frameName(context.options.framePrefix, item));
+  xPutReference(out, depth + 2, xName(frameName(context.options.framePrefix, item), out.binary, out.codePage));
   for (int type = kKeyRotation; type < kKeyTypes; ++type) {
     if (!track.sets[type].included) continue;
     xBeginObject(out, depth + 2, "AnimationKey", nullptr);

@@ -8,6 +8,7 @@
 #include "xfile/header.h"
 #include "xscene/animation.h"
 #include "xscene/mesh.h"
+#include "xscene/names.h"
 #include "xscene/skin.h"
 
 namespace {
@@ -37,7 +38,9 @@ bool writeItem(const ConversionContext& context, MaterialTable& table, LwScene& 
   const ConvertOptions& opts = context.options;
   LwObject& item = *scene.items[static_cast<std::size_t>(position)];
   MeshSkin skin;
-  const bool skinned = buildMeshSkin(context, scene, static_cast<std::size_t>(position), skin);
+  const bool deformed = lwMeshIsSkinned(context, scene, static_cast<std::size_t>(position));
+  if (deformed) lwLayOutSkinnedMesh(item, opts.noNormals == 0);
+  const bool skinned = deformed && buildMeshSkin(context, scene, static_cast<std::size_t>(position), skin);
   say(context.sink, "%*s", depth, "");
   const bool framed = opts.meshesOnly == 0 && item.dissolve < 1.0;
   if (framed) {
@@ -47,7 +50,7 @@ bool writeItem(const ConversionContext& context, MaterialTable& table, LwScene& 
       say(context.sink, "%s%s", opts.framePrefix.c_str(), item.name.c_str());
     }
     if (!out.binary) xPutChar(out, '\n');
-    const std::string name = frameName(opts.framePrefix, item);
+    const std::string name = xName(frameName(opts.framePrefix, item), out.binary, out.codePage);
     xBeginObject(out, depth, "Frame", name.c_str());
     xBeginObject(out, depth + 1, "FrameTransformMatrix", nullptr);
     Mat4 matrix;  // identity for an item without keys
@@ -69,22 +72,33 @@ bool writeItem(const ConversionContext& context, MaterialTable& table, LwScene& 
 
 }  // namespace
 
-std::string frameName(std::string_view prefix, const LwObject& item) {
-  std::string name(prefix.empty() ? std::string_view("Frame") : prefix);
-  name += item.name;
-  if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
-  return name;
-}
-
 unsigned sceneTemplates(const ConversionContext& context, const LwScene& scene) {
   unsigned extras = lwSceneHasSkin(context, scene) ? unsigned{kTemplatesSkin} : 0u;
-  for (const auto& item : scene.items) extras |= meshHasVertexColors(*item) ? kTemplatesVertexColors : 0u;
+  for (const auto& item : scene.items)
+    extras |= meshWritten(*item) && meshHasVertexColors(*item) ? kTemplatesVertexColors : 0u;
   return extras;
+}
+
+void warnShortenedNames(const ConversionContext& context, const MaterialTable& table, const LwScene* scene,
+                        const LwObject* object, bool binary) {
+  const ConvertOptions& opts = context.options;
+  std::vector<std::string> shortened = table.shortened;
+  auto note = [&](const LwObject& item, bool framed) {
+    if (framed && opts.meshesOnly == 0 && item.dissolve < 1.0)
+      noteName(shortened, frameName(opts.framePrefix, item), binary, context.codePage);
+    if (meshWritten(item)) noteName(shortened, meshName(opts.framePrefix, item), binary, context.codePage);
+  };
+  if (scene != nullptr) {
+    for (const auto& item : scene->items) note(*item, true);
+  }
+  if (object != nullptr) note(*object, false);
+  sayShortenedNames(context.sink, shortened, binary, context.codePage);
 }
 
 int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out) {
   const ConvertOptions& opts = context.options;
   for (auto& item : scene.items) collectMaterials(context, table, *item, out, 0);
+  warnShortenedNames(context, table, &scene, nullptr, out.binary);
   if (opts.topFrame != 0) {
     writeTopFrame(context, table, &scene, nullptr, out);
   } else {

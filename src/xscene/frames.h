@@ -14,10 +14,12 @@ int writeScene(const ConversionContext& context, MaterialTable& table, LwScene& 
 // The templates beyond the usual ones (ExtraTemplates bits) that the scene's meshes use:
 // vertex colours, and skins where bones deform a written mesh.
 unsigned sceneTemplates(const ConversionContext& context, const LwScene& scene);
+// One warning naming every frame, mesh and material name too long for engines, and what
+// it was shortened to.
+void warnShortenedNames(const ConversionContext& context, const MaterialTable& table, const LwScene* scene,
+                        const LwObject* object, bool binary);
 int writeFrames(const ConversionContext& context, MaterialTable& table, LwScene& scene, XWriter& out,
                 int parentNumber, int depth);
-// Name of the item's Frame (also the name its Animation refers to), at most 79 characters.
-std::string frameName(std::string_view prefix, const LwObject& item);
 // TopFrame around a scene's frames or one object's mesh (exactly one of them non-null).
 int writeTopFrame(const ConversionContext& context, MaterialTable& table, LwScene* scene, LwObject* object,
                   XWriter& out);

@@ -7,6 +7,7 @@
 #include "core/paths.h"
 #include "image/ppm.h"
 #include "platform/platform.h"
+#include "xscene/names.h"
 
 namespace {
 
@@ -238,10 +239,15 @@ int collectMaterials(const ConversionContext& context, MaterialTable& table, LwO
       continue;
     }
     int count = ++table.nameCounts[candidate.name];
-    std::string unique = numberedName(candidate.name, count);
-    // A surface may itself be called like a numbered one (Skin_2 beside two Skins);
-    // the next free number keeps every material's name its own.
-    while (!table.takenNames.insert(unique).second) unique = numberedName(candidate.name, ++count < 2 ? 2 : count);
+    std::string given = numberedName(candidate.name, count);
+    // A surface may itself be called like a numbered one (Skin_2 beside two Skins), and two
+    // long names may shorten alike: the next free number keeps every material's name its own.
+    std::string unique = xName(given, false, context.codePage);
+    while (!table.takenNames.insert(unique).second) {
+      given = numberedName(candidate.name, ++count < 2 ? 2 : count);
+      unique = xName(given, false, context.codePage);
+    }
+    if (unique != given) table.shortened.push_back(given);
     surface.materialIndex = static_cast<int>(table.entries.size());
     table.entries.push_back(std::move(candidate));
     table.uniqueNames.push_back(std::move(unique));

@@ -26,6 +26,7 @@ struct MaterialTable {
   std::unordered_map<std::string, int> nameCounts;      // records so far per name
   std::unordered_set<std::string> takenNames;           // every unique name given out
   std::unordered_map<std::string, int> byValue;         // sameMaterial key -> first record
+  std::vector<std::string> shortened;                   // names too long for engines, as given
 };
 
 // Adds every surface of the object, writing each new material once. Returns 0.

@@ -9,6 +9,7 @@
 
 #include "core/options.h"
 #include "xfile/numfmt.h"
+#include "xscene/names.h"
 #include "xscene/skin.h"
 
 namespace {
@@ -16,6 +17,8 @@ namespace {
 // Face indexes per line in a text material list.
 constexpr std::size_t kFaceIndexesPerLine = 32;
 constexpr std::uint32_t kNotNumbered = 0xFFFFFFFFu;
+// Engines that index vertices with 16 bits (DirectX 9 meshes by default, Irrlicht) wrap past this.
+constexpr std::size_t kEngineVertexLimit = 0xFFFF;
 
 // Corners of a polygon that really lie in the corner pool.
 std::uint32_t cornerCountOf(const LwObject& object, const LwPolygon& polygon) {
@@ -247,12 +250,19 @@ void writeFaceWraps(const LwObject& object, XWriter& out, int indent) {
   xEndObject(out, indent);
 }
 
-void writeMaterialList(const MaterialTable& table, const LwObject& object, XWriter& out, int indent) {
+// usedOnly: list only the materials some face uses (a skinned mesh: engines make a buffer
+// of each listed material, and an empty one breaks their skinning).
+void writeMaterialList(const MaterialTable& table, const LwObject& object, bool usedOnly, XWriter& out, int indent) {
+  std::vector<char> used(object.surfaces.size(), usedOnly ? 0 : 1);
+  for (const LwPolygon& polygon : object.polygons) {
+    if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < used.size()) used[static_cast<std::size_t>(polygon.surface)] = 1;
+  }
   // Local list: each distinct material of the object, in order of first appearance.
   std::vector<std::uint32_t> local;
   std::vector<std::uint32_t> surfaceLocal(object.surfaces.size(), 0);
   std::vector<std::int32_t> localOf(table.entries.size(), -1);
   for (std::size_t s = 0; s < object.surfaces.size(); ++s) {
+    if (used[s] == 0) continue;
     const std::int32_t m = object.surfaces[s].materialIndex;
     if (m < 0 || static_cast<std::size_t>(m) >= table.entries.size()) continue;
     if (localOf[static_cast<std::size_t>(m)] < 0) {
@@ -268,15 +278,9 @@ void writeMaterialList(const MaterialTable& table, const LwObject& object, XWrit
     if (polygon.surface < 0 || static_cast<std::size_t>(polygon.surface) >= surfaceLocal.size()) return 0;
     return surfaceLocal[static_cast<std::size_t>(polygon.surface)];
   };
-  const std::size_t polygonCount = object.polygons.size();
-  std::size_t nFaceIndexes = 1;
-  const std::uint32_t first = faceIndex(object.polygons[0]);
-  for (std::size_t i = 1; i < polygonCount; ++i) {
-    if (faceIndex(object.polygons[i]) != first) {
-      nFaceIndexes = polygonCount;
-      break;
-    }
-  }
+  // One index per face, also when all are equal: readers (Wine's among them) refuse a
+  // shorter list.
+  const std::size_t nFaceIndexes = object.polygons.size();
 
   xBeginObject(out, indent, "MeshMaterialList", nullptr);
   if (out.binary) {
@@ -446,19 +450,23 @@ bool meshHasVertexColors(const LwObject& object) {
   return false;
 }
 
+bool meshWritten(const LwObject& object) {
+  return !object.vertices.empty() && object.dissolve != 1.0 && !object.polygons.empty();
+}
+
 int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
               int indent, const MeshSkin* skin) {
   if (object.vertices.empty() || object.dissolve == 1.0) return 0;
+  // A Mesh without faces fails whole files in DirectX 9's loader; the frame stays.
+  if (object.polygons.empty()) {
+    sayText(context.sink, " no faces: no Mesh written");
+    return 0;
+  }
   const ConvertOptions& opts = context.options;
 
-  std::string name;
-  bool named = false;
-  if (opts.framePrefix.empty() && !object.name.empty()) {
-    name = "Mesh" + object.name;
-    if (name.size() > kNameSize - 1) name.resize(kNameSize - 1);
-    named = true;
-  }
-  xBeginObject(out, indent, "Mesh", named ? name.c_str() : nullptr);
+  const std::string given = meshName(opts.framePrefix, object);
+  const std::string name = xName(given, out.binary, out.codePage);
+  xBeginObject(out, indent, "Mesh", given.empty() ? nullptr : name.c_str());
 
   say(context.sink, " %zu Vertices ", object.vertices.size());
   writeVertices(object, out, indent + 1);
@@ -467,12 +475,17 @@ int writeMesh(const ConversionContext& context, const MaterialTable& table, cons
   writeFaceList(object, out, indent + 1, ";;\n\n",
                 [&](std::uint32_t position) { return object.indices[position]; });
 
-  if (opts.textureWrap != 0 && !object.polygons.empty()) writeFaceWraps(object, out, indent + 1);
-  if (!object.polygons.empty()) writeMaterialList(table, object, out, indent + 1);
+  if (opts.textureWrap != 0) writeFaceWraps(object, out, indent + 1);
+  writeMaterialList(table, object, skin != nullptr, out, indent + 1);
   if (opts.noNormals == 0) writeNormals(context.sink, object, out, indent + 1);
   writeTextureCoords(object, opts.flipTextureV != 0, out, indent + 1);
   if (meshHasVertexColors(object)) writeVertexColors(object, out, indent + 1);
   if (skin != nullptr) writeSkin(*skin, out, indent + 1);
   xEndObject(out, indent);
+  if (object.vertices.size() > kEngineVertexLimit) {
+    const std::string& named = object.name.empty() ? object.filePath : object.name;
+    say(context.sink, "\nWarning! %s has %zu vertices: engines with 16-bit indices show at most %zu", named.c_str(),
+        object.vertices.size(), kEngineVertexLimit);
+  }
   return 0;
 }

@@ -12,6 +12,8 @@ struct MeshSkin;
 // when given, is written last.
 int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object, XWriter& out,
               int indent, const MeshSkin* skin = nullptr);
+// True when the object is written as a Mesh: it has faces and is not dissolved.
+bool meshWritten(const LwObject& object);
 // True when the mesh carries vertex colours (MeshVertexColors, whose template a text file
 // then declares).
 bool meshHasVertexColors(const LwObject& object);

@@ -3,20 +3,12 @@
 #include <cstdint>
 
 #include "core/options.h"
-#include "core/paths.h"
-#include "xscene/frames.h"
+#include "xscene/names.h"
 
 namespace {
 
 // Text lists break their lines after this many values.
 constexpr std::size_t kValuesPerLine = 16;
-
-std::string textName(const std::string& name, const XWriter& out) {
-  if (out.binary) return name;
-  std::string filtered = makeXName(name, out.codePage);
-  if (filtered.size() > kNameSize - 1) filtered.resize(kNameSize - 1);
-  return filtered;
-}
 
 // A list of n values in text, kValuesPerLine a line, closed by ';'.
 template <typename Put>
@@ -59,7 +51,7 @@ void writeSkin(const MeshSkin& skin, XWriter& out, int indent) {
     if (count == 0) continue;
     const Mat4& m = skin.skin.offsets[e];
     xBeginObject(out, indent, "SkinWeights", nullptr);
-    const std::string name = textName(skin.names[e], out);
+    const std::string name = xName(skin.names[e], out.binary, out.codePage);
     if (out.binary) {
       xPutToken(out, kTokenString, name.c_str());
       xPutWord(out, kTokenSemicolon);

@@ -115,6 +115,7 @@ TEST(ObjectE2E, LargeObjectPassesSixteenBitIndices) {
   // Flat dark faces keep their own normals; the last normal is in use.
   EXPECT_TRUE(contains(text.out, " 130052 Vertices  65280 Polygons  97666 Normals\n")) << text.out;
   EXPECT_TRUE(contains(readFile(dir / "text.X"), ",97665;,\n  3;"));
+  EXPECT_TRUE(contains(text.out, "sphere.lwo has 130052 vertices: engines with 16-bit indices show at most 65535\n")) << text.out;
   for (const char* file : {"text.X", "binary.X"}) {
     const ReaderView view = readBack(dir / file);
     EXPECT_TRUE(view.error.empty() && view.faces == 65280 && contains(view.text, "normals yes uv yes")) << file << view.error;

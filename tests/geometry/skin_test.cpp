@@ -89,3 +89,43 @@ TEST(SkinWeights, EveryCaseByHand) {
     EXPECT_TRUE(out.maxPerVertex == influences && out.maxPerFace == influences && out.normalizedPoints == c.above);
   }
 }
+
+// A skinned mesh laid out as engines skin it. Points 0-3 carry three triangles: the first
+// on material 0, the second on material 1 (sharing points 0 and 2), the third on a surface
+// merged into material 0 but with other normals; point 4 is used by no face.
+TEST(SkinLayout, OneMaterialAndOneNormalPerVertexAndNoUnusedVertex) {
+  const struct {
+    const char* what;
+    bool withNormals;
+    std::vector<std::uint32_t> indices;
+    std::vector<std::uint32_t> points;
+  } rows[] = {
+      {"normals split vertices", true, {0, 1, 2, 3, 4, 5, 6, 7, 8}, {0, 1, 2, 0, 2, 3, 1, 2, 3}},
+      {"-N: materials alone split", false, {0, 1, 2, 3, 4, 5, 1, 2, 6}, {0, 1, 2, 0, 2, 3, 3}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    LwObject object;
+    object.points.resize(5);
+    for (std::uint32_t p = 0; p < 5; ++p) object.vertices.push_back(LwVertex{0, 0, 0, p, 0, 0, 0, p});
+    object.surfaces.resize(3);
+    object.surfaces[1].materialIndex = 1;
+    object.surfaces[2].materialIndex = 0;
+    object.surfaces[0].materialIndex = 0;
+    object.polygons = {{3, 0, 0}, {3, 3, 1}, {3, 6, 2}};
+    object.indices = {0, 1, 2, 0, 2, 3, 1, 2, 3};
+    object.cornerNormals = {0, 0, 0, 0, 0, 0, 1, 1, 1};
+    object.normals = {LwNormal{0, 0, 1, 6}, LwNormal{1, 0, 0, 3}};
+    lwLayOutSkinnedMesh(object, row.withNormals);
+    EXPECT_EQ(object.indices, row.indices);
+    std::vector<std::uint32_t> points;
+    for (const LwVertex& v : object.vertices) points.push_back(v.point);
+    EXPECT_EQ(points, row.points);
+    if (!row.withNormals) continue;
+    // Normal i is vertex i's.
+    EXPECT_EQ(object.cornerNormals, row.indices);
+    ASSERT_EQ(object.normals.size(), 9u);
+    EXPECT_EQ(object.normals[5].z, 1.0f);
+    EXPECT_EQ(object.normals[6].x, 1.0f);
+  }
+}

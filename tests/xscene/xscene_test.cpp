@@ -100,11 +100,12 @@ TEST(Materials, NamesAreFilteredMadeUniqueAndEqualValuesMerge) {
   LwObject clash = objectWith({surface("A", 1, 1, 1), surface("A_2", 2, 2, 2), surface("A", 3, 3, 3), surface("A_2", 4, 4, 4)});
   collect(table, clash);
   EXPECT_EQ(table.uniqueNames, (std::vector<std::string>{"MatA", "MatA_2", "MatA_3", "MatA_2_2"}));
-  // Long names fit the name field; the number replaces the end of the name rather than falling off it.
+  // Names longer than 40 characters are shortened, each to a name of its own.
   table = {};
   LwObject o = objectWith({surface(std::string(78, 'L'), 1, 1, 1), surface(std::string(78, 'L'), 2, 2, 2)});
   collect(table, o);
-  EXPECT_EQ(table.uniqueNames, (std::vector<std::string>{"Mat" + std::string(76, 'L'), "Mat" + std::string(74, 'L') + "_2"}));
+  EXPECT_EQ(table.uniqueNames, (std::vector<std::string>{"Mat" + std::string(28, 'L') + "_20e25f1d", "Mat" + std::string(28, 'L') + "_08bd687c"}));
+  EXPECT_EQ(table.shortened, (std::vector<std::string>{"Mat" + std::string(76, 'L'), "Mat" + std::string(74, 'L') + "_2"}));
   // Equal values merge whatever the names, unless -m asks names to differ; negative luminosity on black is -0.0, equal to 0.0.
   table = {};
   LwObject merged = objectWith({surface("Red", 255, 0, 0), surface("Crimson", 255, 0, 0), surface("Black", 0, 0, 0), surface("Dark", 0, 0, 0)});
@@ -219,8 +220,6 @@ TEST(Frames, TreeMatricesParentPivotAndUnreachableItems) {
   EXPECT_EQ(w.text, frameOpen(0, "Frame0_box", 1, 2, 3) + frameOpen(1, "Frame1_lid", 1, 1, 0) + frameClose(1) + frameClose(0) +
                         frameOpen(0, "Frame2_still", 0, 0, 0) + frameClose(0));
   EXPECT_EQ(std::to_string(w.result) + w.console, "0Frame0_box : \n Frame1_lid : \nFrame2_still : \n");
-  // A frame name is cut to 79 characters, from 80 on.
-  for (const std::size_t length : {74u, 75u, 76u}) EXPECT_EQ(frameName("", addItem(scene, std::string(length, 'n'), 0, {})).size(), std::min<std::size_t>(length + 5, 79));
 
   LwScene tree;
   for (const auto& [name, parent] : {std::pair{"0_a", 0}, {"1_b", 4}, {"2_c", 0}, {"3_d", 1}, {"4_e", 1}, {"5_lost", 99},
@@ -351,9 +350,10 @@ TEST(Mesh, TextAndBinaryLayoutOfAFullMesh) {
 }
 
 TEST(Mesh, VariantsOfEverySection) {
-  LwObject pivoted = makeObject({1, 2, 3, 4, 4, 4}, {});
+  const std::vector<Poly> triangle = {{{0, 1, 2}, 0}};
+  LwObject pivoted = makeObject({1, 2, 3, 4, 4, 4, 0, 0, 0}, triangle);
   pivoted.pivot[0] = 1, pivoted.pivot[1] = 2, pivoted.pivot[2] = 3;
-  LwObject target = makeObject({5, 6, 7}, {}), morphed = makeObject({1, 2, 3, 4, 4, 4}, {});
+  LwObject target = makeObject({5, 6, 7}, {}), morphed = makeObject({1, 2, 3, 4, 4, 4, 0, 0, 0}, triangle);
   morphed.morphTarget = &target;  // a point for vertex 0 only: vertex 1 stays where it is
   LwObject merged = makeObject(kSquare, {{{0, 1, 2}, 0}, {{0, 2, 3}, 1}, {{1, 2, 3}, 0}}, {"Same", "Alike"});
   merged.surfaces[1].color[0] = merged.surfaces[0].color[0];  // equal values merge into one material
@@ -372,12 +372,14 @@ TEST(Mesh, VariantsOfEverySection) {
     std::string from, expected, binary;
     double metamorph = 0;
   } rows[] = {
-      {pivoted, ' ', " 2;", " 2;\n 0.000000;0.000000;0.000000;,\n 3.000000;2.000000;1.000000;;\n\n 0;\n;;\n\n}\n", "Mesh { I(2) F(0.000000,0.000000,0.000000,3.000000,2.000000,1.000000) I(0) }"},
-      {morphed, ' ', " 2;", " 2;\n 2.000000;3.000000;4.000000;,\n 4.000000;4.000000;4.000000;;\n", "", 0.25},
-      {morphed, ' ', " 2;", " 2;\n 5.000000;6.000000;7.000000;,\n 4.000000;", "", 1.0},
-      {morphed, ' ', " 2;", " 2;\n 5.000000;6.000000;7.000000;,\n", "", 2.5},
-      {morphed, ' ', " 2;", " 2;\n 1.000000;2.000000;3.000000;,\n", "", -1.0},
-      {merged, ' ', " MeshMaterialList", " MeshMaterialList {\n  1;\n  1;\n  0;;\n  {MatSame}\n }\n", "MeshMaterialList { I(1,1,0) { MatSame } }"},
+      {pivoted, ' ', " 3;", " 3;\n 0.000000;0.000000;0.000000;,\n 3.000000;2.000000;1.000000;,\n -1.000000;-2.000000;-3.000000;;\n\n 1;\n",
+       "Mesh { I(3) F(0.000000,0.000000,0.000000,3.000000,2.000000,1.000000,-1.000000,-2.000000,-3.000000) I(1,3,0,1,2)"},
+      {morphed, ' ', " 3;", " 3;\n 2.000000;3.000000;4.000000;,\n 4.000000;4.000000;4.000000;,\n", "", 0.25},
+      {morphed, ' ', " 3;", " 3;\n 5.000000;6.000000;7.000000;,\n 4.000000;", "", 1.0},
+      {morphed, ' ', " 3;", " 3;\n 5.000000;6.000000;7.000000;,\n", "", 2.5},
+      {morphed, ' ', " 3;", " 3;\n 1.000000;2.000000;3.000000;,\n", "", -1.0},
+      // One face index per face, also when every face has the same material.
+      {merged, ' ', " MeshMaterialList", " MeshMaterialList {\n  1;\n  3;\n  0,0,0;;\n  {MatSame}\n }\n", "MeshMaterialList { I(1,3,0,0,0) { MatSame } }"},
       {makeObject(kSquare, forty, {"Even", "Odd"}), ' ', " MeshMaterialList",  // face indexes wrap after 32 a line
        " MeshMaterialList {\n  2;\n  40;\n  0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1,\n  0,1,0,1,0,1,0,1;;\n  {MatEven}\n  {MatOdd}\n }\n", ""},
       {makeObject(kSquare, {{{0, 1, 2}, 1}, {{0, 2, 3}, 0}}, {"First", "Second"}), ' ', " MeshMaterialList",
@@ -390,9 +392,8 @@ TEST(Mesh, VariantsOfEverySection) {
       {wraps, ' ', " MeshFaceWraps", "", ""},
       {wraps, 'u', " 3;1,2,3;;", " 3;1,2,3;;\n\n MeshFaceWraps {\n  3;\n  0;0;,\n  1;0;,\n  0;0;;\n }\n",
        "I(3,3,0,1,2,3,0,2,3,3,1,2,3) MeshFaceWraps { I(3,0,0,1,0,0,0) } MeshMaterialList"},
-      {makeObject({0, 0, 0}, {}), 'u', "Mesh {", "Mesh {\n 1;\n 0.000000;0.000000;0.000000;;\n\n 0;\n;;\n\n}\n", "Mesh { I(1) F(0.000000,0.000000,0.000000) I(0) }"},
       {damaged, ' ', " 1.000000;1.000000;0.000000;,\n", " 1.000000;1.000000;0.000000;,\n 0.000000;0.000000;0.000000;;\n", ""},
-      {damaged, ' ', " 2;\n 3;", " 2;\n 3;0,1,2;,\n 3;1,2,3;;\n\n MeshMaterialList {\n  1;\n  1;\n  0;;\n  {MatDefault}\n }\n", ""},
+      {damaged, ' ', " 2;\n 3;", " 2;\n 3;0,1,2;,\n 3;1,2,3;;\n\n MeshMaterialList {\n  1;\n  2;\n  0,0;;\n  {MatDefault}\n }\n", ""},
       {damaged, ' ', " MeshNormals", " MeshNormals {\n  1;\n  0.000000;0.000000;1.000000;;\n\n  2;\n  3;0,0,0;,\n  3;0,0,0;;\n }\n", ""}};
   for (const auto& row : rows) {
     LwObject o = row.object;
@@ -405,25 +406,54 @@ TEST(Mesh, VariantsOfEverySection) {
   }
   // References use the unique material names.
   MaterialTable table;
-  write(table, makeObject({0, 0, 0}, {}, {"Skin"}));
+  write(table, makeObject(kSquare, triangle, {"Skin"}));
   LwObject second = makeObject(kSquare, {{{0, 1, 2}, 0}}, {"Skin"});
   second.surfaces[0].color[1] = 99;
   EXPECT_NE(write(table, second).text.find("  {MatSkin_2}\n"), std::string::npos);
 }
 
 TEST(Mesh, NamesEmptyObjectsAndDepth) {
-  LwObject o = makeObject({0, 0, 0}, {});
+  LwObject o = makeObject({0, 0, 0, 1, 0, 0, 0, 1, 0}, {{{0, 1, 2}, 0}});
   o.name = "0_box";
   EXPECT_EQ(write(o, false, {}, 1).text.rfind(" Mesh Mesh0_box {\n", 0), 0u);
   EXPECT_EQ(write(o, false, {.framePrefix = "x"}, 1).text.rfind(" Mesh {\n", 0), 0u);
-  EXPECT_EQ(write(o, true, {.framePrefix = "x"}).text.rfind("Mesh { I(1)", 0), 0u);
+  EXPECT_EQ(write(o, true, {.framePrefix = "x"}).text.rfind("Mesh { I(3)", 0), 0u);
+  // Names longer than engines keep are shortened alike in both encodings.
+  o.name = std::string(36, 'n');
+  EXPECT_EQ(write(o).text.rfind("Mesh Mesh" + std::string(36, 'n') + " {\n", 0), 0u);
   o.name = std::string(79, 'n');
-  EXPECT_EQ(write(o).text.rfind("Mesh Mesh" + std::string(75, 'n') + " {\n", 0), 0u);
-  EXPECT_EQ(write(o, true).text.rfind("Mesh Mesh" + std::string(75, 'n') + " {", 0), 0u);
-  EXPECT_EQ(write(o).console, " 1 Vertices  0 Polygons  0 Normals");
+  const std::string shortName = "Mesh Mesh" + std::string(27, 'n') + "_";
+  EXPECT_EQ(write(o).text.rfind(shortName, 0), 0u);
+  EXPECT_EQ(write(o).text.find(" {\n"), 45u);
+  EXPECT_EQ(write(o, true).text.rfind(shortName, 0), 0u);
+  EXPECT_EQ(write(o).console, " 3 Vertices  1 Polygons  0 Normals");
+  // Points without faces make no Mesh: DirectX 9's loader refuses one.
+  const Written points = write(makeObject({0, 0, 0}, {}));
+  EXPECT_EQ(points.text, "");
+  EXPECT_EQ(points.console, " no faces: no Mesh written");
   // Nothing at all for an object without vertices or fully dissolved.
   LwObject dissolved = makeObject(kSquare, {{{0, 1, 2}, 0}}); dissolved.dissolve = 1.0;
   EXPECT_EQ(write(makeObject({}, {})).text + write(makeObject({}, {})).console + write(dissolved).text + write(dissolved).console, "");
   dissolved.dissolve = 0.999;
   EXPECT_EQ(write(dissolved).text.rfind("Mesh {\n 4;\n", 0), 0u);
+}
+
+// Engines keep names in 40-byte fields: a longer frame name is shortened once, and the frame
+// and the animation's reference to it agree, in both encodings; one warning lists it.
+TEST(Names, LongFrameNamesAreShortenedAlikeWhereverTheyAreWritten) {
+  LwScene scene;
+  const std::string name = "0_" + std::string(40, 'a');
+  addItem(scene, name, 0, {motionKey(0, 0), motionKey(10, 1)});
+  addItem(scene, "1_" + std::string(33, 'b'), 0, {});
+  const std::string shortName = "Frame0_" + std::string(24, 'a') + "_";
+  for (const bool binary : {false, true}) {
+    SCOPED_TRACE(binary ? "binary" : "text");
+    const Written w = written(scene, {}, binary);
+    const std::size_t frame = w.text.find("Frame " + shortName);
+    ASSERT_NE(frame, std::string::npos) << w.text;
+    const std::string full = w.text.substr(frame + 6, 40);
+    EXPECT_NE(w.text.find(binary ? "{ " + full + " }" : "{" + full + "}"), std::string::npos) << w.text;
+    EXPECT_NE(w.text.find("Frame Frame1_" + std::string(33, 'b') + " "), std::string::npos);
+    EXPECT_EQ(w.console.rfind("Warning! 1 names longer than 40 characters shortened: Frame" + name + " as " + full + "\n", 0), 0u);
+  }
 }
