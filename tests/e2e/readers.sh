@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Reads every .x file the end-to-end tests wrote (collected with a manifest line each:
 # "NAME rest|- bends|- wine|- ORIGIN") with a real reader that engines use, and fails on any file
-# the reader refuses, crashes on or warns about, a bone a skinned mesh does not find,
+# the reader refuses, crashes on, warns about or loads in part, a bone a skinned mesh does not find,
 # a vertex that moves at a rest pose, a character that does not bend, or a seam that tears.
 #   readers.sh irrlicht IRRCHECK DIR
 #   readers.sh wine XSKIN.EXE DIR PREFIX     (D3DX under Wine and Xvfb; PREFIX made when missing)
@@ -47,7 +47,11 @@ awk -v reader="$reader" '
     if (rest[file] && $13 > 1e-4) why[file] = why[file] "\n    " $3 " moved at rest by " $13
     next
   }
-  reader == "wine" && $2 == "frames" { seen[file] = 1; next }
+  reader == "wine" && $2 == "frames" {
+    seen[file] = 1
+    if ($5 != $7) why[file] = why[file] "\n    " $7 - $5 " of " $7 " meshes lost"
+    next
+  }
   { seen[file] = 1; why[file] = why[file] "\n    " $0 }
   END {
     for (file in origin) {

@@ -3,19 +3,22 @@
 //   xskin FILE.x ...   (a Windows program: built with MinGW-w64, run under Wine and Xvfb)
 // Per file, one line per skinned mesh, then a summary, each line led by the file's name:
 //   FILE skin NAME bones B found F influences I most M rest_err E
-//   FILE frames N meshes M skinned S      or      FILE not loaded: HRESULT
+//   FILE frames N meshes M of D skinned S      or      FILE not loaded: HRESULT
 // F counts the bones whose frame is found by name; I the influences, M the most on one
 // vertex; E the largest distance between a vertex skinned with every frame at its file
 // transform (sum of w * v * offset * combined) and the vertex moved by its mesh's frame:
-// 0 when the file's first frame is its rest pose. One device serves every file, since
+// 0 when the file's first frame is its rest pose. D counts the Mesh objects in the file. One device serves every file, since
 // Wine is slow to start. Exit 0 when every file loaded, 2 otherwise.
 #include <windows.h>
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -126,6 +129,40 @@ void checkSkin(const char* file, const D3DXMESHCONTAINER& container, const D3DXM
               static_cast<unsigned long>(most), worst);
 }
 
+// The Mesh objects the file holds (text or uncompressed binary), to tell a whole load from
+// one that lost objects: D3DX skips an object it cannot resolve and still succeeds.
+int meshObjects(const char* file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int count = 0;
+  if (bytes.compare(8, 4, "bin ") == 0) {
+    // A name token "Mesh" (01 00, length 4) that no template token (1F 00) comes before.
+    const std::string name("\x01\x00\x04\x00\x00\x00Mesh", 10);
+    for (std::size_t at = bytes.find(name); at != std::string::npos; at = bytes.find(name, at + 1))
+      count += at < 2 || bytes.compare(at - 2, 2, std::string("\x1F\x00", 2)) != 0;
+    return count;
+  }
+  std::string previous, word;
+  for (std::size_t at = 16; at <= bytes.size(); ++at) {
+    const char c = at < bytes.size() ? bytes[at] : ' ';
+    if (c == '/' || c == '#') {
+      at = bytes.find('\n', at);
+      if (at == std::string::npos) break;
+    } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
+      word += c;
+      continue;
+    } else if (c == '"') {
+      at = bytes.find('"', at + 1);
+      if (at == std::string::npos) break;
+    }
+    if (word.empty()) continue;
+    count += word == "Mesh" && previous != "template";
+    previous = word;
+    word.clear();
+  }
+  return count;
+}
+
 // Loads one file and reports on it; false when it did not load.
 bool report(const char* file, IDirect3DDevice9* device) {
   Hierarchy hierarchy;
@@ -149,7 +186,7 @@ bool report(const char* file, IDirect3DDevice9* device) {
       checkSkin(file, *c, p.combined, frames);
     }
   }
-  std::printf("%s frames %zu meshes %d skinned %d\n", file, frames.size(), meshes, skinned);
+  std::printf("%s frames %zu meshes %d of %d skinned %d\n", file, frames.size(), meshes, meshObjects(file), skinned);
   D3DXFrameDestroy(root, &hierarchy);
   if (animation != nullptr) animation->Release();
   return true;
