@@ -7,6 +7,10 @@
 #include "core/options.h"
 #include "platform/platform.h"
 
+namespace {
+int convertRequest(const char* source, const char* destination, const torvo_options& given, const MessageSink& sink);
+}  // namespace
+
 void torvo_default_options(torvo_options* options) {
   if (options != nullptr) *options = torvo_options{};
 }
@@ -16,7 +20,20 @@ int torvo_convert(const char* source, const char* destination, const torvo_optio
   torvo_options given{};
   if (options != nullptr) given = *options;
   if (source == nullptr) return 1;
+  MessageSink sink;
+  sink.write = message;
+  sink.user = user;
+  // No exception crosses the C interface.
+  try {
+    return convertRequest(source, destination, given, sink);
+  } catch (...) {
+    return conversionAbandoned(sink);
+  }
+}
 
+namespace {
+
+int convertRequest(const char* source, const char* destination, const torvo_options& given, const MessageSink& sink) {
   ConversionRequest request;
   ConvertOptions& o = request.options;
   o.binaryOutput = given.binary != 0;
@@ -43,9 +60,8 @@ int torvo_convert(const char* source, const char* destination, const torvo_optio
                              ? std::string(given.template_file)
                              : templateBeside(platform::executablePath(nullptr), platform::fileNameCodePage());
 
-  MessageSink sink;
-  sink.write = message;
-  sink.user = user;
   bool converted = false;
   return runConversion(request, sink, converted);
 }
+
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -139,12 +140,15 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
 
   std::string sourcePath;
   std::string sourceFile;
-  std::FILE* source = openSource(context, sourceArg, startDirectory, destinationDirectory, sourcePath, sourceFile);
+  const platform::FileCloser sourceCloser{
+      openSource(context, sourceArg, startDirectory, destinationDirectory, sourcePath, sourceFile)};
+  std::FILE* const source = sourceCloser.stream;
   if (source == nullptr) {
     say(sink, "could not open: %s\n", sourceArg.c_str());
     return -1;
   }
-  std::FILE* companion = platform::openFile(sourceFile + "o", "rb");
+  const platform::FileCloser companionCloser{platform::openFile(sourceFile + "o", "rb")};
+  std::FILE* const companion = companionCloser.stream;
   context.sourcePath = sourceFile;
 
   const std::string_view sourceName = std::string_view(sourceArg).substr(fileNamePart(sourceArg, codePage));
@@ -164,11 +168,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
       result = 0;
     }
   }
-  if (result < 0) {
-    std::fclose(source);
-    if (companion != nullptr) std::fclose(companion);
-    return -1;
-  }
+  if (result < 0) return -1;
 
   say(sink, "Convert From: %s\nConvert To: %s\n", sourcePath.c_str(), outputPath.c_str());
   const std::string outputFile = resolvePath(context, outputPath);
@@ -176,16 +176,14 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
 
   // The .X file is built under a temporary name and takes its real name only when the
   // conversion succeeded, so a failure never leaves a partial file or destroys an old one.
-  std::string tempPath;
-  std::FILE* output = platform::createTempFile(outputFile, opt.binaryOutput != 0, tempPath);
-  if (output == nullptr) {
+  platform::TempFile output;
+  output.stream = platform::createTempFile(outputFile, opt.binaryOutput != 0, output.path);
+  if (output.stream == nullptr) {
     say(sink, "could not create: %s\n", outputPath.c_str());
-    std::fclose(source);
-    if (companion != nullptr) std::fclose(companion);
     return -1;
   }
   XWriter out;
-  out.file = output;
+  out.file = output.stream;
   out.binary = opt.binaryOutput != 0;
   out.codePage = codePage;
 
@@ -204,21 +202,12 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
     result = convertObject(context, source, companion, templatePath, table, out);
   }
 
-  bool written = xFlush(out) >= 0 && !out.failed;
-  if (std::fflush(output) != 0 || std::ferror(output) != 0) written = false;
-  if (std::fclose(output) != 0) written = false;
-  std::fclose(source);
-  if (companion != nullptr) std::fclose(companion);
-
-  if (result >= 0 && !written) {
+  const bool written = xFlush(out) >= 0 && !out.failed;
+  // Committed only when whole; otherwise the temporary file goes with `output`.
+  if (result >= 0 && (!written || !output.commit(outputFile))) {
     say(sink, "could not write: %s\n", outputPath.c_str());
     result = -2;
   }
-  if (result >= 0 && !platform::commitFile(tempPath, outputFile)) {
-    say(sink, "could not write: %s\n", outputPath.c_str());
-    result = -2;
-  }
-  if (result < 0) platform::removeFile(tempPath);
 
   table = MaterialTable();
   lwReleaseScene(scene);
@@ -231,7 +220,9 @@ std::string templateBeside(const std::string& programPath, int codePage) {
   return templatePath + kTemplateFileName;
 }
 
-int runConversion(const ConversionRequest& request, const MessageSink& sink, bool& converted) {
+namespace {
+
+int runRequest(const ConversionRequest& request, const MessageSink& sink, bool& converted) {
   converted = false;
   ConversionContext context;
   context.options = request.options;
@@ -265,13 +256,13 @@ int runConversion(const ConversionRequest& request, const MessageSink& sink, boo
   }
 
   if (request.haveConfig) {
-    std::FILE* cfg = platform::openFile(request.configPath, "r");
+    const platform::FileCloser closer{platform::openFile(request.configPath, "r")};
+    std::FILE* const cfg = closer.stream;
     if (cfg == nullptr) {
       say(sink, "LightWave CFG '%s' not found!\n", request.configPath.c_str());
       return 1;
     }
     const int r = readLwConfig(context.config, cfg);
-    std::fclose(cfg);
     if (r < 0) {
       say(sink, "LightWave CFG '%s' invalid!\n", request.configPath.c_str());
       return 1;
@@ -329,4 +320,33 @@ int runConversion(const ConversionRequest& request, const MessageSink& sink, boo
                                  haveOutputName ? outputName.c_str() : nullptr, startDirectory, destination);
   if (result < 0) sayText(sink, "error occured.\n");
   return result < 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int runConversion(const ConversionRequest& request, const MessageSink& sink, bool& converted) {
+  // Every way a conversion can fail ends here as exit code 1: memory running out anywhere
+  // included. Files it opened are closed and its temporary files removed on the way.
+  try {
+    return runRequest(request, sink, converted);
+  } catch (...) {
+    return conversionAbandoned(sink);
+  }
+}
+
+int conversionAbandoned(const MessageSink& sink) {
+  const char* message = "internal error: conversion abandoned\n";
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    message = "Not enough memory for this conversion!\n";
+  } catch (...) {
+  }
+  try {
+    sayText(sink, message);
+    sayText(sink, "error occured.\n");
+  } catch (...) {
+    // The sink itself ran out of memory: the exit code still tells.
+  }
+  return 1;
 }

@@ -20,8 +20,12 @@ std::string templateBeside(const std::string& programPath, int codePage);
 
 // Everything after the command line is parsed: the checks of paths and names, lw.cfg,
 // the destination, the conversion itself and its final message, all through sink.
-// Returns the exit code (0 or 1); converted tells whether the conversion was tried.
+// Returns the exit code (0 or 1); converted tells whether the conversion was tried. Nothing
+// is thrown: running out of memory anywhere is a failed conversion, its files cleaned up.
 int runConversion(const ConversionRequest& request, const MessageSink& sink, bool& converted);
+
+// Inside a catch block: the message for the exception being handled, then exit code 1.
+int conversionAbandoned(const MessageSink& sink);
 
 // Negative on failure (message given), 0 on success. Relative names resolve against
 // context.directory; destinationDirectory may be overwritten when the output goes

@@ -10,7 +10,7 @@
 
 // Every step in order, each reported on the progress line: double-sided copies (unless
 // dissolved), vertex links, then (unless dissolved) normals and texture coordinates.
-// 0, or -1 (message printed) when memory runs out.
+// 0. Running out of memory throws std::bad_alloc, which fails the whole conversion.
 int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink);
 // The same with the context's options; fits the scene reader's object hook.
 int lwPrepareObjectFor(LwObject& object, const ConversionContext& context);

@@ -23,12 +23,7 @@ int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, 
 }  // namespace
 
 int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
-  try {
-    return prepare(object, doNormals, doTexCoords, wrapSeams, sink);
-  } catch (const std::bad_alloc&) {
-    sayText(sink, "Not enough memory for this object!");
-    return -1;
-  }
+  return prepare(object, doNormals, doTexCoords, wrapSeams, sink);
 }
 
 int lwPrepareObjectFor(LwObject& object, const ConversionContext& context) {

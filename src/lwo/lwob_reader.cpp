@@ -233,12 +233,7 @@ int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std:
     printNotFile(sink, indent);
     return -1;
   }
-  try {
-    return readBody(object, data + 8, length, indent, layer, sink);
-  } catch (const std::bad_alloc&) {
-    say(sink, "%*sNot enough memory for this object!", indent, "");
-    return -1;
-  }
+  return readBody(object, data + 8, length, indent, layer, sink);
 }
 
 int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, const MessageSink& sink) {
@@ -247,22 +242,15 @@ int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, 
   std::vector<std::uint8_t> body;
   bool ok = std::fread(head, 1, 4, file) == 4 && idIs(head, "FORM") && std::fread(head + 4, 1, 4, file) == 4;
   const std::uint32_t length = ok ? bigEndian32(head + 4) : 0;
-  try {
-    ok = ok && length != 0 && readFormBody(file, length, body);
-  } catch (const std::bad_alloc&) {
-    ok = false;
-  }
+  // The length is checked against the file before the body is allocated: running out of
+  // memory here is no bad file, and fails the conversion where it is caught.
+  ok = ok && length != 0 && readFormBody(file, length, body);
   if (!ok) {
     if (start >= 0) std::fseek(file, start, SEEK_SET);
     printNotFile(sink, indent);
     return -1;
   }
-  try {
-    return readBody(object, body.data(), length, indent, layer, sink);
-  } catch (const std::bad_alloc&) {
-    say(sink, "%*sNot enough memory for this object!", indent, "");
-    return -1;
-  }
+  return readBody(object, body.data(), length, indent, layer, sink);
 }
 
 int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,

@@ -25,5 +25,11 @@ int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, 
 int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent, int layer,
                                 const MessageSink& sink);
 
+// What a scene's caller does with each object the scene loads, right after it is read (its
+// progress words follow the object's name on the console): the geometry steps, which
+// the readers know nothing of. Negative drops the object as an unreadable one. Null
+// keeps the objects as read.
+using LwObjectFinish = int (*)(LwObject& object, const ConversionContext& context);
+
 // A CTEX text to its mapping kind.
 void lwSetMappingKind(LwTexture& texture, std::string_view text);

@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "lws/scene_reader.h"
+#include "lwo/reader.h"
+#include "model/scene.h"
 
 // Versions 2 (LightWave 5.6) to 5 are read besides version 1.
 constexpr std::int32_t kLastSceneVersion = 5;

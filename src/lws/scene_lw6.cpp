@@ -14,6 +14,7 @@
 #include "core/context.h"
 #include "core/paths.h"
 #include "lws/scene_internal.h"
+#include "lws/scene_reader.h"
 #include "model/scene.h"
 
 namespace lwscene {

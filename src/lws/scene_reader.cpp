@@ -328,6 +328,7 @@ int loadItemObject(const ConversionContext& context, LwObject& item, const std::
     say(context.sink, "file not found: %s\n", path.c_str());
     return kObjectMissing;
   }
+  const platform::FileCloser closer{file};
   item.filePath = opened;
   say(context.sink, " %s :", path.c_str());
   // The one place a scene item's geometry is loaded. A layer number above 0 asks for
@@ -336,7 +337,6 @@ int loadItemObject(const ConversionContext& context, LwObject& item, const std::
   int loaded = lwLoadObjectLayer(item, file, 0, layer > 0 ? layer : kAllLayers, context.sink);
   if (loaded >= 0 && finish != nullptr) loaded = finish(item, context);
   sayText(context.sink, "\n");
-  std::fclose(file);
   for (const LwLayer& declared : item.layers) {
     if (layer > 0 && declared.number == layer - 1) std::copy(declared.pivot, declared.pivot + 3, item.pivot);
   }

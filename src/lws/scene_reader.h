@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "lwo/reader.h"
 #include "model/scene.h"
 
 struct LwKeyword {
@@ -23,12 +24,6 @@ extern const LwKeyword PluginKeywords[];
 // Code of the first keyword the line begins with, or -1. On a match *argument points
 // one character past the keyword (or at the terminator when the line ends there).
 int lwFindKeyword(const char* line, const LwKeyword* table, const char** argument);
-
-// What the caller does with each object the scene loads, right after it is read (its
-// progress words follow the object's name on the console): the geometry steps, which
-// the readers know nothing of. Negative drops the object as an unreadable one. Null
-// keeps the objects as read.
-using LwObjectFinish = int (*)(LwObject& object, const ConversionContext& context);
 
 // Reads a scene from a stream at its start. Negative when the stream is no scene
 // (then the stream is back where it started) or an object file is missing.

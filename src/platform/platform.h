@@ -63,6 +63,30 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
 // Moves tempPath over finalPath in one step (replacing an existing file).
 bool commitFile(const std::string& tempPath, const std::string& finalPath);
 bool removeFile(const std::string& path);
+// A file a conversion writes under a temporary name: closed, and removed unless
+// committed, however the conversion ends (an exception included).
+struct TempFile {
+  std::FILE* stream = nullptr;
+  std::string path;
+  TempFile() = default;
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile();
+  // Closes the stream; false when buffered bytes could not be written.
+  bool close();
+  // Closes it and moves it over finalPath; false (and removed) on failure.
+  bool commit(const std::string& finalPath);
+};
+// Closes a stream on every way out of a scope.
+struct FileCloser {
+  std::FILE* stream = nullptr;
+  explicit FileCloser(std::FILE* opened) : stream(opened) {}
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+  ~FileCloser() {
+    if (stream != nullptr) std::fclose(stream);
+  }
+};
 // From now on, when the process is interrupted or terminated (Ctrl-C, SIGTERM, SIGHUP,
 // a closed output pipe; console close on Windows), temporary files made by
 // createTempFile and not yet committed or removed are deleted before it ends.

@@ -348,13 +348,16 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
   const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   if (name.size() > kTempNameStem) name.resize(wholeCharacters(name, kTempNameStem));
-  std::string pattern = dir + "." + name + ".tmp-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
+  // Every name is made before the file exists: from then on nothing allocates, so running
+  // out of memory cannot leave a file that nobody knows of.
+  tempPath = dir + "." + name + ".tmp-XXXXXX";
+  std::string pendingName = absolute(tempPath);
+  constexpr std::size_t kRandomPart = 6;
   const InterruptsHeld held;
-  const int fd = ::mkstemp(buffer.data());
+  const int fd = ::mkstemp(tempPath.data());
   if (fd < 0) return nullptr;
-  pending::remember(absolute(buffer.data()));
+  pendingName.replace(pendingName.size() - kRandomPart, kRandomPart, tempPath, tempPath.size() - kRandomPart, kRandomPart);
+  pending::remember(pendingName);
   // mkstemp makes the file private: give it the mode of the file it replaces, or the
   // one an ordinary new file gets.
   mode_t mode;
@@ -374,23 +377,25 @@ std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string
   std::FILE* file = ::fdopen(fd, "wb");
   if (file == nullptr) {
     ::close(fd);
-    removeFile(buffer.data());
+    ::unlink(tempPath.c_str());
+    pending::forget(pendingName);
     return nullptr;
   }
-  tempPath = buffer.data();
   return file;
 }
 
 bool commitFile(const std::string& tempPath, const std::string& finalPath) {
+  const std::string pendingName = absolute(tempPath);
   const bool moved = std::rename(tempPath.c_str(), writeTarget(finalPath).c_str()) == 0;
   // Forgotten only afterwards: an interrupt in between finds the name already gone.
-  if (moved) pending::forget(absolute(tempPath));
+  if (moved) pending::forget(pendingName);
   return moved;
 }
 
 bool removeFile(const std::string& path) {
+  const std::string pendingName = absolute(path);
   const bool removed = std::remove(resolve(path, false).c_str()) == 0;
-  pending::forget(absolute(path));
+  pending::forget(pendingName);
   return removed;
 }
 

@@ -121,7 +121,8 @@ int writeXHeader(const ConversionContext& context, const std::string& templatePa
     return 0;
   }
   const ConvertOptions& opts = context.options;
-  std::FILE* file = platform::openFile(resolvePath(context, templatePath), "r");
+  const platform::FileCloser closer{platform::openFile(resolvePath(context, templatePath), "r")};
+  std::FILE* const file = closer.stream;
   if (file == nullptr) {
     say(context.sink, "template file %s not found!\n", templatePath.c_str());
     return -1;
@@ -150,7 +151,6 @@ int writeXHeader(const ConversionContext& context, const std::string& templatePa
     if (piece.rfind("template ", 0) == 0) wanted = (extraBit(piece) & extras) != 0;
     if (wanted) xPutText(out, piece);
   }
-  std::fclose(file);
 
   xPutText(out, "Header {\n 1;\n 0;\n 1;\n}\n\n");
   return 0;

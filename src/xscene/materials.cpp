@@ -60,20 +60,15 @@ std::FILE* openTextureSource(const ConversionContext& context, const std::string
 void convertTexture(const ConversionContext& context, TextureKind kind, std::FILE* source, const std::string& ppmName) {
   say(context.sink, "generating %s : ", ppmName.c_str());
   const std::string ppmPath = resolvePath(context, ppmName);
-  std::string tempPath;
-  std::FILE* destination = platform::createTempFile(ppmPath, true, tempPath);
-  if (destination == nullptr) {
+  platform::TempFile destination;
+  destination.stream = platform::createTempFile(ppmPath, true, destination.path);
+  if (destination.stream == nullptr) {
     sayText(context.sink, "couldn't create!\n");
-    std::fclose(source);
     return;
   }
-  int result = kind == TextureKind::kBmp ? convertBmpToPpm(kConverterName, source, destination)
-                                         : convertTgaToPpm(kConverterName, source, destination);
-  if (std::fclose(destination) != 0 && result >= 0) result = -2;
-  std::fclose(source);
-  if (result >= 0 && !platform::commitFile(tempPath, ppmPath)) result = -2;
-  if (result < 0) {
-    platform::removeFile(tempPath);
+  const int result = kind == TextureKind::kBmp ? convertBmpToPpm(kConverterName, source, destination.stream)
+                                               : convertTgaToPpm(kConverterName, source, destination.stream);
+  if (result < 0 || !destination.commit(ppmPath)) {
     sayText(context.sink, "failure\n");
     return;
   }
@@ -94,16 +89,16 @@ std::string textureReference(const ConversionContext& context, const std::string
     if (equalsIgnoringCase(ext, ".BMP")) kind = TextureKind::kBmp;
     else if (equalsIgnoringCase(ext, ".TGA")) kind = TextureKind::kTga;
   }
-  std::FILE* source = openTextureSource(context, path, file);
   std::string found;
+  std::FILE* source = openTextureSource(context, path, file);
   if (source == nullptr) source = openByFallback(context, path, namingFile, LookupKind::kImage, found);
+  const platform::FileCloser closer{source};
   // Whatever its kind, an image that exists nowhere is reported; the stored name is kept.
   if (source == nullptr) {
     say(context.sink, "%s not found\n", path.c_str());
     return file;
   }
   if (kind == TextureKind::kNone) {
-    std::fclose(source);
     // A file only the last-resort lookup found is referred to where it is, so that the
     // reference names a file that exists.
     if (!found.empty()) return relativePath(context.outputDirectory, found, codePage);
