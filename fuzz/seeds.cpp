@@ -80,6 +80,8 @@ std::vector<Seed> lwo2Seeds() {
   seeds.push_back({"sphere", sphere.bytes()});
   // Skelegons that name weight maps: a skeleton of their own.
   seeds.push_back({"skelegons", skinColumn(true)});
+  // A rigged character's object: a body and a layer of skelegons alone.
+  seeds.push_back({"character", riggedCharacter(4)});
   return seeds;
 }
 
@@ -222,6 +224,8 @@ std::vector<Seed> lwscSeeds() {
     seeds.push_back({"version" + std::to_string(version), later});
   }
   for (int version : {1, 3, 5}) seeds.push_back({"rig" + std::to_string(version), rigScene(version)});
+  // A body deformed by the bones of a null, beside a layer of skelegons.
+  seeds.push_back({"character", textBytes(characterScene(4, 10))});
   return seeds;
 }
 

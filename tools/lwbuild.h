@@ -894,6 +894,67 @@ inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false) {
   return o.bytes();
 }
 
+// A character made as rigged characters are: layer 1 a column of bones + 1 levels of 4
+// points, 0.5 apart, with quads on surface Skin (surface Spare is defined and unused) and
+// a weight map Bn for each bone n (its level; the top level weighs for the last bone);
+// layer 2 skelegons alone, one from each level to the next, named and weighed by Bn.
+inline Bytes riggedCharacter(unsigned bones) {
+  std::vector<std::string> tags = {"Skin", "Spare"};
+  std::vector<float> points, spine;
+  std::vector<std::vector<Lwo2Builder::MapEntry>> maps(bones);
+  std::vector<std::vector<std::uint32_t>> faces, skelegons;
+  std::vector<std::pair<std::uint32_t, unsigned>> skin, names;
+  for (unsigned level = 0; level <= bones; ++level) {
+    for (const auto& [x, z] : {std::pair{-0.1f, -0.1f}, {0.1f, -0.1f}, {0.1f, 0.1f}, {-0.1f, 0.1f}}) {
+      maps[std::min(level, bones - 1)].push_back({static_cast<std::uint32_t>(points.size() / 3), 0, {1.0f}});
+      points.insert(points.end(), {x, level * 0.5f, z});
+    }
+    spine.insert(spine.end(), {0.0f, level * 0.5f, 0.0f});
+  }
+  for (std::uint32_t bone = 0; bone < bones; ++bone) {
+    tags.push_back("B" + std::to_string(bone));
+    for (std::uint32_t k = 0; k < 4; ++k) {
+      const std::uint32_t a = bone * 4 + k, b = bone * 4 + (k + 1) % 4;
+      skin.push_back({static_cast<std::uint32_t>(faces.size()), 0});
+      faces.push_back({a, b, b + 4, a + 4});
+    }
+    names.push_back({bone, bone + 2});
+    skelegons.push_back({bone, bone + 1});
+  }
+  Lwo2Builder o;
+  o.tags(tags).surface("Skin", {subRGB(0.8f, 0.6f, 0.5f)}).surface("Spare", {subRGB(0.1f, 0.2f, 0.9f)});
+  o.layer(0, "Body").points(points).polygons(faces).polygonTags(skin);
+  for (unsigned bone = 0; bone < bones; ++bone) o.vertexMap("WGHT", tags[bone + 2], 1, maps[bone]);
+  o.layer(1, "Skeleton").points(spine).polygons(skelegons, "BONE").polygonTags(names, "BONE").polygonTags(names, "BNWT");
+  return o.bytes();
+}
+
+// A version 3 scene of riggedCharacter(bones) in column.lwo, each layer an item: the body
+// deformed by the bones of a null (UseBonesFrom), a chain up the column, each weighed by
+// its map alone, each bending by `bend` degrees of pitch from the rest pose at frame 0 to
+// frame 10.
+inline std::string characterScene(unsigned bones, double bend) {
+  const double r = 3.14159265358979323846 / 180;
+  LaterSceneBuilder s(3, 0, 10);
+  s.line("AddNullObject Skeleton").motion("ObjectMotion", {}).line("BoneFalloffType 5");
+  for (unsigned bone = 0; bone < bones; ++bone) {
+    BoneBlock b;
+    b.name = "B" + std::to_string(bone);
+    b.map = b.name;
+    b.mapOnly = 1;
+    b.length = 0.5;
+    b.direction[1] = bone == 0 ? -90 : 0;
+    b.position[2] = bone == 0 ? 0 : 0.5;
+    char parent[40];
+    std::snprintf(parent, sizeof parent, "ParentItem %08X", bone == 0 ? 0x10000000u : 0x40000000u | ((bone - 1) << 16));
+    b.parent = parent;
+    s.bone(b, {{}, {}, {ckey(0, bone == 0 ? 0 : 0.5)}, {}, {ckey(0, (bone == 0 ? -90 : 0) * r), ckey(10.0 / 30, (bone == 0 ? -90 : bend) * r)}});
+  }
+  s.line("LoadObjectLayer 1 column.lwo").motion("ObjectMotion", {}).line("UseBonesFrom 1");
+  s.line("LoadObjectLayer 2 column.lwo").motion("ObjectMotion", {});
+  return s.text();
+}
+
 // Uncompressed or run-length TGA: header fields as given, pixel bytes as given.
 struct TgaSpec {
   int idLength = 0;

@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "lwbuild.h"
 #include "support/run.h"
 
@@ -36,8 +38,24 @@ inline const std::string kAscii = "Output format: Ascii X (DirectX2 or later)\n"
 inline const std::string kBinary = "Output format: Binary X (DirectX3 or later)\n";
 inline const std::string kJunk = "this is no LightWave file\n";  // bytes that neither reader accepts
 
-inline testsupport::RunResult torvo(const std::vector<std::string>& args, const std::string& cwd, const std::string& input = "") {
-  return testsupport::run(TORVO_EXE, args, cwd, input);
+// What the real readers of every output (readers.sh) may expect of a file: its first frame
+// is a character's rest pose; its bones bend it within its key range; Wine's reader holds
+// it (Wine's d3dxof keeps at most 500 objects within one top-level object).
+struct Expect {
+  bool rest = false, bends = false, wine = true;
+};
+
+// Runs torvo; the .x files it wrote go to the collection that the real readers read.
+inline testsupport::RunResult torvo(const std::vector<std::string>& args, const std::string& cwd, const std::string& input = "",
+                                    Expect expect = {}) {
+  const testsupport::Stamps before = testsupport::xFiles(cwd);
+  testsupport::RunResult r = testsupport::run(TORVO_EXE, args, cwd, input);
+  if (r.exitCode != 0) return r;
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  const std::string origin = test == nullptr ? "-" : std::string(test->test_suite_name()) + "." + test->name();
+  const std::string flags = std::string(expect.rest ? "rest " : "- ") + (expect.bends ? "bends " : "- ") + (expect.wine ? "wine" : "-");
+  testsupport::collectOutputs(before, testsupport::xFiles(cwd), TORVO_READERS_DIR, flags, origin);
+  return r;
 }
 
 // A one-triangle object with one surface.

@@ -18,11 +18,12 @@ struct Converted {
   testsupport::RunResult run; std::string text; xtokens::Text x;
 };
 
-Converted convert(const std::string& scene, std::vector<std::string> options = {}, const Bytes& object = skinColumn()) {
+Converted convert(const std::string& scene, std::vector<std::string> options = {}, const Bytes& object = skinColumn(),
+                  Expect expect = {}) {
   TempDir dir; Converted c;
   writeFile(dir / "column.lwo", object), writeFile(dir / "s.lws", scene);
   options.insert(options.end(), {"s.lws", "out.x"});
-  c.run = torvo(options, dir.path());
+  c.run = torvo(options, dir.path(), "", expect);
   c.text = readFile(dir / "out.X");
   if (c.run.exitCode == 0 && c.text.rfind("xof 0302txt", 0) == 0) c.x = xtokens::parseText(c.text);
   return c;
@@ -55,7 +56,7 @@ std::uint32_t vertexAt(const xtokens::Text::Mesh& mesh, const double (&p)[3]) {
 class Characters : public testing::TestWithParam<int> {};
 
 TEST_P(Characters, RestIdentityAndABendByHand) {
-  const Converted rest = convert(columnScene(GetParam(), 0));
+  const Converted rest = convert(columnScene(GetParam(), 0), {}, skinColumn(), {true, true});
   ASSERT_EQ(rest.run.exitCode, 0) << rest.run.out;
   const auto& x = rest.x;
   ASSERT_EQ(x.frames.size(), 3u); ASSERT_EQ(x.meshes.size(), 1u);
@@ -67,7 +68,7 @@ TEST_P(Characters, RestIdentityAndABendByHand) {
 
   // Upper turned by 90 degrees of pitch about its base at y = 1: above it, (y - 1, z) turns to (-z, y - 1);
   // at its base the points weigh half for each bone, half moved; below, nothing moves.
-  const Converted bent = convert(columnScene(GetParam(), 90));
+  const Converted bent = convert(columnScene(GetParam(), 90), {}, skinColumn(), {false, true});
   ASSERT_EQ(bent.run.exitCode, 0) << bent.run.out;
   const struct {
     double rest[3];
@@ -85,6 +86,27 @@ TEST_P(Characters, RestIdentityAndABendByHand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, Characters, testing::Values(1, 3, 5));
+
+// Characters as engines get them, in text and binary, each loaded by the real readers
+// (readers.sh): a rig made as real ones are, and the column on two surfaces, whose seam
+// must not tear where the bones bend it.
+TEST(CharactersE2E, RigsMadeAsRealOnesAre) {
+  const struct {
+    const char* label; std::string scene; Bytes object; std::size_t bones;
+  } rows[] = {{"27 bones of a null", characterScene(27, 10), riggedCharacter(27), 27},
+              {"two surfaces -m", columnScene(5, 0), skinColumn(false, true), 2}};
+  for (const auto& row : rows) {
+    for (const std::string format : {"-t", "-b"}) {
+      SCOPED_TRACE(row.label + format);
+      const Converted c = convert(row.scene, {"-m", format}, row.object, {true, true});
+      ASSERT_EQ(c.run.exitCode, 0) << c.run.out;
+      if (format == "-b") continue;
+      ASSERT_FALSE(c.x.meshes.empty()) << c.text;
+      EXPECT_EQ(c.x.meshes.front().skins.size(), row.bones);
+      EXPECT_LT(restError(c.x), 1e-5);
+    }
+  }
+}
 
 TEST(CharactersE2E, OptionsBinaryAndTheIndependentReader) {
   // -A: the skin at the first frame's pose, no animation; -M: meshes without skin or skin templates;

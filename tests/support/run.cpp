@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -74,6 +76,44 @@ std::vector<std::string> listDir(const std::string& path) {
   for (const auto& entry : std::filesystem::directory_iterator(path, ec)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+Stamps xFiles(const std::string& dir) {
+  namespace fs = std::filesystem;
+  const char* base = std::getenv("TMPDIR");
+  const std::string scratch = std::string(base != nullptr && *base ? base : "/tmp") + "/torvo-test-";
+  Stamps stamps;
+  std::error_code ec;
+  const std::string root = fs::absolute(dir, ec).lexically_normal().string();
+  if (root.rfind(scratch, 0) != 0) return stamps;
+  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string extension = it->path().extension().string();
+    if (it->is_regular_file(ec) && (extension == ".x" || extension == ".X")) stamps[it->path().string()] = it->last_write_time(ec);
+  }
+  return stamps;
+}
+
+void collectOutputs(const Stamps& before, const Stamps& after, const std::string& collection, const std::string& flags,
+                    const std::string& origin) {
+  if (collection.empty()) return;
+  std::error_code ec;
+  std::filesystem::create_directories(collection, ec);
+  for (const auto& [path, time] : after) {
+    const auto old = before.find(path);
+    if (old != before.end() && old->second == time) continue;
+    const std::string bytes = readFile(path);
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx.x", static_cast<unsigned long long>(hash));
+    std::ofstream(collection + "/" + name, std::ios::binary) << bytes;
+    // One short append a line, so that tests running at the same time do not mix their lines.
+    const std::string line = std::string(name) + " " + flags + " " + origin + "/" + std::filesystem::path(path).filename().string() + "\n";
+    std::FILE* manifest = std::fopen((collection + "/manifest").c_str(), "a");
+    if (manifest == nullptr) continue;
+    std::fwrite(line.data(), 1, line.size(), manifest);
+    std::fclose(manifest);
+  }
 }
 
 }  // namespace testsupport

@@ -1,6 +1,8 @@
 // Runs programs and makes scratch directories for the end-to-end tests.
 #pragma once
 
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,4 +31,14 @@ std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 void makeDir(const std::string& path);
 std::vector<std::string> listDir(const std::string& path);  // names, sorted
+
+// The .x files under a scratch directory (none elsewhere), by path, with their times.
+using Stamps = std::map<std::string, std::filesystem::file_time_type>;
+Stamps xFiles(const std::string& dir);
+
+// Copies the .x files of `after` that are new or newer than in `before` into `collection`,
+// named by their content, with one line for each in collection/manifest: "NAME FLAGS
+// ORIGIN". The real readers of .x read the collection once the end-to-end tests are done.
+void collectOutputs(const Stamps& before, const Stamps& after, const std::string& collection, const std::string& flags,
+                    const std::string& origin);
 }  // namespace testsupport

@@ -1,20 +1,24 @@
-// xskin: loads a .x file as a DirectX 9 program loads a character (D3DXLoadMeshHierarchyFromX
+// xskin: loads .x files as a DirectX 9 program loads a character (D3DXLoadMeshHierarchyFromX
 // with a device) and checks each skinned mesh against the frames as loaded.
-//   xskin FILE.x   (a Windows program: built with MinGW-w64, run under Wine and Xvfb)
-// One line per skinned mesh, then a summary:
-//   skin NAME bones B found F influences I most M rest_err E
-//   frames N meshes M skinned S
+//   xskin FILE.x ...   (a Windows program: built with MinGW-w64, run under Wine and Xvfb)
+// Per file, one line per skinned mesh, then a summary, each line led by the file's name:
+//   FILE skin NAME bones B found F influences I most M rest_err E
+//   FILE frames N meshes M of D skinned S      or      FILE not loaded: HRESULT
 // F counts the bones whose frame is found by name; I the influences, M the most on one
 // vertex; E the largest distance between a vertex skinned with every frame at its file
 // transform (sum of w * v * offset * combined) and the vertex moved by its mesh's frame:
-// 0 when the file's first frame is its rest pose. Exit 0 when loaded, 2 otherwise.
+// 0 when the file's first frame is its rest pose. D counts the Mesh objects in the file. One device serves every file, since
+// Wine is slow to start. Exit 0 when every file loaded, 2 otherwise.
 #include <windows.h>
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -81,7 +85,7 @@ const D3DXMATRIX* combinedOf(const std::vector<Placed>& frames, const char* name
   return nullptr;
 }
 
-void checkSkin(const D3DXMESHCONTAINER& container, const D3DXMATRIX& meshFrame, const std::vector<Placed>& frames) {
+void checkSkin(const char* file, const D3DXMESHCONTAINER& container, const D3DXMATRIX& meshFrame, const std::vector<Placed>& frames) {
   ID3DXSkinInfo* skin = container.pSkinInfo;
   ID3DXMesh* mesh = container.MeshData.pMesh;
   const DWORD bones = skin->GetNumBones(), vertices = mesh->GetNumVertices(), stride = mesh->GetNumBytesPerVertex();
@@ -120,16 +124,79 @@ void checkSkin(const D3DXMESHCONTAINER& container, const D3DXMATRIX& meshFrame, 
     const D3DXVECTOR3 d = skinned[v] - expected;
     worst = std::fmax(worst, std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z));
   }
-  std::printf("skin %s bones %lu found %lu influences %lu most %lu rest_err %g\n", container.Name ? container.Name : "-",
+  std::printf("%s skin %s bones %lu found %lu influences %lu most %lu rest_err %g\n", file, container.Name != nullptr && *container.Name != 0 ? container.Name : "-",
               static_cast<unsigned long>(bones), static_cast<unsigned long>(found), static_cast<unsigned long>(influences),
               static_cast<unsigned long>(most), worst);
+}
+
+// The Mesh objects the file holds (text or uncompressed binary), to tell a whole load from
+// one that lost objects: D3DX skips an object it cannot resolve and still succeeds.
+int meshObjects(const char* file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int count = 0;
+  if (bytes.compare(8, 4, "bin ") == 0) {
+    // A name token "Mesh" (01 00, length 4) that no template token (1F 00) comes before.
+    const std::string name("\x01\x00\x04\x00\x00\x00Mesh", 10);
+    for (std::size_t at = bytes.find(name); at != std::string::npos; at = bytes.find(name, at + 1))
+      count += at < 2 || bytes.compare(at - 2, 2, std::string("\x1F\x00", 2)) != 0;
+    return count;
+  }
+  std::string previous, word;
+  for (std::size_t at = 16; at <= bytes.size(); ++at) {
+    const char c = at < bytes.size() ? bytes[at] : ' ';
+    if (c == '/' || c == '#') {
+      at = bytes.find('\n', at);
+      if (at == std::string::npos) break;
+    } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
+      word += c;
+      continue;
+    } else if (c == '"') {
+      at = bytes.find('"', at + 1);
+      if (at == std::string::npos) break;
+    }
+    if (word.empty()) continue;
+    count += word == "Mesh" && previous != "template";
+    previous = word;
+    word.clear();
+  }
+  return count;
+}
+
+// Loads one file and reports on it; false when it did not load.
+bool report(const char* file, IDirect3DDevice9* device) {
+  Hierarchy hierarchy;
+  D3DXFRAME* root = nullptr;
+  ID3DXAnimationController* animation = nullptr;
+  const HRESULT loaded = D3DXLoadMeshHierarchyFromXA(file, D3DXMESH_SYSTEMMEM, device, &hierarchy, nullptr, &root, &animation);
+  if (FAILED(loaded) || root == nullptr) {
+    std::printf("%s not loaded: %08lx\n", file, static_cast<unsigned long>(loaded));
+    return false;
+  }
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  std::vector<Placed> frames;
+  collect(root, identity, frames);
+  int meshes = 0, skinned = 0;
+  for (const Placed& p : frames) {
+    for (const D3DXMESHCONTAINER* c = p.frame->pMeshContainer; c != nullptr; c = c->pNextMeshContainer) {
+      ++meshes;
+      if (c->pSkinInfo == nullptr || c->MeshData.pMesh == nullptr) continue;
+      ++skinned;
+      checkSkin(file, *c, p.combined, frames);
+    }
+  }
+  std::printf("%s frames %zu meshes %d of %d skinned %d\n", file, frames.size(), meshes, meshObjects(file), skinned);
+  D3DXFrameDestroy(root, &hierarchy);
+  if (animation != nullptr) animation->Release();
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: xskin FILE.x\n");
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: xskin FILE.x ...\n");
     return 1;
   }
   IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
@@ -144,31 +211,12 @@ int main(int argc, char** argv) {
     std::printf("no d3d9 device\n");
     return 3;
   }
-  Hierarchy hierarchy;
-  D3DXFRAME* root = nullptr;
-  ID3DXAnimationController* animation = nullptr;
-  const HRESULT loaded = D3DXLoadMeshHierarchyFromXA(argv[1], D3DXMESH_SYSTEMMEM, device, &hierarchy, nullptr, &root, &animation);
-  if (FAILED(loaded) || root == nullptr) {
-    std::printf("not loaded: %08lx\n", static_cast<unsigned long>(loaded));
-    return 2;
+  bool all = true;
+  for (int i = 1; i < argc; ++i) {
+    all = report(argv[i], device) && all;
+    std::fflush(stdout);
   }
-  D3DXMATRIX identity;
-  D3DXMatrixIdentity(&identity);
-  std::vector<Placed> frames;
-  collect(root, identity, frames);
-  int meshes = 0, skinned = 0;
-  for (const Placed& p : frames) {
-    for (const D3DXMESHCONTAINER* c = p.frame->pMeshContainer; c != nullptr; c = c->pNextMeshContainer) {
-      ++meshes;
-      if (c->pSkinInfo == nullptr || c->MeshData.pMesh == nullptr) continue;
-      ++skinned;
-      checkSkin(*c, p.combined, frames);
-    }
-  }
-  std::printf("frames %zu meshes %d skinned %d\n", frames.size(), meshes, skinned);
-  D3DXFrameDestroy(root, &hierarchy);
-  if (animation != nullptr) animation->Release();
   device->Release();
   d3d->Release();
-  return 0;
+  return all ? 0 : 2;
 }
