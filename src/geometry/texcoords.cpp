@@ -194,11 +194,10 @@ inline std::uint32_t assignCornerUV(LwObject& object, std::uint32_t polygon, std
 }
 
 // A map's value for a corner: the polygon's own (VMAD), else the point's (VMAP), else null.
-const LwMapValue* mapValue(const LwObject& object, std::int32_t map, std::uint32_t source, std::uint32_t point) {
-  if (map < 0 || static_cast<std::size_t>(map) >= object.vertexMaps.size()) return nullptr;
-  const LwVertexMap& m = object.vertexMaps[static_cast<std::size_t>(map)];
-  const LwMapValue* value = lwFindMapValue(m.corners, source, point);
-  return value != nullptr ? value : lwFindMapValue(m.points, kNoPolygon, point);
+const LwMapValue* mapValue(const std::vector<LwMapIndex>& indexes, std::int32_t map, std::uint32_t source,
+                           std::uint32_t point) {
+  if (map < 0 || static_cast<std::size_t>(map) >= indexes.size()) return nullptr;
+  return lwIndexedMapValue(indexes[static_cast<std::size_t>(map)], source, point);
 }
 
 }  // namespace
@@ -258,6 +257,15 @@ std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corn
 }
 
 void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sourceOf) {
+  std::vector<LwMapIndex> indexes(object.vertexMaps.size());
+  const std::size_t sources = std::max(object.polygons.size(), sourceOf.size());
+  for (const LwSurface& surface : object.surfaces) {
+    for (const std::int32_t map : {surface.uvMap, surface.colorMap}) {
+      if (map < 0 || static_cast<std::size_t>(map) >= indexes.size()) continue;
+      LwMapIndex& index = indexes[static_cast<std::size_t>(map)];
+      if (index.map == nullptr) lwIndexMap(index, object.vertexMaps[static_cast<std::size_t>(map)], object.points.size(), sources);
+    }
+  }
   for (const LwSurface& surface : object.surfaces) {
     if (surface.colorMap >= 0 && static_cast<std::size_t>(surface.colorMap) < object.vertexMaps.size()) {
       object.vertexColors.assign(object.vertices.size(), LwVertexColor{});
@@ -277,7 +285,7 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
       CornerWant want;
       if (uvMapped) {
         // A point the map leaves out is at (0, 0); LightWave's v runs upwards, the .x file's downwards.
-        const LwMapValue* value = mapValue(object, surface.uvMap, source, point);
+        const LwMapValue* value = mapValue(indexes, surface.uvMap, source, point);
         want.uv = true;
         want.u = value != nullptr ? value->value[0] : 0.0;
         want.v = 1.0 - (value != nullptr ? value->value[1] : 0.0);
@@ -289,7 +297,7 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
       }
       if (coloured) {
         // A point the map leaves out is opaque black; without alpha, colours are opaque.
-        const LwMapValue* value = mapValue(object, surface.colorMap, source, point);
+        const LwMapValue* value = mapValue(indexes, surface.colorMap, source, point);
         want.colour = true;
         if (value != nullptr) std::copy(value->value, value->value + (rgba ? 4 : 3), want.rgba);
       }
