@@ -191,15 +191,3 @@ inline std::span<const std::uint32_t> lwVertexPolygons(const LwObject& object, s
 const LwMapValue* lwFindMapValue(const std::vector<LwMapValue>& sorted, std::uint32_t polygon, std::uint32_t point);
 // Sorts a map's entries as LwVertexMap keeps them.
 void lwSortMapValues(std::vector<LwMapValue>& values);
-
-// A map's entries reached without a search per corner: each point's VMAP entry and each
-// polygon's run of VMAD entries, built once for a pass over every corner.
-struct LwMapIndex {
-  const LwVertexMap* map = nullptr;
-  std::vector<std::uint32_t> pointEntry;    // per point: its last VMAP entry, or kNoEntry
-  std::vector<std::uint32_t> polygonFirst;  // per polygon and one more: where its VMAD run starts
-};
-constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
-void lwIndexMap(LwMapIndex& index, const LwVertexMap& map, std::size_t pointCount, std::size_t polygonCount);
-// What lwFindMapValue gives for (polygon, point) in the corners, else for the point in the points.
-const LwMapValue* lwIndexedMapValue(const LwMapIndex& index, std::uint32_t polygon, std::uint32_t point);
