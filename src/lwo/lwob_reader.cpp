@@ -6,12 +6,15 @@
 
 #include "lwo/chunk.h"
 #include "lwo/reader.h"
+#include "platform/mapped.h"
 
 namespace {
 
 // Above this a body of unknown size is read in steps, so that a lying FORM length
 // costs no more memory than the bytes that are really there.
 constexpr std::uint32_t kReadStep = 1u << 20;
+// Bodies from this size on are mapped rather than read, where the system allows.
+constexpr std::uint32_t kMapAtLeast = 1u << 18;
 
 struct WalkStats {
   bool detail = false;
@@ -247,8 +250,15 @@ int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, 
   std::vector<std::uint8_t> body;
   bool ok = std::fread(head, 1, 4, file) == 4 && idIs(head, "FORM") && std::fread(head + 4, 1, 4, file) == 4;
   const std::uint32_t length = ok ? bigEndian32(head + 4) : 0;
+  // A large body is read in place: no copy, and no heap pages to fault in and fill.
+  platform::MappedRange mapped;
+  if (ok && length >= kMapAtLeast && start >= 0) {
+    mapped = platform::mapFileRange(file, start + 8, length);
+    if (mapped.data != nullptr && std::fseek(file, start + 8 + static_cast<long>(length), SEEK_SET) != 0)
+      platform::unmapFileRange(mapped);
+  }
   try {
-    ok = ok && length != 0 && readFormBody(file, length, body);
+    ok = ok && length != 0 && (mapped.data != nullptr || readFormBody(file, length, body));
   } catch (const std::bad_alloc&) {
     ok = false;
   }
@@ -257,12 +267,14 @@ int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, 
     printNotFile(sink, indent);
     return -1;
   }
+  int result = -1;
   try {
-    return readBody(object, body.data(), length, indent, layer, sink);
+    result = readBody(object, mapped.data != nullptr ? mapped.data : body.data(), length, indent, layer, sink);
   } catch (const std::bad_alloc&) {
     say(sink, "%*sNot enough memory for this object!", indent, "");
-    return -1;
   }
+  platform::unmapFileRange(mapped);
+  return result;
 }
 
 int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
