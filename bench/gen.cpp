@@ -6,6 +6,8 @@
 //                         assimp's reader takes (8 bytes before surface names)
 // DIR/chain1000.lws       1,000 null objects in a parent chain, each with 100 spline keys over 10,000 frames
 // DIR/flatN.lws           N = 250, 500, 1,000 such items side by side
+// DIR/hull_lwo3.lwo       a ship's hull as LightWave 2018 writes it: LWO3, 34 smoothed surfaces,
+//                         a UV map with seams, 70,200 polygons of 3 to 8 corners
 // DIR/skinned.lws         the 256 x 255 sphere (LWO2, 64 weight maps) deformed by 64 bones over 61 frames
 // DIR/unskinned.lws       the same scene without the bones
 #include <algorithm>
@@ -70,6 +72,111 @@ std::string laterScene(int items) {
   return s.text();
 }
 
+// The hull is a grid of kStations x kRows cells: stations along its length, rows round
+// its section from the port deck edge over the keel to the starboard one, with hard
+// edges at the chines and the keel. Each row is cut into polygons of 3 to 8 corners.
+constexpr unsigned kStations = 360, kRows = 240, kChine = 48, kKeel = 120;
+constexpr unsigned kBands = 17;  // surfaces along the length, each a topside and a bottom one
+
+std::vector<float> hullPoints() {
+  std::vector<float> xyz;
+  for (unsigned r = 0; r <= kRows; ++r) {
+    const unsigned fromKeel = r > kKeel ? r - kKeel : kKeel - r;
+    const double side = r > kKeel ? 1.0 : -1.0;
+    for (unsigned c = 0; c <= kStations; ++c) {
+      const double t = double(c) / kStations;
+      const double beam = 6.0 * std::sqrt(std::max(0.0, 1.0 - std::pow(2.0 * t - 1.0, 6)) * 0.96 + 0.04);
+      const double depth = 3.0 + 1.5 * t;
+      double y, z;
+      if (fromKeel <= kKeel - kChine) {  // bottom: keel to chine, slightly convex
+        const double f = double(fromKeel) / (kKeel - kChine);
+        y = -depth * (1.0 - f) + 0.3 * std::sin(f * 3.14159);
+        z = side * beam * 0.9 * f;
+      } else {  // topside: chine to deck edge, flared
+        const double f = double(fromKeel - (kKeel - kChine)) / kChine;
+        y = 4.0 * f;
+        z = side * beam * (0.9 + 0.1 * std::sin(f * 1.5708));
+      }
+      xyz.insert(xyz.end(), {static_cast<float>(60.0 * (t - 0.5)), static_cast<float>(y), static_cast<float>(z)});
+    }
+  }
+  return xyz;
+}
+
+Bytes hullObject() {
+  const auto at = [](unsigned r, unsigned c) { return r * (kStations + 1) + c; };
+  // Pieces of a row in columns: 1 quad, 2 triangles, a pentagon and a triangle, a
+  // hexagon, a heptagon and a triangle, an octagon.
+  enum Piece { kQuad, kTriangles, kPentagon, kHexagon, kHeptagon, kOctagon };
+  static const Piece kCycle[] = {kQuad, kQuad, kTriangles, kHexagon, kQuad, kPentagon, kOctagon, kQuad, kHeptagon, kQuad};
+  static const unsigned kWidth[] = {1, 1, 2, 2, 3, 3};
+  std::vector<std::vector<std::uint32_t>> faces;
+  std::vector<std::pair<std::uint32_t, unsigned>> tags;
+  std::vector<Lwo2Builder::MapEntry> seams;
+  for (unsigned r = 0; r < kRows; ++r) {
+    const bool bottom = r >= kChine && r < kRows - kChine;
+    for (unsigned c = 0, k = r % 10; c < kStations; k = (k + 1) % 10) {
+      const Piece piece = c + kWidth[kCycle[k]] <= kStations ? kCycle[k] : kQuad;
+      const unsigned w = kWidth[piece];
+      std::vector<std::uint32_t> a, b;  // the row's lower and upper edge over the piece
+      for (unsigned i = 0; i <= w; ++i) {
+        a.push_back(at(r, c + i));
+        b.push_back(at(r + 1, c + i));
+      }
+      std::vector<std::vector<std::uint32_t>> made;
+      if (piece == kTriangles) {
+        made = {{a[0], a[1], b[1]}, {a[0], b[1], b[0]}};
+      } else if (piece == kPentagon || piece == kHeptagon) {
+        std::vector<std::uint32_t> f(a.begin(), a.end());
+        f.insert(f.end(), b.rbegin() + 1, b.rend());
+        made = {f, {a[w], b[w], b[w - 1]}};
+      } else {
+        std::vector<std::uint32_t> f(a.begin(), a.end());
+        f.insert(f.end(), b.rbegin(), b.rend());
+        made = {f};
+      }
+      const unsigned band = c * kBands / kStations;
+      for (const auto& f : made) {
+        const auto polygon = static_cast<std::uint32_t>(faces.size());
+        tags.push_back({polygon, 2 * band + (bottom ? 1 : 0)});
+        // Seams: each strake of two rows and each band is an island of its own in the map.
+        for (std::uint32_t point : f) {
+          const unsigned pr = point / (kStations + 1), pc = point % (kStations + 1);
+          const bool strake = r % 2 == 0 && r > 0 && pr == r;
+          const bool bandStart = band > 0 && pc * kBands % kStations < kBands && pc * kBands / kStations == band;
+          if (strake || bandStart)
+            seams.push_back({point, polygon, {float(pc) / kStations + (bandStart ? 0.01f : 0.0f), float(pr) / kRows + (strake ? 0.002f : 0.0f)}});
+        }
+        faces.push_back(f);
+      }
+      c += w;
+    }
+  }
+  std::vector<Lwo2Builder::MapEntry> uv;
+  for (std::uint32_t r = 0; r <= kRows; ++r)
+    for (std::uint32_t c = 0; c <= kStations; ++c) uv.push_back({at(r, c), 0, {float(c) / kStations, float(r) / kRows}});
+  std::vector<std::string> names;
+  for (unsigned band = 0; band < kBands; ++band)
+    for (const char* part : {"Topside", "Bottom"}) names.push_back("Hull_" + std::string(part) + "_" + std::to_string(band + 1));
+  Lwo2Builder b;
+  b.tags(names).layer(0, "Hull").points(hullPoints()).polygons(faces).polygonTags(tags);
+  b.vertexMap("TXUV", "Hull UV", 2, uv).vertexMap("TXUV", "Hull UV", 2, seams, true);
+  b.clip(1, "images/hull_paint.png").clip(2, "images/antifouling.png");
+  static const float kSmoothing[] = {0.5236f, 0.7854f, 1.0472f, 1.5621f, 0.0f};
+  const float center[3] = {0, 0, 0}, size[3] = {1, 1, 1};
+  for (std::uint32_t s = 0; s < names.size(); ++s) {
+    Bytes vmap;
+    putPaddedString(vmap, "Hull UV");
+    std::vector<SubChunk> subs = {subRGB(0.5f + 0.01f * s, 0.4f, 0.3f), subValue("DIFF", 0.8f), subValue("SPEC", 0.2f),
+                                  subValue("GLOS", 0.4f)};
+    if (kSmoothing[s % 5] > 0) subs.push_back(subFloat("SMAN", kSmoothing[s % 5]));
+    subs.push_back(imageBlock("COLR", true, center, size,
+                              {subU16("PROJ", 5), subU16("AXIS", 0), subU16("IMAG", 1 + s % 2), sub("VMAP", vmap)}));
+    b.surface(names[s], subs);
+  }
+  return toLwo3(b.bytes(), {}, 8);
+}
+
 }  // namespace
 
 constexpr int kBones = 64;
@@ -132,6 +239,7 @@ int main(int argc, char** argv) {
     ok = ok && writeFile(base + ".lwo", lwobTwin(s, kSkin)) && writeFile(base + "_lwo2.lwo", lwo2Twin(s, kSkin)) &&
          writeFile(base + "_lwo3.lwo", toLwo3(lwo2Twin(s, kSkin, true), {}, 8));
   }
+  ok = ok && writeFile(dir + "/hull_lwo3.lwo", hullObject());
   ok = ok && writeFile(dir + "/chain1000.lws", scene(true, 1000));
   for (int items : {250, 500, 1000}) ok = ok && writeFile(dir + "/flat" + std::to_string(items) + ".lws", scene(false, items));
   ok = ok && writeFile(dir + "/later1000.lws", laterScene(1000));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "geometry/geometry.h"
 
@@ -193,12 +194,45 @@ inline std::uint32_t assignCornerUV(LwObject& object, std::uint32_t polygon, std
   return assignCorner(object, polygon, position, want);
 }
 
-// A map's value for a corner: the polygon's own (VMAD), else the point's (VMAP), else null.
-const LwMapValue* mapValue(const LwObject& object, std::int32_t map, std::uint32_t source, std::uint32_t point) {
-  if (map < 0 || static_cast<std::size_t>(map) >= object.vertexMaps.size()) return nullptr;
-  const LwVertexMap& m = object.vertexMaps[static_cast<std::size_t>(map)];
-  const LwMapValue* value = lwFindMapValue(m.corners, source, point);
-  return value != nullptr ? value : lwFindMapValue(m.points, kNoPolygon, point);
+// A map's entries reached without a search per corner: each point's VMAP entry and each
+// polygon's run of VMAD entries, built once for the pass over every corner.
+struct MapIndex {
+  const LwVertexMap* map = nullptr;
+  std::vector<std::uint32_t> pointEntry;    // per point: its last VMAP entry, or kNoEntry
+  std::vector<std::uint32_t> polygonFirst;  // per polygon and one more: where its VMAD run starts
+};
+constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
+
+void indexMap(MapIndex& index, const LwVertexMap& map, std::size_t pointCount, std::size_t polygonCount) {
+  index.map = &map;
+  index.pointEntry.assign(pointCount, kNoEntry);
+  // Sorted by point, so a later duplicate overwrites an earlier one: the last given counts.
+  for (std::uint32_t i = 0; i < map.points.size(); ++i)
+    if (map.points[i].point < pointCount) index.pointEntry[map.points[i].point] = i;
+  index.polygonFirst.assign(polygonCount + 1, 0);
+  for (const LwMapValue& value : map.corners)
+    if (value.polygon < polygonCount) ++index.polygonFirst[value.polygon + 1];
+  for (std::size_t p = 0; p < polygonCount; ++p) index.polygonFirst[p + 1] += index.polygonFirst[p];
+}
+
+// A map's value for a corner: the polygon's own (VMAD), else the point's (VMAP), else null;
+// what a search of the sorted lists for the last entry of (polygon, point) would find.
+const LwMapValue* mapValue(const std::vector<MapIndex>& indexes, std::int32_t map, std::uint32_t polygon,
+                           std::uint32_t point) {
+  if (map < 0 || static_cast<std::size_t>(map) >= indexes.size()) return nullptr;
+  const MapIndex& index = indexes[static_cast<std::size_t>(map)];
+  if (index.map == nullptr) return nullptr;
+  if (polygon + std::size_t{1} < index.polygonFirst.size()) {
+    const auto first = index.map->corners.begin() + index.polygonFirst[polygon];
+    const auto last = index.map->corners.begin() + index.polygonFirst[polygon + 1];
+    if (first != last) {
+      // The run is sorted by point; its last entry for the point counts.
+      const auto after = std::upper_bound(first, last, point, [](std::uint32_t p, const LwMapValue& v) { return p < v.point; });
+      if (after != first && (after - 1)->point == point) return &*(after - 1);
+    }
+  }
+  if (point >= index.pointEntry.size() || index.pointEntry[point] == kNoEntry) return nullptr;
+  return &index.map->points[index.pointEntry[point]];
 }
 
 }  // namespace
@@ -258,6 +292,15 @@ std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corn
 }
 
 void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sourceOf) {
+  std::vector<MapIndex> indexes(object.vertexMaps.size());
+  const std::size_t sources = std::max(object.polygons.size(), sourceOf.size());
+  for (const LwSurface& surface : object.surfaces) {
+    for (const std::int32_t map : {surface.uvMap, surface.colorMap}) {
+      if (map < 0 || static_cast<std::size_t>(map) >= indexes.size()) continue;
+      MapIndex& index = indexes[static_cast<std::size_t>(map)];
+      if (index.map == nullptr) indexMap(index, object.vertexMaps[static_cast<std::size_t>(map)], object.points.size(), sources);
+    }
+  }
   for (const LwSurface& surface : object.surfaces) {
     if (surface.colorMap >= 0 && static_cast<std::size_t>(surface.colorMap) < object.vertexMaps.size()) {
       object.vertexColors.assign(object.vertices.size(), LwVertexColor{});
@@ -277,7 +320,7 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
       CornerWant want;
       if (uvMapped) {
         // A point the map leaves out is at (0, 0); LightWave's v runs upwards, the .x file's downwards.
-        const LwMapValue* value = mapValue(object, surface.uvMap, source, point);
+        const LwMapValue* value = mapValue(indexes, surface.uvMap, source, point);
         want.uv = true;
         want.u = value != nullptr ? value->value[0] : 0.0;
         want.v = 1.0 - (value != nullptr ? value->value[1] : 0.0);
@@ -289,7 +332,7 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
       }
       if (coloured) {
         // A point the map leaves out is opaque black; without alpha, colours are opaque.
-        const LwMapValue* value = mapValue(object, surface.colorMap, source, point);
+        const LwMapValue* value = mapValue(indexes, surface.colorMap, source, point);
         want.colour = true;
         if (value != nullptr) std::copy(value->value, value->value + (rgba ? 4 : 3), want.rgba);
       }

@@ -6,12 +6,15 @@
 
 #include "lwo/chunk.h"
 #include "lwo/reader.h"
+#include "platform/mapped.h"
 
 namespace {
 
 // Above this a body of unknown size is read in steps, so that a lying FORM length
 // costs no more memory than the bytes that are really there.
 constexpr std::uint32_t kReadStep = 1u << 20;
+// Bodies from this size on are mapped rather than read, where the system allows.
+constexpr std::uint32_t kMapAtLeast = 1u << 18;
 
 struct WalkStats {
   bool detail = false;
@@ -242,15 +245,28 @@ int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, 
   std::vector<std::uint8_t> body;
   bool ok = std::fread(head, 1, 4, file) == 4 && idIs(head, "FORM") && std::fread(head + 4, 1, 4, file) == 4;
   const std::uint32_t length = ok ? bigEndian32(head + 4) : 0;
+  // A large body is read in place: no copy, and no heap pages to fault in and fill.
+  struct Mapping {
+    platform::MappedRange range;
+    Mapping() = default;
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    ~Mapping() { platform::unmapFileRange(range); }
+  } mapped;
+  if (ok && length >= kMapAtLeast && start >= 0) {
+    mapped.range = platform::mapFileRange(file, start + 8, length);
+    if (mapped.range.data != nullptr && std::fseek(file, start + 8 + static_cast<long>(length), SEEK_SET) != 0)
+      platform::unmapFileRange(mapped.range);
+  }
   // The length is checked against the file before the body is allocated: running out of
   // memory here is no bad file, and fails the conversion where it is caught.
-  ok = ok && length != 0 && readFormBody(file, length, body);
+  ok = ok && length != 0 && (mapped.range.data != nullptr || readFormBody(file, length, body));
   if (!ok) {
     if (start >= 0) std::fseek(file, start, SEEK_SET);
     printNotFile(sink, indent);
     return -1;
   }
-  return readBody(object, body.data(), length, indent, layer, sink);
+  return readBody(object, mapped.range.data != nullptr ? mapped.range.data : body.data(), length, indent, layer, sink);
 }
 
 int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,

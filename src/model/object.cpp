@@ -34,7 +34,11 @@ void lwDisposeObject(LwObject& object) {
   std::vector<LwEnvelope>().swap(object.channels);
 }
 
-void lwSortMapValues(std::vector<LwMapValue>& values) { std::stable_sort(values.begin(), values.end(), valueBefore); }
+void lwSortMapValues(std::vector<LwMapValue>& values) {
+  // Files mostly list a map in point order already; the sort's buffer is then not needed.
+  if (std::is_sorted(values.begin(), values.end(), valueBefore)) return;
+  std::stable_sort(values.begin(), values.end(), valueBefore);
+}
 
 const LwMapValue* lwFindMapValue(const std::vector<LwMapValue>& sorted, std::uint32_t polygon, std::uint32_t point) {
   LwMapValue key;

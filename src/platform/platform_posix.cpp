@@ -6,6 +6,7 @@
 #include <langinfo.h>
 #include <signal.h>
 #include <strings.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mapped.h"
 #include "platform/pending.h"
 
 #if defined(__APPLE__)
@@ -421,5 +423,29 @@ void removeTempFilesOnInterrupt() {
 bool isAbsolutePath(const std::string& path) { return !path.empty() && (path[0] == '/' || path[0] == '\\'); }
 
 char nativeSeparator() { return '/'; }
+
+MappedRange mapFileRange(std::FILE* file, long offset, std::size_t length) {
+  MappedRange range;
+  const int fd = fileno(file);
+  struct stat info;
+  if (fd < 0 || offset < 0 || length == 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<unsigned long long>(info.st_size) < static_cast<unsigned long long>(offset) + length)
+    return range;
+  const long page = sysconf(_SC_PAGESIZE);
+  if (page <= 0) return range;
+  const long start = offset - offset % page;
+  const std::size_t lead = static_cast<std::size_t>(offset - start);
+  void* base = mmap(nullptr, lead + length, PROT_READ, MAP_PRIVATE, fd, start);
+  if (base == MAP_FAILED) return range;
+  range.base = base;
+  range.baseLength = lead + length;
+  range.data = static_cast<const std::uint8_t*>(base) + lead;
+  return range;
+}
+
+void unmapFileRange(MappedRange& range) {
+  if (range.base != nullptr) munmap(range.base, range.baseLength);
+  range = MappedRange{};
+}
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Win32 implementation of the platform layer. The file system already takes '\'
 // and '/' alike and ignores letter case, so paths are passed through unchanged.
 #include "platform/platform.h"
+#include "platform/mapped.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -225,5 +226,10 @@ bool isAbsolutePath(const std::string& path) {
 }
 
 char nativeSeparator() { return '\\'; }
+
+// Objects are read into memory here; mapping is left to the POSIX build.
+MappedRange mapFileRange(std::FILE*, long, std::size_t) { return MappedRange{}; }
+
+void unmapFileRange(MappedRange& range) { range = MappedRange{}; }
 
 }  // namespace platform

@@ -115,6 +115,17 @@ std::uint64_t shiftRoundHalfEven(const Wide& n, int shift) {
   return q;
 }
 
+// The same rounding for a value that came from a float (a 24-bit mantissa m, the low 29
+// bits of the double's fraction zero): m * 15625 < 2^38 fits one 64-bit word. shift <= 38
+// in the range formatFixed works out itself.
+std::uint64_t shiftRoundNarrow(std::uint64_t product, int shift) {
+  if (shift <= 0) return product << -shift;
+  const std::uint64_t q = product >> shift;
+  const std::uint64_t rem = product & ((std::uint64_t{1} << shift) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+  return q + ((rem > half || (rem == half && (q & 1) != 0)) ? 1 : 0);
+}
+
 std::size_t copyText(char* out, const char* text) {
   const std::size_t n = std::strlen(text);
   std::memcpy(out, text, n);
@@ -153,7 +164,12 @@ std::size_t formatFixed(char* out, double value) {
   if (biased != 0 && magnitude >= kSmallExponent) {
     const std::uint64_t mantissa = fraction | (std::uint64_t{1} << 52);
     // |value| * 10^6 = mantissa * 15625 * 2^(exponent + 6); exponent + 6 < 0 here.
-    scaled = shiftRoundHalfEven(multiply(mantissa, 15625), -(exponent + 6));
+    constexpr int kFloatTail = 29;  // fraction bits a double widened from a float leaves zero
+    if ((fraction & ((std::uint64_t{1} << kFloatTail) - 1)) == 0) {
+      scaled = shiftRoundNarrow((mantissa >> kFloatTail) * 15625, -(exponent + 6) - kFloatTail);
+    } else {
+      scaled = shiftRoundHalfEven(multiply(mantissa, 15625), -(exponent + 6));
+    }
   }
 
   // glibc keeps the sign of negative values that round to zero ("-0.000000").
@@ -162,6 +178,9 @@ std::size_t formatFixed(char* out, double value) {
   const std::uint64_t whole = scaled / kScale;
   if (whole < 10) {
     *p++ = static_cast<char>('0' + whole);
+  } else if (whole < 100) {
+    putPair(p, static_cast<std::uint32_t>(whole));
+    p += 2;
   } else {
     p = putDigits(p, whole);
   }

@@ -139,6 +139,11 @@ TEST(Lwo2Maps, SurfacesTakeCoordinatesAndColoursFromTheirMaps) {
     b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {1, 0}}, {2, 0, {1, 0.75f}}});
     b.vertexMap("TXUV", "uv", 2, {{1, 0, {0.25f, 0.25f}}}, true);
   };
+  // Out of order and repeated: the last value given for a point or a corner counts.
+  const auto repeated = [](Lwo2Builder& b) {
+    b.vertexMap("TXUV", "uv", 2, {{2, 0, {9, 9}}, {1, 0, {1, 0}}, {0, 0, {0, 0}}, {2, 0, {1, 0.75f}}});
+    b.vertexMap("TXUV", "uv", 2, {{1, 0, {7, 7}}, {1, 0, {0.25f, 0.25f}}}, true);
+  };
   const auto colourMaps = [](Lwo2Builder& b) {
     b.vertexMap("RGB ", "rgb", 3, {{0, 0, {1, 0, 0}}, {1, 0, {0, 1, 0}}, {2, 0, {0, 0, 1}}});
     b.vertexMap("RGBA", "rgba", 4, {{0, 0, {1, 1, 1, 0.5f}}, {1, 0, {0.5f, 0.5f, 0.5f, 0.25f}}, {2, 0, {0, 0, 0, 0}}});
@@ -150,6 +155,7 @@ TEST(Lwo2Maps, SurfacesTakeCoordinatesAndColoursFromTheirMaps) {
       // A UV block names its map, VMAD overriding VMAP, with or without an image; a point the map leaves out is at (0, 0).
       {"UV block without an image", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}), named},
       {"UV block beside an image", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}, true), named},
+      {"repeated entries", mapped(repeated, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}), named},
       {"UV block naming no map", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5)})}, true), first},
       // Without any image the first map serves a surface with no UV block, and replaces a projection.
       {"no block, no image", mapped(uvMaps, {}), first},
