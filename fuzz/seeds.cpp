@@ -80,6 +80,9 @@ std::vector<Seed> lwo2Seeds() {
   seeds.push_back({"sphere", sphere.bytes()});
   // Skelegons that name weight maps: a skeleton of their own.
   seeds.push_back({"skelegons", skinColumn(true)});
+  // Subdivision cages with the maps that come along and an edge weight.
+  seeds.push_back({"patches", patchCube("PTCH", true, 1)});
+  seeds.push_back({"catmull_clark", patchCube("SUBD", true)});
   return seeds;
 }
 

@@ -729,6 +729,39 @@ class LaterSceneBuilder {
   std::string text_;
 };
 
+// A closed cube of side 2 around the origin as a subdivision cage of `type` (PTCH or SUBD),
+// point i at x, y, z = +1 where bit 0, 1, 2 is set, faces clockwise seen from outside (the
+// first is the -z face), surface Skin. Extras, when asked: a UV map "uv" (VMPA `uvMode`)
+// giving each point its (x, y) and overriding the first face's corners with u + 2 (a seam
+// round that face), weight maps Low and High (z = -1 and z = +1, summing to 1), an Edge
+// Weight of 1 on the first face's first edge, and MNVW weights on two points. `lift` moves
+// point 7 that far along each axis.
+inline Bytes patchCube(const char* type, bool extras = false, unsigned uvMode = 0, float lift = 0.0f) {
+  std::vector<float> points;
+  for (int i = 0; i < 8; ++i)
+    points.insert(points.end(), {i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f});
+  for (int k = 21; k < 24; ++k) points[k] += lift;
+  const std::vector<std::vector<std::uint32_t>> faces = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 4, 6, 2},
+                                                          {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 6, 7, 3}};
+  Lwo2Builder o;
+  o.tags({"Skin"}).layer(0).points(points).polygons(faces, type);
+  o.polygonTags({{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}});
+  if (!extras) return o.bytes();
+  std::vector<Lwo2Builder::MapEntry> uv, seam, low, high;
+  for (std::uint32_t i = 0; i < 8; ++i) {
+    uv.push_back({i, 0, {points[3 * i], points[3 * i + 1]}});
+    (i & 4 ? high : low).push_back({i, 0, {1.0f}});
+  }
+  for (const std::uint32_t i : faces[0]) seam.push_back({i, 0, {points[3 * i] + 2.0f, points[3 * i + 1]}});
+  Bytes mode;
+  putBE32(mode, uvMode);
+  putBE32(mode, 0);
+  o.chunk("VMPA", mode).vertexMap("TXUV", "uv", 2, uv).vertexMap("TXUV", "uv", 2, seam, true);
+  o.vertexMap("WGHT", "Low", 1, low).vertexMap("WGHT", "High", 1, high);
+  o.vertexMap("WGHT", "Edge Weight", 1, {{0, 0, {1.0f}}}, true).vertexMap("MNVW", "SubPatch Weight", 1, {{0, 0, {0.5f}}, {7, 0, {-0.5f}}});
+  return o.bytes();
+}
+
 // A column of 4 x 5 points from y = 0 to 2 (quads around it, surface Skin), with weight
 // maps Lower (1 below y = 1, 0.5 at it, 0 above) and Upper (the rest), and, when asked,
 // two skelegons from (0, 0, 0) to (0, 1, 0) to (0, 2, 0) named Lower and Upper that use them.

@@ -4,7 +4,9 @@
 
 namespace {
 
-int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
+int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
+            int subPatchLevel) {
+  if (lwSubdivideObject(object, subPatchLevel, sink)) sayText(sink, " Subdivision");
   std::vector<std::uint32_t> sourceOf;
   if (object.dissolve < 1.0 && lwDuplicateDoubleSided(object, &sourceOf)) sayText(sink, " DuplicateDoubleSided");
   lwLinkVertices(object);
@@ -22,9 +24,10 @@ int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, 
 
 }  // namespace
 
-int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
+int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
+                    int subPatchLevel) {
   try {
-    return prepare(object, doNormals, doTexCoords, wrapSeams, sink);
+    return prepare(object, doNormals, doTexCoords, wrapSeams, sink, subPatchLevel);
   } catch (const std::bad_alloc&) {
     sayText(sink, "Not enough memory for this object!");
     return -1;
@@ -32,5 +35,6 @@ int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wra
 }
 
 int lwPrepareObjectFor(LwObject& object, const ConversionContext& context) {
-  return lwPrepareObject(object, context.options.noNormals == 0, true, context.options.textureWrap != 0, context.sink);
+  return lwPrepareObject(object, context.options.noNormals == 0, true, context.options.textureWrap != 0, context.sink,
+                         lwSubPatchLevelFor(object, context.options));
 }

@@ -31,6 +31,7 @@ inline const std::string kUsage =
     "    -B          Does not convert texture(original texture filename will be referred)\n"
     "    -F          Flips vertical texture coordinates(for BMP with -B )\n    -f<prefix> Allows prefix of frame names\n"
     "    -W<n>       Keeps the n strongest bone influences of each vertex\n"
+    "    -S<n>       Subdivides patches at level n (0: cages; render: the scene's render level)\n"
     "    -P          Pauses when done\n e. g.\n    torvo -Cc:\\NewTek\\lw.cfg test.lws c:\\x\\\n";
 inline const std::string kAscii = "Output format: Ascii X (DirectX2 or later)\n";
 inline const std::string kBinary = "Output format: Binary X (DirectX3 or later)\n";
