@@ -5,6 +5,8 @@
 // DIR/sphere_NxM_lwo3.lwo and as LWO3, in the form assimp's reader takes (8 bytes before surface names)
 // DIR/chain1000.lws       1,000 null objects in a parent chain, each with 100 spline keys over 10,000 frames
 // DIR/flatN.lws           N = 250, 500, 1,000 such items side by side
+// DIR/patches_256x255.lwo the 256 x 255 sphere as subpatches (LWO2), and a plain LWO2
+//                         sphere_768x765_lwo2.lwo of about the faces it makes at level 3
 // DIR/skinned.lws         the 256 x 255 sphere (LWO2, 64 weight maps) deformed by 64 bones over 61 frames
 // DIR/unskinned.lws       the same scene without the bones
 #include <algorithm>
@@ -131,6 +133,10 @@ int main(int argc, char** argv) {
     ok = ok && writeFile(base + ".lwo", lwobTwin(s, kSkin)) && writeFile(base + "_lwo2.lwo", lwo2Twin(s, kSkin)) &&
          writeFile(base + "_lwo3.lwo", toLwo3(lwo2Twin(s, kSkin), {}, 8));
   }
+  // Subpatches: the 256 x 255 sphere as a cage, and a plain sphere of about the faces it
+  // makes at level 3 (587,520 faces against 586,496).
+  ok = ok && writeFile(dir + "/patches_256x255.lwo", lwo2Twin(uvSphere(256, 255, 1.0), kSkin, "PTCH"));
+  ok = ok && writeFile(dir + "/sphere_768x765_lwo2.lwo", lwo2Twin(uvSphere(768, 765, 1.0), kSkin));
   ok = ok && writeFile(dir + "/chain1000.lws", scene(true, 1000));
   for (int items : {250, 500, 1000}) ok = ok && writeFile(dir + "/flat" + std::to_string(items) + ".lws", scene(false, items));
   ok = ok && writeFile(dir + "/later1000.lws", laterScene(1000));

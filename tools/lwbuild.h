@@ -382,7 +382,7 @@ inline Bytes lwobTwin(const Geometry& g, const std::vector<TwinSurface>& surface
   return b.bytes();
 }
 
-inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surfaces) {
+inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surfaces, const char* type = "FACE") {
   std::vector<std::vector<std::uint32_t>> faces;
   std::vector<std::pair<std::uint32_t, unsigned>> tags;
   for (const auto& p : g.polygons) {
@@ -392,7 +392,7 @@ inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surface
   Lwo2Builder b;
   std::vector<std::string> names;
   for (const auto& s : surfaces) names.push_back(s.name);
-  b.tags(names).layer(0).points(g.points).polygons(faces).polygonTags(tags);
+  b.tags(names).layer(0).points(g.points).polygons(faces, type).polygonTags(tags);
   for (std::uint32_t i = 0; i < surfaces.size(); ++i) {
     const TwinSurface& s = surfaces[i];
     if (!s.image.empty()) b.clip(i + 1, s.image);
