@@ -765,8 +765,8 @@ inline Bytes patchCube(const char* type, bool extras = false, unsigned uvMode = 
 // A column of 4 x 5 points from y = 0 to 2 (quads around it, surface Skin), with weight
 // maps Lower (1 below y = 1, 0.5 at it, 0 above) and Upper (the rest), and, when asked,
 // two skelegons from (0, 0, 0) to (0, 1, 0) to (0, 2, 0) named Lower and Upper that use them.
-// With two surfaces, every other face is on surface Lower.
-inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false) {
+// With two surfaces, every other face is on surface Lower. The quads are polygons of `type`.
+inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false, const char* type = "FACE") {
   std::vector<float> points;
   std::vector<Lwo2Builder::MapEntry> lower, upper;
   for (int level = 0; level < 5; ++level) {
@@ -786,7 +786,7 @@ inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false) {
       faces.push_back({a, b, b + 4, a + 4});
     }
   Lwo2Builder o;
-  o.tags({"Skin", "Lower", "Upper", "1 0 0"}).layer(0).points(points).polygons(faces).polygonTags(tags);
+  o.tags({"Skin", "Lower", "Upper", "1 0 0"}).layer(0).points(points).polygons(faces, type).polygonTags(tags);
   o.vertexMap("WGHT", "Lower", 1, lower).vertexMap("WGHT", "Upper", 1, upper);
   if (skelegons) {  // in a layer of their own, as modellers keep them
     o.layer(1).points({0, 0, 0, 0, 1, 0, 0, 2, 0}).polygons({{0, 1}, {1, 2}}, "BONE");
