@@ -682,8 +682,16 @@ bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink) {
   const std::string& name = objectName(object);
   if (object.patchWeightedPoints > 0)
     say(sink, "Warning! %s: subpatch weights of %d points ignored\n", name.c_str(), object.patchWeightedPoints);
+  // The highest level within the budget (faces grow with the level).
   int used = std::min(level, kMaxSubPatchLevel);
-  while (used > 0 && refinedFaces(object, used) > kMaxRefinedFaces) --used;
+  if (refinedFaces(object, used) > kMaxRefinedFaces) {
+    int low = 0;
+    while (low + 1 < used) {
+      const int middle = low + (used - low) / 2;
+      (refinedFaces(object, middle) > kMaxRefinedFaces ? used : low) = middle;
+    }
+    used = low;
+  }
   if (used != level)
     say(sink, "Warning! %s: subdivision level %d lowered to %d to stay within %u faces\n", name.c_str(), level, used,
         kMaxRefinedFaces);
