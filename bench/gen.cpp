@@ -8,6 +8,8 @@
 // DIR/flatN.lws           N = 250, 500, 1,000 such items side by side
 // DIR/hull_lwo3.lwo       a ship's hull as LightWave 2018 writes it: LWO3, 34 smoothed surfaces,
 //                         a UV map with seams, 70,200 polygons of 3 to 8 corners
+// DIR/patches_256x255.lwo the 256 x 255 sphere as subpatches (LWO2), and a plain LWO2
+//                         sphere_768x765_lwo2.lwo of about the faces it makes at level 3
 // DIR/skinned.lws         the 256 x 255 sphere (LWO2, 64 weight maps) deformed by 64 bones over 61 frames
 // DIR/unskinned.lws       the same scene without the bones
 #include <algorithm>
@@ -240,6 +242,10 @@ int main(int argc, char** argv) {
          writeFile(base + "_lwo3.lwo", toLwo3(lwo2Twin(s, kSkin, true), {}, 8));
   }
   ok = ok && writeFile(dir + "/hull_lwo3.lwo", hullObject());
+  // Subpatches: the 256 x 255 sphere as a cage, and a plain sphere of about the faces it
+  // makes at level 3 (587,520 faces against 586,496).
+  ok = ok && writeFile(dir + "/patches_256x255.lwo", lwo2Twin(uvSphere(256, 255, 1.0), kSkin, false, "PTCH"));
+  ok = ok && writeFile(dir + "/sphere_768x765_lwo2.lwo", lwo2Twin(uvSphere(768, 765, 1.0), kSkin));
   ok = ok && writeFile(dir + "/chain1000.lws", scene(true, 1000));
   for (int items : {250, 500, 1000}) ok = ok && writeFile(dir + "/flat" + std::to_string(items) + ".lws", scene(false, items));
   ok = ok && writeFile(dir + "/later1000.lws", laterScene(1000));

@@ -86,7 +86,7 @@ int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
     const ConvertOptions& o = context.options;
     LwObject object;
     int result = lwLoadObjectLayerFromMemory(object, data, size, 0, layer, context.sink);
-    if (result >= 0) result = lwPrepareObject(object, !o.noNormals, true, o.textureWrap, context.sink);
+    if (result >= 0) result = lwPrepareObjectFor(object, context);
     if (result > 0 || result < -1 || (result == 0 && !sound(object))) problem = 1;
     if (result >= 0 && problem == 0) {
       MaterialTable table;

@@ -82,6 +82,9 @@ std::vector<Seed> lwo2Seeds() {
   seeds.push_back({"skelegons", skinColumn(true)});
   // A rigged character's object: a body and a layer of skelegons alone.
   seeds.push_back({"character", riggedCharacter(4)});
+  // Subdivision cages with the maps that come along and an edge weight.
+  seeds.push_back({"patches", patchCube("PTCH", true, 1)});
+  seeds.push_back({"catmull_clark", patchCube("SUBD", true)});
   return seeds;
 }
 

@@ -586,7 +586,8 @@ inline Bytes materialGraph(const Node& material) {
 
 // With `nodeGraphs`, each surface keeps its values in a connected Standard node instead (its
 // image as a texture layer inside Color), for the LWO3 twin that toLwo3 makes of it.
-inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surfaces, bool nodeGraphs = false) {
+inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surfaces, bool nodeGraphs = false,
+                      const char* type = "FACE") {
   std::vector<std::vector<std::uint32_t>> faces;
   std::vector<std::pair<std::uint32_t, unsigned>> tags;
   for (const auto& p : g.polygons) {
@@ -596,7 +597,7 @@ inline Bytes lwo2Twin(const Geometry& g, const std::vector<TwinSurface>& surface
   Lwo2Builder b;
   std::vector<std::string> names;
   for (const auto& s : surfaces) names.push_back(s.name);
-  b.tags(names).layer(0).points(g.points).polygons(faces).polygonTags(tags);
+  b.tags(names).layer(0).points(g.points).polygons(faces, type).polygonTags(tags);
   for (std::uint32_t i = 0; i < surfaces.size(); ++i) {
     const TwinSurface& s = surfaces[i];
     if (!s.image.empty()) b.clip(i + 1, s.image);
@@ -861,11 +862,44 @@ class LaterSceneBuilder {
   std::string text_;
 };
 
+// A closed cube of side 2 around the origin as a subdivision cage of `type` (PTCH or SUBD),
+// point i at x, y, z = +1 where bit 0, 1, 2 is set, faces clockwise seen from outside (the
+// first is the -z face), surface Skin. Extras, when asked: a UV map "uv" (VMPA `uvMode`)
+// giving each point its (x, y) and overriding the first face's corners with u + 2 (a seam
+// round that face), weight maps Low and High (z = -1 and z = +1, summing to 1), an Edge
+// Weight of 1 on the first face's first edge, and MNVW weights on two points. `lift` moves
+// point 7 that far along each axis.
+inline Bytes patchCube(const char* type, bool extras = false, unsigned uvMode = 0, float lift = 0.0f) {
+  std::vector<float> points;
+  for (int i = 0; i < 8; ++i)
+    points.insert(points.end(), {i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f});
+  for (int k = 21; k < 24; ++k) points[k] += lift;
+  const std::vector<std::vector<std::uint32_t>> faces = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 4, 6, 2},
+                                                          {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 6, 7, 3}};
+  Lwo2Builder o;
+  o.tags({"Skin"}).layer(0).points(points).polygons(faces, type);
+  o.polygonTags({{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}});
+  if (!extras) return o.bytes();
+  std::vector<Lwo2Builder::MapEntry> uv, seam, low, high;
+  for (std::uint32_t i = 0; i < 8; ++i) {
+    uv.push_back({i, 0, {points[3 * i], points[3 * i + 1]}});
+    (i & 4 ? high : low).push_back({i, 0, {1.0f}});
+  }
+  for (const std::uint32_t i : faces[0]) seam.push_back({i, 0, {points[3 * i] + 2.0f, points[3 * i + 1]}});
+  Bytes mode;
+  putBE32(mode, uvMode);
+  putBE32(mode, 0);
+  o.chunk("VMPA", mode).vertexMap("TXUV", "uv", 2, uv).vertexMap("TXUV", "uv", 2, seam, true);
+  o.vertexMap("WGHT", "Low", 1, low).vertexMap("WGHT", "High", 1, high);
+  o.vertexMap("WGHT", "Edge Weight", 1, {{0, 0, {1.0f}}}, true).vertexMap("MNVW", "SubPatch Weight", 1, {{0, 0, {0.5f}}, {7, 0, {-0.5f}}});
+  return o.bytes();
+}
+
 // A column of 4 x 5 points from y = 0 to 2 (quads around it, surface Skin), with weight
 // maps Lower (1 below y = 1, 0.5 at it, 0 above) and Upper (the rest), and, when asked,
 // two skelegons from (0, 0, 0) to (0, 1, 0) to (0, 2, 0) named Lower and Upper that use them.
-// With two surfaces, every other face is on surface Lower.
-inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false) {
+// With two surfaces, every other face is on surface Lower. The quads are polygons of `type`.
+inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false, const char* type = "FACE") {
   std::vector<float> points;
   std::vector<Lwo2Builder::MapEntry> lower, upper;
   for (int level = 0; level < 5; ++level) {
@@ -885,7 +919,7 @@ inline Bytes skinColumn(bool skelegons = false, bool twoSurfaces = false) {
       faces.push_back({a, b, b + 4, a + 4});
     }
   Lwo2Builder o;
-  o.tags({"Skin", "Lower", "Upper", "1 0 0"}).layer(0).points(points).polygons(faces).polygonTags(tags);
+  o.tags({"Skin", "Lower", "Upper", "1 0 0"}).layer(0).points(points).polygons(faces, type).polygonTags(tags);
   o.vertexMap("WGHT", "Lower", 1, lower).vertexMap("WGHT", "Upper", 1, upper);
   if (skelegons) {  // in a layer of their own, as modellers keep them
     o.layer(1).points({0, 0, 0, 0, 1, 0, 0, 2, 0}).polygons({{0, 1}, {1, 2}}, "BONE");

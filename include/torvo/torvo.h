@@ -34,7 +34,14 @@ typedef struct torvo_options {
                                 beside the torvo program); NULL: beside the running program */
   unsigned skin_influences; /* -W: the strongest bone influences kept per vertex (1 to 65535),
                                renormalized; 0: all */
+  int subpatch_level;       /* -S: TORVO_SUBPATCH_SCENE (the default), TORVO_SUBPATCH_RENDER,
+                               TORVO_SUBPATCH_CAGE (-S 0), or a level from 1 to 1000 */
 } torvo_options;
+
+/* Values of subpatch_level besides a level. */
+#define TORVO_SUBPATCH_SCENE 0   /* each object's SubPatchLevel display value; 3 without one */
+#define TORVO_SUBPATCH_RENDER (-1) /* each object's SubPatchLevel render value */
+#define TORVO_SUBPATCH_CAGE (-2)   /* no subdivision: the cages as they are */
 
 /* Receives the conversion's console text, piece by piece and in order (pieces are not
  * lines: a progress line arrives in several). */

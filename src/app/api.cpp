@@ -50,6 +50,13 @@ int convertRequest(const char* source, const char* destination, const torvo_opti
   o.outputBesideSource = given.output_beside_source != 0;
   if (given.frame_prefix != nullptr) o.framePrefix = given.frame_prefix;
   o.skinInfluences = given.skin_influences <= kMaxInfluences ? given.skin_influences : kMaxInfluences;
+  if (given.subpatch_level == TORVO_SUBPATCH_RENDER) {
+    o.subPatchLevel = kSubPatchRender;
+  } else if (given.subpatch_level == TORVO_SUBPATCH_CAGE) {
+    o.subPatchLevel = 0;
+  } else if (given.subpatch_level > 0) {
+    o.subPatchLevel = given.subpatch_level < kMaxSubPatchLevel ? given.subpatch_level : kMaxSubPatchLevel;
+  }
   request.source = source;
   if (destination != nullptr) request.destination = destination;
   if (given.config_file != nullptr) {

@@ -20,7 +20,7 @@ const char kBatchUsage[] =
     "usage: torvo-batch [options] [-j N] <source dir> <dest dir>\n"
     "  Converts every .lwo and .lws file under <source dir> into the same place under\n"
     "  <dest dir>, N files at a time (default: one per processor core).\n"
-    "  The options are torvo's: -C<lw.cfg> -t -b -T -c -l -m -A -N -M -B -F -f<prefix> -W<n> -s -u -P\n";
+    "  The options are torvo's: -C<lw.cfg> -t -b -T -c -l -m -A -N -M -B -F -f<prefix> -W<n> -S<n> -s -u -P\n";
 
 // A directory tree deeper than this is refused rather than walked (a loop of mounts).
 constexpr int kMaxTreeDepth = 64;
@@ -84,6 +84,10 @@ torvo_options toApiOptions(const ConvertOptions& o, const std::string& configPat
   api.config_file = haveConfig ? configPath.c_str() : nullptr;
   api.frame_prefix = o.framePrefix.empty() ? nullptr : o.framePrefix.c_str();
   api.skin_influences = o.skinInfluences;
+  api.subpatch_level = o.subPatchLevel == kSubPatchRender ? TORVO_SUBPATCH_RENDER
+                       : o.subPatchLevel == 0            ? TORVO_SUBPATCH_CAGE
+                       : o.subPatchLevel > 0             ? o.subPatchLevel
+                                                         : TORVO_SUBPATCH_SCENE;
   return api;
 }
 
@@ -107,7 +111,7 @@ int runTorvoBatch(int argc, char** argv) {
       return 0;
     }
     const char letter = word.size() > 1 ? word[1] : '\0';
-    if (letter == 'C' || letter == 'f' || letter == 'j' || letter == 'W') {
+    if (letter == 'C' || letter == 'f' || letter == 'j' || letter == 'W' || letter == 'S') {
       const char* value = argv[arg] + 2;
       if (*value == '\0') {
         if (arg + 1 >= argc) {
@@ -125,6 +129,11 @@ int runTorvoBatch(int argc, char** argv) {
       } else if (letter == 'W') {
         if (!parseInfluences(value, options.skinInfluences)) {
           std::printf("Option -W needs a number of influences from 1 to %u.\n", kMaxInfluences);
+          bad = true;
+        }
+      } else if (letter == 'S') {
+        if (!parseSubPatchLevel(value, options.subPatchLevel)) {
+          std::printf("Option -S needs a level from 0 to %d, or render.\n", kMaxSubPatchLevel);
           bad = true;
         }
       } else {

@@ -28,6 +28,7 @@ const char kUsage[] =
     "    -F          Flips vertical texture coordinates(for BMP with -B )\n"
     "    -f<prefix> Allows prefix of frame names\n"
     "    -W<n>       Keeps the n strongest bone influences of each vertex\n"
+    "    -S<n>       Subdivides patches at level n (0: cages; render: the scene's render level)\n"
     "    -P          Pauses when done\n"
     " e. g.\n"
     "    torvo -Cc:\\NewTek\\lw.cfg test.lws c:\\x\\\n";
@@ -49,6 +50,18 @@ bool parseInfluences(const char* text, unsigned& influences) {
   const long value = std::strtol(text, &end, 10);
   if (end == text || *end != '\0' || value < 1 || value > static_cast<long>(kMaxInfluences)) return false;
   influences = static_cast<unsigned>(value);
+  return true;
+}
+
+bool parseSubPatchLevel(const char* text, int& level) {
+  if (std::string_view(text) == "render") {
+    level = kSubPatchRender;
+    return true;
+  }
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 0 || value > kMaxSubPatchLevel) return false;
+  level = static_cast<int>(value);
   return true;
 }
 
@@ -93,7 +106,7 @@ int runTorvo(int argc, char** argv) {
       break;
     }
     const char letter = argv[arg][1];
-    if (letter == 'C' || letter == 'f' || letter == 'W') {
+    if (letter == 'C' || letter == 'f' || letter == 'W' || letter == 'S') {
       const char* value = argv[arg] + 2;
       if (*value == '\0') {
         if (arg + 1 >= argc) {
@@ -109,6 +122,11 @@ int runTorvo(int argc, char** argv) {
       } else if (letter == 'W') {
         if (!parseInfluences(value, opt.skinInfluences)) {
           std::printf("Option -W needs a number of influences from 1 to %u.\n", kMaxInfluences);
+          bad = true;
+        }
+      } else if (letter == 'S') {
+        if (!parseSubPatchLevel(value, opt.subPatchLevel)) {
+          std::printf("Option -S needs a level from 0 to %d, or render.\n", kMaxSubPatchLevel);
           bad = true;
         }
       } else {

@@ -10,5 +10,7 @@ int runTorvo(int argc, char** argv);
 bool applyOptionLetter(ConvertOptions& options, char letter);
 // -W's value: a number of influences from 1 to kMaxInfluences; false when it is none.
 bool parseInfluences(const char* text, unsigned& influences);
+// -S: a level from 0 to kMaxSubPatchLevel, or "render".
+bool parseSubPatchLevel(const char* text, int& level);
 // -P: waits for the return key.
 void waitForReturnKey();

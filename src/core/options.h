@@ -15,6 +15,10 @@ constexpr std::size_t kImageNameSize = 1024;     // TIMG image name
 
 // -W keeps at most this many influences (a mesh's bone count is a WORD).
 constexpr unsigned kMaxInfluences = 65535;
+// -S: the level of subdivision patches. Levels from the scene, or one level for all.
+constexpr int kSubPatchDisplay = -1;   // the scene's display level (the default)
+constexpr int kSubPatchRender = -2;    // -S render: the scene's render level
+constexpr int kMaxSubPatchLevel = 1000;
 
 struct ConvertOptions {
   int binaryOutput = 0;        // -b (1) / -t (0)
@@ -31,5 +35,6 @@ struct ConvertOptions {
   int outputBesideSource = 0;  // -s
   int pauseWhenDone = 0;       // -P
   unsigned skinInfluences = 0;  // -W: the strongest bone influences kept per vertex; 0: all
+  int subPatchLevel = kSubPatchDisplay;  // -S: kSubPatchDisplay, kSubPatchRender, or a level (0: the cages)
   std::string framePrefix;     // -f, at most kNameSize - 1 characters
 };

@@ -8,12 +8,23 @@
 #include "core/context.h"
 #include "model/object.h"
 
-// Every step in order, each reported on the progress line: double-sided copies (unless
-// dissolved), vertex links, then (unless dissolved) normals and texture coordinates.
+// Every step in order, each reported on the progress line: subdivision of the patches at
+// the level given (0: none), double-sided copies (unless dissolved), vertex links, then
+// (unless dissolved) normals and texture coordinates.
 // 0. Running out of memory throws std::bad_alloc, which fails the whole conversion.
-int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink);
+int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
+                    int subPatchLevel = 0);
 // The same with the context's options; fits the scene reader's object hook.
 int lwPrepareObjectFor(LwObject& object, const ConversionContext& context);
+
+// A refined object stays within this many faces: its level is lowered until it does.
+constexpr unsigned kMaxRefinedFaces = 1000000;
+// The level an object's patches take: -S's, else the scene's display or render value.
+int lwSubPatchLevelFor(const LwObject& object, const ConvertOptions& options);
+// Replaces the PTCH and SUBD cages of an object as read by the limit surface at a level
+// (PTCH: N x N quads per quad; SUBD: N Catmull-Clark steps), with limit normals and the
+// vertex maps interpolated. True when it refined; warns when the level had to be lowered.
+bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink);
 
 // The steps one by one. Copies of double-sided polygons are appended in the order of the
 // polygons they copy; sourceOf (when given) then names the polygon each polygon copies

@@ -95,6 +95,7 @@ bool lwDuplicateDoubleSided(LwObject& object, std::vector<std::uint32_t>* source
   for (std::size_t i = 0; i < originals; ++i) {
     if (!surfaceHas(object, object.polygons[i], kSurfaceDoubleSided)) continue;
     LwPolygon copy = object.polygons[i];
+    copy.kind = kPolygonFace;  // the back of a refined face has no limit normals of its own
     copy.firstIndex = static_cast<std::uint32_t>(object.indices.size());
     // Reversed corner order turns the face round.
     for (std::int32_t k = copy.cornerCount - 1; k >= 0; --k)
@@ -111,7 +112,9 @@ bool lwDuplicateDoubleSided(LwObject& object, std::vector<std::uint32_t>* source
   return true;
 }
 
-bool lwComputeNormals(LwObject& object) {
+namespace {
+
+bool smoothNormals(LwObject& object) {
   const std::size_t polygonCount = object.polygons.size();
   std::vector<SmoothRule> rules;
   rules.reserve(object.surfaces.size());
@@ -199,4 +202,38 @@ bool lwComputeNormals(LwObject& object) {
     }
   }
   return true;
+}
+
+// Faces refined from patches take the limit surface's normal at each corner, one table
+// entry per point.
+bool takeLimitNormals(LwObject& object) {
+  if (object.limitNormals.empty()) return false;
+  std::vector<std::uint32_t> entryOf(object.limitNormals.size(), 0xFFFFFFFF);
+  bool taken = false;
+  for (const LwPolygon& polygon : object.polygons) {
+    if (polygon.kind != kPolygonRefined) continue;
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
+      const std::size_t corner = polygon.firstIndex + static_cast<std::size_t>(k);
+      const std::uint32_t point = object.vertices[object.indices[corner]].point;
+      if (point >= object.limitNormals.size()) continue;
+      const LwPoint& n = object.limitNormals[point];
+      if (n.x == 0.0f && n.y == 0.0f && n.z == 0.0f) continue;
+      if (entryOf[point] == 0xFFFFFFFF) {
+        entryOf[point] = static_cast<std::uint32_t>(object.normals.size());
+        object.normals.push_back(LwNormal{n.x, n.y, n.z, 0});
+      }
+      --object.normals[object.cornerNormals[corner]].useCount;
+      object.cornerNormals[corner] = entryOf[point];
+      ++object.normals[entryOf[point]].useCount;
+      taken = true;
+    }
+  }
+  return taken;
+}
+
+}  // namespace
+
+bool lwComputeNormals(LwObject& object) {
+  const bool smoothed = smoothNormals(object);
+  return takeLimitNormals(object) || smoothed;
 }

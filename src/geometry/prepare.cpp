@@ -4,7 +4,9 @@
 
 namespace {
 
-int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
+int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
+            int subPatchLevel) {
+  if (lwSubdivideObject(object, subPatchLevel, sink)) sayText(sink, " Subdivision");
   std::vector<std::uint32_t> sourceOf;
   if (object.dissolve < 1.0 && lwDuplicateDoubleSided(object, &sourceOf)) sayText(sink, " DuplicateDoubleSided");
   lwLinkVertices(object);
@@ -22,10 +24,12 @@ int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, 
 
 }  // namespace
 
-int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink) {
-  return prepare(object, doNormals, doTexCoords, wrapSeams, sink);
+int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
+                    int subPatchLevel) {
+  return prepare(object, doNormals, doTexCoords, wrapSeams, sink, subPatchLevel);
 }
 
 int lwPrepareObjectFor(LwObject& object, const ConversionContext& context) {
-  return lwPrepareObject(object, context.options.noNormals == 0, true, context.options.textureWrap != 0, context.sink);
+  return lwPrepareObject(object, context.options.noNormals == 0, true, context.options.textureWrap != 0, context.sink,
+                         lwSubPatchLevelFor(object, context.options));
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "lwo/lwo2_shared.h"
 
@@ -85,8 +86,9 @@ void readPolygons(Reader& r, ChunkCursor& chunk) {
   r.skelegonOfLocal.clear();
   if (!chunkReadBytes(chunk, type, 4)) return;
   if (idIs(type, "BONE")) return readSkelegons(r, chunk);
-  // Subdivision patches are written as their cage faces.
-  const bool faces = idIs(type, "FACE") || idIs(type, "PTCH");
+  // Subdivision cages are kept as faces that know their kind; the geometry steps refine them.
+  const bool faces = idIs(type, "FACE") || idIs(type, "PTCH") || idIs(type, "SUBD");
+  const std::uint8_t kind = idIs(type, "PTCH") ? kPolygonPatch : idIs(type, "SUBD") ? kPolygonCatmullClark : kPolygonFace;
   LwObject& object = r.object;
   if (faces) {
     // A kept polygon takes at least 8 bytes (count and three corners), every corner 2.
@@ -131,6 +133,7 @@ void readPolygons(Reader& r, ChunkCursor& chunk) {
       polygon.cornerCount = static_cast<std::int32_t>(kept);
       polygon.firstIndex = static_cast<std::uint32_t>(first);
       polygon.surface = kUntagged;
+      polygon.kind = kind;
       object.polygons.push_back(polygon);
       object.polygonLayers.push_back(r.layerNumber);
     }
@@ -209,15 +212,24 @@ LwVertexMap& mapNamed(Reader& r, const std::uint8_t* type, const std::string& na
 
 // VMAP (per point) and VMAD (per polygon corner) of the kept types; the others (morphs,
 // selection sets, ...) are skipped.
-void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner) {
+void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner, std::int32_t patchMode) {
   std::uint8_t type[4];
   std::uint16_t dimension;
   std::string name;
   if (!chunkReadBytes(chunk, type, 4) || !chunkReadU16(chunk, dimension) || !readText(chunk, name)) return;
+  if (idIs(type, "MNVW") && !perCorner) {
+    std::uint32_t point;
+    while (readVX(chunk, point) && chunkRemaining(chunk) >= 4u * dimension) {
+      chunkSkip(chunk, 4u * dimension);
+      if (r.object.patchWeightedPoints < INT32_MAX) ++r.object.patchWeightedPoints;
+    }
+    return;
+  }
   const KeptMap* kept = nullptr;
   for (const KeptMap& k : kKeptMaps) kept = idIs(type, k.type) ? &k : kept;
   if (kept == nullptr || dimension < kept->values) return;
   LwVertexMap& map = mapNamed(r, type, name, dimension);
+  if (patchMode != 0) map.patchMode = patchMode;
   // Each entry takes at least two 2-byte indices (one per point) and its values.
   const std::uint32_t entryBytes = (perCorner ? 4u : 2u) + 4u * dimension;
   std::vector<LwMapValue>& values = perCorner ? map.corners : map.points;
@@ -337,10 +349,15 @@ void dropUntagged(Reader& r) {
 }  // namespace
 
 bool readGeometryChunk(Reader& r, const std::uint8_t* id, ChunkCursor& chunk) {
+  const std::int32_t patchMode = idIs(id, "VMPA") ? r.patchMode : std::exchange(r.patchMode, 0);
   if (idIs(id, "LAYR")) {
     readLayer(r, chunk);
   } else if (idIs(id, "TAGS")) {
     readTags(r, chunk);
+  } else if (idIs(id, "VMPA")) {
+    // It describes the VMAP or VMAD that follows it.
+    std::uint32_t mode = 0;
+    if (chunkReadU32(chunk, mode)) r.patchMode = static_cast<std::int32_t>(std::min<std::uint32_t>(mode, kLastPatchMode));
   } else if (!idIs(id, "PNTS") && !idIs(id, "POLS") && !idIs(id, "PTAG") && !idIs(id, "VMAP") && !idIs(id, "VMAD")) {
     return false;
   } else if (!r.inLayer) {
@@ -352,7 +369,7 @@ bool readGeometryChunk(Reader& r, const std::uint8_t* id, ChunkCursor& chunk) {
   } else if (idIs(id, "PTAG")) {
     readPolygonTags(r, chunk);
   } else {
-    readVertexMap(r, chunk, idIs(id, "VMAD"));
+    readVertexMap(r, chunk, idIs(id, "VMAD"), patchMode);
   }
   return true;
 }

@@ -19,6 +19,9 @@ namespace lwo2 {
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 constexpr std::int32_t kUntagged = -1;  // a polygon no PTAG SURF has named yet
 
+// VMPA's highest UV subdivision type (4, "disco" borders); larger values mean it.
+constexpr std::uint32_t kLastPatchMode = 4;
+
 // PROJ values.
 enum Projection { kProjPlanar, kProjCylindrical, kProjSpherical, kProjCubic, kProjFront, kProjUV };
 
@@ -128,6 +131,7 @@ struct Reader {
   std::int32_t firstUvMap = -1;                           // the file's first TXUV map there
   std::int32_t firstColorMap = -1;                        // and its first RGB or RGBA map
   std::unordered_map<std::uint32_t, std::string> clips;  // CLIP index to STIL image
+  std::int32_t patchMode = 0;  // the latest VMPA's, for the vertex map after it
   int dropped = 0;
   int invalid = 0;
   int skipped = 0;  // curves, bones, metaballs and other non-face polygons

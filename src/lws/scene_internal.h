@@ -50,8 +50,10 @@ constexpr int kObjectMissing = -2;
 // last-resort lookup, and loads it into the item (layer 0: the whole object), printing
 // the progress line. 0 when loaded, -1 when the file is no object, kObjectMissing
 // (message printed) when not found.
+// An object with subdivision patches takes its SubPatchLevel from the lines of its own
+// section in the scene stream, which follow LoadObject and are read ahead of time.
 int loadItemObject(const ConversionContext& context, LwObject& item, const std::string& path, std::int32_t layer,
-                   LwObjectFinish finish);
+                   LwObjectFinish finish, std::FILE* scene);
 
 // Points every item's morphTarget at the item its number names, counting a reference.
 void linkMorphTargets(LwScene& scene);

@@ -352,7 +352,7 @@ struct Reader {
     const std::string path(argument);
     auto item = std::make_unique<LwObject>();
     item->name = lwObjectItemName(scene.items.size(), path, context.codePage);
-    const int loaded = loadItemObject(context, *item, path, layer, finish);
+    const int loaded = loadItemObject(context, *item, path, layer, finish, stream);
     if (loaded == kObjectMissing) return -1;
     if (loaded < 0) {
       lwDisposeObject(*item);

@@ -68,7 +68,7 @@ int loadObject(ReadState& state, const char* argument) {
   const std::string path(argument);
   auto item = std::make_unique<LwObject>();
   item->name = lwObjectItemName(state.scene.items.size(), path, state.context.codePage);
-  const int loaded = lwscene::loadItemObject(state.context, *item, path, 0, state.finish);
+  const int loaded = lwscene::loadItemObject(state.context, *item, path, 0, state.finish, state.stream);
   if (loaded == lwscene::kObjectMissing) return -1;
   if (loaded < 0) {
     lwDisposeObject(*item);
@@ -311,8 +311,45 @@ std::string itemName(std::size_t position, std::string_view text) {
   return name;
 }
 
+namespace {
+
+// The words that open the next item's section, which ends the search for SubPatchLevel.
+constexpr const char* kSectionStarts[] = {"LoadObject", "AddNullObject", "AddLight", "AddCamera", "AddBone"};
+
+// SubPatchLevel <display> <render> within the object's section, then back to where reading was.
+void readSubPatchLevel(LwObject& item, std::FILE* scene) {
+  const long at = std::ftell(scene);
+  if (at < 0) return;
+  std::string line;
+  while (readLine(line, kPathSize, scene)) {
+    bool next = false;
+    for (const char* word : kSectionStarts) next = next || line.rfind(word, 0) == 0;
+    if (next) break;
+    if (line.rfind("SubPatchLevel", 0) != 0) continue;
+    char* end = nullptr;
+    const char* p = line.c_str() + 13;
+    for (std::int32_t& level : item.subPatchLevel) {
+      const long value = std::strtol(p, &end, 10);
+      if (end == p) break;
+      level = static_cast<std::int32_t>(std::clamp<long>(value, 0, kMaxSubPatchLevel));
+      p = end;
+    }
+    break;
+  }
+  std::clearerr(scene);
+  std::fseek(scene, at, SEEK_SET);
+}
+
+bool hasPatches(const LwObject& object) {
+  for (const LwPolygon& polygon : object.polygons)
+    if (polygon.kind == kPolygonPatch || polygon.kind == kPolygonCatmullClark) return true;
+  return false;
+}
+
+}  // namespace
+
 int loadItemObject(const ConversionContext& context, LwObject& item, const std::string& path, std::int32_t layer,
-                   LwObjectFinish finish) {
+                   LwObjectFinish finish, std::FILE* scene) {
   std::string opened = path;
   std::FILE* file = platform::openFile(resolvePath(context, path), "rb");
   if (file == nullptr) {
@@ -335,6 +372,7 @@ int loadItemObject(const ConversionContext& context, LwObject& item, const std::
   // that layer alone, turning about the pivot its LAYR gives.
   item.layer = layer;
   int loaded = lwLoadObjectLayer(item, file, 0, layer > 0 ? layer : kAllLayers, context.sink);
+  if (loaded >= 0 && scene != nullptr && hasPatches(item)) readSubPatchLevel(item, scene);
   if (loaded >= 0 && finish != nullptr) loaded = finish(item, context);
   sayText(context.sink, "\n");
   for (const LwLayer& declared : item.layers) {

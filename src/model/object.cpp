@@ -24,6 +24,7 @@ void lwReleaseObject(LwObject& object) {
   std::vector<std::uint16_t>().swap(object.polygonLayers);
   std::vector<LwVertexMap>().swap(object.vertexMaps);
   std::vector<LwVertexColor>().swap(object.vertexColors);
+  std::vector<LwPoint>().swap(object.limitNormals);
   std::vector<LwSkelegon>().swap(object.skelegons);
 }
 

@@ -84,12 +84,17 @@ struct LwVertexColor {
   bool set = false;
 };
 
+// What a polygon is to subdivision: a plain face, a cage face of either patch kind, or a
+// face refined from a cage (its corners take the limit surface's normals).
+enum LwPolygonKind : std::uint8_t { kPolygonFace = 0, kPolygonPatch = 1, kPolygonCatmullClark = 2, kPolygonRefined = 3 };
+
 struct LwPolygon {
   std::int32_t cornerCount = 0;
   std::uint32_t firstIndex = 0;   // first corner in indices (and cornerNormals)
   std::int32_t surface = 0;       // 0-based index into surfaces
   float normal[3] = {0.0f, 0.0f, 0.0f};
   std::int32_t wrapU = 0;
+  std::uint8_t kind = kPolygonFace;
 };
 
 struct LwNormal {
@@ -135,6 +140,7 @@ struct LwVertexMap {
   std::uint32_t type = 0;        // lwId("TXUV"), ...
   std::string name;
   std::uint32_t dimension = 0;   // values per entry as stored; at most kMapValues are kept
+  std::int32_t patchMode = 0;    // VMPA: how patches interpolate it (0 linear, 1 smooth, 2 linear corners, 3-4 linear borders)
   std::vector<LwMapValue> points;
   std::vector<LwMapValue> corners;
 };
@@ -155,6 +161,9 @@ struct LwObject {
   std::vector<std::uint16_t> polygonLayers;
   std::vector<LwVertexMap> vertexMaps;       // LWO2 only
   std::vector<LwVertexColor> vertexColors;   // parallel to vertices once a surface takes a colour map, else empty
+  std::vector<LwPoint> limitNormals;         // parallel to points once patches are refined, else empty
+  std::int32_t patchWeightedPoints = 0;      // points of MNVW maps, which subdivision cannot honour
+  std::int32_t subPatchLevel[2] = {3, 3};    // the scene's SubPatchLevel: display and render
 
   // Scene fields.
   std::int32_t parentIndex = 0;              // 1-based, 0 = top level

@@ -22,8 +22,8 @@ void collect(void* user, const char* text, size_t length) { static_cast<std::str
 void convert(Conversion& c) { c.result = torvo_convert(c.source.c_str(), c.destination.c_str(), &c.options, collect, &c.messages); }
 
 // Each option set through the interface converts as its command-line letter does, alone and with all the others at
-// once in threads, each with its own messages: the demo scene with an object whose two surfaces differ only in name,
-// and a source that is missing.
+// once in threads, each with its own messages: the demo scene with an object whose two surfaces differ only in name
+// and a cube of subpatches, and a source that is missing.
 TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
   testsupport::TempDir dir; const std::string examples = std::string(TORVO_SOURCE_DIR) + "/examples", config = dir / "lw.cfg";
   const std::string templateFile = std::string(TORVO_BINARY_DIR) + "/TORVOtpl.x", scene = dir / "scene.lws";
@@ -31,13 +31,15 @@ TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
   lwbuild::writeFile(dir / "twins.lwo", lwbuild::LwobBuilder().surfaces({"Red", "Crimson"}).points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})
                                             .polygons({{{0, 1, 2}, 1}, {{0, 2, 3}, 2}}).surface("Red", {lwbuild::subColor(255, 0, 0)})
                                             .surface("Crimson", {lwbuild::subColor(255, 0, 0)}).bytes());
-  lwbuild::writeFile(scene, testsupport::readFile(examples + "/Scenes/demo.lws") + "LoadObject " + dir / "twins.lwo" +
-                                "\nObjectMotion (unnamed)\n9\n1\n 0 0 0 0 0 0 1 1 1\n 0 0 0 0 0\n");
+  lwbuild::writeFile(dir / "patches.lwo", lwbuild::patchCube("PTCH"));
+  const std::string still = "\nObjectMotion (unnamed)\n9\n1\n 0 0 0 0 0 0 1 1 1\n 0 0 0 0 0\n";
+  lwbuild::writeFile(scene, testsupport::readFile(examples + "/Scenes/demo.lws") + "LoadObject " + dir / "twins.lwo" + still +
+                                "LoadObject " + dir / "patches.lwo" + still);
   const std::pair<int torvo_options::*, std::string> rows[] = {
       {&torvo_options::binary, "-b"}, {&torvo_options::top_frame, "-T"}, {&torvo_options::camera_frame, "-c"},
       {&torvo_options::light_frames, "-l"}, {&torvo_options::no_material_merge, "-m"}, {&torvo_options::no_animation, "-A"},
       {&torvo_options::no_normals, "-N"}, {&torvo_options::meshes_only, "-M"}, {&torvo_options::keep_texture_files, "-B"},
-      {&torvo_options::flip_texture_v, "-F"}, {&torvo_options::texture_wrap, "-u"}, {nullptr, "-fP_"}, {nullptr, "missing"}};
+      {&torvo_options::flip_texture_v, "-F"}, {&torvo_options::texture_wrap, "-u"}, {&torvo_options::subpatch_level, "-S1"}, {nullptr, "-fP_"}, {nullptr, "missing"}};
   std::vector<Conversion> alone(std::size(rows)), together;
   for (std::size_t i = 0; i < alone.size(); ++i) {
     const auto& [field, letter] = rows[i]; Conversion& c = alone[i]; torvo_default_options(&c.options);

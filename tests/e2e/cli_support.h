@@ -33,6 +33,7 @@ inline const std::string kUsage =
     "    -B          Does not convert texture(original texture filename will be referred)\n"
     "    -F          Flips vertical texture coordinates(for BMP with -B )\n    -f<prefix> Allows prefix of frame names\n"
     "    -W<n>       Keeps the n strongest bone influences of each vertex\n"
+    "    -S<n>       Subdivides patches at level n (0: cages; render: the scene's render level)\n"
     "    -P          Pauses when done\n e. g.\n    torvo -Cc:\\NewTek\\lw.cfg test.lws c:\\x\\\n";
 inline const std::string kAscii = "Output format: Ascii X (DirectX2 or later)\n";
 inline const std::string kBinary = "Output format: Binary X (DirectX3 or later)\n";
@@ -41,8 +42,10 @@ inline const std::string kJunk = "this is no LightWave file\n";  // bytes that n
 // What the real readers of every output (readers.sh) may expect of a file: its first frame
 // is a character's rest pose; its bones bend it within its key range; Wine's reader holds
 // it (Wine's d3dxof keeps at most 500 objects within one top-level object).
+// A mesh far past the 65,535 vertices 16-bit engines index (the face budget's test) is read
+// by assimp alone: Irrlicht takes minutes over it and shows it wrong anyway, as torvo warns.
 struct Expect {
-  bool rest = false, bends = false, wine = true;
+  bool rest = false, bends = false, wine = true, engines = true;
 };
 
 // Runs torvo; the .x files it wrote go to the collection that the real readers read.
@@ -53,7 +56,7 @@ inline testsupport::RunResult torvo(const std::vector<std::string>& args, const 
   if (r.exitCode != 0) return r;
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   const std::string origin = test == nullptr ? "-" : std::string(test->test_suite_name()) + "." + test->name();
-  const std::string flags = std::string(expect.rest ? "rest " : "- ") + (expect.bends ? "bends " : "- ") + (expect.wine ? "wine" : "-");
+  const std::string flags = std::string(expect.rest ? "rest " : "- ") + (expect.bends ? "bends " : "- ") + (!expect.engines ? "none" : expect.wine ? "wine" : "-");
   testsupport::collectOutputs(before, testsupport::xFiles(cwd), TORVO_READERS_DIR, flags, origin);
   return r;
 }

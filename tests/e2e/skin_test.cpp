@@ -94,7 +94,8 @@ TEST(CharactersE2E, RigsMadeAsRealOnesAre) {
   const struct {
     const char* label; std::string scene; Bytes object; std::size_t bones;
   } rows[] = {{"27 bones of a null", characterScene(27, 10), riggedCharacter(27), 27},
-              {"two surfaces -m", columnScene(5, 0), skinColumn(false, true), 2}};
+              {"two surfaces -m", columnScene(5, 0), skinColumn(false, true), 2},
+              {"subpatches", columnScene(5, 0), skinColumn(false, false, "PTCH"), 2}};
   for (const auto& row : rows) {
     for (const std::string format : {"-t", "-b"}) {
       SCOPED_TRACE(row.label + format);
