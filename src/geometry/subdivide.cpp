@@ -53,8 +53,6 @@ using Surface = Bfr::Surface<float>;
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 // SUBD levels beyond this many steps make more than a million faces of one quad.
 constexpr int kMaxCatmullClarkSteps = 10;
-// Edge Weight 1 (100 %) is a crease as sharp as OpenSubdiv's infinite sharpness.
-constexpr float kSharpestCrease = 10.0f;
 // Values of one map at one refined point count as one when this close (relative).
 constexpr float kSameValue = 1e-5f;
 const std::string kEdgeWeightMap = "Edge Weight";
@@ -311,7 +309,8 @@ class CageRefiner {
     topology.numVertsPerFace = sizes_.data();
     topology.vertIndicesPerFace = faceCorners_.data();
     topology.isLeftHanded = false;  // refined faces keep the cage's (clockwise) order
-    if (kind_ == kPolygonCatmullClark) creases(topology);
+    // No creases from SUBD Edge Weights: OpenSubdiv 3.5's irregular patches crash on some
+    // damaged cages with creases (found by the sanitizer replay of the fuzz corpus).
     topology.numFVarChannels = static_cast<int>(channels.size());
     topology.fvarChannels = channels.data();
     Sdc::Options options;
@@ -323,31 +322,6 @@ class CageRefiner {
         Factory::Create(topology, Factory::Options(Sdc::SCHEME_CATMARK, options)));
   }
 
-  // SUBD Edge Weight entries (point, polygon, w) sharpen the edge from that point to the
-  // polygon's next corner.
-  void creases(Far::TopologyDescriptor& topology) {
-    creasePairs_.clear();
-    creaseWeights_.clear();
-    std::vector<std::uint32_t> faceOf(object_.polygons.size(), kNone);
-    for (std::uint32_t f = 0; f < faces_.size(); ++f) faceOf[faces_[f]] = f;
-    for (const LwVertexMap& map : object_.vertexMaps) {
-      if (!isEdgeWeights(map)) continue;
-      for (const LwMapValue& entry : map.corners) {
-        if (entry.polygon >= faceOf.size() || faceOf[entry.polygon] == kNone || !(entry.value[0] > 0.0f)) continue;
-        const std::uint32_t f = faceOf[entry.polygon];
-        const int* corner = faceCorners_.data() + firstCorner_[f];
-        for (int k = 0; k < sizes_[f]; ++k) {
-          if (static_cast<std::uint32_t>(corner[k]) != localOf_[entry.point]) continue;
-          creasePairs_.push_back(corner[k]);
-          creasePairs_.push_back(corner[(k + 1) % sizes_[f]]);
-          creaseWeights_.push_back(std::min(entry.value[0], 1.0f) * kSharpestCrease);
-        }
-      }
-    }
-    topology.numCreases = static_cast<int>(creaseWeights_.size());
-    topology.creaseVertexIndexPairs = creasePairs_.data();
-    topology.creaseWeights = creaseWeights_.data();
-  }
 
   // Per cage point: the position, then each vertex-interpolated map's values and share.
   std::vector<float> vertexMeshData() {
@@ -527,8 +501,6 @@ class CageRefiner {
   std::vector<std::uint32_t> cornerPoints_;  // local point to refined point
   std::unordered_map<std::uint64_t, std::uint32_t> edgeRuns_;
   std::vector<std::vector<std::uint32_t>> facePoints_;
-  std::vector<int> creasePairs_;
-  std::vector<float> creaseWeights_;
 };
 
 // The object rebuilt: points no face keeps are dropped, every refined cage face is

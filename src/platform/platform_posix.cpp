@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -209,6 +210,14 @@ bool getCurrentDirectory(std::string& out) {
   return true;
 }
 
+namespace {
+// realpath's buffer, freed however the copy out of it ends.
+struct FreeRealPath {
+  void operator()(char* p) const { std::free(p); }
+};
+using RealPath = std::unique_ptr<char, FreeRealPath>;
+}  // namespace
+
 bool isDirectory(const std::string& path) {
   struct stat st;
   return ::stat(resolve(path, false).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -218,10 +227,9 @@ bool directoryPath(const std::string& path, std::string& out) {
   const std::string native = resolve(path, false);
   struct stat st;
   if (::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(native.c_str(), X_OK) != 0) return false;
-  char* real = ::realpath(native.c_str(), nullptr);
+  const RealPath real{::realpath(native.c_str(), nullptr)};
   if (real == nullptr) return false;
-  out = real;
-  std::free(real);
+  out = real.get();
   return true;
 }
 
@@ -263,19 +271,11 @@ std::string executablePath(const char* argv0) {
   _NSGetExecutablePath(nullptr, &size);
   std::vector<char> buffer(size + 1);
   if (_NSGetExecutablePath(buffer.data(), &size) == 0) {
-    if (char* real = ::realpath(buffer.data(), nullptr)) {
-      std::string result = real;
-      std::free(real);
-      return result;
-    }
+      if (const RealPath real{::realpath(buffer.data(), nullptr)}; real != nullptr) return real.get();
   }
 #endif
   if (argv0 == nullptr) return std::string();
-  if (char* real = ::realpath(argv0, nullptr)) {
-    std::string result = real;
-    std::free(real);
-    return result;
-  }
+  if (const RealPath real{::realpath(argv0, nullptr)}; real != nullptr) return real.get();
   return argv0;
 }
 
