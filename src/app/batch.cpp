@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/cli.h"
-#include "core/options.h"
+#include "app/driver.h"
+#include "app/options.h"
 #include "platform/platform.h"
-#include "torvo/torvo.h"
 
 namespace {
 
@@ -66,31 +64,6 @@ bool collect(const std::string& root, const std::string& relative, const std::st
   return true;
 }
 
-torvo_options toApiOptions(const ConvertOptions& o, const std::string& configPath, bool haveConfig) {
-  torvo_options api;
-  torvo_default_options(&api);
-  api.binary = o.binaryOutput;
-  api.top_frame = o.topFrame;
-  api.camera_frame = o.cameraFrame;
-  api.light_frames = o.lightFrames;
-  api.no_material_merge = o.noMaterialMerge;
-  api.no_animation = o.noAnimation;
-  api.no_normals = o.noNormals;
-  api.meshes_only = o.meshesOnly;
-  api.keep_texture_files = o.keepTextureFiles;
-  api.flip_texture_v = o.flipTextureV;
-  api.texture_wrap = o.textureWrap;
-  api.output_beside_source = o.outputBesideSource;
-  api.config_file = haveConfig ? configPath.c_str() : nullptr;
-  api.frame_prefix = o.framePrefix.empty() ? nullptr : o.framePrefix.c_str();
-  api.skin_influences = o.skinInfluences;
-  api.subpatch_level = o.subPatchLevel == kSubPatchRender ? TORVO_SUBPATCH_RENDER
-                       : o.subPatchLevel == 0            ? TORVO_SUBPATCH_CAGE
-                       : o.subPatchLevel > 0             ? o.subPatchLevel
-                                                         : TORVO_SUBPATCH_SCENE;
-  return api;
-}
-
 void collectMessage(void* user, const char* text, std::size_t length) {
   static_cast<std::string*>(user)->append(text, length);
 }
@@ -98,61 +71,13 @@ void collectMessage(void* user, const char* text, std::size_t length) {
 }  // namespace
 
 int runTorvoBatch(int argc, char** argv) {
-  ConvertOptions options;
-  std::string configPath;
-  bool haveConfig = false;
-  unsigned jobsWanted = 0;
-  bool bad = false;
-  int arg = 1;
-  for (; arg < argc && argv[arg][0] == '-'; ++arg) {
-    const std::string word = argv[arg];
-    if (word == "--help") {
-      std::printf("%s", kBatchUsage);
-      return 0;
-    }
-    const char letter = word.size() > 1 ? word[1] : '\0';
-    if (letter == 'C' || letter == 'f' || letter == 'j' || letter == 'W' || letter == 'S') {
-      const char* value = argv[arg] + 2;
-      if (*value == '\0') {
-        if (arg + 1 >= argc) {
-          std::printf("Option -%c needs a value.\n", letter);
-          bad = true;
-          continue;
-        }
-        value = argv[++arg];
-      }
-      if (letter == 'C') {
-        configPath = value;
-        haveConfig = true;
-      } else if (letter == 'f') {
-        options.framePrefix = value;
-      } else if (letter == 'W') {
-        if (!parseInfluences(value, options.skinInfluences)) {
-          std::printf("Option -W needs a number of influences from 1 to %u.\n", kMaxInfluences);
-          bad = true;
-        }
-      } else if (letter == 'S') {
-        if (!parseSubPatchLevel(value, options.subPatchLevel)) {
-          std::printf("Option -S needs a level from 0 to %d, or render.\n", kMaxSubPatchLevel);
-          bad = true;
-        }
-      } else {
-        char* end = nullptr;
-        const long n = std::strtol(value, &end, 10);
-        if (end == value || *end != '\0' || n < 1 || n > 256) {
-          std::printf("Option -j needs a number of jobs from 1 to 256.\n");
-          bad = true;
-        } else {
-          jobsWanted = static_cast<unsigned>(n);
-        }
-      }
-    } else if (!applyOptionLetter(options, letter)) {
-      if (letter == '\0') std::printf("Invalid option: -\n");
-      else std::printf("Invalid option: -%c\n", letter);
-      bad = true;
-    }
+  const CommandLine line = parseCommandLine(argc, argv, true);
+  if (line.asked == Asked::kHelp) {
+    std::printf("%s", kBatchUsage);
+    return 0;
   }
-  if (bad || argc - arg != 2) {
+  const int arg = line.operands;
+  if (line.bad || argc - arg != 2) {
     std::printf("%s", kBatchUsage);
     return 1;
   }
@@ -179,8 +104,9 @@ int runTorvoBatch(int argc, char** argv) {
 
   // The code page is asked for once, before any thread opens a file.
   platform::fileNameCodePage();
-  const torvo_options api = toApiOptions(options, configPath, haveConfig);
-  unsigned workers = jobsWanted != 0 ? jobsWanted : std::max(1u, std::thread::hardware_concurrency());
+  ConversionRequest request = line.request;
+  request.templatePath = templateBeside(platform::executablePath(nullptr), platform::fileNameCodePage());
+  unsigned workers = line.jobs != 0 ? line.jobs : std::max(1u, std::thread::hardware_concurrency());
   workers = std::min<unsigned>(workers, static_cast<unsigned>(std::max<std::size_t>(jobs.size(), 1)));
   const bool showProgress = platform::isTerminal(stdout);
 
@@ -193,7 +119,14 @@ int runTorvoBatch(int argc, char** argv) {
       const std::size_t i = next.fetch_add(1);
       if (i >= jobs.size()) return;
       Job& job = jobs[i];
-      job.result = torvo_convert(job.source.c_str(), job.destination.c_str(), &api, collectMessage, &job.messages);
+      ConversionRequest asked = request;
+      asked.source = job.source;
+      asked.destination = job.destination;
+      MessageSink sink;
+      sink.write = collectMessage;
+      sink.user = &job.messages;
+      bool converted = false;
+      job.result = runConversion(asked, sink, converted);
       const std::lock_guard<std::mutex> lock(progress);
       ++done;
       if (job.result != 0) ++failed;
@@ -225,7 +158,7 @@ int runTorvoBatch(int argc, char** argv) {
     if (!line.empty()) std::printf("  | %s\n", line.c_str());
   }
   std::printf("%zu converted, %zu failed\n", jobs.size() - failed, failed);
-  if (options.pauseWhenDone) waitForReturnKey();
+  if (request.options.pauseWhenDone) waitForReturnKey();
   std::fflush(stdout);
   return failed == 0 ? 0 : 1;
 }
