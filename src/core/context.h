@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/lwcfg.h"
+#include "core/messages.h"
 #include "core/options.h"
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -14,13 +15,6 @@
 #else
 #define TORVO_PRINTF_FORMAT(fmt, args)
 #endif
-
-// Where a conversion's console text goes. Progress lines are built from fragments, so
-// the sink sees fragments in order and must not add line ends of its own.
-struct MessageSink {
-  void (*write)(void* user, const char* text, std::size_t size) = nullptr;  // null: text is dropped
-  void* user = nullptr;
-};
 
 // printf-style text to the sink.
 void say(const MessageSink& sink, const char* format, ...) TORVO_PRINTF_FORMAT(2, 3);

@@ -135,12 +135,11 @@ std::FILE* openByFallback(const ConversionContext& context, const std::string& w
       }
       if (matches.empty()) continue;
       if (matches.size() > 1) {
-        say(context.sink, "  warning: %s matches both %s and %s; using the first\n", written.c_str(), matches[0].c_str(),
-            matches[1].c_str());
+        report(context.sink, Message::kAmbiguousMatch, written, matches[0], matches[1]);
       }
       std::FILE* file = platform::openFile(matches[0], "rb");
       if (file == nullptr) continue;
-      say(context.sink, "  found %s as %s\n", written.c_str(), matches[0].c_str());
+      report(context.sink, Message::kFoundAs, written, matches[0]);
       found = matches[0];
       return file;
     }

@@ -6,17 +6,17 @@ namespace {
 
 int prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
             int subPatchLevel) {
-  if (lwSubdivideObject(object, subPatchLevel, sink)) sayText(sink, " Subdivision");
+  if (lwSubdivideObject(object, subPatchLevel, sink)) report(sink, Message::kSubdivision);
   std::vector<std::uint32_t> sourceOf;
-  if (object.dissolve < 1.0 && lwDuplicateDoubleSided(object, &sourceOf)) sayText(sink, " DuplicateDoubleSided");
+  if (object.dissolve < 1.0 && lwDuplicateDoubleSided(object, &sourceOf)) report(sink, Message::kDuplicateDoubleSided);
   lwLinkVertices(object);
   if (object.dissolve >= 1.0) return 0;
   if (doNormals) {
-    sayText(sink, " Normals");
-    if (lwComputeNormals(object)) sayText(sink, " Smoothing");
+    report(sink, Message::kNormals);
+    if (lwComputeNormals(object)) report(sink, Message::kSmoothing);
   }
   if (!doTexCoords) return 0;
-  sayText(sink, " TextureCoords");
+  report(sink, Message::kTextureCoords);
   lwComputeTextureCoords(object, wrapSeams);
   lwComputeMapCoords(object, sourceOf);
   return 0;

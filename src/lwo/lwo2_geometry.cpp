@@ -395,9 +395,9 @@ void finish(Reader& r, const MessageSink& sink) {
     lwSortMapValues(map.points);
     lwSortMapValues(map.corners);
   }
-  if (r.skipped != 0) say(sink, "Warning! %d curve, bone and other non-face polygons skipped\n", r.skipped);
-  if (r.dropped != 0) say(sink, "Warning! %d <3vert polygons removed\n", r.dropped);
-  if (r.invalid != 0) say(sink, "Warning! %d polygons with invalid point or surface removed\n", r.invalid);
+  if (r.skipped != 0) report(sink, Message::kNonFacePolygons, r.skipped);
+  if (r.dropped != 0) report(sink, Message::kShortPolygons, r.dropped);
+  if (r.invalid != 0) report(sink, Message::kInvalidPolygons, r.invalid);
 }
 
 bool readVX(ChunkCursor& c, std::uint32_t& out) {

@@ -100,9 +100,9 @@ void readBlock(SurfaceDraft& draft, ChunkCursor& block, Framing framing, bool co
 
 // What the node graphs of one object's surfaces held that could not be used in full.
 struct GraphReport {
-  int unconnected = 0;  // surfaces whose Material input no node feeds
-  int damaged = 0;      // graphs with parts that could not be read
-  int enveloped = 0;    // values that held more than their base value
+  std::uint32_t unconnected = 0;  // surfaces whose Material input no node feeds
+  std::uint32_t damaged = 0;      // graphs with parts that could not be read
+  std::uint32_t enveloped = 0;    // values that held more than their base value
   std::set<std::string> partial;  // types of material nodes read in part
 };
 
@@ -132,9 +132,9 @@ struct Reader {
   std::int32_t firstColorMap = -1;                        // and its first RGB or RGBA map
   std::unordered_map<std::uint32_t, std::string> clips;  // CLIP index to STIL image
   std::int32_t patchMode = 0;  // the latest VMPA's, for the vertex map after it
-  int dropped = 0;
-  int invalid = 0;
-  int skipped = 0;  // curves, bones, metaballs and other non-face polygons
+  std::uint32_t dropped = 0;
+  std::uint32_t invalid = 0;
+  std::uint32_t skipped = 0;  // curves, bones, metaballs and other non-face polygons
 };
 
 // Handles a geometry chunk of the layers being loaded (or LAYR and TAGS, which every walk

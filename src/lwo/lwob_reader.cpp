@@ -18,8 +18,8 @@ constexpr std::uint32_t kMapAtLeast = 1u << 18;
 
 struct WalkStats {
   bool detail = false;
-  int dropped = 0;  // fewer than 3 distinct consecutive corners
-  int invalid = 0;  // corner or surface out of range, or cut off by the chunk's end
+  std::uint32_t dropped = 0;  // fewer than 3 distinct consecutive corners
+  std::uint32_t invalid = 0;  // corner or surface out of range, or cut off by the chunk's end
 };
 
 bool idIs(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
@@ -36,7 +36,9 @@ float floatAt(const std::uint8_t* b) {
   return value;
 }
 
-void printNotFile(const MessageSink& sink, int indent) { say(sink, "%*sNot LightWave file!", indent, ""); }
+void printNotFile(const MessageSink& sink, int indent) {
+  report(sink, Message::kNotLightWaveFile, static_cast<std::size_t>(indent));
+}
 
 void readSurfaceNames(LwObject& object, ChunkCursor& chunk, SurfaceNames& names) {
   std::string name;
@@ -164,7 +166,7 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
     return lwReadLwo3Body(object, form, indent, layer, sink);
   }
   if (!typed || !idIs(formType, "LWOB")) {
-    say(sink, "%*sNot LightWave Object!", indent, "");
+    report(sink, Message::kNotLightWaveObject, static_cast<std::size_t>(indent));
     return -1;
   }
   // An LWOB object is one layer, the first.
@@ -192,9 +194,9 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
   }
   dropInvalidPolygons(object, stats);
 
-  if (stats.detail) sayText(sink, "Warning! there is detail polygon\n");
-  if (stats.dropped != 0) say(sink, "Warning! %d <3vert polygons removed\n", stats.dropped);
-  if (stats.invalid != 0) say(sink, "Warning! %d polygons with invalid point or surface removed\n", stats.invalid);
+  if (stats.detail) report(sink, Message::kDetailPolygons);
+  if (stats.dropped != 0) report(sink, Message::kShortPolygons, stats.dropped);
+  if (stats.invalid != 0) report(sink, Message::kInvalidPolygons, stats.invalid);
   return 0;
 }
 

@@ -305,16 +305,14 @@ bool readNodeGraph(SurfaceDraft& draft, ChunkCursor& graph, GraphReport& report)
   return material != nullptr || g.damaged;
 }
 
-void sayGraphReport(const GraphReport& report, const MessageSink& sink) {
-  if (report.unconnected != 0)
-    say(sink, "Warning! %d surfaces described by node graphs only: default values used\n", report.unconnected);
-  if (report.damaged != 0)
-    say(sink, "Warning! %d surface node graphs damaged: defaults used for what could not be read\n", report.damaged);
-  if (report.enveloped != 0) say(sink, "Warning! %d enveloped node values: their base values used\n", report.enveloped);
-  if (report.partial.empty()) return;
+void sayGraphReport(const GraphReport& graphs, const MessageSink& sink) {
+  if (graphs.unconnected != 0) report(sink, Message::kGraphsOnly, graphs.unconnected);
+  if (graphs.damaged != 0) report(sink, Message::kGraphsDamaged, graphs.damaged);
+  if (graphs.enveloped != 0) report(sink, Message::kEnvelopedNodeValues, graphs.enveloped);
+  if (graphs.partial.empty()) return;
   std::string types;
-  for (const std::string& type : report.partial) types += (types.empty() ? "" : ", ") + type;
-  say(sink, "Warning! material nodes read in part (colour, shading and image only): %s\n", types.c_str());
+  for (const std::string& type : graphs.partial) types += (types.empty() ? "" : ", ") + type;
+  report(sink, Message::kNodesInPart, types);
 }
 
 }  // namespace lwo2

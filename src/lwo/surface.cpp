@@ -94,7 +94,7 @@ int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames&
   if (!chunkReadString(chunk, kLwNameSize, name)) return 0;
   const auto found = names.find(name);
   if (found == names.end()) {
-    say(sink, "%*sError: SURF %s defined without declare!!\n", indent, "", name.c_str());
+    report(sink, Message::kUndeclaredSurface, name, static_cast<std::size_t>(indent));
     return -1;
   }
 

@@ -124,7 +124,7 @@ int writeXHeader(const ConversionContext& context, const std::string& templatePa
   const platform::FileCloser closer{platform::openFile(resolvePath(context, templatePath), "r")};
   std::FILE* const file = closer.stream;
   if (file == nullptr) {
-    say(context.sink, "template file %s not found!\n", templatePath.c_str());
+    report(context.sink, Message::kTemplateNotFound, templatePath);
     return -1;
   }
 
@@ -132,7 +132,7 @@ int writeXHeader(const ConversionContext& context, const std::string& templatePa
   if (opts.meshesOnly == 0 && (opts.topFrame != 0 || writeAllTemplates == 1)) marker = "FloatKeys";
   const bool cut = !(writeAllTemplates == 1 && opts.noAnimation == 0);
 
-  sayText(context.sink, "writing template...\n");
+  report(context.sink, Message::kWritingTemplate);
   std::string piece;
   bool copying = true;
   bool extra = false;  // past the marker
