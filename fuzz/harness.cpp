@@ -160,22 +160,24 @@ int lwcfgInput(const std::uint8_t* data, std::size_t size) {
   if (size > 0) std::fwrite(data, 1, size, in);  // an empty input may come without a buffer
   std::rewind(in);
   LwConfig config;
-  readLwConfig(config, in);
+  // Accepted or refused, the input is read without harm; the answer does not matter here.
+  const Status read = readLwConfig(config, in);
+  static_cast<void>(read);
   std::fclose(in);
   return 0;
 }
 
 namespace {
 
-int imageInput(int (*convert)(const char*, std::FILE*, std::FILE*), const std::uint8_t* data, std::size_t size) {
+int imageInput(Status (*convert)(const char*, std::FILE*, std::FILE*), const std::uint8_t* data, std::size_t size) {
   std::FILE* in = std::tmpfile();
   std::FILE* out = std::tmpfile();
   if (in != nullptr && out != nullptr) {
     if (size > 0) std::fwrite(data, 1, size, in);
     std::rewind(in);
-    const int result = convert("vemo", in, out);
+    const Status result = convert("vemo", in, out);
     // A refused image must leave its destination untouched.
-    if (result == -1 && std::ftell(out) != 0) std::abort();
+    if (result == Status::kBadInput && std::ftell(out) != 0) std::abort();
   }
   if (in != nullptr) std::fclose(in);
   if (out != nullptr) std::fclose(out);

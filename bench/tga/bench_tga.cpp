@@ -73,11 +73,11 @@ double timeOurs(const std::string& in, const std::string& out, bool& ok) {
     const auto start = std::chrono::steady_clock::now();
     std::FILE* source = std::fopen(in.c_str(), "rb");
     std::FILE* destination = std::fopen(out.c_str(), "wb");
-    const int result = (source && destination) ? convertTgaToPpm("vemo", source, destination) : -1;
+    const bool converted = source && destination && convertTgaToPpm("vemo", source, destination) == Status::kOk;
     if (source) std::fclose(source);
     if (destination) std::fclose(destination);
     const double t = seconds(start);
-    ok = result == 1;
+    ok = converted;
     if (!ok) return 0;
     if (t < best) best = t;
   }

@@ -270,8 +270,7 @@ int runRequest(const ConversionRequest& request, const MessageSink& sink, bool& 
       say(sink, "LightWave CFG '%s' not found!\n", request.configPath.c_str());
       return 1;
     }
-    const int r = readLwConfig(context.config, cfg);
-    if (r < 0) {
+    if (!ok(readLwConfig(context.config, cfg))) {
       say(sink, "LightWave CFG '%s' invalid!\n", request.configPath.c_str());
       return 1;
     }

@@ -32,7 +32,7 @@ bool readPiece(std::FILE* stream, std::string& piece) {
 
 }  // namespace
 
-int readLwConfig(LwConfig& config, std::FILE* stream) {
+Status readLwConfig(LwConfig& config, std::FILE* stream) {
   struct Key {
     std::string_view text;
     std::string LwConfig::*field;
@@ -50,8 +50,8 @@ int readLwConfig(LwConfig& config, std::FILE* stream) {
     std::string_view line(piece);
     line = line.substr(0, line.find('\0'));
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    if (number == 0 && line != "LWCO") return -1;
-    if (number == 1 && line != "0") return -1;
+    if (number == 0 && line != "LWCO") return Status::kBadInput;
+    if (number == 1 && line != "0") return Status::kBadInput;
     for (const Key& key : keys) {
       if (line.substr(0, key.text.size()) == key.text) {
         config.*key.field = std::string(line.substr(key.text.size()));
@@ -59,5 +59,5 @@ int readLwConfig(LwConfig& config, std::FILE* stream) {
       }
     }
   }
-  return 0;
+  return Status::kOk;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/status.h"
+
 struct LwConfig {
   std::string contentDirectory;
   std::string scenesDirectory;
@@ -11,5 +13,5 @@ struct LwConfig {
   std::string imagesDirectory;
 };
 
-// Reads an open lw.cfg stream (text mode). 0 when accepted, -1 when rejected.
-int readLwConfig(LwConfig& config, std::FILE* stream);
+// Reads an open lw.cfg stream (text mode); kBadInput when it is no lw.cfg.
+Status readLwConfig(LwConfig& config, std::FILE* stream);

@@ -27,47 +27,47 @@ struct BmpHeader {
   std::uint64_t rowSize = 0;
 };
 
-int parseHeader(const std::uint8_t* h, BmpHeader& out) {
-  if (le16(h) != kBmpMagic) return -1;
+bool parseHeader(const std::uint8_t* h, BmpHeader& out) {
+  if (le16(h) != kBmpMagic) return false;
   out.dataOffset = le32(h + 10);
   out.infoSize = le32(h + 14);
   out.width = static_cast<std::int32_t>(le32(h + 18));
   const std::int64_t height = static_cast<std::int32_t>(le32(h + 22));
   out.bitsPerPixel = le16(h + 28);
   out.compression = le32(h + 30);
-  if (out.infoSize == kCoreHeaderSize) return -1;
-  if (out.bitsPerPixel != 4 && out.bitsPerPixel != 8 && out.bitsPerPixel != 24) return -1;
-  if (out.compression != 0) return -1;
-  if (out.dataOffset < kHeaderSize) return -1;
-  if (out.width <= 0 || height == 0) return -1;
+  if (out.infoSize == kCoreHeaderSize) return false;
+  if (out.bitsPerPixel != 4 && out.bitsPerPixel != 8 && out.bitsPerPixel != 24) return false;
+  if (out.compression != 0) return false;
+  if (out.dataOffset < kHeaderSize) return false;
+  if (out.width <= 0 || height == 0) return false;
   // A negative height stores the top row first; int64 keeps -INT32_MIN exact.
   out.topDown = height < 0;
   out.height = height < 0 ? -height : height;
-  if (out.height > INT32_MAX) return -1;
+  if (out.height > INT32_MAX) return false;
   out.rowSize = ((static_cast<std::uint64_t>(out.bitsPerPixel) * static_cast<std::uint64_t>(out.width) + 31) / 32) * 4;
-  return 1;
+  return true;
 }
 
 }  // namespace
 
-int convertBmpToPpm(const char* name, std::FILE* source, std::FILE* destination) {
-  if (source == nullptr || destination == nullptr) return -1;
+Status convertBmpToPpm(const char* name, std::FILE* source, std::FILE* destination) {
+  if (source == nullptr || destination == nullptr) return Status::kBadInput;
   std::uint8_t header[kHeaderSize];
-  if (!imageio::readExact(source, header, kHeaderSize)) return -1;
+  if (!imageio::readExact(source, header, kHeaderSize)) return Status::kBadInput;
   BmpHeader bmp;
-  if (parseHeader(header, bmp) < 0) return -1;
+  if (!parseHeader(header, bmp)) return Status::kBadInput;
 
   const std::uint64_t width = static_cast<std::uint64_t>(bmp.width);
   const std::uint64_t height = static_cast<std::uint64_t>(bmp.height);
   // Every size is checked by division first, so none of the products can wrap.
   const std::uint64_t gap = bmp.dataOffset - kHeaderSize;
-  if (gap > imageio::kMaxBufferBytes) return -1;
-  if (height > (imageio::kMaxBufferBytes - gap) / bmp.rowSize) return -1;
-  if (width > imageio::kMaxBufferBytes / 3 / height) return -1;
+  if (gap > imageio::kMaxBufferBytes) return Status::kBadInput;
+  if (height > (imageio::kMaxBufferBytes - gap) / bmp.rowSize) return Status::kBadInput;
+  if (width > imageio::kMaxBufferBytes / 3 / height) return Status::kBadInput;
   const std::uint64_t need = gap + height * bmp.rowSize;
 
   Bytes data;
-  if (!imageio::readUpTo(source, need, data) || data.size() < need) return -1;
+  if (!imageio::readUpTo(source, need, data) || data.size() < need) return Status::kBadInput;
 
   // Larger info headers (V4, V5) put the colour table after themselves.
   std::uint64_t tableStart = kHeaderSize;

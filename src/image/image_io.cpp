@@ -88,13 +88,13 @@ bool refill(BlockReader& r, std::size_t n) {
   return r.end >= n;
 }
 
-int writePpm(const char* name, std::FILE* destination, long width, long height, const Bytes& rgb) {
+Status writePpm(const char* name, std::FILE* destination, long width, long height, const Bytes& rgb) {
   if (std::fprintf(destination, "P6\n# converted by %s\n%ld %ld\n255\n", name != nullptr ? name : "", width,
                    height) < 0)
-    return -2;
-  if (rgb.empty() || std::fwrite(rgb.data(), 1, rgb.size(), destination) != rgb.size()) return -2;
-  if (std::fflush(destination) != 0 || std::ferror(destination) != 0) return -2;
-  return 1;
+    return Status::kWriteFailed;
+  if (rgb.empty() || std::fwrite(rgb.data(), 1, rgb.size(), destination) != rgb.size()) return Status::kWriteFailed;
+  if (std::fflush(destination) != 0 || std::ferror(destination) != 0) return Status::kWriteFailed;
+  return Status::kOk;
 }
 
 }  // namespace imageio

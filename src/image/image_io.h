@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/status.h"
+
 namespace imageio {
 
 // Leaves new elements uninitialised: the image buffers are filled completely
@@ -74,8 +76,8 @@ inline std::uint32_t le32(const std::uint8_t* p) {
 }
 
 // Writes the P6 header and the rows (top row first, RGB) in one block.
-// 1 on success, -2 when the stream refused the bytes.
-int writePpm(const char* name, std::FILE* destination, long width, long height, const Bytes& rgb);
+// kWriteFailed when the stream refused the bytes.
+Status writePpm(const char* name, std::FILE* destination, long width, long height, const Bytes& rgb);
 
 // The largest buffer the converters will ask for; sizes above it are refused
 // before anything is allocated.

@@ -3,7 +3,9 @@
 
 #include <cstdio>
 
-// 1 on success, -1 when the input is refused or unreadable (nothing written),
-// -2 when writing the PPM failed.
-int convertBmpToPpm(const char* name, std::FILE* source, std::FILE* destination);
-int convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destination);
+#include "core/status.h"
+
+// kBadInput when the input is refused or unreadable (nothing written), kWriteFailed when
+// writing the PPM failed.
+Status convertBmpToPpm(const char* name, std::FILE* source, std::FILE* destination);
+Status convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destination);

@@ -88,10 +88,10 @@ void putPixel(const TgaReadState& s, std::uint8_t* out) {
   }
 }
 
-int readColourMap(const TgaHeader& h, BlockReader& in, TgaReadState& s) {
+bool readColourMap(const TgaHeader& h, BlockReader& in, TgaReadState& s) {
   const unsigned entryBytes = bytesFor(h.mapEntrySize);
   const std::uint8_t* p = nullptr;
-  if (!take(in, static_cast<std::size_t>(h.mapLength) * entryBytes, p)) return -1;
+  if (!take(in, static_cast<std::size_t>(h.mapLength) * entryBytes, p)) return false;
   s.colourTable.assign((static_cast<std::size_t>(h.firstIndex) + h.mapLength) * 3, 0);
   std::uint8_t* out = s.colourTable.data() + static_cast<std::size_t>(h.firstIndex) * 3;
   for (unsigned i = 0; i < h.mapLength; ++i, p += entryBytes, out += 3) {
@@ -110,16 +110,16 @@ int readColourMap(const TgaHeader& h, BlockReader& in, TgaReadState& s) {
         break;
     }
   }
-  return 1;
+  return true;
 }
 
 // Decodes one row of width pixels into out; -1 when the input ends first.
-int readRow(const TgaHeader& h, BlockReader& in, TgaReadState& s, std::uint8_t* out) {
+bool readRow(const TgaHeader& h, BlockReader& in, TgaReadState& s, std::uint8_t* out) {
   const unsigned pixelBytes = bytesFor(h.pixelDepth);
   const unsigned width = h.width;
   if (!s.rleEnabled) {
     const std::uint8_t* p = nullptr;
-    if (!take(in, static_cast<std::size_t>(width) * pixelBytes, p)) return -1;
+    if (!take(in, static_cast<std::size_t>(width) * pixelBytes, p)) return false;
     if (!s.colourMapped && pixelBytes >= 3) {
       for (unsigned x = 0; x < width; ++x, p += pixelBytes, out += 3) {
         out[0] = p[2];
@@ -132,13 +132,13 @@ int readRow(const TgaHeader& h, BlockReader& in, TgaReadState& s, std::uint8_t* 
         putPixel(s, out);
       }
     }
-    return 1;
+    return true;
   }
   unsigned x = 0;
   while (x < width) {
     if (s.runRemaining == 0) {
       const std::uint8_t* p = nullptr;
-      if (!take(in, 1 + static_cast<std::size_t>(pixelBytes), p)) return -1;
+      if (!take(in, 1 + static_cast<std::size_t>(pixelBytes), p)) return false;
       s.runIsRepeat = (p[0] & 0x80) != 0;
       s.runRemaining = p[0] & 0x7F;
       decodeColour(p + 1, h.pixelDepth, s);
@@ -162,22 +162,22 @@ int readRow(const TgaHeader& h, BlockReader& in, TgaReadState& s, std::uint8_t* 
       continue;
     }
     const std::uint8_t* p = nullptr;
-    if (!take(in, pixelBytes, p)) return -1;
+    if (!take(in, pixelBytes, p)) return false;
     --s.runRemaining;
     decodeColour(p, h.pixelDepth, s);
     putPixel(s, out);
     out += 3;
     ++x;
   }
-  return 1;
+  return true;
 }
 
 }  // namespace
 
-int convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destination) {
-  if (source == nullptr || destination == nullptr) return -1;
+Status convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destination) {
+  if (source == nullptr || destination == nullptr) return Status::kBadInput;
   std::uint8_t raw[kHeaderSize];
-  if (!imageio::readExact(source, raw, kHeaderSize)) return -1;
+  if (!imageio::readExact(source, raw, kHeaderSize)) return Status::kBadInput;
   TgaHeader h;
   h.idLength = raw[0];
   h.colourMapType = raw[1];
@@ -194,15 +194,15 @@ int convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destination)
   switch (h.imageType) {
     case 1: case 2: case 3: s.rleEnabled = false; break;
     case 9: case 10: case 11: s.rleEnabled = true; break;
-    default: return -1;
+    default: return Status::kBadInput;
   }
   s.colourMapped = h.imageType == 1 || h.imageType == 9;
-  if (s.colourMapped && h.colourMapType != 1) return -1;
-  if (!validDepth(h.pixelDepth)) return -1;
-  if (h.width == 0 || h.height == 0) return -1;
+  if (s.colourMapped && h.colourMapType != 1) return Status::kBadInput;
+  if (!validDepth(h.pixelDepth)) return Status::kBadInput;
+  if (h.width == 0 || h.height == 0) return Status::kBadInput;
   // A colour map is read for the mapped types and skipped for the others.
   const bool hasMap = h.colourMapType == 1 && (s.colourMapped || h.mapLength > 0);
-  if (hasMap && !validDepth(h.mapEntrySize)) return -1;
+  if (hasMap && !validDepth(h.mapEntrySize)) return Status::kBadInput;
   const std::uint64_t mapBytes = hasMap ? static_cast<std::uint64_t>(h.mapLength) * bytesFor(h.mapEntrySize) : 0;
 
   // Bounds of the pixel data: exact when uncompressed; with run-length packets at
@@ -214,17 +214,17 @@ int convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destination)
                                          : pixelCount * pixelBytes;
   const std::uint64_t maxPixelData = s.rleEnabled ? pixelCount * (1 + pixelBytes) : pixelCount * pixelBytes;
   const std::uint64_t prefix = h.idLength + mapBytes;
-  if (pixelCount * 3 > imageio::kMaxBufferBytes) return -1;
+  if (pixelCount * 3 > imageio::kMaxBufferBytes) return Status::kBadInput;
 
   BlockReader in;
-  if (!imageio::openReader(in, source, prefix + maxPixelData)) return -1;
-  if (available(in) < prefix || available(in) - prefix < minPixelData) return -1;
+  if (!imageio::openReader(in, source, prefix + maxPixelData)) return Status::kBadInput;
+  if (available(in) < prefix || available(in) - prefix < minPixelData) return Status::kBadInput;
   const std::uint8_t* skipped = nullptr;
-  if (!take(in, h.idLength, skipped)) return -1;
+  if (!take(in, h.idLength, skipped)) return Status::kBadInput;
   if (s.colourMapped) {
-    if (readColourMap(h, in, s) < 0) return -1;
+    if (!readColourMap(h, in, s)) return Status::kBadInput;
   } else if (!take(in, static_cast<std::size_t>(mapBytes), skipped)) {
-    return -1;
+    return Status::kBadInput;
   }
 
   Bytes rgb(static_cast<std::size_t>(pixelCount * 3));
@@ -236,7 +236,7 @@ int convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destination)
   for (unsigned pass = 0; pass < step; ++pass) {
     for (unsigned n = pass; n < h.height; n += step) {
       const unsigned row = topDown ? n : h.height - 1 - n;
-      if (readRow(h, in, s, rgb.data() + row * rowStride) < 0) return -1;
+      if (!readRow(h, in, s, rgb.data() + row * rowStride)) return Status::kBadInput;
     }
   }
   return imageio::writePpm(name, destination, static_cast<long>(h.width), static_cast<long>(h.height), rgb);

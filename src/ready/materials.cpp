@@ -71,9 +71,9 @@ void convertTexture(const ConversionContext& context, TextureKind kind, std::FIL
     sayText(context.sink, "couldn't create!\n");
     return;
   }
-  const int result = kind == TextureKind::kBmp ? convertBmpToPpm(kConverterName, source, destination.stream)
+  const Status result = kind == TextureKind::kBmp ? convertBmpToPpm(kConverterName, source, destination.stream)
                                                : convertTgaToPpm(kConverterName, source, destination.stream);
-  if (result < 0 || !destination.commit(ppmPath)) {
+  if (!ok(result) || !destination.commit(ppmPath)) {
     sayText(context.sink, "failure\n");
     return;
   }

@@ -127,8 +127,8 @@ TEST(LwConfig, KeysHeaderAndLineEnds) {
       // A CR LF at the buffer's edge ends the line as a plain line feed would.
       {"LWCO\r\n0\r\nContentDirectory " + filling + "\r\nScenesDirectory s\r\n", {filling, "s", "", ""}}};
   auto read = [](const std::string& text) {
-    std::FILE* f = testsupport::streamOf(text); LwConfig c; const int r = readLwConfig(c, f); std::fclose(f);
-    return std::to_string(r) + " " + c.contentDirectory + "|" + c.scenesDirectory + "|" + c.objectsDirectory + "|" + c.imagesDirectory;
+    std::FILE* f = testsupport::streamOf(text); LwConfig c; const Status r = readLwConfig(c, f); std::fclose(f);
+    return (ok(r) ? "0 " : "-1 ") + c.contentDirectory + "|" + c.scenesDirectory + "|" + c.objectsDirectory + "|" + c.imagesDirectory;
   };
   for (const auto& [text, dirs] : accepted) EXPECT_EQ(read(text), "0 " + dirs[0] + "|" + dirs[1] + "|" + dirs[2] + "|" + dirs[3]) << text;
   for (const char* text : {"LWCO \n0\n", "lwco\n0\n", "LWCO\n1\nContentDirectory x\n", "LWCO\n0 \n", "ContentDirectory x\n0\n"})

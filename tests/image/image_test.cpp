@@ -54,7 +54,7 @@ TgaSpec tga(int type, int width, int height, int depth, int descriptor = 0, int 
 
 enum class Kind { Bmp, Tga };
 struct Conversion {
-  int result = 999;
+  Status result = Status::kNotThisFormat;  // not converted at all
   std::string output;  // every byte written
 };
 
@@ -85,20 +85,22 @@ void expectDecoded(Kind kind, const std::vector<Decoded>& cases) {
     std::string ppm = "P6\n# converted by vemo\n" + std::to_string(d.width) + " " + std::to_string(long(d.pixels.size()) / d.width) + "\n255\n";
     for (Rgb c : d.pixels) ppm += {char(c.r), char(c.g), char(c.b)};
     const Conversion c = convert(kind, d.file);
-    EXPECT_TRUE(c.result == 1 && c.output == ppm) << d.what;
+    EXPECT_EQ(c.result, Status::kOk) << d.what;
+    EXPECT_EQ(c.output, ppm) << d.what;
   }
 }
 
 // Each image is refused with nothing written; wholes are accepted and each of their cuts refused.
 void expectRefused(Kind kind, std::vector<std::pair<std::string, Bytes>> cases, const std::vector<Bytes>& wholes = {}) {
   for (const Bytes& whole : wholes) {
-    EXPECT_EQ(convert(kind, whole).result, 1);
+    EXPECT_EQ(convert(kind, whole).result, Status::kOk);
     for (std::size_t cut = 0; cut < whole.size(); ++cut)
       cases.push_back({"cut at " + std::to_string(cut), Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))});
   }
   for (const auto& [what, file] : cases) {
     const Conversion c = convert(kind, file);
-    EXPECT_TRUE(c.result == -1 && c.output.empty()) << what;
+    EXPECT_EQ(c.result, Status::kBadInput) << what;
+    EXPECT_TRUE(c.output.empty()) << what;
   }
 }
 
@@ -248,7 +250,9 @@ TEST(ImageStreams, PipesGiveTheSameResultsAsFilesAndWriteFailuresAreReported) {
       const Conversion fromFile = convert(kind, file); std::FILE* pipe = ::popen(("cat '" + dir / "image" + "'").c_str(), "r");
       const Conversion fromPipe = convertStream(kind, pipe);
       if (pipe != nullptr) ::pclose(pipe);
-      EXPECT_TRUE(fromPipe.result == fromFile.result && fromPipe.output == fromFile.output && fromFile.result == (cut == whole.size() ? 1 : -1)) << cut;
+      EXPECT_EQ(fromPipe.result, fromFile.result) << cut;
+      EXPECT_EQ(fromPipe.output, fromFile.output) << cut;
+      EXPECT_EQ(fromFile.result, cut == whole.size() ? Status::kOk : Status::kBadInput) << cut;
     }
   }
   lwbuild::writeFile(dir / "in.bmp", lwbuild::bmpBytes(1, 1, 24, {}, {1, 2, 3, 0}));
@@ -256,7 +260,9 @@ TEST(ImageStreams, PipesGiveTheSameResultsAsFilesAndWriteFailuresAreReported) {
   for (const auto& [fn, name] : {std::pair{&convertBmpToPpm, "in.bmp"}, {&convertTgaToPpm, "in.tga"}}) {
     std::FILE* source = std::fopen((dir / name).c_str(), "rb"); std::FILE* readOnly = std::fopen((dir / "out.ppm").c_str(), "rb");
     // No source, no destination, a destination that cannot be written to.
-    EXPECT_EQ(std::to_string(fn("vemo", nullptr, readOnly)) + std::to_string(fn("vemo", source, nullptr)) + std::to_string(fn("vemo", source, readOnly)), "-1-1-2") << name;
+    EXPECT_EQ(fn("vemo", nullptr, readOnly), Status::kBadInput) << name;
+    EXPECT_EQ(fn("vemo", source, nullptr), Status::kBadInput) << name;
+    EXPECT_EQ(fn("vemo", source, readOnly), Status::kWriteFailed) << name;
     std::fclose(source), std::fclose(readOnly);
   }
 }

@@ -1,0 +1,15 @@
+// What a step that can fail tells its caller. The message, when there is one, has
+// already been reported; the caller only decides whether to go on.
+#pragma once
+
+#include <cstdint>
+
+enum class [[nodiscard]] Status : std::uint8_t {
+  kOk,
+  kNotThisFormat,  // the input is of another kind: another reader may take it
+  kBadInput,       // damaged, unsupported or over a limit
+  kMissing,        // a file it needs is not there
+  kWriteFailed,    // the output could not be written
+};
+
+constexpr bool ok(Status status) { return status == Status::kOk; }
