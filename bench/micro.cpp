@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <random>
@@ -39,7 +40,7 @@ const Bytes& sphereBytes() {
 void BM_ChunkWalk(benchmark::State& state) {
   for (auto _ : state) {
     LwObject object;
-    lwLoadObjectFromMemory(object, sphereBytes().data(), sphereBytes().size(), 0, MessageSink{});
+    if (!ok(lwLoadObjectFromMemory(object, sphereBytes().data(), sphereBytes().size(), 0, MessageSink{}))) std::abort();
     benchmark::DoNotOptimize(object.polygons.data());
     lwDisposeObject(object);
   }
@@ -51,7 +52,7 @@ BENCHMARK(BM_ChunkWalk)->Unit(benchmark::kMillisecond);
 template <class Step>
 void timeStep(benchmark::State& state, Step step) {
   LwObject base;
-  lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, MessageSink{});
+  if (!ok(lwLoadObjectFromMemory(base, sphereBytes().data(), sphereBytes().size(), 0, MessageSink{}))) std::abort();
   lwPrepareObject(base, false, false, false, MessageSink{});
   for (auto _ : state) {
     state.PauseTiming();
@@ -75,7 +76,7 @@ BENCHMARK(BM_TextureCoords)->Unit(benchmark::kMillisecond);
 void BM_WriteSphere(benchmark::State& state, bool binary) {
   static const Bytes bytes = sphere(256, 255);
   LwObject object;
-  lwLoadObjectFromMemory(object, bytes.data(), bytes.size(), 0, MessageSink{});
+  if (!ok(lwLoadObjectFromMemory(object, bytes.data(), bytes.size(), 0, MessageSink{}))) std::abort();
   lwPrepareObject(object, true, true, false, MessageSink{});
   const std::string path = (std::filesystem::temp_directory_path() / "torvo_bench_write.x").string();
   std::size_t written = 0;

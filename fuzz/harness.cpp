@@ -85,10 +85,10 @@ int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
     const ConversionContext context = contextFor(bits, binary);
     const ConvertOptions& o = context.options;
     LwObject object;
-    int result = lwLoadObjectLayerFromMemory(object, data, size, 0, layer, context.sink);
-    if (result >= 0) result = lwPrepareObjectFor(object, context);
-    if (result > 0 || result < -1 || (result == 0 && !sound(object))) problem = 1;
-    if (result >= 0 && problem == 0) {
+    const bool loaded = ok(lwLoadObjectLayerFromMemory(object, data, size, 0, layer, context.sink));
+    if (loaded) lwPrepareObjectFor(object, context);
+    if (loaded && !sound(object)) problem = 1;
+    if (loaded && problem == 0) {
       MaterialTable table;
       XWriter out;
       out.binary = binary;

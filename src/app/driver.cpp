@@ -93,16 +93,16 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
   LwObject other;
   main.filePath = context.sourcePath;
   other.filePath = context.sourcePath + "o";
-  int result = lwLoadObject(main, source, 0, sink);
-  if (result >= 0) result = lwPrepareObjectFor(main, context);
-  int companionResult = 0;
+  const bool mainRead = ok(lwLoadObject(main, source, 0, sink));
+  if (mainRead) lwPrepareObjectFor(main, context);
+  bool companionRead = true;
   if (companion != nullptr) {
-    sayText(sink, "\nreading lwoo file :");
-    companionResult = lwLoadObject(other, companion, 0, sink);
-    if (companionResult >= 0) companionResult = lwPrepareObjectFor(other, context);
+    report(sink, Message::kReadingCompanion);
+    companionRead = ok(lwLoadObject(other, companion, 0, sink));
+    if (companionRead) lwPrepareObjectFor(other, context);
   }
-  sayText(sink, "\n");
-  if (result >= 0) result = companionResult;
+  report(sink, Message::kLineEnd);
+  int result = mainRead && companionRead ? 0 : -1;
   if (result >= 0 && companion == nullptr && opt.meshesOnly == 0 && lwHasWeightedSkelegons(main)) {
     result = convertRig(context, templatePath, table, main, out);
     lwDisposeObject(main);

@@ -11,11 +11,11 @@
 // Every step in order, each reported on the progress line: subdivision of the patches at
 // the level given (0: none), double-sided copies (unless dissolved), vertex links, then
 // (unless dissolved) normals and texture coordinates.
-// 0. Running out of memory throws std::bad_alloc, which fails the whole conversion.
-int lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
+// Running out of memory throws std::bad_alloc, which fails the whole conversion.
+void lwPrepareObject(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
                     int subPatchLevel = 0);
 // The same with the context's options; fits the scene reader's object hook.
-int lwPrepareObjectFor(LwObject& object, const ConversionContext& context);
+void lwPrepareObjectFor(LwObject& object, const ConversionContext& context);
 
 // A refined object stays within this many faces: its level is lowered until it does.
 constexpr unsigned kMaxRefinedFaces = 1000000;

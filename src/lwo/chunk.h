@@ -96,7 +96,7 @@ using SurfaceNames = std::unordered_map<std::string, std::size_t>;
 
 // The SURF handler of the chunk walk: 0 when handled or skipped, -1 when the chunk
 // names an undeclared surface (the walk then ends).
-int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent,
+Status lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent,
                        const MessageSink& sink);
 
 // Grows v to hold at least `more` further elements, at once rather than by repeated doubling.
@@ -109,6 +109,6 @@ void reserveMore(std::vector<T>& v, std::size_t more) {
 
 // The body of a FORM/LWO2 after its form type, read into the object as its LWOB
 // equivalent. `layer` as lwLoadObjectLayer takes it.
-int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);
+void lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);
 // The same for FORM/LWO3: the same chunks, framed with 4-byte lengths and nested FORMs.
-int lwReadLwo3Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);
+void lwReadLwo3Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);

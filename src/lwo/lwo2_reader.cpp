@@ -199,7 +199,7 @@ void readSurface(Reader& r, ChunkCursor& chunk, Framing framing, GraphReport& re
   if (graph.data != nullptr && readNodeGraph(draft, graph, report)) draft.colored = true;
 }
 
-int readBody(LwObject& object, ChunkCursor& form, int layer, const MessageSink& sink, Framing framing) {
+void readBody(LwObject& object, ChunkCursor& form, int layer, const MessageSink& sink, Framing framing) {
   Reader r(object, layer);
   // Points and polygons before any LAYR belong to layer number 0.
   r.inLayer = r.all || r.wanted == 0;
@@ -218,16 +218,15 @@ int readBody(LwObject& object, ChunkCursor& form, int layer, const MessageSink& 
   for (const auto& [tag, draft] : r.drafts) report.unconnected += draft.nodeGraph && !draft.colored ? 1 : 0;
   sayGraphReport(report, sink);
   finish(r, sink);
-  return 0;
 }
 
 }  // namespace
 
 // Nothing here fails the object: damaged parts are counted and dropped.
-int lwReadLwo2Body(LwObject& object, ChunkCursor& form, int, int layer, const MessageSink& sink) {
-  return readBody(object, form, layer, sink, kLwo2Sub);
+void lwReadLwo2Body(LwObject& object, ChunkCursor& form, int, int layer, const MessageSink& sink) {
+  readBody(object, form, layer, sink, kLwo2Sub);
 }
 
-int lwReadLwo3Body(LwObject& object, ChunkCursor& form, int, int layer, const MessageSink& sink) {
-  return readBody(object, form, layer, sink, kLwo3);
+void lwReadLwo3Body(LwObject& object, ChunkCursor& form, int, int layer, const MessageSink& sink) {
+  readBody(object, form, layer, sink, kLwo3);
 }

@@ -154,20 +154,22 @@ void dropInvalidPolygons(LwObject& object, WalkStats& stats) {
   object.indices.resize(keptIndices);
 }
 
-int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, int indent, int layer,
+Status readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, int indent, int layer,
              const MessageSink& sink) {
   ChunkCursor form{body, length, 0};
   std::uint8_t formType[4] = {0, 0, 0, 0};
   const bool typed = chunkReadBytes(form, formType, 4);
   if (typed && idIs(formType, "LWO2")) {
-    return lwReadLwo2Body(object, form, indent, layer, sink);
+    lwReadLwo2Body(object, form, indent, layer, sink);
+    return Status::kOk;
   }
   if (typed && idIs(formType, "LWO3")) {
-    return lwReadLwo3Body(object, form, indent, layer, sink);
+    lwReadLwo3Body(object, form, indent, layer, sink);
+    return Status::kOk;
   }
   if (!typed || !idIs(formType, "LWOB")) {
     report(sink, Message::kNotLightWaveObject, static_cast<std::size_t>(indent));
-    return -1;
+    return Status::kNotThisFormat;
   }
   // An LWOB object is one layer, the first.
   const bool geometry = layer < 0 || layer == 1;
@@ -189,7 +191,7 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
       if (!geometry) continue;
       readPolygons(object, chunk, stats);
     } else if (idIs(id, "SURF")) {
-      if (lwReadSurfaceChunk(object, chunk, names, indent, sink) < 0) break;
+      if (!ok(lwReadSurfaceChunk(object, chunk, names, indent, sink))) break;
     }
   }
   dropInvalidPolygons(object, stats);
@@ -197,7 +199,7 @@ int readBody(LwObject& object, const std::uint8_t* body, std::uint32_t length, i
   if (stats.detail) report(sink, Message::kDetailPolygons);
   if (stats.dropped != 0) report(sink, Message::kShortPolygons, stats.dropped);
   if (stats.invalid != 0) report(sink, Message::kInvalidPolygons, stats.invalid);
-  return 0;
+  return Status::kOk;
 }
 
 // Reads length bytes of FORM body. When the bytes left in the stream are known the
@@ -226,22 +228,22 @@ bool readFormBody(std::FILE* file, std::uint32_t length, std::vector<std::uint8_
 
 }  // namespace
 
-int lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent, int layer,
+Status lwLoadObjectLayerFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent, int layer,
                                 const MessageSink& sink) {
   if (data == nullptr || size < 4 || !idIs(data, "FORM")) {
     printNotFile(sink, indent);
-    return -1;
+    return Status::kNotThisFormat;
   }
   const std::uint32_t length = size >= 8 ? bigEndian32(data + 4) : 0;
   // An empty body counts as a short one.
   if (length == 0 || length > size - 8) {
     printNotFile(sink, indent);
-    return -1;
+    return Status::kNotThisFormat;
   }
   return readBody(object, data + 8, length, indent, layer, sink);
 }
 
-int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, const MessageSink& sink) {
+Status lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, const MessageSink& sink) {
   const long start = std::ftell(file);
   std::uint8_t head[8];
   std::vector<std::uint8_t> body;
@@ -266,16 +268,16 @@ int lwLoadObjectLayer(LwObject& object, std::FILE* file, int indent, int layer, 
   if (!ok) {
     if (start >= 0) std::fseek(file, start, SEEK_SET);
     printNotFile(sink, indent);
-    return -1;
+    return Status::kNotThisFormat;
   }
   return readBody(object, mapped.range.data != nullptr ? mapped.range.data : body.data(), length, indent, layer, sink);
 }
 
-int lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
+Status lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::size_t size, int indent,
                            const MessageSink& sink) {
   return lwLoadObjectLayerFromMemory(object, data, size, indent, kAllLayers, sink);
 }
 
-int lwLoadObject(LwObject& object, std::FILE* file, int indent, const MessageSink& sink) {
+Status lwLoadObject(LwObject& object, std::FILE* file, int indent, const MessageSink& sink) {
   return lwLoadObjectLayer(object, file, indent, kAllLayers, sink);
 }

@@ -87,15 +87,15 @@ void lwSetMappingKind(LwTexture& texture, std::string_view text) {
   }
 }
 
-int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent,
+Status lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames& names, int indent,
                        const MessageSink& sink) {
   std::string name;
   // A name that does not fit names no surface: this chunk alone is skipped.
-  if (!chunkReadString(chunk, kLwNameSize, name)) return 0;
+  if (!chunkReadString(chunk, kLwNameSize, name)) return Status::kOk;
   const auto found = names.find(name);
   if (found == names.end()) {
     report(sink, Message::kUndeclaredSurface, name, static_cast<std::size_t>(indent));
-    return -1;
+    return Status::kBadInput;
   }
 
   LwSurface& surface = object.surfaces[found->second];
@@ -108,5 +108,5 @@ int lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNames&
     ChunkCursor sub = chunkSubCursor(chunk, length);
     readSubChunk(surface, id, sub, texture);
   }
-  return 0;
+  return Status::kOk;
 }

@@ -371,14 +371,14 @@ int loadItemObject(const ConversionContext& context, LwObject& item, const std::
   // The one place a scene item's geometry is loaded. A layer number above 0 asks for
   // that layer alone, turning about the pivot its LAYR gives.
   item.layer = layer;
-  int loaded = lwLoadObjectLayer(item, file, 0, layer > 0 ? layer : kAllLayers, context.sink);
-  if (loaded >= 0 && scene != nullptr && hasPatches(item)) readSubPatchLevel(item, scene);
-  if (loaded >= 0 && finish != nullptr) loaded = finish(item, context);
+  const bool loaded = ok(lwLoadObjectLayer(item, file, 0, layer > 0 ? layer : kAllLayers, context.sink));
+  if (loaded && scene != nullptr && hasPatches(item)) readSubPatchLevel(item, scene);
+  if (loaded && finish != nullptr) finish(item, context);
   sayText(context.sink, "\n");
   for (const LwLayer& declared : item.layers) {
     if (layer > 0 && declared.number == layer - 1) std::copy(declared.pivot, declared.pivot + 3, item.pivot);
   }
-  return loaded < 0 ? -1 : 0;
+  return loaded ? 0 : -1;
 }
 
 void linkMorphTargets(LwScene& scene) {

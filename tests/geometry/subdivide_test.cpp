@@ -17,7 +17,7 @@ LwObject refined(const Bytes& bytes, int level) {
   LwObject object;
   testsupport::console([&] {
     const MessageSink sink = testsupport::stdoutSink();
-    if (lwLoadObjectLayerFromMemory(object, bytes.data(), bytes.size(), 0, kAllLayers, sink) >= 0)
+    if (ok(lwLoadObjectLayerFromMemory(object, bytes.data(), bytes.size(), 0, kAllLayers, sink)))
       lwPrepareObject(object, true, true, false, sink, level);
   });
   return object;

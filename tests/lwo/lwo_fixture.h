@@ -30,8 +30,8 @@ inline Loaded load(const Bytes& bytes, bool doNormals = true, bool doTexCoords =
   Loaded l; l.object.dissolve = dissolve;
   l.out = testsupport::console([&] {
     const MessageSink sink = testsupport::stdoutSink();
-    l.result = lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), indent, layer, sink);
-    if (l.result >= 0) l.result = lwPrepareObject(l.object, doNormals, doTexCoords, wrapSeams, sink);
+    l.result = ok(lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), indent, layer, sink)) ? 0 : -1;
+    if (l.result == 0) lwPrepareObject(l.object, doNormals, doTexCoords, wrapSeams, sink);
   });
   return l;
 }

@@ -37,7 +37,8 @@ std::string loadFromStream(LwObject& o, const Bytes& object, int indent) {
   data.insert(data.end(), object.begin(), object.end()); std::FILE* f = testsupport::streamOf(std::string(data.begin(), data.end()));
   std::fseek(f, 3, SEEK_SET); int result = 0;
   const std::string out = testsupport::console([&] {
-    if ((result = lwLoadObject(o, f, indent, testsupport::stdoutSink())) >= 0) result = lwPrepareObject(o, true, true, false, testsupport::stdoutSink());
+    result = ok(lwLoadObject(o, f, indent, testsupport::stdoutSink())) ? 0 : -1;
+    if (result == 0) lwPrepareObject(o, true, true, false, testsupport::stdoutSink());
   });
   const long position = std::ftell(f) - 3; std::fclose(f);
   return std::to_string(result) + " '" + out + "' " + std::to_string(position);
