@@ -1,26 +1,16 @@
-// The file-name code page, the same on every system: what the active code page says
-// until the path utilities set it; and the code page a character set's name stands for.
+// The file-name code page, the same on every system, and the code page a character
+// set's name stands for.
 #include "platform/platform.h"
 
-#include <atomic>
 #include <cctype>
 
 namespace platform {
 
-namespace {
-// Read by every conversion thread when it opens a file.
-std::atomic<int> g_fileNameCodePage{-1};
-}  // namespace
-
 int fileNameCodePage() {
-  const int codePage = g_fileNameCodePage.load(std::memory_order_relaxed);
-  if (codePage >= 0) return codePage;
   // Asked once: looking at the locale is not safe while another thread does the same.
   static const int active = activeCodePage();
   return active;
 }
-
-void setFileNameCodePage(int codePage) { g_fileNameCodePage.store(codePage); }
 
 int codePageOfCharset(const std::string& charset) {
   // Compared in capitals without '-' and '_': "UTF-8", "utf8" and "UTF_8" are one name.

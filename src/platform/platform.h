@@ -40,9 +40,11 @@ int codePageOfCharset(const std::string& charset);
 // True when c starts a two-byte character in the given code page.
 bool isLeadByte(int codePage, unsigned char c);
 // The code page in which file names are walked, so that a double-byte character whose
-// trail byte equals '\' stays whole; activeCodePage() until set.
+// trail byte equals '\' stays whole: the active one, asked for once.
 int fileNameCodePage();
-void setFileNameCodePage(int codePage);
+// The path as the system takes it: '\' a separator, except as the trail byte of a
+// double-byte character in the code page.
+std::string nativePath(const std::string& path, int codePage);
 
 // Opens a file named the way LightWave files name them: '\' is a separator on
 // every system, and on case-sensitive file systems a path that does not open as

@@ -38,18 +38,7 @@ constexpr int kMaxLinkHops = 40;
 // The signals whose arrival deletes the temporary files.
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
-std::string toNative(const std::string& path) {
-  const int codePage = fileNameCodePage();
-  std::string result = path;
-  for (std::size_t i = 0; i < result.size(); ++i) {
-    if (isLeadByte(codePage, static_cast<unsigned char>(result[i])) && i + 1 < result.size()) {
-      ++i;  // the trail byte belongs to the character, whatever its value
-    } else if (result[i] == '\\') {
-      result[i] = '/';
-    }
-  }
-  return result;
-}
+std::string toNative(const std::string& path) { return nativePath(path, fileNameCodePage()); }
 
 // The temporary files' names are kept absolute: the handler may run in any directory.
 std::string absolute(const std::string& path) {
@@ -323,6 +312,18 @@ std::vector<std::string> findFiles(const std::string& path) {
   }
   collectCaseMatches(parts, 0, native[0] == '/' ? "/" : "", found);
   return found;
+}
+
+std::string nativePath(const std::string& path, int codePage) {
+  std::string result = path;
+  for (std::size_t i = 0; i < result.size(); ++i) {
+    if (isLeadByte(codePage, static_cast<unsigned char>(result[i])) && i + 1 < result.size()) {
+      ++i;  // the trail byte belongs to the character, whatever its value
+    } else if (result[i] == '\\') {
+      result[i] = '/';
+    }
+  }
+  return result;
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {

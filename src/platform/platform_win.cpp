@@ -145,6 +145,9 @@ std::FILE* openFile(const std::string& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
 }
 
+// Windows takes '\' as it is.
+std::string nativePath(const std::string& path, int) { return path; }
+
 std::FILE* createTempFile(const std::string& finalPath, bool binary, std::string& tempPath) {
   // A read-only file stays as it is, as opening it for writing would fail.
   const DWORD attributes = ::GetFileAttributesA(finalPath.c_str());
