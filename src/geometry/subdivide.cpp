@@ -53,6 +53,9 @@ using Surface = Bfr::Surface<float>;
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 // SUBD levels beyond this many steps make more than a million faces of one quad.
 constexpr int kMaxCatmullClarkSteps = 10;
+// Edge Weight 1 (100 %) is a crease as sharp as OpenSubdiv's infinite sharpness; weights
+// between scale linearly, and weights of 0 and below (looser edges) have no equivalent.
+constexpr float kSharpestCrease = 10.0f;
 // Values of one map at one refined point count as one when this close (relative).
 constexpr float kSameValue = 1e-5f;
 const std::string kEdgeWeightMap = "Edge Weight";
@@ -136,6 +139,7 @@ struct Refined {
   // Face-varying maps: each refined point's distinct values, and each corner's choice.
   std::vector<std::vector<std::vector<Sample>>> pointSamples;  // [map][point]
   std::vector<std::vector<std::uint8_t>> cornerSample;         // [map][corner]
+  std::uint32_t foldedCreases = 0;  // edge weights left out beside folded points
 };
 
 // The maps that patches carry: TXUV, and any map with per-corner values, vary per face;
@@ -299,6 +303,7 @@ class CageRefiner {
     for (std::size_t f = 0, at = 0; f < faces_.size(); at += static_cast<std::size_t>(sizes_[f]), ++f)
       firstCorner_[f] = static_cast<std::uint32_t>(at);
     cornerPoints_.assign(localPoints_.size(), kNone);
+    creases();
   }
 
   std::unique_ptr<Far::TopologyRefiner> makeRefiner(Sdc::Options::FVarLinearInterpolation mode,
@@ -309,8 +314,9 @@ class CageRefiner {
     topology.numVertsPerFace = sizes_.data();
     topology.vertIndicesPerFace = faceCorners_.data();
     topology.isLeftHanded = false;  // refined faces keep the cage's (clockwise) order
-    // No creases from SUBD Edge Weights: OpenSubdiv 3.5's irregular patches crash on some
-    // damaged cages with creases (found by the sanitizer replay of the fuzz corpus).
+    topology.numCreases = static_cast<int>(creaseWeights_.size());
+    topology.creaseVertexIndexPairs = creasePairs_.data();
+    topology.creaseWeights = creaseWeights_.data();
     topology.numFVarChannels = static_cast<int>(channels.size());
     topology.fvarChannels = channels.data();
     Sdc::Options options;
@@ -322,6 +328,72 @@ class CageRefiner {
         Factory::Create(topology, Factory::Options(Sdc::SCHEME_CATMARK, options)));
   }
 
+  // Points only two faces surround, sharing both edges at the point. OpenSubdiv 3.5 builds
+  // the patch of a face at such a point from a hull whose faces overlap, and then reads
+  // crease ends it never wrote (a crash in Vtr::Level::findEdge): no crease may touch
+  // those faces' corners. One linear pass over the corners.
+  std::vector<std::uint8_t> creaseFreePoints() const {
+    const std::size_t count = localPoints_.size();
+    std::vector<std::uint32_t> corners(count, 0), firstIn(count, 0), firstOut(count, 0);
+    std::vector<std::uint8_t> folded(count, 0);
+    for (std::uint32_t f = 0; f < faces_.size(); ++f) {
+      const int* corner = faceCorners_.data() + firstCorner_[f];
+      const int n = sizes_[f];
+      for (int k = 0; k < n; ++k) {
+        const auto point = static_cast<std::size_t>(corner[k]);
+        const auto in = static_cast<std::uint32_t>(corner[(k + n - 1) % n]);
+        const auto out = static_cast<std::uint32_t>(corner[(k + 1) % n]);
+        if (corners[point] == 0) {
+          firstIn[point] = in;
+          firstOut[point] = out;
+        }
+        if (corners[point] == 1) folded[point] = in == firstOut[point] && out == firstIn[point];
+        ++corners[point];
+      }
+    }
+    std::vector<std::uint8_t> creaseFree(count, 0);
+    for (std::uint32_t f = 0; f < faces_.size(); ++f) {
+      const int* corner = faceCorners_.data() + firstCorner_[f];
+      bool folds = false;
+      for (int k = 0; k < sizes_[f]; ++k) {
+        const auto point = static_cast<std::size_t>(corner[k]);
+        folds = folds || (folded[point] && corners[point] == 2);
+      }
+      for (int k = 0; k < sizes_[f] && folds; ++k) creaseFree[static_cast<std::size_t>(corner[k])] = 1;
+    }
+    return creaseFree;
+  }
+
+  // SUBD Edge Weight entries (point, polygon, w) sharpen the edge from that point to the
+  // polygon's next corner.
+  void creases() {
+    if (kind_ != kPolygonCatmullClark) return;
+    std::vector<std::uint32_t> faceOf(object_.polygons.size(), kNone);
+    for (std::uint32_t f = 0; f < faces_.size(); ++f) faceOf[faces_[f]] = f;
+    std::vector<std::uint8_t> creaseFree;
+    for (const LwVertexMap& map : object_.vertexMaps) {
+      if (!isEdgeWeights(map)) continue;
+      for (const LwMapValue& entry : map.corners) {
+        if (entry.polygon >= faceOf.size() || faceOf[entry.polygon] == kNone || entry.point >= localOf_.size() ||
+            !(entry.value[0] > 0.0f))
+          continue;
+        const std::uint32_t f = faceOf[entry.polygon];
+        const int* corner = faceCorners_.data() + firstCorner_[f];
+        for (int k = 0; k < sizes_[f]; ++k) {
+          if (static_cast<std::uint32_t>(corner[k]) != localOf_[entry.point]) continue;
+          const int next = corner[(k + 1) % sizes_[f]];
+          if (creaseFree.empty()) creaseFree = creaseFreePoints();
+          if (creaseFree[static_cast<std::size_t>(corner[k])] || creaseFree[static_cast<std::size_t>(next)]) {
+            ++out_.foldedCreases;
+            continue;
+          }
+          creasePairs_.push_back(corner[k]);
+          creasePairs_.push_back(next);
+          creaseWeights_.push_back(std::min(entry.value[0], 1.0f) * kSharpestCrease);
+        }
+      }
+    }
+  }
 
   // Per cage point: the position, then each vertex-interpolated map's values and share.
   std::vector<float> vertexMeshData() {
@@ -501,6 +573,8 @@ class CageRefiner {
   std::vector<std::uint32_t> cornerPoints_;  // local point to refined point
   std::unordered_map<std::uint64_t, std::uint32_t> edgeRuns_;
   std::vector<std::vector<std::uint32_t>> facePoints_;
+  std::vector<int> creasePairs_;
+  std::vector<float> creaseWeights_;
 };
 
 // The object rebuilt: points no face keeps are dropped, every refined cage face is
@@ -679,6 +753,9 @@ bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink) {
   for (const std::uint8_t kind : {kPolygonPatch, kPolygonCatmullClark}) {
     CageRefiner(object, plan, kind, rateOf(kind, used), refined).run();
   }
+  if (refined.foldedCreases > 0)
+    say(sink, "Warning! %s: %u edge weights ignored beside points only two faces surround\n", name.c_str(),
+        refined.foldedCreases);
   replaceCages(object, plan, refined);
   return true;
 }

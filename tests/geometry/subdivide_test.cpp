@@ -2,6 +2,7 @@
 // and the maps that come along (UV seams and modes, weights, morph shapes).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -47,12 +48,15 @@ Bytes lonePatch(const char* type, unsigned uvMode = 0) {
 
 TEST(Subdivision, ClosedCubeCountsWindingAndNormals) {
   const struct {
-    const char* type; int level; std::size_t faces, points;
+    const char* type; int level; std::size_t faces, points; double edgeGap = -1;
   } rows[] = {{"PTCH", 0, 6, 8}, {"PTCH", 1, 6, 8}, {"PTCH", 3, 54, 56}, {"PTCH", 5, 150, 152},
-              {"SUBD", 1, 24, 26}, {"SUBD", 2, 96, 98}, {"SUBD", 3, 384, 386}};
+              {"SUBD", 1, 24, 26}, {"SUBD", 2, 96, 98}, {"SUBD", 3, 384, 386},
+              // With the Edge Weight of 100 % on the edge from (-1, -1, -1) to (-1, 1, -1), the
+              // surface comes within 0.21 of the edge's middle (the smooth cube: 0.55).
+              {"SUBD", 3, 384, 386, 0.3}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.type) + " level " + std::to_string(row.level));
-    const LwObject o = refined(patchCube(row.type), row.level);
+    SCOPED_TRACE(std::string(row.type) + " level " + std::to_string(row.level) + (row.edgeGap < 0 ? "" : " creased"));
+    const LwObject o = refined(patchCube(row.type, row.edgeGap >= 0), row.level);
     EXPECT_EQ(o.polygons.size(), row.faces);
     EXPECT_EQ(o.points.size(), row.points);
     int inward = 0;
@@ -67,6 +71,10 @@ TEST(Subdivision, ClosedCubeCountsWindingAndNormals) {
       }
     }
     EXPECT_EQ(inward, 0);
+    if (row.edgeGap < 0) continue;
+    double gap = 2.0;
+    for (const LwPoint& p : o.points) gap = std::min(gap, std::hypot(p.x + 1.0, double{p.y}, p.z + 1.0));
+    EXPECT_LT(gap, row.edgeGap);
   }
 }
 
