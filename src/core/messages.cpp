@@ -125,6 +125,8 @@ std::string messageText(const Note& n) {
     case Message::kSubdivisionLowered:
       return format("Warning! %.*s: subdivision level %zu lowered to %zu to stay within %zu faces\n", tw, t, n.count,
                     n.limit, n.more);
+    case Message::kFoldedCreasesIgnored:
+      return format("Warning! %.*s: %zu edge weights ignored beside points only two faces surround\n", tw, t, n.count);
     case Message::kNamesShortened:
       return format("Warning! %zu names longer than %zu characters shortened:", n.count, n.limit);
     case Message::kShortenedName: return format("%s %.*s as %.*s", n.count == 0 ? "" : ",", tw, t, ow, o);

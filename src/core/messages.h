@@ -64,6 +64,7 @@ enum class Message : std::uint8_t {
   kCagesWithoutLibrary,   // text: object
   kPatchWeightsIgnored,   // text: object, count
   kSubdivisionLowered,    // text: object, count: asked, limit: used, more: face budget
+  kFoldedCreasesIgnored,  // text: object, count
   kNamesShortened,        // count, limit
   kShortenedName,         // count: position in the list, text: name, other: shortened
   kManyVertices,          // text: mesh, count, limit

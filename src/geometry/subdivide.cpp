@@ -37,7 +37,7 @@ int lwSubPatchLevelFor(const LwObject& object, const ConvertOptions& options) {
 
 bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink) {
   if (level <= 0 || std::none_of(object.polygons.begin(), object.polygons.end(), isCage)) return false;
-  say(sink, "Warning! %s: subdivision patches written as cages (built without OpenSubdiv)\n", objectName(object).c_str());
+  report(sink, Message::kCagesWithoutLibrary, objectName(object));
   return false;
 }
 
@@ -727,7 +727,7 @@ bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink) {
   if (object.vertices.size() != object.points.size()) return false;
   const std::string& name = objectName(object);
   if (object.patchWeightedPoints > 0)
-    say(sink, "Warning! %s: subpatch weights of %d points ignored\n", name.c_str(), object.patchWeightedPoints);
+    report(sink, Message::kPatchWeightsIgnored, name, static_cast<std::size_t>(object.patchWeightedPoints));
   // The highest level within the budget (faces grow with the level).
   int used = std::min(level, kMaxSubPatchLevel);
   if (refinedFaces(object, used) > kMaxRefinedFaces) {
@@ -739,8 +739,8 @@ bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink) {
     used = low;
   }
   if (used != level)
-    say(sink, "Warning! %s: subdivision level %d lowered to %d to stay within %u faces\n", name.c_str(), level, used,
-        kMaxRefinedFaces);
+    report(sink, Message::kSubdivisionLowered, name, static_cast<std::size_t>(level), static_cast<std::size_t>(used),
+           kMaxRefinedFaces);
   if (used == 0) return false;
 
   const MapPlan plan = planMaps(object);
@@ -754,8 +754,7 @@ bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink) {
     CageRefiner(object, plan, kind, rateOf(kind, used), refined).run();
   }
   if (refined.foldedCreases > 0)
-    say(sink, "Warning! %s: %u edge weights ignored beside points only two faces surround\n", name.c_str(),
-        refined.foldedCreases);
+    report(sink, Message::kFoldedCreasesIgnored, name, refined.foldedCreases);
   replaceCages(object, plan, refined);
   return true;
 }
