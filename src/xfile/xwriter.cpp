@@ -171,6 +171,75 @@ void xPutFloats(XWriter& w, const float* values, std::size_t count) {
   }
 }
 
+void xBeginList(XWriter& w, XToken token, std::size_t count) {
+  if (!w.binary) return;
+  xPutWord(w, static_cast<std::uint32_t>(token));
+  xPutDword(w, static_cast<std::uint32_t>(count));
+}
+
+void xPutMark(XWriter& w, std::string_view text) {
+  if (!w.binary) append(w, text.data(), text.size());
+}
+
+void xPutRowIndent(XWriter& w, int depth) {
+  if (!w.binary) xPutIndent(w, depth);
+}
+
+void xPutListInt(XWriter& w, long long value) {
+  if (w.binary) {
+    xPutDword(w, static_cast<std::uint32_t>(value));
+  } else {
+    xPutInt(w, value);
+  }
+}
+
+void xPutListFloat(XWriter& w, double value) {
+  if (w.binary) {
+    xPutFloat(w, static_cast<float>(value));
+  } else {
+    xPutFixed(w, value);
+  }
+}
+
+void xPutCount(XWriter& w, int depth, std::size_t count) {
+  xBeginList(w, kTokenIntegerList, 1);
+  xPutRowIndent(w, depth);
+  xPutListInt(w, static_cast<long long>(count));
+  xPutMark(w, ";\n");
+}
+
+void xPutStringLine(XWriter& w, int depth, const std::string& text) {
+  if (w.binary) {
+    xPutToken(w, kTokenString, text.c_str());
+    xPutWord(w, kTokenSemicolon);
+    return;
+  }
+  xPutIndent(w, depth);
+  xPutChar(w, '"');
+  xPutText(w, text);
+  xPutText(w, "\";\n");
+}
+
+void xPutFloatRows(XWriter& w, int depth, const float* values, std::size_t rows, std::size_t width,
+                   std::string_view last) {
+  if (w.binary) {
+    xPutFloatList(w, values, rows * width);
+    return;
+  }
+  for (std::size_t row = 0; row < rows; ++row) {
+    xPutIndent(w, depth);
+    for (std::size_t k = 0; k < width; ++k) {
+      xPutFixed(w, values[row * width + k]);
+      xPutChar(w, ';');
+    }
+    if (row + 1 < rows) {
+      xPutText(w, ",\n");
+    } else {
+      xPutText(w, last);
+    }
+  }
+}
+
 int xFlush(XWriter& w) {
   if (w.file == nullptr) return w.failed ? -1 : 0;
   drain(w);

@@ -55,5 +55,22 @@ void xPutFloatList(XWriter& w, const float* values, std::size_t count);
 void xPutDwords(XWriter& w, const std::uint32_t* values, std::size_t count);
 void xPutFloats(XWriter& w, const float* values, std::size_t count);
 
+// Lists and rows, in the writer's encoding, so that one sequence of calls writes either.
+// Binary: a list is its token, its length and its values. Text: numbers with the marks
+// and line starts between them; marks, row indents and list heads are text or binary only.
+void xBeginList(XWriter& w, XToken token, std::size_t count);  // binary only: token and length
+void xPutMark(XWriter& w, std::string_view text);              // text only
+void xPutRowIndent(XWriter& w, int depth);                     // text only
+void xPutListInt(XWriter& w, long long value);                 // text "%lld"; binary a dword
+void xPutListFloat(XWriter& w, double value);                  // text "%f"; binary the value as a float
+// A count on its own: "n;" on a line in text, a one-value integer list in binary.
+void xPutCount(XWriter& w, int depth, std::size_t count);
+// A quoted string: "\"text\";" on a line in text, a string token and ';' in binary.
+void xPutStringLine(XWriter& w, int depth, const std::string& text);
+// Rows of `width` floats: in text "a;b;c;" a line, rows joined by ",\n" and the last
+// followed by `last`; in binary one float list of them all.
+void xPutFloatRows(XWriter& w, int depth, const float* values, std::size_t rows, std::size_t width,
+                   std::string_view last);
+
 // Writes buffered bytes to the file (no-op without a file). Returns -1 on a write error.
 int xFlush(XWriter& w);
