@@ -90,6 +90,11 @@ void readyMesh(const ConversionContext& context, const MaterialTable& table, LwO
                ReadyMesh& mesh) {
   mesh = ReadyMesh();
   if (!meshWritten(object)) return;
+  // Writing reads neither the vertices' polygon lists nor the vertex maps: they make room
+  // for the positions, so that the peak stays where it was.
+  std::vector<std::uint32_t>().swap(object.polygonLists);
+  for (LwVertex& vertex : object.vertices) vertex.polygonListCount = 0;
+  std::vector<LwVertexMap>().swap(object.vertexMaps);
   readyPositions(object, mesh.positions);
   for (const LwPolygon& polygon : object.polygons) mesh.corners += cornerCountOf(object, polygon);
   readyMaterials(table, object, usedOnly, mesh);

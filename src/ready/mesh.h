@@ -34,6 +34,7 @@ std::uint32_t cornerCountOf(const LwObject& object, const LwPolygon& polygon);
 // What writing the object as a Mesh takes; empty when it is not written. usedOnly lists only
 // the materials some face uses (a skinned mesh: engines make a buffer of each listed material,
 // and an empty one breaks their skinning). With -F the v coordinates are flipped in place,
-// so each object is made ready once.
+// so each object is made ready once; the polygon lists and vertex maps, which writing does
+// not read, are released.
 void readyMesh(const ConversionContext& context, const MaterialTable& table, LwObject& object, bool usedOnly,
                ReadyMesh& mesh);
