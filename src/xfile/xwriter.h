@@ -3,6 +3,7 @@
 // a writer without a file keeps everything in memory (tests, fuzzing).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -116,12 +117,12 @@ inline void xPutRowIndent(XWriter& w, int depth) {
 }
 
 inline void xPutListDword(XWriter& w, std::uint32_t value) {
-  char* p = xRoom(w, 4);
-  p[0] = static_cast<char>(value & 0xFF);
-  p[1] = static_cast<char>((value >> 8) & 0xFF);
-  p[2] = static_cast<char>((value >> 16) & 0xFF);
-  p[3] = static_cast<char>((value >> 24) & 0xFF);
-  w.buffer.count += 4;
+  XBytes& b = w.buffer;
+  if (b.capacity - b.count < 4) xMakeRoom(w, 4);
+  if constexpr (std::endian::native != std::endian::little)
+    value = (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
+  std::memcpy(b.block.get() + b.count, &value, 4);
+  b.count += 4;
 }
 
 inline void xPutListInt(XWriter& w, long long value) {
