@@ -115,7 +115,7 @@ void writeNormals(const MessageSink& sink, const LwObject& object, const ReadyMe
   xPutCount(out, indent + 1, n);
   xBeginList(out, kTokenFloatList, std::size_t{n} * 3);
   std::uint32_t written = 0;
-  for (std::size_t i = 0; i < object.normals.size(); ++i) {
+  for (std::size_t i = 0; i < object.normals.size() && i < mesh.normalNumbers.size(); ++i) {
     if (mesh.normalNumbers[i] == kNotNumbered) continue;
     const LwNormal& normal = object.normals[i];
     xPutRowIndent(out, indent + 1);
