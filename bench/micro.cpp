@@ -92,7 +92,9 @@ void BM_WriteSphere(benchmark::State& state, bool binary) {
     const ConversionContext context;
     collectMaterials(context, table, object);
     writeMaterials(table, 0, out, 0);
-    writeMesh(context, table, object, out, 0);
+    ReadyMesh mesh;
+    readyMesh(context, table, object, false, mesh);
+    writeMesh(context, table, object, mesh, out, 0);
     xFlush(out);
     written = static_cast<std::size_t>(std::ftell(out.file));
     std::fclose(out.file);

@@ -99,15 +99,18 @@ int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
         object = LwObject();
         lwRigSkelegons(rig);
         for (auto& item : rig.items) collectMaterials(context, table, *item);
-        writeScene(context, table, rig, out);
+        SceneFeed feed = sceneFeed(context, table, rig);
+        writeScene(context, table, feed, out);
         lwReleaseScene(rig);
       } else {
         collectMaterials(context, table, object);
         writeMaterials(table, 0, out, 0);
+        ReadyMesh mesh;
+        readyMesh(context, table, object, false, mesh);
         if (o.topFrame) {
-          writeTopFrame(context, table, nullptr, &object, out);
+          writeObjectTopFrame(context, table, object, mesh, out);
         } else {
-          writeMesh(context, table, object, out, 0);
+          writeMesh(context, table, object, mesh, out, 0);
         }
       }
     }
@@ -146,7 +149,8 @@ int lwscInput(const std::uint8_t* data, std::size_t size) {
       XWriter out;
       out.binary = binary;
       for (auto& item : scene.items) collectMaterials(context, table, *item);
-      writeScene(context, table, scene, out);
+      SceneFeed feed = sceneFeed(context, table, scene);
+      writeScene(context, table, feed, out);
     }
     lwReleaseScene(scene);
     std::fclose(in);

@@ -78,7 +78,8 @@ int convertRig(const ConversionContext& given, const std::string& templatePath, 
   if (result >= 0) {
     sayText(context.sink, "writing a skinned mesh to X...\n");
     collectSceneMaterials(context, table, rig);
-    result = writeScene(context, table, rig, out);
+    SceneFeed feed = sceneFeed(context, table, rig);
+    result = writeScene(context, table, feed, out);
   }
   lwReleaseScene(rig);
   return result;
@@ -122,11 +123,13 @@ int convertObject(const ConversionContext& context, std::FILE* source, std::FILE
     collectMaterials(context, table, *written);
     writeMaterials(table, 0, out, 0);
     warnShortenedNames(context, table, nullptr, written, out.binary);
+    ReadyMesh mesh;
+    readyMesh(context, table, *written, false, mesh);
     // A file of templates alone loads in no engine: an object without faces is an empty TopFrame.
     if (opt.topFrame || (opt.meshesOnly == 0 && !meshWritten(*written))) {
-      writeTopFrame(context, table, nullptr, written, out);
+      writeObjectTopFrame(context, table, *written, mesh, out);
     } else {
-      writeMesh(context, table, *written, out, 0);
+      writeMesh(context, table, *written, mesh, out, 0);
       sayText(sink, "\n");
     }
   }
@@ -204,7 +207,8 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
     if (result >= 0) {
       sayText(sink, "writing a scene to X...\n");
       collectSceneMaterials(context, table, scene);
-      result = writeScene(context, table, scene, out);
+      SceneFeed feed = sceneFeed(context, table, scene);
+      result = writeScene(context, table, feed, out);
     }
   } else {
     result = convertObject(context, source, companion, templatePath, table, out);

@@ -13,28 +13,29 @@ namespace {
 constexpr std::size_t kBlockSize = std::size_t{1} << 18;
 
 void drain(XWriter& w) {
-  if (w.buffer.empty()) return;
-  if (std::fwrite(w.buffer.data(), 1, w.buffer.size(), w.file) != w.buffer.size()) w.failed = true;
-  w.buffer.clear();
+  XBytes& b = w.buffer;
+  if (b.count == 0) return;
+  if (std::fwrite(b.block.get(), 1, b.count, w.file) != b.count) w.failed = true;
+  b.count = 0;
 }
 
-// Called when n bytes do not fit the buffer's spare capacity. With a file the buffered
-// bytes go out first; true when the n bytes were written straight to the file as well.
-// Without a file the buffer simply grows.
-bool makeRoom(XWriter& w, const char* bytes, std::size_t n) {
-  if (w.file == nullptr) return false;
-  drain(w);
-  if (n >= kBlockSize) {
-    if (std::fwrite(bytes, 1, n, w.file) != n) w.failed = true;
-    return true;
-  }
-  if (w.buffer.capacity() < kBlockSize) w.buffer.reserve(kBlockSize);
-  return false;
+void grow(XBytes& b, std::size_t capacity) {
+  std::unique_ptr<char[]> block(new char[capacity]);
+  if (b.count > 0) std::memcpy(block.get(), b.block.get(), b.count);
+  b.block = std::move(block);
+  b.capacity = capacity;
 }
 
 inline void append(XWriter& w, const char* bytes, std::size_t n) {
-  if (w.buffer.capacity() - w.buffer.size() < n && makeRoom(w, bytes, n)) return;
-  w.buffer.insert(w.buffer.end(), bytes, bytes + n);
+  if (w.buffer.capacity - w.buffer.count < n && w.file != nullptr && n >= kBlockSize) {
+    // Large runs go straight to the file, after what is held.
+    drain(w);
+    if (std::fwrite(bytes, 1, n, w.file) != n) w.failed = true;
+    return;
+  }
+  if (n == 0) return;
+  std::memcpy(xRoom(w, n), bytes, n);
+  w.buffer.count += n;
 }
 
 // Text-mode names pass through the name filter into an 80-byte field.
@@ -51,6 +52,20 @@ void putNameToken(XWriter& w, std::string_view name) {
 }
 
 }  // namespace
+
+void xMakeRoom(XWriter& w, std::size_t n) {
+  XBytes& b = w.buffer;
+  if (w.file != nullptr) {
+    // A block allocated once is handed over whenever it fills.
+    drain(w);
+    if (b.capacity < n || b.capacity < kBlockSize) grow(b, n > kBlockSize ? n : kBlockSize);
+    return;
+  }
+  // Without a file the block grows and keeps everything.
+  std::size_t capacity = b.capacity > 0 ? 2 * b.capacity : 4096;
+  while (capacity - b.count < n) capacity *= 2;
+  grow(b, capacity);
+}
 
 void xPutBytes(XWriter& w, const void* data, std::size_t n) { append(w, static_cast<const char*>(data), n); }
 
@@ -168,6 +183,47 @@ void xPutFloats(XWriter& w, const float* values, std::size_t count) {
     append(w, reinterpret_cast<const char*>(values), count * sizeof *values);
   } else {
     for (std::size_t i = 0; i < count; ++i) xPutFloat(w, values[i]);
+  }
+}
+
+void xBeginList(XWriter& w, XToken token, std::size_t count) {
+  if (!w.binary) return;
+  xPutWord(w, static_cast<std::uint32_t>(token));
+  xPutDword(w, static_cast<std::uint32_t>(count));
+}
+
+void xPutCount(XWriter& w, int depth, std::size_t count) {
+  xBeginList(w, kTokenIntegerList, 1);
+  xPutRowIndent(w, depth);
+  xPutListInt(w, static_cast<long long>(count));
+  xPutMark(w, ";\n");
+}
+
+void xPutStringLine(XWriter& w, int depth, const std::string& text) {
+  if (w.binary) {
+    xPutToken(w, kTokenString, text.c_str());
+    xPutWord(w, kTokenSemicolon);
+    return;
+  }
+  xPutIndent(w, depth);
+  xPutChar(w, '"');
+  xPutText(w, text);
+  xPutText(w, "\";\n");
+}
+
+void xPutFloatRows(XWriter& w, int depth, const float* values, std::size_t rows, std::size_t width,
+                   std::string_view last) {
+  if (w.binary) {
+    xPutFloatList(w, values, rows * width);
+    return;
+  }
+  for (std::size_t row = 0; row < rows; ++row) {
+    xPutRowIndent(w, depth);
+    for (std::size_t k = 0; k < width; ++k) {
+      xPutListFloat(w, values[row * width + k]);
+      xPutMark(w, ";");
+    }
+    xPutMark(w, row + 1 < rows ? std::string_view(",\n") : last);
   }
 }
 

@@ -3,11 +3,15 @@
 // a writer without a file keeps everything in memory (tests, fuzzing).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "xfile/numfmt.h"
 
 // Binary token values.
 enum XToken : int {
@@ -20,10 +24,25 @@ enum XToken : int {
   kTokenSemicolon = 20,
 };
 
+// Bytes held by a writer: one block that numbers are formatted into in place.
+struct XBytes {
+  std::unique_ptr<char[]> block;
+  std::size_t count = 0;     // bytes held
+  std::size_t capacity = 0;  // size of the block
+
+  const char* data() const { return block.get(); }
+  const char* begin() const { return block.get(); }
+  const char* end() const { return block.get() + count; }
+  std::size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  void clear() { count = 0; }
+  operator std::string_view() const { return {block.get(), count}; }
+};
+
 struct XWriter {
   std::FILE* file = nullptr;   // null: keep all output in `buffer`
   bool binary = false;         // binaryOutput of the run
-  std::vector<char> buffer;    // bytes not yet written to `file`
+  XBytes buffer;               // bytes not yet written to `file`
   bool failed = false;         // a write to `file` failed
   int codePage = 1252;         // text names are filtered in this code page
 };
@@ -55,5 +74,72 @@ void xPutFloatList(XWriter& w, const float* values, std::size_t count);
 void xPutDwords(XWriter& w, const std::uint32_t* values, std::size_t count);
 void xPutFloats(XWriter& w, const float* values, std::size_t count);
 
+// Lists and rows, in the writer's encoding, so that one sequence of calls writes either.
+// Binary: a list is its token, its length and its values. Text: numbers with the marks
+// and line starts between them; marks, row indents and list heads are text or binary only.
+void xBeginList(XWriter& w, XToken token, std::size_t count);  // binary only: token and length
+inline void xPutMark(XWriter& w, std::string_view text);       // text only
+inline void xPutRowIndent(XWriter& w, int depth);              // text only
+inline void xPutListInt(XWriter& w, long long value);          // text "%lld"; binary a dword
+inline void xPutListFloat(XWriter& w, double value);           // text "%f"; binary the value as a float
+// A count on its own: "n;" on a line in text, a one-value integer list in binary.
+void xPutCount(XWriter& w, int depth, std::size_t count);
+// A quoted string: "\"text\";" on a line in text, a string token and ';' in binary.
+void xPutStringLine(XWriter& w, int depth, const std::string& text);
+// Rows of `width` floats: in text "a;b;c;" a line, rows joined by ",\n" and the last
+// followed by `last`; in binary one float list of them all.
+void xPutFloatRows(XWriter& w, int depth, const float* values, std::size_t rows, std::size_t width,
+                   std::string_view last);
+
 // Writes buffered bytes to the file (no-op without a file). Returns -1 on a write error.
 int xFlush(XWriter& w);
+
+// Room for n more bytes at the end of the buffer (with a file, held bytes go out first).
+void xMakeRoom(XWriter& w, std::size_t n);
+
+// The list values and marks are called once per number: their common case stays inline.
+inline char* xRoom(XWriter& w, std::size_t n) {
+  if (w.buffer.capacity - w.buffer.count < n) xMakeRoom(w, n);
+  return w.buffer.block.get() + w.buffer.count;
+}
+
+inline void xPutMark(XWriter& w, std::string_view text) {
+  if (w.binary) return;
+  std::memcpy(xRoom(w, text.size()), text.data(), text.size());
+  w.buffer.count += text.size();
+}
+
+inline void xPutRowIndent(XWriter& w, int depth) {
+  if (w.binary || depth <= 0) return;
+  const auto n = static_cast<std::size_t>(depth);
+  std::memset(xRoom(w, n), ' ', n);
+  w.buffer.count += n;
+}
+
+inline void xPutListDword(XWriter& w, std::uint32_t value) {
+  XBytes& b = w.buffer;
+  if (b.capacity - b.count < 4) xMakeRoom(w, 4);
+  if constexpr (std::endian::native != std::endian::little)
+    value = (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
+  std::memcpy(b.block.get() + b.count, &value, 4);
+  b.count += 4;
+}
+
+inline void xPutListInt(XWriter& w, long long value) {
+  if (w.binary) {
+    xPutListDword(w, static_cast<std::uint32_t>(value));
+    return;
+  }
+  w.buffer.count += formatInt(xRoom(w, 24), value);
+}
+
+inline void xPutListFloat(XWriter& w, double value) {
+  if (w.binary) {
+    const float f = static_cast<float>(value);
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    xPutListDword(w, bits);
+    return;
+  }
+  w.buffer.count += formatFixed(xRoom(w, kFixedBufferSize), value);
+}

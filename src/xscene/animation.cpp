@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "anim/sampling.h"
+#include "ready/items.h"
 #include "ready/names.h"
 
 namespace {
@@ -12,41 +12,29 @@ void writeKeySet(XWriter& out, const ItemTrack& track, int type, int depth) {
   const std::vector<std::int32_t>& frames = track.frames;
   const std::size_t count = track.sets[type].everySample ? frames.size() : 1;
   const std::uint32_t valueCount = type == kKeyRotation ? 4 : 3;
-  if (out.binary) {
-    xPutWord(out, kTokenIntegerList);
-    xPutDword(out, 2);
-    xPutDword(out, static_cast<std::uint32_t>(type));
-    xPutDword(out, static_cast<std::uint32_t>(count));
-  } else {
-    xPutIndent(out, depth);
-    xPutInt(out, type);
-    xPutText(out, ";\n");
-    xPutIndent(out, depth);
-    xPutInt(out, static_cast<long long>(count));
-    xPutText(out, ";\n");
-  }
+  xBeginList(out, kTokenIntegerList, 2);
+  xPutRowIndent(out, depth);
+  xPutListInt(out, type);
+  xPutMark(out, ";\n");
+  xPutRowIndent(out, depth);
+  xPutListInt(out, static_cast<long long>(count));
+  xPutMark(out, ";\n");
   for (std::size_t i = 0; i < count; ++i) {
-    const long long time = frames[i] - track.firstFrame;
     double values[4];
     animTrackValues(track, i, type, values);
-    if (out.binary) {
-      xPutWord(out, kTokenIntegerList);
-      xPutDword(out, 2);
-      xPutDword(out, static_cast<std::uint32_t>(time));
-      xPutDword(out, valueCount);
-      float floats[4];
-      for (std::uint32_t j = 0; j < valueCount; ++j) floats[j] = static_cast<float>(values[j]);
-      xPutFloatList(out, floats, valueCount);
-      continue;
-    }
-    xPutIndent(out, depth);
-    xPutInt(out, time);
-    xPutText(out, valueCount == 4 ? "; 4; " : "; 3; ");
+    // Time and value count, then the values: two lists in binary, one line in text.
+    xBeginList(out, kTokenIntegerList, 2);
+    xPutRowIndent(out, depth);
+    xPutListInt(out, frames[i] - track.firstFrame);
+    xPutMark(out, "; ");
+    xPutListInt(out, valueCount);
+    xPutMark(out, "; ");
+    xBeginList(out, kTokenFloatList, valueCount);
     for (std::uint32_t j = 0; j < valueCount; ++j) {
-      if (j > 0) xPutText(out, ", ");
-      xPutFixed(out, values[j]);
+      if (j > 0) xPutMark(out, ", ");
+      xPutListFloat(out, values[j]);
     }
-    xPutText(out, i + 1 < count ? ";;,\n" : ";;;\n");
+    xPutMark(out, i + 1 < count ? ";;,\n" : ";;;\n");
   }
 }
 
@@ -56,10 +44,7 @@ int writeItemAnimation(const ConversionContext& context, const LwScene& scene, s
   const LwObject& item = *scene.items[static_cast<std::size_t>(position)];
   if (item.motionKeys.empty()) return 0;
   ItemTrack track;
-  if (animSampleTrack(scene, item, track) < 0) {
-    say(context.sink, "animation of %s too long: more than %zu samples\n", item.name.c_str(), kMaxSamplesPerItem);
-    return -1;
-  }
+  if (readyTrack(context, scene, static_cast<std::size_t>(position), track) < 0) return -1;
   const std::string name = "Animation" + std::to_string(position);
   xBeginObject(out, depth + 1, "Animation", name.c_str());
   xPutReference(out, depth + 2, xName(frameName(context.options.framePrefix, item), out.binary, out.codePage));
@@ -101,22 +86,7 @@ int writeSubtree(const ConversionContext& context, const LwScene& scene, const L
 
 int writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth) {
   sayText(context.sink, "writing animation...\n");
-  // Count every item's samples before writing any, so that a scene too long to write
-  // is refused at once.
-  std::size_t total = 0;
-  std::vector<std::int32_t> frames;
-  for (const auto& item : scene.items) {
-    if (item->motionKeys.empty()) continue;
-    if (animationSampleFrames(scene, *item, frames) < 0) {
-      say(context.sink, "animation of %s too long: more than %zu samples\n", item->name.c_str(), kMaxSamplesPerItem);
-      return -1;
-    }
-    total += frames.size();
-    if (total > kMaxSamplesPerScene) {
-      say(context.sink, "animation too long: more than %zu samples in the scene\n", kMaxSamplesPerScene);
-      return -1;
-    }
-  }
+  if (readyAnimation(context, scene) < 0) return -1;
   xBeginObject(out, depth, "AnimationSet", "AnimationSet0");
   const LwChildIndex index = lwBuildChildIndex(scene);
   std::vector<char> visited(scene.items.size(), 0);

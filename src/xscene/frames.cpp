@@ -4,118 +4,81 @@
 #include <vector>
 
 #include "core/options.h"
-#include "model/xform.h"
-#include "xfile/header.h"
+#include "ready/names.h"
 #include "xscene/animation.h"
 #include "xscene/mesh.h"
-#include "ready/names.h"
 #include "xscene/skin.h"
 
 namespace {
 
-// The sixteen values column by column: the transpose, as .x frames use row vectors.
+// The sixteen values column by column: the transpose, as .x frames use row vectors. In
+// binary each column is a float list of its own.
 void writeMatrix(XWriter& out, const Mat4& matrix, int depth) {
   for (int column = 0; column < 4; ++column) {
-    if (out.binary) {
-      const float values[4] = {static_cast<float>(matrix.m[0][column]), static_cast<float>(matrix.m[1][column]),
-                               static_cast<float>(matrix.m[2][column]), static_cast<float>(matrix.m[3][column])};
-      xPutFloatList(out, values, 4);
-      continue;
-    }
-    xPutIndent(out, depth);
+    xBeginList(out, kTokenFloatList, 4);
+    xPutRowIndent(out, depth);
     for (int row = 0; row < 4; ++row) {
-      if (row > 0) xPutChar(out, ',');
-      xPutFixed(out, matrix.m[row][column]);
+      if (row > 0) xPutMark(out, ",");
+      xPutListFloat(out, matrix.m[row][column]);
     }
-    xPutText(out, column < 3 ? ",\n" : ";;\n");
+    xPutMark(out, column < 3 ? ",\n" : ";;\n");
   }
 }
 
-// Writes one item up to its children: frame header and matrix, mesh, release.
-// True when the item got a frame that its children go into.
-bool writeItem(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out,
-               std::int32_t position, int depth) {
+// Writes one item, made ready, up to its children: frame header and matrix, and mesh.
+void writeItem(const ConversionContext& context, const MaterialTable& table, const LwObject& item,
+               const ReadyItem& ready, XWriter& out, int depth) {
   const ConvertOptions& opts = context.options;
-  LwObject& item = *scene.items[static_cast<std::size_t>(position)];
-  MeshSkin skin;
-  const bool deformed = lwMeshIsSkinned(context, scene, static_cast<std::size_t>(position));
-  if (deformed) lwLayOutSkinnedMesh(item, opts.noNormals == 0);
-  const bool skinned = deformed && buildMeshSkin(context, scene, static_cast<std::size_t>(position), skin);
   say(context.sink, "%*s", depth, "");
-  const bool framed = opts.meshesOnly == 0 && item.dissolve < 1.0;
-  if (framed) {
+  if (ready.framed) {
     if (opts.framePrefix.empty()) {
       say(context.sink, "Frame%s : ", item.name.c_str());
     } else {
       say(context.sink, "%s%s", opts.framePrefix.c_str(), item.name.c_str());
     }
-    if (!out.binary) xPutChar(out, '\n');
+    xPutMark(out, "\n");
     const std::string name = xName(frameName(opts.framePrefix, item), out.binary, out.codePage);
     xBeginObject(out, depth, "Frame", name.c_str());
     xBeginObject(out, depth + 1, "FrameTransformMatrix", nullptr);
-    Mat4 matrix;  // identity for an item without keys
-    if (!item.motionKeys.empty()) {
-      static const float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
-      const LwObject* parent = lwSceneItem(scene, item.parentIndex);
-      const float* pivot = parent != nullptr ? parent->pivot : kNoPivot;
-      matrix = item.bone.owner > 0 ? lwBonePoseMatrix(item.bone, item.motionKeys[0], pivot)
-                                   : itemMatrix(item.motionKeys[0], pivot);
-    }
-    writeMatrix(out, matrix, depth + 2);
+    writeMatrix(out, ready.matrix, depth + 2);
     xEndObject(out, depth + 1);
   }
-  writeMesh(context, table, item, out, depth + 1, skinned ? &skin : nullptr);
-  lwReleaseObject(item);
+  writeMesh(context, table, item, ready.mesh, out, depth + 1, ready.skinned ? &ready.skin : nullptr);
   sayText(context.sink, "\n");
-  return framed;
+}
+
+// The TopFrame around what `body` writes, unless -m.
+template <typename Body>
+void inTopFrame(const ConversionContext& context, XWriter& out, Body body) {
+  const bool framed = context.options.meshesOnly == 0;
+  if (framed) {
+    sayText(context.sink, "TopFrame\n");
+    xPutMark(out, "\n");
+    xBeginObject(out, 0, "Frame", "TopFrame");
+  }
+  body();
+  if (framed) xEndObject(out, 0);
 }
 
 }  // namespace
 
-unsigned sceneTemplates(const ConversionContext& context, const LwScene& scene) {
-  unsigned extras = lwSceneHasSkin(context, scene) ? unsigned{kTemplatesSkin} : 0u;
-  for (const auto& item : scene.items)
-    extras |= meshWritten(*item) && meshHasVertexColors(*item) ? kTemplatesVertexColors : 0u;
-  return extras;
-}
-
-void warnShortenedNames(const ConversionContext& context, const MaterialTable& table, const LwScene* scene,
-                        const LwObject* object, bool binary) {
-  const ConvertOptions& opts = context.options;
-  std::vector<std::string> shortened = table.shortened;
-  auto note = [&](const LwObject& item, bool framed) {
-    if (framed && opts.meshesOnly == 0 && item.dissolve < 1.0)
-      noteName(shortened, frameName(opts.framePrefix, item), binary, context.codePage);
-    if (meshWritten(item)) noteName(shortened, meshName(opts.framePrefix, item), binary, context.codePage);
-  };
-  if (scene != nullptr) {
-    for (const auto& item : scene->items) note(*item, true);
-  }
-  if (object != nullptr) note(*object, false);
-  sayShortenedNames(context.sink, shortened, binary, context.codePage);
-}
-
-int writeScene(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out) {
-  const ConvertOptions& opts = context.options;
+int writeScene(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out) {
+  const LwScene& scene = *feed.scene;
   writeMaterials(table, 0, out, 0);
   warnShortenedNames(context, table, &scene, nullptr, out.binary);
-  if (opts.topFrame != 0) {
-    writeTopFrame(context, table, &scene, nullptr, out);
+  if (context.options.topFrame != 0) {
+    inTopFrame(context, out, [&] { writeFrames(context, table, feed, out, 0, 1); });
   } else {
-    writeFrames(context, table, scene, out, 0, 0);
+    writeFrames(context, table, feed, out, 0, 0);
   }
-  if (opts.noAnimation != 0 || opts.meshesOnly != 0) return 0;
-  bool moves = false;
-  for (const auto& item : scene.items) moves = moves || lwItemMoves(*item);
-  if (moves) {
-    const int r = writeAnimationSet(context, scene, out, 0);
-    if (r < 0) return r;
-  }
-  return 0;
+  if (!animationWritten(context, scene)) return 0;
+  const int r = writeAnimationSet(context, scene, out, 0);
+  return r < 0 ? r : 0;
 }
 
-int writeFrames(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out,
+int writeFrames(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out,
                 int parentNumber, int depth) {
+  const LwScene& scene = *feed.scene;
   const std::size_t count = scene.items.size();
   if (parentNumber < 0 || static_cast<std::size_t>(parentNumber) > count) return 1;
   const LwChildIndex index = lwBuildChildIndex(scene);
@@ -144,27 +107,21 @@ int writeFrames(const ConversionContext& context, const MaterialTable& table, Lw
     if (visited[static_cast<std::size_t>(child)] != 0) continue;
     visited[static_cast<std::size_t>(child)] = 1;
     const int childDepth = top.depth;
-    const bool framed = writeItem(context, table, scene, out, child, childDepth);
+    const std::size_t position = static_cast<std::size_t>(child);
+    const ReadyItem& ready = readyItem(feed, position);
+    writeItem(context, table, *scene.items[position], ready, out, childDepth);
+    const bool framed = ready.framed;
+    itemWritten(feed, position);
     stack.push_back({child + 1, index.first[static_cast<std::size_t>(child) + 1], childDepth + 1, framed});
   }
   return 1;
 }
 
-int writeTopFrame(const ConversionContext& context, const MaterialTable& table, LwScene* scene, LwObject* object,
-                  XWriter& out) {
-  const bool framed = context.options.meshesOnly == 0;
-  if (framed) {
-    sayText(context.sink, "TopFrame\n");
-    if (!out.binary) xPutChar(out, '\n');
-    xBeginObject(out, 0, "Frame", "TopFrame");
-  }
-  if (object != nullptr) {
-    writeMesh(context, table, *object, out, 1);
+int writeObjectTopFrame(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
+                        const ReadyMesh& mesh, XWriter& out) {
+  inTopFrame(context, out, [&] {
+    writeMesh(context, table, object, mesh, out, 1);
     sayText(context.sink, "\n");
-    lwReleaseObject(*object);
-  } else if (scene != nullptr) {
-    writeFrames(context, table, *scene, out, 0, 1);
-  }
-  if (framed) xEndObject(out, 0);
+  });
   return 1;
 }

@@ -1,25 +1,18 @@
 // Scene body: materials, the frame tree with matrices and meshes, the animation set.
 #pragma once
 
-#include <string>
-#include <string_view>
-
 #include "core/context.h"
 #include "model/scene.h"
+#include "ready/items.h"
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 
 // 0 on success, negative when the animation cannot be written (the message is printed).
-int writeScene(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out);
-// The templates beyond the usual ones (ExtraTemplates bits) that the scene's meshes use:
-// vertex colours, and skins where bones deform a written mesh.
-unsigned sceneTemplates(const ConversionContext& context, const LwScene& scene);
-// One warning naming every frame, mesh and material name too long for engines, and what
-// it was shortened to.
-void warnShortenedNames(const ConversionContext& context, const MaterialTable& table, const LwScene* scene,
-                        const LwObject* object, bool binary);
-int writeFrames(const ConversionContext& context, const MaterialTable& table, LwScene& scene, XWriter& out,
+// Each item is made ready through the feed right before it is written, and released after.
+int writeScene(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out);
+// The frames of the children of a 1-based parent number (0: the top level), at a depth.
+int writeFrames(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out,
                 int parentNumber, int depth);
-// TopFrame around a scene's frames or one object's mesh (exactly one of them non-null).
-int writeTopFrame(const ConversionContext& context, const MaterialTable& table, LwScene* scene, LwObject* object,
-                  XWriter& out);
+// One object's mesh in a TopFrame (with -m, the mesh alone).
+int writeObjectTopFrame(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
+                        const ReadyMesh& mesh, XWriter& out);

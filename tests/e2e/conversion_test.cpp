@@ -51,7 +51,7 @@ TEST(ObjectE2E, TextBinaryConsoleAndTheIndependentReader) {
   EXPECT_EQ(x.substr(x.size() - 8), ";;\n }\n}\n");
   const std::string bin = readFile(dir / "bin/plain.X");
   EXPECT_EQ(bin.substr(0, 16), "xof 0302bin 0032");
-  EXPECT_EQ(xtokens::decode(std::vector<char>(bin.begin(), bin.end()), 16),
+  EXPECT_EQ(xtokens::decode(bin, 16),
             "Header { I(1,0,0) } Material MatRed { F(1.000000,0.000000,0.000000,1.000000,85.333336,0.000000,0.000000,0.000000,0.000000,0.000000,"
             "0.000000) } Material MatBlue { F(0.000000,0.000000,1.000000,0.500000,21.333334,1.000000,1.000000,1.000000,0.000000,0.000000,1.000000) }"
             " Mesh { I(5) F(0.000000,0.000000,0.000000,1.000000,0.000000,0.000000,1.000000,1.000000,0.000000,0.000000,1.000000,0.000000,0.500000,"

@@ -118,7 +118,7 @@ TEST(CharactersE2E, OptionsBinaryAndTheIndependentReader) {
   EXPECT_TRUE(contains(still.text, "  SkinWeights {\n   \"Frame1_Lower\";\n   40;\n   0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,\n   16,")) << still.text;
   EXPECT_TRUE(meshes.run.exitCode == 0 && !contains(meshes.text, "SkinWeights") && meshes.x.frames.empty());
   EXPECT_EQ(one.x.meshes.at(0).header[0], 1u); EXPECT_LT(restError(one.x), 1e-5);
-  const std::string tokens = xtokens::decode(std::vector<char>(binary.text.begin(), binary.text.end()), binary.text.find("Material") - 6);
+  const std::string tokens = xtokens::decode(binary.text, binary.text.find("Material") - 6);
   EXPECT_TRUE(contains(binary.text, "nMaxSkinWeightsPerVertex") && inOrder(tokens, {"Mesh", "XSkinMeshHeader { I(2,2,2) }",
                                "SkinWeights { \"Frame1_Lower\" ; I(40) I(0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,"})) << tokens;
   for (const Converted* c : {&still, &meshes, &one}) EXPECT_EQ(c->run.exitCode, 0) << c->run.out;

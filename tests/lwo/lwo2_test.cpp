@@ -31,7 +31,11 @@ Geometry twinSphere() {
 std::string convert(const Bytes& bytes, bool binary, bool wrapSeams) {
   Loaded l = load(bytes, true, true, wrapSeams); MaterialTable table; XWriter out; out.binary = binary;
   const std::string printed = testsupport::withOptions({.binaryOutput = binary, .keepTextureFiles = 1}, [&] {
-    return testsupport::console([&] { collectMaterials(ctx(), table, l.object), writeMaterials(table, 0, out, 0), writeMesh(ctx(), table, l.object, out, 0); });
+    return testsupport::console([&] { ReadyMesh mesh;
+      collectMaterials(ctx(), table, l.object);
+      writeMaterials(table, 0, out, 0);
+      readyMesh(ctx(), table, l.object, false, mesh);
+      writeMesh(ctx(), table, l.object, mesh, out, 0); });
   });
   return l.out + printed + std::string(out.buffer.begin(), out.buffer.end());
 }

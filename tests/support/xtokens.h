@@ -9,11 +9,12 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace xtokens {
 
-inline std::string decode(const std::vector<char>& bytes, std::size_t start = 0) {
+inline std::string decode(std::string_view bytes, std::size_t start = 0) {
   std::string out; std::size_t pos = start;
   auto has = [&](std::size_t n) { return bytes.size() - pos >= n; };
   auto u32 = [&](std::size_t n = 4) {

@@ -215,7 +215,8 @@ std::string frameClose(int depth) { return std::string(static_cast<std::size_t>(
 Written written(LwScene& scene, const ConvertOptions& set = {}, bool binary = false) {
   XWriter out; out.binary = binary; MaterialTable table; Written w;
   w.console = console([&] { w.result = withOptions(set, [&] { for (auto& item : scene.items) collectMaterials(ctx(), table, *item);
-    return writeScene(ctx(), table, scene, out); }); });
+    SceneFeed feed = sceneFeed(ctx(), table, scene);
+    return writeScene(ctx(), table, feed, out); }); });
   w.text = binary ? xtokens::decode(out.buffer) : std::string(out.buffer.begin(), out.buffer.end());
   return w;
 }
@@ -239,8 +240,8 @@ TEST(Frames, TreeMatricesParentPivotAndUnreachableItems) {
   tree.items[8]->motionKeys.clear();
   EXPECT_EQ(written(tree).console, "Frame0_a : \n Frame3_d : \n  Frame1_b : \n Frame4_e : \nFrame2_c : \nFrame8_nokeys : \n");
   // Starting inside a cycle stops instead of going round; an unknown parent writes nothing.
-  XWriter out; MaterialTable table;
-  EXPECT_EQ(console([&] { writeFrames(ctx(), table, tree, out, 10, 0), writeFrames(ctx(), table, tree, out, 11, 0), writeFrames(ctx(), table, tree, out, -1, 0); }),
+  XWriter out; MaterialTable table; SceneFeed feed = sceneFeed(ctx(), table, tree);
+  EXPECT_EQ(console([&] { writeFrames(ctx(), table, feed, out, 10, 0), writeFrames(ctx(), table, feed, out, 11, 0), writeFrames(ctx(), table, feed, out, -1, 0); }),
             "Frame7_cycle : \n");
 }
 
@@ -279,11 +280,12 @@ TEST(Frames, DissolvedItemsOptionsAndTheTopFrame) {
   LwObject object; object.name = "cube"; makeTriangle(object); XWriter out; MaterialTable table;
   collectMaterials(ctx(), table, object);
   out.buffer.clear();
-  EXPECT_EQ(console([&] { withOptions({.noNormals = 1, .topFrame = 1}, [&] { return writeTopFrame(ctx(), table, nullptr, &object, out); }); }),
+  EXPECT_EQ(console([&] { withOptions({.noNormals = 1, .topFrame = 1}, [&] { ReadyMesh mesh;
+    readyMesh(ctx(), table, object, false, mesh);
+    return writeObjectTopFrame(ctx(), table, object, mesh, out); }); }),
             "TopFrame\n 3 Vertices  1 Polygons \n");
   const std::string text(out.buffer.begin(), out.buffer.end());
   EXPECT_EQ(text.substr(0, 38) + "|" + text.substr(text.size() - 5), "\nFrame TopFrame {\n Mesh Meshcube {\n  3| }\n}\n");
-  EXPECT_TRUE(object.vertices.empty());
 }
 
 namespace {
@@ -316,7 +318,10 @@ const std::vector<float> kSquare = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
 Written write(MaterialTable& table, const LwObject& source, bool binary = false, const ConvertOptions& set = {}, int indent = 0) {
   LwObject object = source; XWriter materials, w; w.binary = binary; Written out;
   out.console = testsupport::console([&] {
-    testsupport::withOptions(set, [&] { collectMaterials(ctx(), table, object), writeMesh(ctx(), table, object, w, indent); });
+    testsupport::withOptions(set, [&] { ReadyMesh mesh;
+      collectMaterials(ctx(), table, object);
+      readyMesh(ctx(), table, object, false, mesh);
+      writeMesh(ctx(), table, object, mesh, w, indent); });
   });
   out.text = binary ? xtokens::decode(w.buffer) : std::string(w.buffer.begin(), w.buffer.end());
   return out;

@@ -1,0 +1,111 @@
+#include "ready/mesh.h"
+
+#include "core/options.h"
+
+namespace {
+
+void readyPositions(const LwObject& object, std::vector<float>& positions) {
+  positions.resize(object.vertices.size() * 3);
+  float* out = positions.data();
+  const LwObject* target = object.morphTarget;
+  for (const LwVertex& vertex : object.vertices) {
+    LwPoint p;
+    if (vertex.point < object.points.size()) p = object.points[vertex.point];
+    // A target with fewer points leaves the missing vertices where they are.
+    if (target != nullptr && object.metamorph > 0.0 && vertex.point < target->points.size()) {
+      const LwPoint& t = target->points[vertex.point];
+      if (object.metamorph >= 1.0) {
+        p = t;
+      } else {
+        const double m = object.metamorph;
+        p.x = static_cast<float>(m * t.x + (1.0 - m) * p.x);
+        p.y = static_cast<float>(m * t.y + (1.0 - m) * p.y);
+        p.z = static_cast<float>(m * t.z + (1.0 - m) * p.z);
+      }
+    }
+    *out++ = p.x - object.pivot[0];
+    *out++ = p.y - object.pivot[1];
+    *out++ = p.z - object.pivot[2];
+  }
+}
+
+// Each distinct material of the object's (used) surfaces, in order of first appearance.
+void readyMaterials(const MaterialTable& table, const LwObject& object, bool usedOnly, ReadyMesh& mesh) {
+  std::vector<char> used(object.surfaces.size(), usedOnly ? 0 : 1);
+  for (const LwPolygon& polygon : object.polygons) {
+    if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < used.size()) used[static_cast<std::size_t>(polygon.surface)] = 1;
+  }
+  mesh.surfaceMaterials.assign(object.surfaces.size(), 0);
+  std::vector<std::int32_t> localOf(table.entries.size(), -1);
+  for (std::size_t s = 0; s < object.surfaces.size(); ++s) {
+    if (used[s] == 0) continue;
+    const std::int32_t m = object.surfaces[s].materialIndex;
+    if (m < 0 || static_cast<std::size_t>(m) >= table.entries.size()) continue;
+    if (localOf[static_cast<std::size_t>(m)] < 0) {
+      localOf[static_cast<std::size_t>(m)] = static_cast<std::int32_t>(mesh.materials.size());
+      mesh.materials.push_back(static_cast<std::uint32_t>(m));
+    }
+    mesh.surfaceMaterials[s] = static_cast<std::uint32_t>(localOf[static_cast<std::size_t>(m)]);
+  }
+}
+
+bool usesUvMap(const LwObject& object) {
+  for (const LwPolygon& polygon : object.polygons) {
+    if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < object.surfaces.size() &&
+        object.surfaces[static_cast<std::size_t>(polygon.surface)].uvMap >= 0)
+      return true;
+  }
+  return false;
+}
+
+// Coordinates are written where some vertex has them, or where a UV map gives them (even
+// when every one of them is (0, 0)).
+bool hasTextureCoords(const LwObject& object) {
+  for (const LwVertex& vertex : object.vertices) {
+    if (vertex.u != 0.0 || vertex.v != 0.0) return true;
+  }
+  return usesUvMap(object);
+}
+
+}  // namespace
+
+bool meshHasVertexColors(const LwObject& object) {
+  for (const LwVertexColor& colour : object.vertexColors)
+    if (colour.set) return true;
+  return false;
+}
+
+bool meshWritten(const LwObject& object) {
+  return !object.vertices.empty() && object.dissolve != 1.0 && !object.polygons.empty();
+}
+
+std::uint32_t cornerCountOf(const LwObject& object, const LwPolygon& polygon) {
+  if (polygon.cornerCount <= 0 || polygon.firstIndex >= object.indices.size()) return 0;
+  const std::size_t available = object.indices.size() - polygon.firstIndex;
+  const std::size_t count = static_cast<std::size_t>(polygon.cornerCount);
+  return static_cast<std::uint32_t>(count < available ? count : available);
+}
+
+void readyMesh(const ConversionContext& context, const MaterialTable& table, LwObject& object, bool usedOnly,
+               ReadyMesh& mesh) {
+  mesh = ReadyMesh();
+  if (!meshWritten(object)) return;
+  // Writing reads neither the vertices' polygon lists nor the vertex maps: they make room
+  // for the positions, so that the peak stays where it was.
+  std::vector<std::uint32_t>().swap(object.polygonLists);
+  for (LwVertex& vertex : object.vertices) vertex.polygonListCount = 0;
+  std::vector<LwVertexMap>().swap(object.vertexMaps);
+  readyPositions(object, mesh.positions);
+  for (const LwPolygon& polygon : object.polygons) mesh.corners += cornerCountOf(object, polygon);
+  readyMaterials(table, object, usedOnly, mesh);
+  if (context.options.noNormals == 0) {
+    mesh.normalNumbers.assign(object.normals.size(), kNotNumbered);
+    for (std::size_t i = 0; i < object.normals.size(); ++i)
+      if (object.normals[i].useCount > 0) mesh.normalNumbers[i] = mesh.normalCount++;
+  }
+  mesh.textureCoords = hasTextureCoords(object);
+  if (mesh.textureCoords && context.options.flipTextureV != 0) {
+    for (LwVertex& vertex : object.vertices) vertex.v = 1.0 - vertex.v;
+  }
+  mesh.vertexColors = meshHasVertexColors(object);
+}
