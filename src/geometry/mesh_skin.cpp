@@ -120,15 +120,13 @@ bool lwBuildMeshSkin(const ConversionContext& context, const LwScene& scene, std
 
   const MessageSink& sink = context.sink;
   for (const std::string& map : skin.weights.missingMaps)
-    say(sink, "Warning! %s has no weight map '%s': its bones weigh by distance\n", item.name.c_str(), map.c_str());
+    report(sink, Message::kNoWeightMap, item.name, map);
   if (skin.weights.normalizedPoints != 0)
-    say(sink, "Warning! %zu points of %s weighed above 1 in all: normalized\n", skin.weights.normalizedPoints,
-        item.name.c_str());
+    report(sink, Message::kWeightsNormalized, item.name, skin.weights.normalizedPoints);
   std::size_t used = 0;
   for (std::size_t e = 0; e + 1 < skin.weights.first.size(); ++e) used += skin.weights.first[e + 1] > skin.weights.first[e];
   if (used > kMaxMeshBones) {
-    say(sink, "Warning! %s is moved by %zu bones, more than %zu: written without skin\n", item.name.c_str(), used,
-        kMaxMeshBones);
+    report(sink, Message::kTooManyBones, item.name, used, kMaxMeshBones);
     return false;
   }
   return true;

@@ -95,12 +95,12 @@ int readyAnimation(const ConversionContext& context, const LwScene& scene) {
   for (const auto& item : scene.items) {
     if (item->motionKeys.empty()) continue;
     if (animationSampleFrames(scene, *item, frames) < 0) {
-      say(context.sink, "animation of %s too long: more than %zu samples\n", item->name.c_str(), kMaxSamplesPerItem);
+      report(context.sink, Message::kAnimationTooLong, item->name, 0, kMaxSamplesPerItem);
       return -1;
     }
     total += frames.size();
     if (total > kMaxSamplesPerScene) {
-      say(context.sink, "animation too long: more than %zu samples in the scene\n", kMaxSamplesPerScene);
+      report(context.sink, Message::kSceneAnimationTooLong, 0, kMaxSamplesPerScene);
       return -1;
     }
   }
@@ -110,7 +110,7 @@ int readyAnimation(const ConversionContext& context, const LwScene& scene) {
 int readyTrack(const ConversionContext& context, const LwScene& scene, std::size_t position, ItemTrack& track) {
   const LwObject& item = *scene.items[position];
   if (animSampleTrack(scene, item, track) < 0) {
-    say(context.sink, "animation of %s too long: more than %zu samples\n", item.name.c_str(), kMaxSamplesPerItem);
+    report(context.sink, Message::kAnimationTooLong, item.name, 0, kMaxSamplesPerItem);
     return -1;
   }
   return 0;

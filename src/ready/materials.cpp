@@ -63,21 +63,21 @@ std::FILE* openTextureSource(const ConversionContext& context, const std::string
 // PPM is written under a temporary name and only takes its final name once it is
 // whole, so a failed or concurrent conversion never leaves a torn file behind.
 void convertTexture(const ConversionContext& context, TextureKind kind, std::FILE* source, const std::string& ppmName) {
-  say(context.sink, "generating %s : ", ppmName.c_str());
+  report(context.sink, Message::kGenerating, ppmName);
   const std::string ppmPath = resolvePath(context, ppmName);
   platform::TempFile destination;
   destination.stream = platform::createTempFile(ppmPath, true, destination.path);
   if (destination.stream == nullptr) {
-    sayText(context.sink, "couldn't create!\n");
+    report(context.sink, Message::kImageNotCreated);
     return;
   }
   const Status result = kind == TextureKind::kBmp ? convertBmpToPpm(kConverterName, source, destination.stream)
                                                : convertTgaToPpm(kConverterName, source, destination.stream);
   if (!ok(result) || !destination.commit(ppmPath)) {
-    sayText(context.sink, "failure\n");
+    report(context.sink, Message::kImageFailed);
     return;
   }
-  sayText(context.sink, "ok\n");
+  report(context.sink, Message::kGenerated);
 }
 
 // The bare file name the material refers to, converting the image on the way.
@@ -100,7 +100,7 @@ std::string textureReference(const ConversionContext& context, const std::string
   const platform::FileCloser closer{source};
   // Whatever its kind, an image that exists nowhere is reported; the stored name is kept.
   if (source == nullptr) {
-    say(context.sink, "%s not found\n", path.c_str());
+    report(context.sink, Message::kTextureNotFound, path);
     return file;
   }
   if (kind == TextureKind::kNone) {

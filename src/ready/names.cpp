@@ -59,9 +59,9 @@ void noteName(std::vector<std::string>& shortened, std::string_view name, bool b
 
 void sayShortenedNames(const MessageSink& sink, const std::vector<std::string>& shortened, bool binary, int codePage) {
   if (shortened.empty()) return;
-  say(sink, "Warning! %zu names longer than %zu characters shortened:", shortened.size(), kEngineNameLength);
+  report(sink, Message::kNamesShortened, shortened.size(), kEngineNameLength);
   for (std::size_t i = 0; i < shortened.size(); ++i) {
-    say(sink, "%s %s as %s", i == 0 ? "" : ",", shortened[i].c_str(), xName(shortened[i], binary, codePage).c_str());
+    report(sink, Note{Message::kShortenedName, shortened[i], xName(shortened[i], binary, codePage), {}, i, 0, 0});
   }
-  sayText(sink, "\n");
+  report(sink, Message::kLineEnd);
 }

@@ -85,7 +85,7 @@ int writeSubtree(const ConversionContext& context, const LwScene& scene, const L
 }  // namespace
 
 int writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth) {
-  sayText(context.sink, "writing animation...\n");
+  report(context.sink, Message::kWritingAnimation);
   if (readyAnimation(context, scene) < 0) return -1;
   xBeginObject(out, depth, "AnimationSet", "AnimationSet0");
   const LwChildIndex index = lwBuildChildIndex(scene);

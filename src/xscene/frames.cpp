@@ -29,12 +29,12 @@ void writeMatrix(XWriter& out, const Mat4& matrix, int depth) {
 void writeItem(const ConversionContext& context, const MaterialTable& table, const LwObject& item,
                const ReadyItem& ready, XWriter& out, int depth) {
   const ConvertOptions& opts = context.options;
-  say(context.sink, "%*s", depth, "");
+  report(context.sink, Message::kIndent, static_cast<std::size_t>(depth));
   if (ready.framed) {
     if (opts.framePrefix.empty()) {
-      say(context.sink, "Frame%s : ", item.name.c_str());
+      report(context.sink, Message::kFrameName, item.name);
     } else {
-      say(context.sink, "%s%s", opts.framePrefix.c_str(), item.name.c_str());
+      report(context.sink, Message::kPrefixedFrameName, opts.framePrefix, item.name);
     }
     xPutMark(out, "\n");
     const std::string name = xName(frameName(opts.framePrefix, item), out.binary, out.codePage);
@@ -44,7 +44,7 @@ void writeItem(const ConversionContext& context, const MaterialTable& table, con
     xEndObject(out, depth + 1);
   }
   writeMesh(context, table, item, ready.mesh, out, depth + 1, ready.skinned ? &ready.skin : nullptr);
-  sayText(context.sink, "\n");
+  report(context.sink, Message::kLineEnd);
 }
 
 // The TopFrame around what `body` writes, unless -m.
@@ -52,7 +52,7 @@ template <typename Body>
 void inTopFrame(const ConversionContext& context, XWriter& out, Body body) {
   const bool framed = context.options.meshesOnly == 0;
   if (framed) {
-    sayText(context.sink, "TopFrame\n");
+    report(context.sink, Message::kTopFrame);
     xPutMark(out, "\n");
     xBeginObject(out, 0, "Frame", "TopFrame");
   }
@@ -121,7 +121,7 @@ int writeObjectTopFrame(const ConversionContext& context, const MaterialTable& t
                         const ReadyMesh& mesh, XWriter& out) {
   inTopFrame(context, out, [&] {
     writeMesh(context, table, object, mesh, out, 1);
-    sayText(context.sink, "\n");
+    report(context.sink, Message::kLineEnd);
   });
   return 1;
 }

@@ -101,7 +101,7 @@ void writeMaterialList(const MaterialTable& table, const LwObject& object, const
 
 void writeNormals(const MessageSink& sink, const LwObject& object, const ReadyMesh& mesh, XWriter& out, int indent) {
   const std::uint32_t n = mesh.normalCount;
-  say(sink, " %u Normals", n);
+  report(sink, Message::kNormalCount, n);
   if (n == 0) return;
 
   auto cornerNormal = [&](std::uint32_t position) -> std::uint32_t {
@@ -177,7 +177,7 @@ int writeMesh(const ConversionContext& context, const MaterialTable& table, cons
   if (object.vertices.empty() || object.dissolve == 1.0) return 0;
   // A Mesh without faces fails whole files in DirectX 9's loader; the frame stays.
   if (object.polygons.empty()) {
-    sayText(context.sink, " no faces: no Mesh written");
+    report(context.sink, Message::kNoFacesNoMesh);
     return 0;
   }
   const ConvertOptions& opts = context.options;
@@ -186,10 +186,10 @@ int writeMesh(const ConversionContext& context, const MaterialTable& table, cons
   const std::string name = xName(given, out.binary, out.codePage);
   xBeginObject(out, indent, "Mesh", given.empty() ? nullptr : name.c_str());
 
-  say(context.sink, " %zu Vertices ", object.vertices.size());
+  report(context.sink, Message::kVertexCount, object.vertices.size());
   writeVertices(mesh, out, indent + 1);
 
-  say(context.sink, " %zu Polygons ", object.polygons.size());
+  report(context.sink, Message::kPolygonCount, object.polygons.size());
   writeFaceList(object, mesh, out, indent + 1, ";;\n\n",
                 [&](std::uint32_t position) { return object.indices[position]; });
 
@@ -202,8 +202,7 @@ int writeMesh(const ConversionContext& context, const MaterialTable& table, cons
   xEndObject(out, indent);
   if (object.vertices.size() > kEngineVertexLimit) {
     const std::string& named = object.name.empty() ? object.filePath : object.name;
-    say(context.sink, "\nWarning! %s has %zu vertices: engines with 16-bit indices show at most %zu", named.c_str(),
-        object.vertices.size(), kEngineVertexLimit);
+    report(context.sink, Message::kManyVertices, named, object.vertices.size(), kEngineVertexLimit);
   }
   return 0;
 }
