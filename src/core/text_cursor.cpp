@@ -127,17 +127,22 @@ bool readLine(std::string& line, std::size_t size, TextCursor& in) {
   line.clear();
   if (in.atEnd) return false;
   if (size < 2) return true;
-  for (;;) {
-    const int c = in.get();
-    if (c < 0) break;
-    if (c == '\r' || c == '\n') {
-      const int next = in.get();
-      const int pair = c == '\r' ? '\n' : '\r';
-      if (next != pair) in.unget(next);
-      break;
-    }
-    line.push_back(static_cast<char>(c));
-    if (line.size() == size - 1) break;
+  // The line's characters are found in one scan rather than read one by one.
+  const std::string_view rest = in.text.substr(in.position);
+  const std::size_t limit = size - 1;
+  std::size_t n = 0;
+  while (n < rest.size() && n < limit && rest[n] != '\r' && rest[n] != '\n') ++n;
+  line.assign(rest.data(), n);
+  in.position += n;
+  if (n == limit) {
+    // Full: the next character stays unread.
+  } else if (n == rest.size()) {
+    in.atEnd = true;
+  } else {
+    const int pair = rest[n] == '\r' ? '\n' : '\r';
+    ++in.position;
+    const int next = in.get();
+    if (next != pair) in.unget(next);
   }
   const std::size_t nul = line.find('\0');
   if (nul != std::string::npos) line.resize(nul);
