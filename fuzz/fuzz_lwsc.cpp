@@ -1,5 +1,6 @@
 // libFuzzer target: lwsc input.
 #include <cstdio>
+#include <cstdlib>
 
 #include "harness.h"
 
@@ -10,5 +11,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, unsigned long size) {
-  return fuzz::lwscInput(data, size);
+  if (fuzz::lwscInput(data, size) != 0) std::abort();
+  return 0;
 }

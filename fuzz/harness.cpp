@@ -2,22 +2,18 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/pipeline.h"
 #include "core/context.h"
+#include "core/lwcfg.h"
 #include "image/ppm.h"
 #include "lwbuild.h"
-#include "anim/sampling.h"
-#include "geometry/geometry.h"
-#include "geometry/skin.h"
 #include "lwo/reader.h"
 #include "lws/scene_reader.h"
 #include "xfile/xwriter.h"
-#include "xscene/frames.h"
-#include "xscene/materials.h"
-#include "xscene/mesh.h"
 
 namespace fuzz {
 
@@ -40,83 +36,88 @@ ConversionContext contextFor(std::uint8_t bits, bool binary) {
   return context;
 }
 
-// A private directory holding the objects a fuzzed scene may load.
-const std::string& scratchDirectory() {
-  static std::string dir;
-  if (dir.empty()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "torvo-fuzz-XXXXXX").string();
-    if (char* made = ::mkdtemp(pattern.data())) dir = made;
+// The objects a fuzzed scene may load, by file name: built once, served from memory.
+struct ServedObject {
+  const char* name;
+  lwbuild::Bytes bytes;
+};
+
+const std::vector<ServedObject>& servedObjects() {
+  static const std::vector<ServedObject> objects = [] {
     lwbuild::LwobBuilder tri;
     tri.surfaces({"Red", "Blue"}).points({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
     tri.polygons({{{0, 1, 2}, 1}, {{1, 3, 2}, 2}});
     tri.surface("Red", {lwbuild::subU16("FLAG", 0x0104), lwbuild::subString("CTEX", "Planar Image Map"),
                         lwbuild::subU16("TFLG", 4)});
-    lwbuild::writeFile(dir + "/a.lwo", tri.bytes());
-    lwbuild::writeFile(dir + "/b.lwo", tri.bytes());
-    lwbuild::writeFile(dir + "/column.lwo", lwbuild::skinColumn());
-  }
-  return dir;
+    return std::vector<ServedObject>{{"a.lwo", tri.bytes()}, {"b.lwo", tri.bytes()}, {"column.lwo", lwbuild::skinColumn()}};
+  }();
+  return objects;
 }
 
-}  // namespace
+// What one input's conversion finds by name: the served objects, and the input itself.
+struct Served {
+  const std::uint8_t* input = nullptr;
+  std::size_t inputSize = 0;
+};
 
-namespace {
+constexpr const char* kInputName = "input.lwo";
 
-// Whatever the input, a loaded object is sound: every corner names a vertex (and a normal when there are
-// normals), every vertex a point, every polygon three corners or more and a surface.
-bool sound(const LwObject& o) {
-  bool ok = o.vertices.size() >= o.points.size() && (o.cornerNormals.empty() || o.cornerNormals.size() == o.indices.size());
-  for (const LwVertex& v : o.vertices) ok = ok && v.point < o.points.size();
-  for (const LwPolygon& p : o.polygons) {
-    ok = ok && p.cornerCount >= 3 && p.surface >= 0 && static_cast<std::size_t>(p.surface) < o.surfaces.size() &&
-         std::size_t{p.firstIndex} + static_cast<std::size_t>(p.cornerCount) <= o.indices.size();
-    for (std::int32_t k = 0; ok && k < p.cornerCount; ++k)
-      ok = o.indices[p.firstIndex + k] < o.vertices.size() &&
-           (o.cornerNormals.empty() || o.cornerNormals[p.firstIndex + k] < o.normals.size());
+bool findServed(void* user, const ConversionContext&, const std::string& name, LwObjectWanted wanted,
+                LwFoundObject& found) {
+  if (wanted != LwObjectWanted::kNamedByScene) return false;
+  const std::string file = name.substr(name.find_last_of("/\\:") + 1);
+  const Served& served = *static_cast<const Served*>(user);
+  found.path = file;
+  if (file == kInputName && served.input != nullptr) {
+    found.bytes.data = served.input;
+    found.bytes.size = served.inputSize;
+    return true;
   }
-  return ok;
+  for (const ServedObject& object : servedObjects()) {
+    if (file != object.name) continue;
+    found.bytes.data = object.bytes.data();
+    found.bytes.size = object.bytes.size();
+    return true;
+  }
+  return false;
 }
 
-// 0, or 1 when a loaded object is not sound.
-int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
+// Enough of the template file for every cut the header makes.
+const std::string kTemplates =
+    "xof 0302txt 0032\ntemplate Header {\n}\ntemplate FrameTransformMatrix {\n}\ntemplate FloatKeys {\n}\n"
+    "// Written only into files that use them\ntemplate MeshVertexColors {\n}\ntemplate XSkinMeshHeader {\n}\n";
+
+// The whole conversion, text and binary; 1 when it left a broken reference behind.
+int convertBoth(const std::uint8_t* data, std::size_t size, const Served& served, const char* sourceName, bool scene) {
   const std::uint8_t bits = size > 0 ? data[size - 1] : 0;
   int problem = 0;
   for (bool binary : {false, true}) {
-    const ConversionContext context = contextFor(bits, binary);
-    const ConvertOptions& o = context.options;
-    LwObject object;
-    const bool loaded = ok(lwLoadObjectLayerFromMemory(object, data, size, 0, layer, context.sink));
-    if (loaded) lwPrepareObjectFor(object, context);
-    if (loaded && !sound(object)) problem = 1;
-    if (loaded && problem == 0) {
-      MaterialTable table;
-      XWriter out;
-      out.binary = binary;
-      if (lwHasWeightedSkelegons(object)) {
-        // The skeleton its skelegons make, as the driver writes it.
-        LwScene rig;
-        rig.items.push_back(std::make_unique<LwObject>(std::move(object)));
-        object = LwObject();
-        lwRigSkelegons(rig);
-        for (auto& item : rig.items) collectMaterials(context, table, *item);
-        SceneFeed feed = sceneFeed(context, table, rig);
-        writeScene(context, table, feed, out);
-        lwReleaseScene(rig);
-      } else {
-        collectMaterials(context, table, object);
-        writeMaterials(table, 0, out, 0);
-        ReadyMesh mesh;
-        readyMesh(context, table, object, false, mesh);
-        if (o.topFrame) {
-          writeObjectTopFrame(context, table, object, mesh, out);
-        } else {
-          writeMesh(context, table, object, mesh, out, 0);
-        }
-      }
+    ConversionContext context = contextFor(bits, binary);
+    if (scene) {
+      context.options.cameraFrame = (bits & 16) != 0;
+      context.options.lightFrames = (bits & 32) != 0;
     }
-    lwDisposeObject(object);
+    context.sourcePath = sourceName;
+    ConversionInput input;
+    input.bytes = std::string_view(reinterpret_cast<const char*>(data), size);
+    input.sourceName = sourceName;
+    input.objects.find = findServed;
+    input.objects.user = const_cast<Served*>(&served);
+    input.templateText = &kTemplates;
+    XWriter out;
+    out.binary = binary;
+    if (convertLoaded(context, input, out) == kConversionFault) problem = 1;
   }
   return problem;
+}
+
+// All layers as an object file, or one layer as a scene loads it.
+int objectInput(const std::uint8_t* data, std::size_t size, int layer) {
+  const Served served{data, size};
+  if (layer == kAllLayers) return convertBoth(data, size, served, kInputName, false);
+  std::string scene = "LWSC\n3\n\nLoadObjectLayer " + std::to_string(layer) + " " + kInputName + "\n";
+  if (size > 0) scene.push_back(static_cast<char>(data[size - 1]));  // the same option bits
+  return convertBoth(reinterpret_cast<const std::uint8_t*>(scene.data()), scene.size(), served, "layer.lws", true);
 }
 
 }  // namespace
@@ -125,38 +126,13 @@ int lwobInput(const std::uint8_t* data, std::size_t size) { return objectInput(d
 
 // All layers, then one (chosen by the second-last byte).
 int lwo2Input(const std::uint8_t* data, std::size_t size) {
-  return objectInput(data, size, kAllLayers) | objectInput(data, size, size > 1 ? data[size - 2] % 4 : 1);
+  return objectInput(data, size, kAllLayers) | objectInput(data, size, size > 1 ? data[size - 2] % 4 + 1 : 1);
 }
 
 // LWO3 goes the same ways as LWO2.
 int lwo3Input(const std::uint8_t* data, std::size_t size) { return lwo2Input(data, size); }
 
-int lwscInput(const std::uint8_t* data, std::size_t size) {
-  const std::string scenePath = scratchDirectory() + "/scene.lws";
-  if (!lwbuild::writeFile(scenePath, lwbuild::Bytes(data, data + size))) return 0;
-  const std::uint8_t bits = size > 0 ? data[size - 1] : 0;
-  for (bool binary : {false, true}) {
-    ConversionContext context = contextFor(bits, binary);
-    context.config.contentDirectory = scratchDirectory();
-    context.options.cameraFrame = (bits & 16) != 0;
-    context.options.lightFrames = (bits & 32) != 0;
-    std::FILE* in = std::fopen(scenePath.c_str(), "rb");
-    if (in == nullptr) return 0;
-    LwScene scene;
-    if (lwReadScene(scene, in, context, lwPrepareObjectFor) >= 0) {
-      lwSettleScene(scene);
-      MaterialTable table;
-      XWriter out;
-      out.binary = binary;
-      for (auto& item : scene.items) collectMaterials(context, table, *item);
-      SceneFeed feed = sceneFeed(context, table, scene);
-      writeScene(context, table, feed, out);
-    }
-    lwReleaseScene(scene);
-    std::fclose(in);
-  }
-  return 0;
-}
+int lwscInput(const std::uint8_t* data, std::size_t size) { return convertBoth(data, size, Served{}, "scene.lws", true); }
 
 int lwcfgInput(const std::uint8_t* data, std::size_t size) {
   std::FILE* in = std::tmpfile();

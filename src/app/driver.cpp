@@ -6,20 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "anim/sampling.h"
-#include "core/lookup.h"
+#include "app/pipeline.h"
 #include "core/lwcfg.h"
 #include "core/paths.h"
-#include "geometry/geometry.h"
-#include "geometry/skin.h"
-#include "lwo/reader.h"
-#include "lws/scene_reader.h"
+#include "platform/mapped.h"
 #include "platform/platform.h"
 #include "xfile/header.h"
 #include "xfile/xwriter.h"
-#include "xscene/frames.h"
-#include "xscene/materials.h"
-#include "xscene/mesh.h"
 
 namespace {
 
@@ -58,86 +51,6 @@ std::FILE* openSource(const ConversionContext& context, const std::string& sourc
   return nullptr;
 }
 
-// Every item's surfaces made ready as materials (textures converted) before any is written.
-void collectSceneMaterials(const ConversionContext& context, MaterialTable& table, LwScene& scene) {
-  for (auto& item : scene.items) collectMaterials(context, table, *item);
-}
-
-// An object whose skelegons name weight maps: the object's frame with the skeleton they
-// make below it, and its mesh skinned at rest; nothing moves.
-int convertRig(const ConversionContext& given, const std::string& templatePath, MaterialTable& table, LwObject& object,
-               XWriter& out) {
-  ConversionContext context = given;
-  context.options.noAnimation = 1;
-  LwScene rig;
-  rig.items.push_back(std::make_unique<LwObject>(std::move(object)));
-  object = LwObject();
-  rig.items[0]->name = lwObjectItemName(0, context.sourcePath, context.codePage);
-  lwRigSkelegons(rig);
-  int result = writeXHeader(context, templatePath, out, 1, kTemplatesSkin | sceneTemplates(context, rig));
-  if (result >= 0) {
-    sayText(context.sink, "writing a skinned mesh to X...\n");
-    collectSceneMaterials(context, table, rig);
-    SceneFeed feed = sceneFeed(context, table, rig);
-    result = writeScene(context, table, feed, out);
-  }
-  lwReleaseScene(rig);
-  return result;
-}
-
-// Object path: the main object, and the companion it is morphed towards when present.
-int convertObject(const ConversionContext& context, std::FILE* source, std::FILE* companion,
-                  const std::string& templatePath, MaterialTable& table, XWriter& out) {
-  const ConvertOptions& opt = context.options;
-  const MessageSink& sink = context.sink;
-  LwObject main;
-  LwObject other;
-  main.filePath = context.sourcePath;
-  other.filePath = context.sourcePath + "o";
-  const bool mainRead = ok(lwLoadObject(main, source, 0, sink));
-  if (mainRead) lwPrepareObjectFor(main, context);
-  bool companionRead = true;
-  if (companion != nullptr) {
-    report(sink, Message::kReadingCompanion);
-    companionRead = ok(lwLoadObject(other, companion, 0, sink));
-    if (companionRead) lwPrepareObjectFor(other, context);
-  }
-  report(sink, Message::kLineEnd);
-  int result = mainRead && companionRead ? 0 : -1;
-  if (result >= 0 && companion == nullptr && opt.meshesOnly == 0 && lwHasWeightedSkelegons(main)) {
-    result = convertRig(context, templatePath, table, main, out);
-    lwDisposeObject(main);
-    return result;
-  }
-  LwObject* written = &main;
-  if (companion != nullptr) {
-    other.morphTarget = &main;
-    other.metamorph = 1.0;
-    main.refCount += 1;
-    written = &other;
-  }
-  const unsigned extras = meshWritten(*written) && meshHasVertexColors(*written) ? kTemplatesVertexColors : 0u;
-  if (result >= 0) result = writeXHeader(context, templatePath, out, 0, extras);
-  if (result >= 0) {
-    sayText(sink, "writing a mesh to X...\n");
-    collectMaterials(context, table, *written);
-    writeMaterials(table, 0, out, 0);
-    warnShortenedNames(context, table, nullptr, written, out.binary);
-    ReadyMesh mesh;
-    readyMesh(context, table, *written, false, mesh);
-    // A file of templates alone loads in no engine: an object without faces is an empty TopFrame.
-    if (opt.topFrame || (opt.meshesOnly == 0 && !meshWritten(*written))) {
-      writeObjectTopFrame(context, table, *written, mesh, out);
-    } else {
-      writeMesh(context, table, *written, mesh, out, 0);
-      sayText(sink, "\n");
-    }
-  }
-  lwDisposeObject(other);
-  lwDisposeObject(main);
-  return result;
-}
-
 }  // namespace
 
 int convertFile(const ConversionContext& given, const std::string& templatePath, const std::string& sourceArg,
@@ -157,8 +70,6 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
     say(sink, "could not open: %s\n", sourceArg.c_str());
     return -1;
   }
-  const platform::FileCloser companionCloser{platform::openFile(sourceFile + "o", "rb")};
-  std::FILE* const companion = companionCloser.stream;
   context.sourcePath = sourceFile;
 
   const std::string_view sourceName = std::string_view(sourceArg).substr(fileNamePart(sourceArg, codePage));
@@ -197,22 +108,18 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   out.binary = opt.binaryOutput != 0;
   out.codePage = codePage;
 
-  LwScene scene;
-  MaterialTable table;
-  say(sink, "reading %s :", sourceArg.c_str());
-  if (lwReadScene(scene, source, context, lwPrepareObjectFor) >= 0) {
-    lwSettleScene(scene);
-    sayText(sink, "\n");
-    result = writeXHeader(context, templatePath, out, opt.meshesOnly ? 0 : 1, sceneTemplates(context, scene));
-    if (result >= 0) {
-      sayText(sink, "writing a scene to X...\n");
-      collectSceneMaterials(context, table, scene);
-      SceneFeed feed = sceneFeed(context, table, scene);
-      result = writeScene(context, table, feed, out);
-    }
-  } else {
-    result = convertObject(context, source, companion, templatePath, table, out);
+  // A source that cannot be read is converted as an empty one: no scene, and no object.
+  platform::FileBytes bytes;
+  if (!platform::readWholeFile(source, bytes)) {
+    bytes.data = nullptr;
+    bytes.size = 0;
   }
+  ConversionInput input;
+  input.bytes = std::string_view(reinterpret_cast<const char*>(bytes.data), bytes.size);
+  input.sourceName = sourceArg;
+  input.objects = fileObjectSource();
+  input.templatePath = templatePath;
+  result = convertLoaded(context, input, out);
 
   const bool written = xFlush(out) >= 0 && !out.failed;
   // Committed only when whole; otherwise the temporary file goes with `output`.
@@ -221,8 +128,6 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
     result = -2;
   }
 
-  table = MaterialTable();
-  lwReleaseScene(scene);
   return result < 0 ? result : 0;
 }
 

@@ -168,6 +168,7 @@ std::string messageText(const Note& n) {
     case Message::kCouldNotWrite: return format("could not write: %.*s\n", tw, t);
     case Message::kOutOfMemory: return "Not enough memory for this conversion!\n";
     case Message::kInternalError: return "internal error: conversion abandoned\n";
+    case Message::kModelFault: return format("internal error: %.*s\n", tw, t);
     case Message::kErrorOccured: return "error occured.\n";
     case Message::kCount: break;
   }

@@ -94,6 +94,7 @@ enum class Message : std::uint8_t {
   kCouldNotWrite,         // text: path
   kOutOfMemory,
   kInternalError,
+  kModelFault,            // text: the broken reference
   kErrorOccured,
   kCount
 };

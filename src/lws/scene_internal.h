@@ -2,18 +2,20 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/text_cursor.h"
 #include "lwo/reader.h"
 #include "model/scene.h"
 
 // Versions 2 (LightWave 5.6) to 5 are read besides version 1.
 constexpr std::int32_t kLastSceneVersion = 5;
+
+struct LwObjectSource;
 
 namespace lwscene {
 
@@ -46,21 +48,26 @@ double parseDouble(const char* text);
 std::string itemName(std::size_t position, std::string_view text);
 
 constexpr int kObjectMissing = -2;
-// Opens the object file as written, else in the content directory, else by the
-// last-resort lookup, and loads it into the item (layer 0: the whole object), printing
-// the progress line. 0 when loaded, -1 when the file is no object, kObjectMissing
-// (message printed) when not found.
+// What the readers of every version are given besides the scene's text.
+struct SceneInputs {
+  const ConversionContext& context;
+  const LwObjectSource& objects;
+  LwObjectFinish finish;
+};
+
+// Obtains the object file from the source and loads it into the item (layer 0: the whole
+// object), printing the progress line. 0 when loaded, -1 when the file is no object,
+// kObjectMissing (message printed) when not found.
 // An object with subdivision patches takes its SubPatchLevel from the lines of its own
-// section in the scene stream, which follow LoadObject and are read ahead of time.
-int loadItemObject(const ConversionContext& context, LwObject& item, const std::string& path, std::int32_t layer,
-                   LwObjectFinish finish, std::FILE* scene);
+// section in the scene, which follow LoadObject and are read ahead of time.
+int loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string& path, std::int32_t layer,
+                   TextCursor& scene);
 
 // Points every item's morphTarget at the item its number names, counting a reference.
 void linkMorphTargets(LwScene& scene);
 
 // The reader of versions 2 to 5, after the header.
-int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context,
-                   LwObjectFinish finish);
+int readLaterScene(LwScene& scene, TextCursor& in, std::int32_t version, const SceneInputs& inputs);
 
 // Bones of one object at most: a mesh's bone count is a WORD in the .x file.
 constexpr std::size_t kMaxBonesPerObject = 65535;

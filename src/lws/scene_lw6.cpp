@@ -13,6 +13,7 @@
 
 #include "core/context.h"
 #include "core/paths.h"
+#include "core/text_cursor.h"
 #include "lws/scene_internal.h"
 #include "lws/scene_reader.h"
 #include "model/scene.h"
@@ -144,16 +145,15 @@ const char* skipItemId(const char* text) {
 }
 
 struct Reader {
-  Reader(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context,
-         LwObjectFinish finish)
-      : scene(scene), stream(stream), version(version), context(context), finish(finish),
+  Reader(LwScene& scene, TextCursor& in, std::int32_t version, const SceneInputs& inputs)
+      : scene(scene), in(in), version(version), inputs(inputs), context(inputs.context),
         withCamera(context.options.cameraFrame != 0), withLights(context.options.lightFrames != 0) {}
 
   LwScene& scene;
-  std::FILE* stream;
+  TextCursor& in;
   std::int32_t version;
+  const SceneInputs& inputs;
   const ConversionContext& context;
-  LwObjectFinish finish;
   bool withCamera;
   bool withLights;
 
@@ -170,7 +170,7 @@ struct Reader {
   std::int32_t owner = 0;        // item number of the object whose section is being read
 
   bool next(std::string& line) {
-    if (!readLine(line, kLineSize, stream)) return false;
+    if (!readLine(line, kLineSize, in)) return false;
     ++lineNumber;
     return true;
   }
@@ -352,7 +352,7 @@ struct Reader {
     const std::string path(argument);
     auto item = std::make_unique<LwObject>();
     item->name = lwObjectItemName(scene.items.size(), path, context.codePage);
-    const int loaded = loadItemObject(context, *item, path, layer, finish, stream);
+    const int loaded = loadItemObject(inputs, *item, path, layer, in);
     if (loaded == kObjectMissing) return -1;
     if (loaded < 0) {
       lwDisposeObject(*item);
@@ -541,12 +541,11 @@ struct Reader {
 
 }  // namespace
 
-int readLaterScene(LwScene& scene, std::FILE* stream, std::int32_t version, const ConversionContext& context,
-                   LwObjectFinish finish) {
-  Reader reader(scene, stream, version, context, finish);
+int readLaterScene(LwScene& scene, TextCursor& in, std::int32_t version, const SceneInputs& inputs) {
+  Reader reader(scene, in, version, inputs);
   reader.lineNumber = 2;
   std::string line;
-  while (!std::feof(stream)) {
+  while (!in.atEnd) {
     if (!reader.next(line)) break;
     const char* argument = "";
     Code code = kNone;

@@ -6,12 +6,11 @@
 #include <string_view>
 
 #include "core/context.h"
-#include "core/lookup.h"
 #include "core/paths.h"
+#include "core/text_cursor.h"
 #include "lwo/reader.h"
 #include "lws/scene_internal.h"
 #include "lws/scene_reader.h"
-#include "platform/platform.h"
 
 const LwKeyword SceneKeywords[] = {
     {"AddBone", 0},         {"AddLight", 1},  {"AddNullObject", 2}, {"BoneMotion", 3},
@@ -39,9 +38,8 @@ using lwscene::parseInt;
 
 struct ReadState {
   LwScene& scene;
-  std::FILE* stream;
-  const ConversionContext& context;
-  LwObjectFinish finish;
+  TextCursor& in;
+  const lwscene::SceneInputs& inputs;
   bool withCamera;
   bool withLights;
   bool itemOpen = false;
@@ -67,8 +65,8 @@ int loadObject(ReadState& state, const char* argument) {
   state.owner = 0;
   const std::string path(argument);
   auto item = std::make_unique<LwObject>();
-  item->name = lwObjectItemName(state.scene.items.size(), path, state.context.codePage);
-  const int loaded = lwscene::loadItemObject(state.context, *item, path, 0, state.finish, state.stream);
+  item->name = lwObjectItemName(state.scene.items.size(), path, state.inputs.context.codePage);
+  const int loaded = lwscene::loadItemObject(state.inputs, *item, path, 0, state.in);
   if (loaded == lwscene::kObjectMissing) return -1;
   if (loaded < 0) {
     lwDisposeObject(*item);
@@ -86,7 +84,7 @@ bool readBoneLine(ReadState& state, const std::string& line) {
   const char* argument = "";
   const int code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
   if (code == 3) {
-    if (lwReadMotion(state.stream, bone.motionKeys) < 0) bone.motionKeys.clear();
+    if (lwReadMotion(state.in, bone.motionKeys) < 0) bone.motionKeys.clear();
     return true;
   }
   if (code >= 0) {
@@ -132,7 +130,7 @@ int dispatch(ReadState& state, int code, const char* argument, LwObject* current
       state.owner = 0;
       if (state.withCamera) {
         LwObject& camera = appendItem(state, "Camera");
-        state.result = lwReadMotion(state.stream, camera.motionKeys);
+        state.result = lwReadMotion(state.in, camera.motionKeys);
       }
       break;
     case 5: {
@@ -148,7 +146,7 @@ int dispatch(ReadState& state, int code, const char* argument, LwObject* current
       break;
     case 8:
     case 13:
-      state.result = lwReadMotion(state.stream, current->motionKeys);
+      state.result = lwReadMotion(state.in, current->motionKeys);
       break;
     case 9:
       current->name = itemName(scene.items.size() - 1, argument);
@@ -194,13 +192,24 @@ int dispatch(ReadState& state, int code, const char* argument, LwObject* current
   return 0;
 }
 
+// Version 1 numbers items as written, and only once the bones are placed is it known
+// what they name. One that names no item means none: for a parent, no frame group.
+void settleNumbers(LwScene& scene) {
+  const std::int32_t count = static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size(), INT32_MAX));
+  const auto names = [count](std::int32_t number) { return number >= 0 && number <= count; };
+  for (auto& item : scene.items) {
+    if (!names(item->parentIndex)) item->parentIndex = kDetachedItem;
+    if (!names(item->targetIndex)) item->targetIndex = 0;
+    if (!names(item->morphTargetIndex)) item->morphTargetIndex = 0;
+  }
+}
+
 // The header must read "LWSC" and then a version number; 0 when it does not.
-std::int32_t readHeader(std::FILE* stream) {
+std::int32_t readHeader(TextCursor& in) {
   std::string line;
-  if (!readLine(line, kSceneLineSize, stream) || line != "LWSC") return 0;
-  char version[kSceneLineSize];
-  if (std::fgets(version, sizeof version, stream) == nullptr) return 0;
-  return parseInt(version);
+  if (!readLine(line, kSceneLineSize, in) || line != "LWSC") return 0;
+  if (!readRawLine(line, kSceneLineSize, in)) return 0;
+  return parseInt(line.c_str());
 }
 
 }  // namespace
@@ -218,23 +227,20 @@ int lwFindKeyword(const char* line, const LwKeyword* table, const char** argumen
   return -1;
 }
 
-int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context, LwObjectFinish finish) {
-  std::fpos_t start;
-  if (std::fgetpos(stream, &start) != 0) return -1;
-  const std::int32_t version = readHeader(stream);
-  if (version < 1 || version > kLastSceneVersion) {
-    std::clearerr(stream);
-    std::fsetpos(stream, &start);
-    return -1;
-  }
+int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& context, const LwObjectSource& objects,
+                LwObjectFinish finish) {
+  TextCursor in(text);
+  const std::int32_t version = readHeader(in);
+  if (version < 1 || version > kLastSceneVersion) return -1;
   sayText(context.sink, "\n");
-  if (version > 1) return lwscene::readLaterScene(scene, stream, version, context, finish);
+  const lwscene::SceneInputs inputs{context, objects, finish};
+  if (version > 1) return lwscene::readLaterScene(scene, in, version, inputs);
 
   const ConvertOptions& options = context.options;
-  ReadState state{scene, stream, context, finish, options.cameraFrame != 0, options.lightFrames != 0};
+  ReadState state{scene, in, inputs, options.cameraFrame != 0, options.lightFrames != 0};
   std::string line;
-  while (!std::feof(stream)) {
-    if (!readLine(line, kSceneLineSize, stream)) break;
+  while (!in.atEnd) {
+    if (!readLine(line, kSceneLineSize, in)) break;
     if (state.bone != nullptr && !state.inPlugin && readBoneLine(state, line)) continue;
     const char* argument = "";
     LwObject* current = nullptr;
@@ -252,14 +258,15 @@ int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& cont
   }
 
   lwscene::placeBones(scene, state.bones, context.sink);
+  settleNumbers(scene);
   lwscene::linkMorphTargets(scene);
   return state.result;
 }
 
-int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys) {
+int lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys) {
   std::string line;
-  readLine(line, kMotionLineSize, stream);  // channel count: always nine values are read
-  readLine(line, kMotionLineSize, stream);
+  readLine(line, kMotionLineSize, in);  // channel count: always nine values are read
+  readLine(line, kMotionLineSize, in);
   const std::int32_t count = lwscene::parseInt(line.c_str());
   if (count < 1) return -1;
 
@@ -269,15 +276,18 @@ int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys) {
     double* v = key.values;
     long frame = 0;
     long linear = 0;
-    const int fields = std::fscanf(stream, "%lf %lf %lf %lf %lf %lf %lf %lf %lf %ld %ld %lf %lf %lf", &v[0], &v[1],
-                                   &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &frame, &linear, &key.tension,
-                                   &key.continuity, &key.bias);
-    if (fields < 14) break;
+    // As fscanf reads "%lf" nine times, "%ld" twice, "%lf" three times.
+    const ScanField fields[] = {{'f', &v[0], nullptr},        {'f', &v[1], nullptr},        {'f', &v[2], nullptr},
+                                {'f', &v[3], nullptr},        {'f', &v[4], nullptr},        {'f', &v[5], nullptr},
+                                {'f', &v[6], nullptr},        {'f', &v[7], nullptr},        {'f', &v[8], nullptr},
+                                {'d', nullptr, &frame},       {'d', nullptr, &linear},      {'f', &key.tension, nullptr},
+                                {'f', &key.continuity, nullptr}, {'f', &key.bias, nullptr}};
+    if (scanFields(in, fields, 14) < 14) break;
     key.frame = static_cast<std::int32_t>(std::clamp<long>(frame, INT32_MIN, INT32_MAX));
     key.linear = static_cast<std::int32_t>(std::clamp<long>(linear, INT32_MIN, INT32_MAX));
     keys.push_back(key);
     ++stored;
-    readLine(line, kMotionLineSize, stream);  // the rest of the key's last line
+    readLine(line, kMotionLineSize, in);  // the rest of the key's last line
   }
   return stored > 0 ? 1 : -1;
 }
@@ -316,10 +326,11 @@ namespace {
 // The words that open the next item's section, which ends the search for SubPatchLevel.
 constexpr const char* kSectionStarts[] = {"LoadObject", "AddNullObject", "AddLight", "AddCamera", "AddBone"};
 
-// SubPatchLevel <display> <render> within the object's section, then back to where reading was.
-void readSubPatchLevel(LwObject& item, std::FILE* scene) {
-  const long at = std::ftell(scene);
-  if (at < 0) return;
+// SubPatchLevel <display> <render> within the object's section, read ahead on a copy of the
+// scene's cursor. The scene's end-of-file indicator is cleared after, as clearerr once did.
+void readSubPatchLevel(LwObject& item, TextCursor& at) {
+  TextCursor scene = at;
+  at.atEnd = false;
   std::string line;
   while (readLine(line, kPathSize, scene)) {
     bool next = false;
@@ -336,8 +347,6 @@ void readSubPatchLevel(LwObject& item, std::FILE* scene) {
     }
     break;
   }
-  std::clearerr(scene);
-  std::fseek(scene, at, SEEK_SET);
 }
 
 bool hasPatches(const LwObject& object) {
@@ -348,32 +357,23 @@ bool hasPatches(const LwObject& object) {
 
 }  // namespace
 
-int loadItemObject(const ConversionContext& context, LwObject& item, const std::string& path, std::int32_t layer,
-                   LwObjectFinish finish, std::FILE* scene) {
-  std::string opened = path;
-  std::FILE* file = platform::openFile(resolvePath(context, path), "rb");
-  if (file == nullptr) {
-    std::string inContent = context.config.contentDirectory;
-    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
-    joinPath(inContent, path, context.codePage);
-    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
-    file = platform::openFile(resolvePath(context, inContent), "rb");
-    opened = inContent;
-  }
-  if (file == nullptr) file = openByFallback(context, path, context.sourcePath, LookupKind::kObject, opened);
-  if (file == nullptr) {
+int loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string& path, std::int32_t layer,
+                   TextCursor& scene) {
+  const ConversionContext& context = inputs.context;
+  LwFoundObject found;
+  if (inputs.objects.find == nullptr || !inputs.objects.find(inputs.objects.user, context, path, LwObjectWanted::kNamedByScene, found)) {
     say(context.sink, "file not found: %s\n", path.c_str());
     return kObjectMissing;
   }
-  const platform::FileCloser closer{file};
-  item.filePath = opened;
+  item.filePath = found.path;
   say(context.sink, " %s :", path.c_str());
   // The one place a scene item's geometry is loaded. A layer number above 0 asks for
   // that layer alone, turning about the pivot its LAYR gives.
   item.layer = layer;
-  const bool loaded = ok(lwLoadObjectLayer(item, file, 0, layer > 0 ? layer : kAllLayers, context.sink));
-  if (loaded && scene != nullptr && hasPatches(item)) readSubPatchLevel(item, scene);
-  if (loaded && finish != nullptr) finish(item, context);
+  const bool loaded = ok(lwLoadObjectLayerFromMemory(item, found.bytes.data, found.bytes.size, 0,
+                                                   layer > 0 ? layer : kAllLayers, context.sink));
+  if (loaded && hasPatches(item)) readSubPatchLevel(item, scene);
+  if (loaded && inputs.finish != nullptr) inputs.finish(item, context);
   sayText(context.sink, "\n");
   for (const LwLayer& declared : item.layers) {
     if (layer > 0 && declared.number == layer - 1) std::copy(declared.pivot, declared.pivot + 3, item.pivot);

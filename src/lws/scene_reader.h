@@ -3,14 +3,33 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/context.h"
+#include "core/text_cursor.h"
 #include "lwo/reader.h"
 #include "model/scene.h"
+#include "platform/mapped.h"
+
+// An object file a scene names, as the scene's caller found it.
+struct LwFoundObject {
+  std::string path;  // the name it was opened by: the item's filePath
+  platform::FileBytes bytes;
+};
+
+// Which object is asked for: one a scene names, looked for as the scene wrote it, or the
+// companion (.lwoo) of an object file, opened by exactly that name.
+enum class LwObjectWanted { kNamedByScene, kCompanion };
+
+// Where a conversion's objects come from: find fills `found` for the name (saying whatever
+// its lookup reports) and is false when there is no such object.
+struct LwObjectSource {
+  bool (*find)(void* user, const ConversionContext& context, const std::string& name, LwObjectWanted wanted,
+               LwFoundObject& found) = nullptr;
+  void* user = nullptr;
+};
 
 struct LwKeyword {
   const char* keyword;  // null ends a table
@@ -25,9 +44,9 @@ extern const LwKeyword PluginKeywords[];
 // one character past the keyword (or at the terminator when the line ends there).
 int lwFindKeyword(const char* line, const LwKeyword* table, const char** argument);
 
-// Reads a scene from a stream at its start. Negative when the stream is no scene
-// (then the stream is back where it started) or an object file is missing.
-int lwReadScene(LwScene& scene, std::FILE* stream, const ConversionContext& context, LwObjectFinish finish);
+// Reads a scene from its bytes. Negative when they are no scene or an object file is missing.
+int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& context, const LwObjectSource& objects,
+                LwObjectFinish finish);
 
 // The name of the item an object file makes at a 0-based position: "%d_%s" with the
 // file's name, cut at its last dot, filtered and fitted to the name field.
@@ -35,4 +54,4 @@ std::string lwObjectItemName(std::size_t position, std::string_view path, int co
 
 // Reads a version 1 motion block (channel-count line, key-count line, keys) and appends
 // its keys. 1 when at least one key was stored, else -1.
-int lwReadMotion(std::FILE* stream, std::vector<MotionKey>& keys);
+int lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys);

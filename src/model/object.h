@@ -145,6 +145,9 @@ struct LwVertexMap {
   std::vector<LwMapValue> corners;
 };
 
+// A parent that names no item: the item belongs to no frame group.
+constexpr std::int32_t kDetachedItem = -1;
+
 struct LwObject {
   std::int32_t refCount = 1;
   std::vector<LwSurface> surfaces;
@@ -166,7 +169,7 @@ struct LwObject {
   std::int32_t subPatchLevel[2] = {3, 3};    // the scene's SubPatchLevel: display and render
 
   // Scene fields.
-  std::int32_t parentIndex = 0;              // 1-based, 0 = top level
+  std::int32_t parentIndex = 0;              // 1-based, 0 = top level, kDetachedItem
   std::vector<MotionKey> motionKeys;
   std::int32_t endBehavior = kEndStop;
   std::int32_t pathAlignment = 0;

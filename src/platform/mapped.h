@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace platform {
 
@@ -19,5 +20,23 @@ struct MappedRange {
 // reads the bytes itself. The stream's position is left as it was.
 MappedRange mapFileRange(std::FILE* file, long offset, std::size_t length);
 void unmapFileRange(MappedRange& range);
+
+// Files from this size on are mapped rather than read: no copy, and no heap pages to fault in and fill.
+constexpr std::size_t kMapFilesFrom = std::size_t{1} << 18;
+
+// A whole file's bytes, mapped or read; or bytes someone else keeps, when only data and size are set.
+struct FileBytes {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::vector<std::uint8_t> storage;
+  MappedRange mapped;
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() { unmapFileRange(mapped); }
+};
+
+// The stream's bytes from its position to its end; false when they cannot be read.
+bool readWholeFile(std::FILE* file, FileBytes& bytes);
 
 }  // namespace platform

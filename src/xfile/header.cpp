@@ -10,15 +10,14 @@ namespace {
 
 constexpr const char kBinarySignature[] = "xof 0302bin 0032";
 
-// One piece of the template file: a line of up to kTemplatePieceSize - 1
+// One piece of the template text from `at` on: a line of up to kTemplatePieceSize - 1
 // characters with its line break, or that many characters of a longer line.
-// Returns false at the end of the file.
-bool readPiece(std::FILE* file, std::string& piece) {
+// Returns false at the end of the text.
+bool readPiece(std::string_view text, std::size_t& at, std::string& piece) {
   piece.clear();
-  while (piece.size() < kTemplatePieceSize - 1) {
-    const int c = std::fgetc(file);
-    if (c == EOF) break;
-    piece.push_back(static_cast<char>(c));
+  while (piece.size() < kTemplatePieceSize - 1 && at < text.size()) {
+    const char c = text[at++];
+    piece.push_back(c);
     if (c == '\n') break;
   }
   return !piece.empty();
@@ -120,14 +119,24 @@ int writeXHeader(const ConversionContext& context, const std::string& templatePa
     writeBinaryHeader(out, extras);
     return 0;
   }
-  const ConvertOptions& opts = context.options;
   const platform::FileCloser closer{platform::openFile(resolvePath(context, templatePath), "r")};
   std::FILE* const file = closer.stream;
   if (file == nullptr) {
     report(context.sink, Message::kTemplateNotFound, templatePath);
     return -1;
   }
+  std::string text;
+  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text.push_back(static_cast<char>(c));
+  return writeXHeaderFrom(context, text, out, writeAllTemplates, extras);
+}
 
+int writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
+                     int writeAllTemplates, unsigned extras) {
+  if (out.binary) {
+    writeBinaryHeader(out, extras);
+    return 0;
+  }
+  const ConvertOptions& opts = context.options;
   std::string_view marker = "FrameTransformMatrix";
   if (opts.meshesOnly == 0 && (opts.topFrame != 0 || writeAllTemplates == 1)) marker = "FloatKeys";
   const bool cut = !(writeAllTemplates == 1 && opts.noAnimation == 0);
@@ -137,7 +146,8 @@ int writeXHeader(const ConversionContext& context, const std::string& templatePa
   bool copying = true;
   bool extra = false;  // past the marker
   bool wanted = false;  // inside a requested extra template
-  while (readPiece(file, piece)) {
+  std::size_t at = 0;
+  while (readPiece(templateText, at, piece)) {
     if (!extra && piece.rfind(kExtrasMarker, 0) == 0) {
       extra = true;
       if (extras == 0) break;

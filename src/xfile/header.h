@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/context.h"
 #include "xfile/xwriter.h"
@@ -19,3 +20,6 @@ enum ExtraTemplates : unsigned {
 // extras: ExtraTemplates bits.
 int writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
                  int writeAllTemplates, unsigned extras = 0);
+// The same with the template file's text at hand.
+int writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
+                     int writeAllTemplates, unsigned extras = 0);

@@ -1,10 +1,13 @@
-// Transform conventions: quaternions from heading, pitch and bank, and item matrices.
+// Transform conventions: quaternions from heading, pitch and bank, and item matrices; the
+// model's cross-reference check.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
+#include "model/validate.h"
 #include "model/xform.h"
 #include "support/context.h"
 
@@ -45,4 +48,45 @@ TEST(Transform, QuaternionsAndItemMatrices) {
   Mat4 a = itemMatrix(key(1, 2, 3, 0, 0, 0, 0.5), origin), swap;  // the product is a * b, written over a
   swap.m[0][0] = swap.m[1][1] = 0, swap.m[0][1] = swap.m[1][0] = 1; mat4Multiply(a, swap);
   EXPECT_EQ(text(a), "0 1 0 1 1.5 0 0 2 0 0 2 3 0 0 0 1 ");
+}
+
+TEST(Validate, TheFirstBrokenReferenceOfAnObjectOrAScene) {
+  const struct {
+    const char* label; std::function<void(LwScene&)> breaks; const char* fault;
+  } rows[] = {
+      {"sound", [](LwScene&) {}, ""},
+      {"corner", [](LwScene& s) { s.items[0]->indices[2] = 3; }, "item 1: no vertex for a corner of polygon 0"},
+      {"normal", [](LwScene& s) { s.items[0]->cornerNormals[1] = 1; }, "item 1: no normal for a corner of polygon 0"},
+      {"point", [](LwScene& s) { s.items[0]->vertices[1].point = 7; }, "item 1: no point for vertex 1"},
+      {"corners", [](LwScene& s) { s.items[0]->polygons[0].cornerCount = 2; }, "item 1: fewer than three corners in polygon 0"},
+      {"surface", [](LwScene& s) { s.items[0]->polygons[0].surface = 1; }, "item 1: no surface for polygon 0"},
+      {"map", [](LwScene& s) { s.items[0]->surfaces[0].uvMap = 0; }, "item 1: no vertex map for surface 0"},
+      {"skelegon", [](LwScene& s) { s.items[0]->skelegons.push_back({0, 3}); }, "item 1: no point for skelegon 0"},
+      {"parent", [](LwScene& s) { s.items[1]->parentIndex = 3; }, "no parent for item 2"},
+      {"detached", [](LwScene& s) { s.items[1]->parentIndex = kDetachedItem; }, ""},
+      {"target", [](LwScene& s) { s.items[1]->targetIndex = -1; }, "no target for item 2"},
+      {"morph", [](LwScene& s) { s.items[0]->morphTarget = s.items[1].get(); }, "a morph target other than its number for item 1"},
+      {"lender", [](LwScene& s) { s.items[0]->skeleton.bonesFrom = 3; }, "no object lending its bones to item 1"},
+      {"owner",
+       [](LwScene& s) {
+         s.items[0]->bone.owner = 2;
+         s.items[1]->bone.owner = 1;
+       },
+       "no owning object for bone 1"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    LwScene scene;
+    LwObject& mesh = testsupport::addItem(scene, "mesh", 0, {});
+    mesh.surfaces.resize(1);
+    mesh.points.resize(3);
+    for (std::uint32_t i = 0; i < 3; ++i) mesh.vertices.push_back(LwVertex{0, 0, 0, i, 0, 0, 0, i});
+    mesh.indices = {0, 1, 2};
+    mesh.cornerNormals = {0, 0, 0};
+    mesh.normals.resize(1);
+    mesh.polygons.push_back(LwPolygon{3, 0, 0, {}, 0});
+    testsupport::addItem(scene, "bone", 1, {});
+    row.breaks(scene);
+    EXPECT_EQ(validateScene(scene).what, row.fault);
+  }
 }

@@ -12,6 +12,7 @@
 
 #include "core/context.h"
 #include "anim/sampling.h"
+#include "app/pipeline.h"
 #include "geometry/geometry.h"
 #include "lws/scene_reader.h"
 
@@ -77,13 +78,13 @@ inline std::FILE* streamOf(const std::string& bytes) {
 // reader printed goes to `printed` when asked for.
 inline int readScene(LwScene& scene, const std::string& text, std::string* printed = nullptr, bool cameraAndLights = false,
                      const std::string& content = "") {
-  std::FILE* f = streamOf(text); ConversionContext c = sceneContext(cameraAndLights, cameraAndLights); int r = 0;
+  ConversionContext c = sceneContext(cameraAndLights, cameraAndLights); int r = 0;
   c.config.contentDirectory = content;
   const std::string out = console([&] {
-    if ((r = lwReadScene(scene, f, c, lwPrepareObjectFor)) >= 0) lwSettleScene(scene);
+    if ((r = lwReadScene(scene, text, c, fileObjectSource(), lwPrepareObjectFor)) >= 0) lwSettleScene(scene);
   });
   if (printed != nullptr) *printed = out;
-  return std::fclose(f), r;
+  return r;
 }
 
 // A motion key at a frame: position, heading, neutral scale.

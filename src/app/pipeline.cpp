@@ -1,0 +1,195 @@
+#include "app/pipeline.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "anim/sampling.h"
+#include "core/lookup.h"
+#include "core/paths.h"
+#include "geometry/geometry.h"
+#include "geometry/skin.h"
+#include "lwo/reader.h"
+#include "model/validate.h"
+#include "platform/mapped.h"
+#include "platform/platform.h"
+#include "ready/items.h"
+#include "ready/mesh.h"
+#include "xfile/header.h"
+#include "xscene/frames.h"
+#include "xscene/materials.h"
+#include "xscene/mesh.h"
+
+namespace {
+
+int writeHeader(const ConversionContext& context, const ConversionInput& input, XWriter& out, int writeAllTemplates,
+                unsigned extras) {
+  if (input.templateText != nullptr)
+    return writeXHeaderFrom(context, *input.templateText, out, writeAllTemplates, extras);
+  return writeXHeader(context, input.templatePath, out, writeAllTemplates, extras);
+}
+
+// A broken cross-reference is a fault of the readers, never of the file.
+int checked(const ConversionContext& context, const ModelFault& fault) {
+  if (fault.ok()) return 0;
+  report(context.sink, Message::kModelFault, fault.what);
+  return kConversionFault;
+}
+
+// Every item's surfaces made ready as materials (textures converted) before any is written.
+void collectSceneMaterials(const ConversionContext& context, MaterialTable& table, LwScene& scene) {
+  for (auto& item : scene.items) collectMaterials(context, table, *item);
+}
+
+// An object whose skelegons name weight maps: the object's frame with the skeleton they
+// make below it, and its mesh skinned at rest; nothing moves.
+int convertRig(const ConversionContext& given, const ConversionInput& input, MaterialTable& table, LwObject& object,
+               XWriter& out) {
+  ConversionContext context = given;
+  context.options.noAnimation = 1;
+  LwScene rig;
+  rig.items.push_back(std::make_unique<LwObject>(std::move(object)));
+  object = LwObject();
+  rig.items[0]->name = lwObjectItemName(0, context.sourcePath, context.codePage);
+  lwRigSkelegons(rig);
+  int result = checked(context, validateScene(rig));
+  if (result >= 0) result = writeHeader(context, input, out, 1, kTemplatesSkin | sceneTemplates(context, rig));
+  if (result >= 0) {
+    report(context.sink, Message::kWritingSkinnedMesh);
+    collectSceneMaterials(context, table, rig);
+    SceneFeed feed = sceneFeed(context, table, rig);
+    result = writeScene(context, table, feed, out);
+  }
+  lwReleaseScene(rig);
+  return result;
+}
+
+// Object path: the main object, and the companion it is morphed towards when present.
+int convertObject(const ConversionContext& context, const ConversionInput& input, MaterialTable& table, XWriter& out) {
+  const ConvertOptions& opt = context.options;
+  const MessageSink& sink = context.sink;
+  LwObject main;
+  LwObject other;
+  main.filePath = context.sourcePath;
+  other.filePath = context.sourcePath + "o";
+  LwFoundObject companion;
+  const bool haveCompanion = input.objects.find != nullptr &&
+                             input.objects.find(input.objects.user, context, other.filePath,
+                                                LwObjectWanted::kCompanion, companion);
+  const bool mainRead = ok(lwLoadObjectFromMemory(main, reinterpret_cast<const std::uint8_t*>(input.bytes.data()),
+                                                   input.bytes.size(), 0, sink));
+  if (mainRead) lwPrepareObjectFor(main, context);
+  bool companionRead = true;
+  if (haveCompanion) {
+    report(sink, Message::kReadingCompanion);
+    companionRead = ok(lwLoadObjectFromMemory(other, companion.bytes.data, companion.bytes.size, 0, sink));
+    if (companionRead) lwPrepareObjectFor(other, context);
+  }
+  report(sink, Message::kLineEnd);
+  int result = mainRead && companionRead ? 0 : -1;
+  if (result >= 0) result = checked(context, validateObject(main));
+  if (result >= 0 && haveCompanion) result = checked(context, validateObject(other));
+  if (result >= 0 && !haveCompanion && opt.meshesOnly == 0 && lwHasWeightedSkelegons(main)) {
+    result = convertRig(context, input, table, main, out);
+    lwDisposeObject(main);
+    return result;
+  }
+  LwObject* written = &main;
+  if (haveCompanion) {
+    other.morphTarget = &main;
+    other.metamorph = 1.0;
+    main.refCount += 1;
+    written = &other;
+  }
+  const unsigned extras = meshWritten(*written) && meshHasVertexColors(*written) ? kTemplatesVertexColors : 0u;
+  if (result >= 0) result = writeHeader(context, input, out, 0, extras);
+  if (result >= 0) {
+    report(sink, Message::kWritingMesh);
+    collectMaterials(context, table, *written);
+    writeMaterials(table, 0, out, 0);
+    warnShortenedNames(context, table, nullptr, written, out.binary);
+    ReadyMesh mesh;
+    readyMesh(context, table, *written, false, mesh);
+    // A file of templates alone loads in no engine: an object without faces is an empty TopFrame.
+    if (opt.topFrame || (opt.meshesOnly == 0 && !meshWritten(*written))) {
+      writeObjectTopFrame(context, table, *written, mesh, out);
+    } else {
+      writeMesh(context, table, *written, mesh, out, 0);
+      report(sink, Message::kLineEnd);
+    }
+  }
+  lwDisposeObject(other);
+  lwDisposeObject(main);
+  return result;
+}
+
+// The object named as written, else in the content directory, else by the last-resort lookup.
+std::FILE* openSceneObject(const ConversionContext& context, const std::string& path, std::string& opened) {
+  opened = path;
+  std::FILE* file = platform::openFile(resolvePath(context, path), "rb");
+  if (file == nullptr) {
+    std::string inContent = context.config.contentDirectory;
+    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
+    joinPath(inContent, path, context.codePage);
+    if (inContent.size() > kPathSize - 1) inContent.resize(kPathSize - 1);
+    file = platform::openFile(resolvePath(context, inContent), "rb");
+    opened = inContent;
+  }
+  if (file == nullptr) file = openByFallback(context, path, context.sourcePath, LookupKind::kObject, opened);
+  return file;
+}
+
+bool findObjectFile(void*, const ConversionContext& context, const std::string& name, LwObjectWanted wanted,
+                    LwFoundObject& found) {
+  std::FILE* file = nullptr;
+  if (wanted == LwObjectWanted::kCompanion) {
+    file = platform::openFile(name, "rb");
+    found.path = name;
+  } else {
+    file = openSceneObject(context, name, found.path);
+  }
+  if (file == nullptr) return false;
+  const platform::FileCloser closer{file};
+  // A file that cannot be read is found all the same; its reader says it is no object.
+  if (!platform::readWholeFile(file, found.bytes)) {
+    found.bytes.data = nullptr;
+    found.bytes.size = 0;
+  }
+  return true;
+}
+
+}  // namespace
+
+int convertLoaded(const ConversionContext& context, const ConversionInput& input, XWriter& out) {
+  const ConvertOptions& opt = context.options;
+  const MessageSink& sink = context.sink;
+  LwScene scene;
+  MaterialTable table;
+  int result = -1;
+  report(sink, Message::kReading, input.sourceName);
+  if (lwReadScene(scene, input.bytes, context, input.objects, lwPrepareObjectFor) >= 0) {
+    lwSettleScene(scene);
+    report(sink, Message::kLineEnd);
+    result = checked(context, validateScene(scene));
+    if (result >= 0)
+      result = writeHeader(context, input, out, opt.meshesOnly ? 0 : 1, sceneTemplates(context, scene));
+    if (result >= 0) {
+      report(sink, Message::kWritingScene);
+      collectSceneMaterials(context, table, scene);
+      SceneFeed feed = sceneFeed(context, table, scene);
+      result = writeScene(context, table, feed, out);
+    }
+  } else {
+    result = convertObject(context, input, table, out);
+  }
+  table = MaterialTable();
+  lwReleaseScene(scene);
+  return result;
+}
+
+LwObjectSource fileObjectSource() {
+  LwObjectSource source;
+  source.find = findObjectFile;
+  return source;
+}
