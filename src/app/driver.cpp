@@ -67,7 +67,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
       openSource(context, sourceArg, startDirectory, destinationDirectory, sourcePath, sourceFile)};
   std::FILE* const source = sourceCloser.stream;
   if (source == nullptr) {
-    say(sink, "could not open: %s\n", sourceArg.c_str());
+    report(sink, Message::kCouldNotOpen, sourceArg);
     return -1;
   }
   context.sourcePath = sourceFile;
@@ -80,18 +80,18 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   const std::string_view ext = dot == std::string_view::npos ? std::string_view() : sourceName.substr(dot);
   int result = -1;
   if (!equalsIgnoringCase(ext, ".LWS") && !equalsIgnoringCase(ext, ".LWO")) {
-    say(sink, "unsupported source file '%s': the name must end in .lws or .lwo\n", sourceArg.c_str());
+    report(sink, Message::kUnsupportedSource, sourceArg);
   } else {
     replaceExtension(outputPath, ".X", codePage);
     if (outputPath.size() >= kPathSize) {
-      say(sink, "output path too long: %s\n", outputPath.c_str());
+      report(sink, Message::kOutputPathTooLong, outputPath);
     } else {
       result = 0;
     }
   }
   if (result < 0) return -1;
 
-  say(sink, "Convert From: %s\nConvert To: %s\n", sourcePath.c_str(), outputPath.c_str());
+  report(sink, Message::kConvertFromTo, sourcePath, outputPath);
   const std::string outputFile = resolvePath(context, outputPath);
   context.outputDirectory = outputFile.substr(0, fileNamePart(outputFile, codePage));
 
@@ -100,7 +100,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   platform::TempFile output;
   output.stream = platform::createTempFile(outputFile, opt.binaryOutput != 0, output.path);
   if (output.stream == nullptr) {
-    say(sink, "could not create: %s\n", outputPath.c_str());
+    report(sink, Message::kCouldNotCreate, outputPath);
     return -1;
   }
   XWriter out;
@@ -124,7 +124,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   const bool written = xFlush(out) >= 0 && !out.failed;
   // Committed only when whole; otherwise the temporary file goes with `output`.
   if (result >= 0 && (!written || !output.commit(outputFile))) {
-    say(sink, "could not write: %s\n", outputPath.c_str());
+    report(sink, Message::kCouldNotWrite, outputPath);
     result = -2;
   }
 
@@ -149,26 +149,25 @@ int runRequest(const ConversionRequest& request, const MessageSink& sink, bool& 
 
   // Every path and name must fit the fixed fields the readers and writers are built around.
   if (request.haveConfig && request.configPath.size() >= kPathSize) {
-    say(sink, "The lw.cfg path is too long (at most %zu characters).\n", kPathSize - 1);
+    report(sink, Message::kConfigPathTooLong, 0, kPathSize - 1);
     return 1;
   }
   if (opt.framePrefix.size() >= kNameSize) {
-    say(sink, "The frame name prefix '%s' is too long (at most %zu characters).\n", opt.framePrefix.c_str(),
-        kNameSize - 1);
+    report(sink, Message::kPrefixTooLong, opt.framePrefix, 0, kNameSize - 1);
     return 1;
   }
   if (request.source.size() >= kPathSize) {
-    say(sink, "The source path is too long (at most %zu characters).\n", kPathSize - 1);
+    report(sink, Message::kSourcePathTooLong, 0, kPathSize - 1);
     return 1;
   }
   if (request.destination.size() >= kPathSize) {
-    say(sink, "The destination is too long (at most %zu characters).\n", kPathSize - 1);
+    report(sink, Message::kDestinationTooLong, 0, kPathSize - 1);
     return 1;
   }
 
   std::string startDirectory;
   if (!platform::getCurrentDirectory(startDirectory) || startDirectory.size() >= kPathSize) {
-    say(sink, "The current directory cannot be read or is longer than %zu characters.\n", kPathSize - 1);
+    report(sink, Message::kCurrentDirectory, 0, kPathSize - 1);
     return 1;
   }
 
@@ -176,14 +175,14 @@ int runRequest(const ConversionRequest& request, const MessageSink& sink, bool& 
     const platform::FileCloser closer{platform::openFile(request.configPath, "r")};
     std::FILE* const cfg = closer.stream;
     if (cfg == nullptr) {
-      say(sink, "LightWave CFG '%s' not found!\n", request.configPath.c_str());
+      report(sink, Message::kConfigNotFound, request.configPath);
       return 1;
     }
     if (!ok(readLwConfig(context.config, cfg))) {
-      say(sink, "LightWave CFG '%s' invalid!\n", request.configPath.c_str());
+      report(sink, Message::kConfigInvalid, request.configPath);
       return 1;
     }
-    say(sink, "Content directory: %s\n", context.config.contentDirectory.c_str());
+    report(sink, Message::kContentDirectory, context.config.contentDirectory);
   }
 
   // The destination directory is where the output and the textures go, and where relative
@@ -213,12 +212,11 @@ int runRequest(const ConversionRequest& request, const MessageSink& sink, bool& 
       destination.push_back('.');
       std::string full;
       if (!platform::directoryPath(destination, full)) {
-        say(sink, "can't locate destination directory '%s'.\n", destination.c_str());
+        report(sink, Message::kNoDestinationDirectory, destination);
         return 1;
       }
       if (full.size() >= kPathSize) {
-        say(sink, "The destination directory cannot be read back or is longer than %zu characters.\n",
-            kPathSize - 1);
+        report(sink, Message::kDestinationUnreadable, 0, kPathSize - 1);
         return 1;
       }
       destination = full;
@@ -227,14 +225,13 @@ int runRequest(const ConversionRequest& request, const MessageSink& sink, bool& 
     }
   }
 
-  say(sink, "Output format: %s",
-      opt.binaryOutput ? "Binary X (DirectX3 or later)\n" : "Ascii X (DirectX2 or later)\n");
-  if (opt.flipTextureV) sayText(sink, "Texture Coordinates: Flip Vertically\n");
+  report(sink, Message::kOutputFormat, opt.binaryOutput != 0 ? 1 : 0);
+  if (opt.flipTextureV) report(sink, Message::kFlipTextureV);
 
   converted = true;
   const int result = convertFile(context, request.templatePath, request.source,
                                  haveOutputName ? outputName.c_str() : nullptr, startDirectory, destination);
-  if (result < 0) sayText(sink, "error occured.\n");
+  if (result < 0) report(sink, Message::kErrorOccured);
   return result < 0 ? 1 : 0;
 }
 
@@ -251,16 +248,16 @@ int runConversion(const ConversionRequest& request, const MessageSink& sink, boo
 }
 
 int conversionAbandoned(const MessageSink& sink) {
-  const char* message = "internal error: conversion abandoned\n";
+  Message message = Message::kInternalError;
   try {
     throw;
   } catch (const std::bad_alloc&) {
-    message = "Not enough memory for this conversion!\n";
+    message = Message::kOutOfMemory;
   } catch (...) {
   }
   try {
-    sayText(sink, message);
-    sayText(sink, "error occured.\n");
+    report(sink, message);
+    report(sink, Message::kErrorOccured);
   } catch (...) {
     // The sink itself ran out of memory: the exit code still tells.
   }

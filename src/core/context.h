@@ -4,21 +4,10 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 
 #include "core/lwcfg.h"
 #include "core/messages.h"
 #include "core/options.h"
-
-#if defined(__GNUC__) || defined(__clang__)
-#define TORVO_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
-#else
-#define TORVO_PRINTF_FORMAT(fmt, args)
-#endif
-
-// printf-style text to the sink.
-void say(const MessageSink& sink, const char* format, ...) TORVO_PRINTF_FORMAT(2, 3);
-void sayText(const MessageSink& sink, std::string_view text);
 
 struct ConversionContext {
   ConvertOptions options;

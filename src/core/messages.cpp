@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -38,26 +39,10 @@ std::string format(const char* pattern, ...) {
 // Names are not NUL-terminated views: %.*s takes them as they are.
 int width(std::string_view s) { return static_cast<int>(s.size()); }
 
-}  // namespace
-
-bool isWarning(Message code) { return code >= Message::kDetailPolygons && code <= Message::kManyVertices; }
-
-std::string messageText(const Note& n) {
-  const int tw = width(n.text);
-  const int ow = width(n.other);
-  const char* t = n.text.data();
-  const char* o = n.other.data();
-  const int indent = static_cast<int>(n.count);
-  switch (n.code) {
-    case Message::kOutputFormat:
-      return n.count != 0 ? "Output format: Binary X (DirectX3 or later)\n"
-                          : "Output format: Ascii X (DirectX2 or later)\n";
+const char* fixedText(Message code) {
+  switch (code) {
     case Message::kFlipTextureV: return "Texture Coordinates: Flip Vertically\n";
-    case Message::kContentDirectory: return format("Content directory: %.*s\n", tw, t);
-    case Message::kConvertFromTo: return format("Convert From: %.*s\nConvert To: %.*s\n", tw, t, ow, o);
-    case Message::kReading: return format("reading %.*s :", tw, t);
     case Message::kReadingCompanion: return "\nreading lwoo file :";
-    case Message::kObjectName: return format(" %.*s :", tw, t);
     case Message::kSubdivision: return " Subdivision";
     case Message::kDuplicateDoubleSided: return " DuplicateDoubleSided";
     case Message::kNormals: return " Normals";
@@ -68,21 +53,47 @@ std::string messageText(const Note& n) {
     case Message::kWritingSkinnedMesh: return "writing a skinned mesh to X...\n";
     case Message::kWritingScene: return "writing a scene to X...\n";
     case Message::kWritingAnimation: return "writing animation...\n";
-    case Message::kIndent: return std::string(n.count, ' ');
-    case Message::kFrameName: return format("Frame%.*s : ", tw, t);
-    case Message::kPrefixedFrameName: return format("%.*s%.*s", tw, t, ow, o);
     case Message::kTopFrame: return "TopFrame\n";
-    case Message::kVertexCount: return format(" %zu Vertices ", n.count);
-    case Message::kPolygonCount: return format(" %zu Polygons ", n.count);
-    case Message::kNormalCount: return format(" %zu Normals", n.count);
     case Message::kNoFacesNoMesh: return " no faces: no Mesh written";
-    case Message::kGenerating: return format("generating %.*s : ", tw, t);
     case Message::kGenerated: return "ok\n";
     case Message::kImageNotCreated: return "couldn't create!\n";
     case Message::kImageFailed: return "failure\n";
-    case Message::kFoundAs: return format("  found %.*s as %.*s\n", tw, t, ow, o);
     case Message::kLineEnd: return "\n";
     case Message::kDetailPolygons: return "Warning! there is detail polygon\n";
+    case Message::kOutOfMemory: return "Not enough memory for this conversion!\n";
+    case Message::kInternalError: return "internal error: conversion abandoned\n";
+    case Message::kErrorOccured: return "error occured.\n";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+bool isWarning(Message code) { return code >= Message::kDetailPolygons && code <= Message::kManyVertices; }
+
+std::string messageText(const Note& n) {
+  if (const char* text = fixedText(n.code)) return text;
+  const int tw = width(n.text);
+  const int ow = width(n.other);
+  const char* t = n.text.data();
+  const char* o = n.other.data();
+  const int indent = static_cast<int>(n.count);
+  switch (n.code) {
+    case Message::kOutputFormat:
+      return n.count != 0 ? "Output format: Binary X (DirectX3 or later)\n"
+                          : "Output format: Ascii X (DirectX2 or later)\n";
+    case Message::kContentDirectory: return format("Content directory: %.*s\n", tw, t);
+    case Message::kConvertFromTo: return format("Convert From: %.*s\nConvert To: %.*s\n", tw, t, ow, o);
+    case Message::kReading: return format("reading %.*s :", tw, t);
+    case Message::kObjectName: return format(" %.*s :", tw, t);
+    case Message::kIndent: return std::string(n.count, ' ');
+    case Message::kFrameName: return format("Frame%.*s : ", tw, t);
+    case Message::kPrefixedFrameName: return format("%.*s%.*s", tw, t, ow, o);
+    case Message::kVertexCount: return format(" %zu Vertices ", n.count);
+    case Message::kPolygonCount: return format(" %zu Polygons ", n.count);
+    case Message::kNormalCount: return format(" %zu Normals", n.count);
+    case Message::kGenerating: return format("generating %.*s : ", tw, t);
+    case Message::kFoundAs: return format("  found %.*s as %.*s\n", tw, t, ow, o);
     case Message::kNonFacePolygons:
       return format("Warning! %zu curve, bone and other non-face polygons skipped\n", n.count);
     case Message::kShortPolygons: return format("Warning! %zu <3vert polygons removed\n", n.count);
@@ -166,11 +177,8 @@ std::string messageText(const Note& n) {
     case Message::kOutputPathTooLong: return format("output path too long: %.*s\n", tw, t);
     case Message::kCouldNotCreate: return format("could not create: %.*s\n", tw, t);
     case Message::kCouldNotWrite: return format("could not write: %.*s\n", tw, t);
-    case Message::kOutOfMemory: return "Not enough memory for this conversion!\n";
-    case Message::kInternalError: return "internal error: conversion abandoned\n";
     case Message::kModelFault: return format("internal error: %.*s\n", tw, t);
-    case Message::kErrorOccured: return "error occured.\n";
-    case Message::kCount: break;
+    default: break;
   }
   return {};
 }
@@ -178,6 +186,12 @@ std::string messageText(const Note& n) {
 void report(const MessageSink& sink, const Note& note) {
   if (sink.counts != nullptr && note.code < Message::kCount) ++sink.counts->byCode[static_cast<std::size_t>(note.code)];
   if (sink.write == nullptr) return;
+  // Fixed texts go out as they are: nothing is allocated, so even the message that memory
+  // ran out reaches the sink.
+  if (const char* fixed = fixedText(note.code)) {
+    sink.write(sink.user, fixed, std::strlen(fixed));
+    return;
+  }
   const std::string text = messageText(note);
   if (!text.empty()) sink.write(sink.user, text.data(), text.size());
 }

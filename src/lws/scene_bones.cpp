@@ -132,7 +132,7 @@ void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink) {
   }
   // Parents first, then cycles among them are broken at the bone where the walk meets itself.
   std::vector<std::int32_t> parent(set.bones.size());
-  int stray = 0;
+  std::uint32_t stray = 0;
   for (std::size_t i = 0; i < set.bones.size(); ++i) {
     const PendingBone& b = set.bones[i];
     const std::int32_t number = placedBone(set, b.owner, b.parentBone);
@@ -146,7 +146,7 @@ void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink) {
   for (std::size_t i = 0; i < link.size(); ++i)
     if (static_cast<std::size_t>(parent[i]) > before) link[i] = static_cast<std::size_t>(parent[i]) - before - 1;
   std::vector<std::size_t> cutLink = link;
-  const int cycles = static_cast<int>(lwBreakParentCycles(cutLink, none));
+  const std::size_t cycles = lwBreakParentCycles(cutLink, none);
   for (std::size_t i = 0; i < link.size(); ++i)
     if (cutLink[i] != link[i]) parent[i] = set.bones[i].owner;
   for (std::size_t i = 0; i < set.bones.size(); ++i) {
@@ -161,16 +161,16 @@ void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink) {
     scene.items.push_back(std::move(b.item));
   }
   const BoneNotes& n = set.notes;
-  if (n.orphans != 0) say(sink, "Warning! %d bones outside any object ignored\n", n.orphans);
-  if (n.overflow != 0) say(sink, "Warning! %d bones past %zu in one object ignored\n", n.overflow, kMaxBonesPerObject);
-  if (stray != 0) say(sink, "Warning! %d bones name a parent that is no bone of their object: parented to the object\n", stray);
-  if (cycles != 0) say(sink, "Warning! %d bone parent cycles broken: their bones parented to the object\n", cycles);
+  if (n.orphans != 0) report(sink, Message::kOrphanBones, n.orphans);
+  if (n.overflow != 0) report(sink, Message::kBonesPastLimit, n.overflow, kMaxBonesPerObject);
+  if (stray != 0) report(sink, Message::kStrayBoneParents, stray);
+  if (cycles != 0) report(sink, Message::kBoneCycles, cycles);
   const struct {
-    int count;
+    std::uint32_t count;
     const char* what;
   } ignored[] = {{n.ik, "IK"}, {n.plugins, "motion plugins"}, {n.jointComp, "joint compensation"}, {n.muscleFlex, "muscle flex"}};
   for (const auto& i : ignored) {
-    if (i.count != 0) say(sink, "Warning! %s of bones ignored (%d settings): bones keep their keyed motion\n", i.what, i.count);
+    if (i.count != 0) report(sink, Message::kBoneSettingsIgnored, i.what, i.count);
   }
   set.bones.clear();
 }

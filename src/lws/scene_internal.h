@@ -82,9 +82,9 @@ struct PendingBone {
 
 // What the bone blocks of a scene held that no fixed weight or key expresses.
 struct BoneNotes {
-  int ik = 0, plugins = 0, jointComp = 0, muscleFlex = 0;
-  int orphans = 0;   // outside any object
-  int overflow = 0;  // past kMaxBonesPerObject in one object
+  std::uint32_t ik = 0, plugins = 0, jointComp = 0, muscleFlex = 0;
+  std::uint32_t orphans = 0;   // outside any object
+  std::uint32_t overflow = 0;  // past kMaxBonesPerObject in one object
 };
 
 struct BoneSet {

@@ -176,7 +176,7 @@ struct Reader {
   }
 
   int damaged() {
-    say(context.sink, "damaged envelope in line %zu of the scene\n", lineNumber);
+    report(context.sink, Message::kDamagedEnvelope, lineNumber);
     return -1;
   }
 
@@ -530,7 +530,7 @@ struct Reader {
       item.morphTargetIndex = resolve(links[i].morph);
       const std::int32_t from = bonesFrom(links[i].bonesFrom);
       if (!links[i].bonesFrom.empty() && (from == 0 || static_cast<std::size_t>(from) > items)) {
-        say(context.sink, "Warning! %s: UseBonesFrom names no object; its own bones deform it\n", item.name.c_str());
+        report(context.sink, Message::kUseBonesFromNone, item.name);
       } else if (from != static_cast<std::int32_t>(i + 1)) {
         item.skeleton.bonesFrom = from;
       }

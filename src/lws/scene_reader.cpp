@@ -232,7 +232,7 @@ int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& 
   TextCursor in(text);
   const std::int32_t version = readHeader(in);
   if (version < 1 || version > kLastSceneVersion) return -1;
-  sayText(context.sink, "\n");
+  report(context.sink, Message::kLineEnd);
   const lwscene::SceneInputs inputs{context, objects, finish};
   if (version > 1) return lwscene::readLaterScene(scene, in, version, inputs);
 
@@ -362,11 +362,11 @@ int loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string&
   const ConversionContext& context = inputs.context;
   LwFoundObject found;
   if (inputs.objects.find == nullptr || !inputs.objects.find(inputs.objects.user, context, path, LwObjectWanted::kNamedByScene, found)) {
-    say(context.sink, "file not found: %s\n", path.c_str());
+    report(context.sink, Message::kFileNotFound, path);
     return kObjectMissing;
   }
   item.filePath = found.path;
-  say(context.sink, " %s :", path.c_str());
+  report(context.sink, Message::kObjectName, path);
   // The one place a scene item's geometry is loaded. A layer number above 0 asks for
   // that layer alone, turning about the pivot its LAYR gives.
   item.layer = layer;
@@ -374,7 +374,7 @@ int loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string&
                                                    layer > 0 ? layer : kAllLayers, context.sink));
   if (loaded && hasPatches(item)) readSubPatchLevel(item, scene);
   if (loaded && inputs.finish != nullptr) inputs.finish(item, context);
-  sayText(context.sink, "\n");
+  report(context.sink, Message::kLineEnd);
   for (const LwLayer& declared : item.layers) {
     if (layer > 0 && declared.number == layer - 1) std::copy(declared.pivot, declared.pivot + 3, item.pivot);
   }
