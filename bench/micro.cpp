@@ -18,6 +18,8 @@
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
 
+using namespace torvo;
+
 using namespace lwbuild;
 
 namespace {
@@ -35,7 +37,6 @@ const Bytes& sphereBytes() {
   static const Bytes bytes = sphere(128, 120);
   return bytes;
 }
-
 
 void BM_ChunkWalk(benchmark::State& state) {
   for (auto _ : state) {

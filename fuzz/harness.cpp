@@ -15,6 +15,8 @@
 #include "lws/scene_reader.h"
 #include "xfile/xwriter.h"
 
+using namespace torvo;
+
 namespace fuzz {
 
 namespace {

@@ -12,6 +12,8 @@
 #include "image/ppm.h"
 #include "lwbuild.h"
 
+using namespace torvo;
+
 namespace {
 
 using lwbuild::Bytes;

@@ -5,6 +5,8 @@
 
 #include "anim/motion.h"
 
+namespace torvo {
+
 namespace {
 
 using Keys = std::vector<EnvelopeKey>;
@@ -175,3 +177,5 @@ void lwEvaluateChannels(const std::vector<LwEnvelope>& channels, double time, Mo
     out.values[j] = present ? lwEvaluateEnvelope(channels[static_cast<std::size_t>(j)], time) : (j >= kScaleX ? 1.0 : 0.0);
   }
 }
+
+}  // namespace torvo

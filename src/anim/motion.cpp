@@ -4,6 +4,8 @@
 #include <climits>
 #include <cmath>
 
+namespace torvo {
+
 namespace {
 
 std::int32_t clampFrame(long long value) {
@@ -154,3 +156,5 @@ Motion lwMotionView(const std::vector<MotionKey>& keys, std::int32_t endBehavior
   }
   return motion;
 }
+
+}  // namespace torvo

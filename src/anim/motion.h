@@ -6,6 +6,8 @@
 
 #include "model/motion.h"
 
+namespace torvo {
+
 // A view of one item's keys (not owned).
 struct Motion {
   const MotionKey* keys = nullptr;
@@ -31,3 +33,5 @@ std::int32_t lwFindKey(const Motion& motion, long long frame);
 // A view of an item's keys; with storage, also the search index kept in storage.
 Motion lwMotionView(const std::vector<MotionKey>& keys, std::int32_t endBehavior,
                     std::vector<std::int32_t>* storage = nullptr);
+
+}  // namespace torvo

@@ -7,6 +7,8 @@
 #include "anim/envelope.h"
 #include "model/xform.h"
 
+namespace torvo {
+
 namespace {
 
 int clampFrame(long long frame) { return static_cast<int>(std::clamp<long long>(frame, INT_MIN, INT_MAX)); }
@@ -69,7 +71,6 @@ namespace {
 // One extra sample for every full 179 degrees turned within a segment.
 constexpr double kTurnFactor = 0.00558659217877095;
 constexpr double kSameValue = 1e-6;
-
 
 // Candidate frames, gathered unsorted and made distinct at the end (sorting once keeps
 // long ranges from the cost of one sorted insertion per sample).
@@ -291,3 +292,5 @@ int animTrackValues(const ItemTrack& track, std::size_t sample, int type, double
   values[2] = v[kPosZ] - track.pivot[2];
   return 3;
 }
+
+}  // namespace torvo

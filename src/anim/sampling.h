@@ -10,6 +10,8 @@
 #include "anim/motion.h"
 #include "model/scene.h"
 
+namespace torvo {
+
 // One item's samples may not pass this many frames (a hostile frame range or key
 // count would otherwise run for hours).
 constexpr std::size_t kMaxSamplesPerItem = 10'000'000;
@@ -57,3 +59,5 @@ int animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& track
 // The values of one sample's key: a quaternion (w, x, y, z) for rotation, else three.
 // Returns how many.
 int animTrackValues(const ItemTrack& track, std::size_t sample, int type, double values[4]);
+
+}  // namespace torvo

@@ -7,6 +7,8 @@
 #include "core/options.h"
 #include "platform/platform.h"
 
+using namespace torvo;
+
 namespace {
 int convertRequest(const char* source, const char* destination, const torvo_options& given, const MessageSink& sink);
 }  // namespace

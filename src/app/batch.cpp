@@ -12,6 +12,8 @@
 #include "app/options.h"
 #include "platform/platform.h"
 
+namespace torvo {
+
 namespace {
 
 const char kBatchUsage[] =
@@ -162,3 +164,5 @@ int runTorvoBatch(int argc, char** argv) {
   std::fflush(stdout);
   return failed == 0 ? 0 : 1;
 }
+
+}  // namespace torvo

@@ -2,6 +2,6 @@
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {
-  platform::removeTempFilesOnInterrupt();
-  return runTorvoBatch(argc, argv);
+  torvo::platform::removeTempFilesOnInterrupt();
+  return torvo::runTorvoBatch(argc, argv);
 }

@@ -6,6 +6,8 @@
 #include "app/options.h"
 #include "platform/platform.h"
 
+namespace torvo {
+
 namespace {
 
 const char kUsage[] =
@@ -68,3 +70,5 @@ int runTorvo(int argc, char** argv) {
   std::fflush(stdout);
   return result;
 }
+
+}  // namespace torvo

@@ -14,6 +14,8 @@
 #include "xfile/header.h"
 #include "xfile/xwriter.h"
 
+namespace torvo {
+
 namespace {
 
 // Opens the first candidate for the source: start directory, content directory,
@@ -263,3 +265,5 @@ int conversionAbandoned(const MessageSink& sink) {
   }
   return 1;
 }
+
+}  // namespace torvo

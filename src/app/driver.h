@@ -5,6 +5,8 @@
 
 #include "core/context.h"
 
+namespace torvo {
+
 // What the command line (or an embedding caller) asks for, as given.
 struct ConversionRequest {
   ConvertOptions options;
@@ -32,3 +34,5 @@ int conversionAbandoned(const MessageSink& sink);
 // beside the source (-s).
 int convertFile(const ConversionContext& context, const std::string& templatePath, const std::string& sourceArg,
                 const char* outputName, const std::string& startDirectory, std::string& destinationDirectory);
+
+}  // namespace torvo

@@ -3,6 +3,6 @@
 
 int main(int argc, char** argv) {
   // Process-wide, so set here rather than in the library that tests and fuzzers load.
-  platform::removeTempFilesOnInterrupt();
-  return runTorvo(argc, argv);
+  torvo::platform::removeTempFilesOnInterrupt();
+  return torvo::runTorvo(argc, argv);
 }

@@ -6,6 +6,8 @@
 
 #include "core/options.h"
 
+namespace torvo {
+
 namespace {
 
 // -W: a number of influences from 1 to kMaxInfluences.
@@ -132,3 +134,5 @@ void waitForReturnKey() {
   for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
   }
 }
+
+}  // namespace torvo

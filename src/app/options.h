@@ -3,6 +3,8 @@
 
 #include "app/driver.h"
 
+namespace torvo {
+
 // What the command line asks for besides options: a conversion, or only information.
 enum class Asked { kConvert, kHelp, kVersion };
 
@@ -22,3 +24,5 @@ constexpr int kMaxJobs = 256;
 CommandLine parseCommandLine(int argc, char** argv, bool batch);
 // -P: waits for the return key.
 void waitForReturnKey();
+
+}  // namespace torvo

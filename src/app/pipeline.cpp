@@ -21,6 +21,8 @@
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
 
+namespace torvo {
+
 namespace {
 
 int writeHeader(const ConversionContext& context, const ConversionInput& input, XWriter& out, int writeAllTemplates,
@@ -193,3 +195,5 @@ LwObjectSource fileObjectSource() {
   source.find = findObjectFile;
   return source;
 }
+
+}  // namespace torvo

@@ -10,6 +10,8 @@
 #include "lws/scene_reader.h"
 #include "xfile/xwriter.h"
 
+namespace torvo {
+
 struct ConversionInput {
   std::string_view bytes;                     // the whole source file
   std::string sourceName;                     // as given, for the progress line
@@ -28,3 +30,5 @@ int convertLoaded(const ConversionContext& context, const ConversionInput& input
 // Objects from files: a scene's objects as written, else in the content directory, else by
 // the last-resort lookup; a companion by its name alone. Large files are mapped.
 LwObjectSource fileObjectSource();
+
+}  // namespace torvo

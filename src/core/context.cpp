@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+namespace torvo {
+
 std::string resolvePath(const ConversionContext& context, const std::string& path) {
   return resolvePathIn(context.directory, path, context.codePage);
 }
@@ -20,3 +22,5 @@ std::string resolvePathIn(const std::string& dir, const std::string& path, int c
   if (!separated) joined.push_back(platform::nativeSeparator());
   return joined + path;
 }
+
+}  // namespace torvo

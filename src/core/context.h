@@ -9,6 +9,8 @@
 #include "core/messages.h"
 #include "core/options.h"
 
+namespace torvo {
+
 struct ConversionContext {
   ConvertOptions options;
   LwConfig config;           // empty unless lw.cfg was read
@@ -26,3 +28,5 @@ struct ConversionContext {
 std::string resolvePath(const ConversionContext& context, const std::string& path);
 // The same against another directory (empty: the process's current directory).
 std::string resolvePathIn(const std::string& directory, const std::string& path, int codePage);
+
+}  // namespace torvo

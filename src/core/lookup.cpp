@@ -7,6 +7,8 @@
 #include "core/paths.h"
 #include "platform/platform.h"
 
+namespace torvo {
+
 namespace {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
@@ -58,7 +60,6 @@ std::size_t prefixLength(std::string_view path, int codePage) {
   }
   return !path.empty() && isSeparator(path[0]) ? 1 : 0;
 }
-
 
 std::string directoryOf(const std::string& path, int codePage) { return path.substr(0, fileNamePart(path, codePage)); }
 
@@ -161,3 +162,5 @@ std::string relativePath(const std::string& directory, const std::string& file, 
   for (std::size_t i = common; i < from.size(); ++i) path += std::string("..") + platform::nativeSeparator();
   return path + joined(to, common);
 }
+
+}  // namespace torvo

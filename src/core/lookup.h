@@ -8,6 +8,8 @@
 
 #include "core/context.h"
 
+namespace torvo {
+
 enum class LookupKind { kObject, kImage };
 
 // Candidates tried under one root at most: the path without its drive and then each
@@ -24,3 +26,5 @@ std::FILE* openByFallback(const ConversionContext& context, const std::string& w
 // The path of file as seen from directory (both absolute): relative where one exists,
 // else file itself.
 std::string relativePath(const std::string& directory, const std::string& file, int codePage);
+
+}  // namespace torvo

@@ -5,6 +5,8 @@
 
 #include "core/options.h"
 
+namespace torvo {
+
 namespace {
 
 // The next piece of a line, as reading into a kPathSize buffer in text mode gives it:
@@ -61,3 +63,5 @@ Status readLwConfig(LwConfig& config, std::FILE* stream) {
   }
   return Status::kOk;
 }
+
+}  // namespace torvo

@@ -6,6 +6,8 @@
 
 #include "core/status.h"
 
+namespace torvo {
+
 struct LwConfig {
   std::string contentDirectory;
   std::string scenesDirectory;
@@ -15,3 +17,5 @@ struct LwConfig {
 
 // Reads an open lw.cfg stream (text mode); kBadInput when it is no lw.cfg.
 Status readLwConfig(LwConfig& config, std::FILE* stream);
+
+}  // namespace torvo

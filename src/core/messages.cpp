@@ -5,11 +5,16 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(__MINGW32__)
+// MinGW builds use its own C99 printf (__USE_MINGW_ANSI_STDIO), which knows %zu.
+#define TORVO_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__) || defined(__clang__)
 #define TORVO_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define TORVO_PRINTF(fmt, args)
 #endif
+
+namespace torvo {
 
 namespace {
 
@@ -211,3 +216,5 @@ void report(const MessageSink& sink, Message code, std::string_view text, std::s
             std::string_view third) {
   report(sink, Note{code, text, other, third, 0, 0, 0});
 }
+
+}  // namespace torvo

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+namespace torvo {
 
 enum class Message : std::uint8_t {
   // Progress, in the order a conversion gives it.
@@ -137,3 +138,5 @@ void report(const MessageSink& sink, Message code, std::string_view text, std::s
             std::size_t limit = 0, std::size_t more = 0);
 void report(const MessageSink& sink, Message code, std::string_view text, std::string_view other,
             std::string_view third = {});
+
+}  // namespace torvo

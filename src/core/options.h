@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string>
 
+namespace torvo {
+
 // Fixed field sizes that shape behaviour: a field of N bytes holds N-1 characters.
 constexpr std::size_t kPathSize = 1024;          // paths and configuration values
 constexpr std::size_t kNameSize = 80;            // .x names, item names, frame prefix
@@ -38,3 +40,5 @@ struct ConvertOptions {
   int subPatchLevel = kSubPatchDisplay;  // -S: kSubPatchDisplay, kSubPatchRender, or a level (0: the cages)
   std::string framePrefix;     // -f, at most kNameSize - 1 characters
 };
+
+}  // namespace torvo

@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+namespace torvo {
+
 namespace {
 
 bool isSeparator(unsigned char c) { return c == '\\' || c == '/' || c == ':'; }
@@ -115,3 +117,5 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   }
   return true;
 }
+
+}  // namespace torvo

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace torvo {
+
 // dst = dst joined with src, unless src is complete ('/', '\' or '.' first, or a ':').
 void joinPath(std::string& dst, std::string_view src, int codePage);
 // Position just after the last separator, or 0.
@@ -24,3 +26,5 @@ bool readLine(std::string& line, std::size_t size, std::FILE* stream);
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // Letters, digits and '_' kept, a space becomes '_', everything else dropped.
 std::string makeXName(std::string_view src, int codePage);
+
+}  // namespace torvo

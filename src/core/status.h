@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace torvo {
+
 enum class [[nodiscard]] Status : std::uint8_t {
   kOk,
   kNotThisFormat,  // the input is of another kind: another reader may take it
@@ -13,3 +15,5 @@ enum class [[nodiscard]] Status : std::uint8_t {
 };
 
 constexpr bool ok(Status status) { return status == Status::kOk; }
+
+}  // namespace torvo

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace torvo {
+
 namespace {
 
 bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -171,3 +173,5 @@ int scanFields(TextCursor& in, const ScanField* fields, int count) {
   }
   return stored;
 }
+
+}  // namespace torvo

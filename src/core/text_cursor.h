@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace torvo {
+
 struct TextCursor {
   std::string_view text;
   std::size_t position = 0;
@@ -46,3 +48,5 @@ struct ScanField {
   long* whole;
 };
 int scanFields(TextCursor& in, const ScanField* fields, int count);
+
+}  // namespace torvo

@@ -8,6 +8,8 @@
 #include "core/context.h"
 #include "model/object.h"
 
+namespace torvo {
+
 // Every step in order, each reported on the progress line: subdivision of the patches at
 // the level given (0: none), double-sided copies (unless dissolved), vertex links, then
 // (unless dissolved) normals and texture coordinates.
@@ -43,3 +45,5 @@ std::uint32_t lwAssignCornerUV(LwObject& object, std::uint32_t polygon, int corn
 // The changes the texture steps make to a vertex's polygon list.
 void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
 void lwRemoveVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t polygon);
+
+}  // namespace torvo

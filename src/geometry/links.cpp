@@ -3,6 +3,8 @@
 
 #include "geometry/geometry.h"
 
+namespace torvo {
+
 void lwLinkVertices(LwObject& object) {
   // Counted first, so that every run is laid out once at its final size.
   const std::size_t vertexCount = object.vertices.size();
@@ -61,3 +63,5 @@ void lwRemoveVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t
   std::uint32_t* run = object.polygonLists.data() + v.polygonListFirst;
   v.polygonListCount = static_cast<std::uint32_t>(std::remove(run, run + v.polygonListCount, polygon) - run);
 }
+
+}  // namespace torvo

@@ -5,6 +5,8 @@
 #include "core/options.h"
 #include "geometry/skin.h"
 
+namespace torvo {
+
 namespace {
 
 constexpr float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
@@ -186,3 +188,5 @@ void lwLayOutSkinnedMesh(LwObject& object, bool withNormals) {
   if (colours) object.vertexColors = std::move(vertexColors);
   if (normals) object.normals = std::move(vertexNormals);
 }
+
+}  // namespace torvo

@@ -5,6 +5,8 @@
 
 #include "geometry/geometry.h"
 
+namespace torvo {
+
 namespace {
 
 bool surfaceHas(const LwObject& object, const LwPolygon& polygon, std::uint16_t flag) {
@@ -237,3 +239,5 @@ bool lwComputeNormals(LwObject& object) {
   const bool smoothed = smoothNormals(object);
   return takeLimitNormals(object) || smoothed;
 }
+
+}  // namespace torvo

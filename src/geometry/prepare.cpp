@@ -2,6 +2,8 @@
 
 #include "geometry/geometry.h"
 
+namespace torvo {
+
 namespace {
 
 void prepare(LwObject& object, bool doNormals, bool doTexCoords, bool wrapSeams, const MessageSink& sink,
@@ -32,3 +34,5 @@ void lwPrepareObjectFor(LwObject& object, const ConversionContext& context) {
   lwPrepareObject(object, context.options.noNormals == 0, true, context.options.textureWrap != 0, context.sink,
                          lwSubPatchLevelFor(object, context.options));
 }
+
+}  // namespace torvo

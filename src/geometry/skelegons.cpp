@@ -8,6 +8,8 @@
 #include "core/options.h"
 #include "geometry/skin.h"
 
+namespace torvo {
+
 namespace {
 
 // The rest transform of a skelegon in object space: origin at the base, +Z to the tip,
@@ -84,3 +86,5 @@ void lwRigSkelegons(LwScene& scene) {
     ++object.skeleton.bones;
   }
 }
+
+}  // namespace torvo

@@ -8,6 +8,8 @@
 #include <numeric>
 #include <unordered_map>
 
+namespace torvo {
+
 namespace {
 
 // Faster Bones keeps this many bones for a point.
@@ -257,3 +259,5 @@ void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones,
     out.maxPerFace = std::max(out.maxPerFace, count);
   }
 }
+
+}  // namespace torvo

@@ -10,6 +10,8 @@
 #include "model/object.h"
 #include "model/scene.h"
 
+namespace torvo {
+
 // A bone that deforms an object: its rest transform in the object's own coordinates.
 struct LwSkinBone {
   Mat4 rest;
@@ -68,3 +70,5 @@ bool lwMeshIsSkinned(const ConversionContext& context, const LwScene& scene, std
 // has one normal (normal i belongs to vertex i) and lies in one material's buffer. Copies keep
 // their point, so the point's weights reach every copy.
 void lwLayOutSkinnedMesh(LwObject& object, bool withNormals);
+
+}  // namespace torvo

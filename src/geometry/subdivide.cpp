@@ -20,6 +20,8 @@
 #include <opensubdiv/far/topologyRefinerFactory.h>
 #endif
 
+namespace torvo {
+
 namespace {
 
 bool isCage(const LwPolygon& polygon) { return polygon.kind == kPolygonPatch || polygon.kind == kPolygonCatmullClark; }
@@ -760,3 +762,5 @@ bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink) {
 }
 
 #endif
+
+}  // namespace torvo

@@ -8,6 +8,8 @@
 
 #include "geometry/geometry.h"
 
+namespace torvo {
+
 namespace {
 
 constexpr double kInvTwoPi = 0.15915494309189498;
@@ -340,3 +342,5 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
     }
   }
 }
+
+}  // namespace torvo

@@ -4,6 +4,8 @@
 #include "image/image_io.h"
 #include "image/ppm.h"
 
+namespace torvo {
+
 namespace {
 
 using imageio::Bytes;
@@ -113,3 +115,5 @@ Status convertBmpToPpm(const char* name, std::FILE* source, std::FILE* destinati
   }
   return imageio::writePpm(name, destination, static_cast<long>(bmp.width), static_cast<long>(bmp.height), rgb);
 }
+
+}  // namespace torvo

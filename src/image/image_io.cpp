@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace torvo {
+
 namespace imageio {
 
 namespace {
@@ -98,3 +100,5 @@ Status writePpm(const char* name, std::FILE* destination, long width, long heigh
 }
 
 }  // namespace imageio
+
+}  // namespace torvo

@@ -11,6 +11,8 @@
 
 #include "core/status.h"
 
+namespace torvo {
+
 namespace imageio {
 
 // Leaves new elements uninitialised: the image buffers are filled completely
@@ -84,3 +86,5 @@ Status writePpm(const char* name, std::FILE* destination, long width, long heigh
 constexpr std::uint64_t kMaxBufferBytes = static_cast<std::uint64_t>(PTRDIFF_MAX) / 2;
 
 }  // namespace imageio
+
+}  // namespace torvo

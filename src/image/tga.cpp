@@ -4,6 +4,8 @@
 #include "image/image_io.h"
 #include "image/ppm.h"
 
+namespace torvo {
+
 namespace {
 
 using imageio::BlockReader;
@@ -241,3 +243,5 @@ Status convertTgaToPpm(const char* name, std::FILE* source, std::FILE* destinati
   }
   return imageio::writePpm(name, destination, static_cast<long>(h.width), static_cast<long>(h.height), rgb);
 }
+
+}  // namespace torvo

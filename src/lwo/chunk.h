@@ -12,6 +12,8 @@
 #include "core/context.h"
 #include "model/object.h"
 
+namespace torvo {
+
 // Field widths of names and texts in an object file, NUL included.
 constexpr std::uint32_t kLwNameSize = 80;     // SRFS and SURF names, CTEX/TTEX texts
 constexpr std::uint32_t kLwImageSize = 1024;  // TIMG
@@ -112,3 +114,5 @@ void reserveMore(std::vector<T>& v, std::size_t more) {
 void lwReadLwo2Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);
 // The same for FORM/LWO3: the same chunks, framed with 4-byte lengths and nested FORMs.
 void lwReadLwo3Body(LwObject& object, ChunkCursor& form, int indent, int layer, const MessageSink& sink);
+
+}  // namespace torvo

@@ -8,6 +8,8 @@
 
 #include "lwo/lwo2_shared.h"
 
+namespace torvo {
+
 namespace lwo2 {
 namespace {
 
@@ -448,3 +450,5 @@ void setGlossiness(LwSurface& surface, double fraction) {
 }
 
 }  // namespace lwo2
+
+}  // namespace torvo

@@ -9,6 +9,8 @@
 #include "lwo/lwo2_shared.h"
 #include "lwo/reader.h"
 
+namespace torvo {
+
 namespace {
 
 using namespace lwo2;
@@ -230,3 +232,5 @@ void lwReadLwo2Body(LwObject& object, ChunkCursor& form, int, int layer, const M
 void lwReadLwo3Body(LwObject& object, ChunkCursor& form, int, int layer, const MessageSink& sink) {
   readBody(object, form, layer, sink, kLwo3);
 }
+
+}  // namespace torvo

@@ -14,6 +14,8 @@
 
 #include "lwo/chunk.h"
 
+namespace torvo {
+
 namespace lwo2 {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
@@ -147,3 +149,5 @@ SurfaceDraft& surfaceDraft(Reader& r, const std::string& name);
 void finish(Reader& r, const MessageSink& sink);
 
 }  // namespace lwo2
+
+}  // namespace torvo

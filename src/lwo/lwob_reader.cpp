@@ -8,6 +8,8 @@
 #include "lwo/reader.h"
 #include "platform/mapped.h"
 
+namespace torvo {
+
 namespace {
 
 // Above this a body of unknown size is read in steps, so that a lying FORM length
@@ -281,3 +283,5 @@ Status lwLoadObjectFromMemory(LwObject& object, const std::uint8_t* data, std::s
 Status lwLoadObject(LwObject& object, std::FILE* file, int indent, const MessageSink& sink) {
   return lwLoadObjectLayer(object, file, indent, kAllLayers, sink);
 }
+
+}  // namespace torvo

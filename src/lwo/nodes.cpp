@@ -10,6 +10,8 @@
 
 #include "lwo/lwo2_shared.h"
 
+namespace torvo {
+
 namespace lwo2 {
 namespace {
 
@@ -316,3 +318,5 @@ void sayGraphReport(const GraphReport& graphs, const MessageSink& sink) {
 }
 
 }  // namespace lwo2
+
+}  // namespace torvo

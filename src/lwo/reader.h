@@ -11,6 +11,8 @@
 #include "core/status.h"
 #include "model/object.h"
 
+namespace torvo {
+
 // Reads a FORM/LWOB, FORM/LWO2 or FORM/LWO3 object from a stream positioned at "FORM".
 // kNotThisFormat (message given) when the stream holds no LightWave object.
 Status lwLoadObject(LwObject& object, std::FILE* file, int indent, const MessageSink& sink);
@@ -33,3 +35,5 @@ using LwObjectFinish = void (*)(LwObject& object, const ConversionContext& conte
 
 // A CTEX text to its mapping kind.
 void lwSetMappingKind(LwTexture& texture, std::string_view text);
+
+}  // namespace torvo

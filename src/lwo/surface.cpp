@@ -5,6 +5,8 @@
 #include "lwo/chunk.h"
 #include "lwo/reader.h"
 
+namespace torvo {
+
 namespace {
 
 bool idIs(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
@@ -110,3 +112,5 @@ Status lwReadSurfaceChunk(LwObject& object, ChunkCursor& chunk, const SurfaceNam
   }
   return Status::kOk;
 }
+
+}  // namespace torvo

@@ -8,6 +8,8 @@
 #include "core/context.h"
 #include "lws/scene_internal.h"
 
+namespace torvo {
+
 namespace lwscene {
 namespace {
 
@@ -182,3 +184,5 @@ std::int32_t placedBone(const BoneSet& set, std::int32_t owner, long long index)
 }
 
 }  // namespace lwscene
+
+}  // namespace torvo

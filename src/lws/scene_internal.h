@@ -12,6 +12,8 @@
 #include "lwo/reader.h"
 #include "model/scene.h"
 
+namespace torvo {
+
 // Versions 2 (LightWave 5.6) to 5 are read besides version 1.
 constexpr std::int32_t kLastSceneVersion = 5;
 
@@ -113,3 +115,5 @@ void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink);
 std::int32_t placedBone(const BoneSet& set, std::int32_t owner, long long index);
 
 }  // namespace lwscene
+
+}  // namespace torvo

@@ -18,6 +18,8 @@
 #include "lws/scene_reader.h"
 #include "model/scene.h"
 
+namespace torvo {
+
 namespace lwscene {
 namespace {
 
@@ -74,7 +76,6 @@ constexpr Keyword<Code> kItemWords[] = {
     {"Metamorph", kMetamorph},     {"PathAlignment", kPathAlignment}, {"LookAheadFrames", kLookAhead},
     {"BoneMotion", kMotion},
 };
-
 
 enum Kind { kObject = 0, kLight = 1, kCamera = 2, kKinds = 3 };
 // References that name bones: a hex id of kind 4 (the ordinal holds the bone's number
@@ -563,3 +564,5 @@ int readLaterScene(LwScene& scene, TextCursor& in, std::int32_t version, const S
 }
 
 }  // namespace lwscene
+
+}  // namespace torvo

@@ -12,6 +12,8 @@
 #include "lws/scene_internal.h"
 #include "lws/scene_reader.h"
 
+namespace torvo {
+
 const LwKeyword SceneKeywords[] = {
     {"AddBone", 0},         {"AddLight", 1},  {"AddNullObject", 2}, {"BoneMotion", 3},
     {"CameraMotion", 4},    {"FirstFrame", 6}, {"FramesPerSecond", 7}, {"LastFrame", 10},
@@ -292,7 +294,6 @@ int lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys) {
   return stored > 0 ? 1 : -1;
 }
 
-
 // The extension is cut and the name filtered before the name is fitted to its field,
 // so a long file name keeps its own words rather than losing them to an earlier dot.
 std::string lwObjectItemName(std::size_t position, std::string_view path, int codePage) {
@@ -396,3 +397,5 @@ void linkMorphTargets(LwScene& scene) {
 }
 
 }  // namespace lwscene
+
+}  // namespace torvo

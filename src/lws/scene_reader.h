@@ -13,6 +13,8 @@
 #include "model/scene.h"
 #include "platform/mapped.h"
 
+namespace torvo {
+
 // An object file a scene names, as the scene's caller found it.
 struct LwFoundObject {
   std::string path;  // the name it was opened by: the item's filePath
@@ -55,3 +57,5 @@ std::string lwObjectItemName(std::size_t position, std::string_view path, int co
 // Reads a version 1 motion block (channel-count line, key-count line, keys) and appends
 // its keys. 1 when at least one key was stored, else -1.
 int lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys);
+
+}  // namespace torvo

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace torvo {
+
 // Span shapes; a key's shape is the shape of the span that ends at it.
 enum EnvelopeShape : int {
   kShapeTcb = 0,
@@ -45,3 +47,5 @@ struct LwEnvelope {
 
 // An envelope holds at most this many keys.
 constexpr std::size_t kMaxEnvelopeKeys = 1'000'000;
+
+}  // namespace torvo

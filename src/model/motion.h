@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace torvo {
+
 // Channel order of MotionKey::values.
 enum MotionChannel : int {
   kPosX = 0, kPosY, kPosZ, kHeading, kPitch, kBank, kScaleX, kScaleY, kScaleZ, kChannelCount
@@ -25,3 +27,5 @@ struct MotionKey {
   double continuity = 0.0;
   double bias = 0.0;
 };
+
+}  // namespace torvo

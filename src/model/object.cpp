@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace torvo {
+
 namespace {
 
 bool valueBefore(const LwMapValue& a, const LwMapValue& b) {
@@ -50,3 +52,5 @@ const LwMapValue* lwFindMapValue(const std::vector<LwMapValue>& sorted, std::uin
   const LwMapValue& found = *(after - 1);
   return found.polygon == polygon && found.point == point ? &found : nullptr;
 }
+
+}  // namespace torvo

@@ -12,6 +12,8 @@
 #include "model/motion.h"
 #include "model/skeleton.h"
 
+namespace torvo {
+
 enum MappingKind : std::int32_t {
   kMappingNone = 0,
   kMappingPlanar = 1,
@@ -208,3 +210,5 @@ inline std::span<const std::uint32_t> lwVertexPolygons(const LwObject& object, s
 const LwMapValue* lwFindMapValue(const std::vector<LwMapValue>& sorted, std::uint32_t polygon, std::uint32_t point);
 // Sorts a map's entries as LwVertexMap keeps them.
 void lwSortMapValues(std::vector<LwMapValue>& values);
+
+}  // namespace torvo

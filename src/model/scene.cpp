@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace torvo {
+
 namespace {
 
 constexpr double kDefaultFramesPerSecond = 30.0;
@@ -51,3 +53,5 @@ bool lwItemMoves(const LwObject& item) {
   return item.motionKeys.size() > 1 ||
          std::any_of(item.channels.begin(), item.channels.end(), [](const LwEnvelope& e) { return e.keys.size() > 1; });
 }
+
+}  // namespace torvo

@@ -7,6 +7,8 @@
 
 #include "model/object.h"
 
+namespace torvo {
+
 struct LwScene {
   std::vector<std::unique_ptr<LwObject>> items;  // creation order; item n is items[n-1]
   std::int32_t firstFrame = 0;
@@ -32,3 +34,5 @@ LwChildIndex lwBuildChildIndex(const LwScene& scene);
 double lwFrameTime(const LwScene& scene, long long frame);
 // True when the item's motion changes: more than one key in its keys or a channel.
 bool lwItemMoves(const LwObject& item);
+
+}  // namespace torvo

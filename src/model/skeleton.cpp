@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace torvo {
+
 namespace {
 
 constexpr float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
@@ -77,3 +79,5 @@ std::size_t lwBreakParentCycles(std::vector<std::size_t>& parent, std::size_t no
   }
   return cut;
 }
+
+}  // namespace torvo

@@ -9,6 +9,8 @@
 
 #include "model/xform.h"
 
+namespace torvo {
+
 // The falloff a scene gives when it names none (an assumption: LightWave always writes one
 // for an object with bones).
 constexpr std::int32_t kDefaultBoneFalloff = 4;
@@ -67,3 +69,5 @@ double lwBankTowards(double heading, double pitch, const double up[3]);
 // Cuts every cycle of a parent forest (parent[i] == none for a root) at the node where a
 // walk meets itself, making it a root; returns how many were cut.
 std::size_t lwBreakParentCycles(std::vector<std::size_t>& parent, std::size_t none);
+
+}  // namespace torvo

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace torvo {
+
 namespace {
 
 ModelFault fault(const std::string& what, std::size_t index) {
@@ -76,3 +78,5 @@ ModelFault validateScene(const LwScene& scene) {
   }
   return {};
 }
+
+}  // namespace torvo

@@ -8,6 +8,8 @@
 #include "model/object.h"
 #include "model/scene.h"
 
+namespace torvo {
+
 // The first broken reference found; `what` is empty when there is none.
 struct ModelFault {
   std::string what;
@@ -21,3 +23,5 @@ ModelFault validateObject(const LwObject& object);
 // Every item as an object, and the items' references to each other: parent, target and
 // morph target, the owner of a bone, the object whose bones deform another.
 ModelFault validateScene(const LwScene& scene);
+
+}  // namespace torvo

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace torvo {
+
 void vecCross(Vec3& out, const Vec3& a, const Vec3& b) {
   const Vec3 r{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
   out = r;
@@ -124,3 +126,5 @@ Mat4 mat4AffineInverse(const Mat4& a) {
   for (int i = 0; i < 3; ++i) r.m[i][3] = -(r.m[i][0] * m[0][3] + r.m[i][1] * m[1][3] + r.m[i][2] * m[2][3]);
   return r;
 }
+
+}  // namespace torvo

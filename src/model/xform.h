@@ -3,6 +3,8 @@
 
 #include "model/motion.h"
 
+namespace torvo {
+
 struct Vec3 {
   float x = 0.0f, y = 0.0f, z = 0.0f;
 };
@@ -27,3 +29,5 @@ Mat4 itemMatrix(const MotionKey& key, const float parentPivot[3]);
 void mat4Multiply(Mat4& a, const Mat4& b);
 // The inverse of an affine matrix (last row 0 0 0 1); the identity when it has none.
 Mat4 mat4AffineInverse(const Mat4& a);
+
+}  // namespace torvo

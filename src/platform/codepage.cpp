@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+namespace torvo {
+
 namespace platform {
 
 int fileNameCodePage() {
@@ -27,3 +29,5 @@ int codePageOfCharset(const std::string& charset) {
 }
 
 }  // namespace platform
+
+}  // namespace torvo

@@ -2,6 +2,8 @@
 
 #include "platform/mapped.h"
 
+namespace torvo {
+
 namespace platform {
 
 namespace {
@@ -45,3 +47,5 @@ bool readWholeFile(std::FILE* file, FileBytes& bytes) {
 }
 
 }  // namespace platform
+
+}  // namespace torvo

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace torvo {
+
 namespace platform {
 
 struct MappedRange {
@@ -40,3 +42,5 @@ struct FileBytes {
 bool readWholeFile(std::FILE* file, FileBytes& bytes);
 
 }  // namespace platform
+
+}  // namespace torvo

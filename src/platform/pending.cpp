@@ -3,6 +3,8 @@
 #include <cstring>
 #include <mutex>
 
+namespace torvo {
+
 namespace platform::pending {
 
 Slot slots[kSlots];
@@ -37,3 +39,5 @@ void forget(const std::string& absolutePath) {
 }
 
 }  // namespace platform::pending
+
+}  // namespace torvo

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+namespace torvo {
+
 namespace platform::pending {
 
 // A conversion has at most two files open at once (the .X file and a texture); this is
@@ -29,3 +31,5 @@ void remember(const std::string& absolutePath);
 void forget(const std::string& absolutePath);
 
 }  // namespace platform::pending
+
+}  // namespace torvo

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace torvo {
+
 namespace platform {
 
 // Current directory of the process; false when it cannot be read.
@@ -102,3 +104,5 @@ bool isAbsolutePath(const std::string& path);
 char nativeSeparator();
 
 }  // namespace platform
+
+}  // namespace torvo

@@ -27,6 +27,8 @@
 #include <mach-o/dyld.h>
 #endif
 
+namespace torvo {
+
 namespace platform {
 
 namespace {
@@ -450,3 +452,5 @@ void unmapFileRange(MappedRange& range) {
 }
 
 }  // namespace platform
+
+}  // namespace torvo

@@ -21,6 +21,8 @@
 
 #include "platform/pending.h"
 
+namespace torvo {
+
 namespace platform {
 
 namespace {
@@ -236,3 +238,5 @@ MappedRange mapFileRange(std::FILE*, long, std::size_t) { return MappedRange{}; 
 void unmapFileRange(MappedRange& range) { range = MappedRange{}; }
 
 }  // namespace platform
+
+}  // namespace torvo

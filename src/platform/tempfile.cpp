@@ -1,6 +1,8 @@
 // Temporary output files that never outlive a failed conversion.
 #include "platform/platform.h"
 
+namespace torvo {
+
 namespace platform {
 
 TempFile::~TempFile() {
@@ -29,3 +31,5 @@ bool TempFile::commit(const std::string& finalPath) {
 }
 
 }  // namespace platform
+
+}  // namespace torvo

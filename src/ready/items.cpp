@@ -5,6 +5,8 @@
 #include "ready/names.h"
 #include "xfile/header.h"
 
+namespace torvo {
+
 namespace {
 
 // The skin of the item with its frames' names; false (warnings printed) when it has none.
@@ -115,3 +117,5 @@ int readyTrack(const ConversionContext& context, const LwScene& scene, std::size
   }
   return 0;
 }
+
+}  // namespace torvo

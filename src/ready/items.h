@@ -17,6 +17,8 @@
 #include "ready/materials.h"
 #include "ready/mesh.h"
 
+namespace torvo {
+
 struct MeshSkin {
   LwMeshSkin skin;
   std::vector<std::string> names;  // by entry: the frame whose transform moves it
@@ -62,3 +64,5 @@ int readyAnimation(const ConversionContext& context, const LwScene& scene);
 // The item's motion sampled as its Animation is written; negative (message printed) when
 // its samples are too many.
 int readyTrack(const ConversionContext& context, const LwScene& scene, std::size_t position, ItemTrack& track);
+
+}  // namespace torvo

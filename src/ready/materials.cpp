@@ -11,6 +11,8 @@
 #include "platform/platform.h"
 #include "ready/names.h"
 
+namespace torvo {
+
 namespace {
 
 // Name the converters write into the PPM comment line.
@@ -203,3 +205,5 @@ void collectMaterials(const ConversionContext& context, MaterialTable& table, Lw
     table.uniqueNames.push_back(std::move(unique));
   }
 }
+
+}  // namespace torvo

@@ -10,6 +10,8 @@
 #include "core/context.h"
 #include "model/object.h"
 
+namespace torvo {
+
 struct MaterialRecord {
   std::string name;              // "Mat" + surface name, filtered
   double faceColor[4] = {};      // red, green, blue, alpha
@@ -37,3 +39,5 @@ void collectMaterials(const ConversionContext& context, MaterialTable& table, Lw
 int sameMaterial(const MaterialRecord& a, const MaterialRecord& b, bool namesDiffer);
 // Name under which the material at index is written and referred to.
 const std::string& materialUniqueName(const MaterialTable& table, int index);
+
+}  // namespace torvo

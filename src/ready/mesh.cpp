@@ -2,6 +2,8 @@
 
 #include "core/options.h"
 
+namespace torvo {
+
 namespace {
 
 void readyPositions(const LwObject& object, std::vector<float>& positions) {
@@ -109,3 +111,5 @@ void readyMesh(const ConversionContext& context, const MaterialTable& table, LwO
   }
   mesh.vertexColors = meshHasVertexColors(object);
 }
+
+}  // namespace torvo

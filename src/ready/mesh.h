@@ -9,6 +9,8 @@
 #include "model/object.h"
 #include "ready/materials.h"
 
+namespace torvo {
+
 // A normal-table entry no corner uses.
 constexpr std::uint32_t kNotNumbered = 0xFFFFFFFFu;
 
@@ -38,3 +40,5 @@ std::uint32_t cornerCountOf(const LwObject& object, const LwPolygon& polygon);
 // not read, are released.
 void readyMesh(const ConversionContext& context, const MaterialTable& table, LwObject& object, bool usedOnly,
                ReadyMesh& mesh);
+
+}  // namespace torvo

@@ -6,6 +6,8 @@
 #include "core/options.h"
 #include "core/paths.h"
 
+namespace torvo {
+
 namespace {
 
 // FNV-1a: stable across platforms and runs, so a shortened name is the same every time.
@@ -65,3 +67,5 @@ void sayShortenedNames(const MessageSink& sink, const std::vector<std::string>& 
   }
   report(sink, Message::kLineEnd);
 }
+
+}  // namespace torvo

@@ -10,6 +10,8 @@
 #include "core/context.h"
 #include "model/object.h"
 
+namespace torvo {
+
 // Engines that load .x through DirectX 9's reader (Wine's among them) keep names in 40-byte
 // fields: a longer name is cut there and references to it fail. Longer names are shortened.
 constexpr std::size_t kEngineNameLength = 40;
@@ -31,3 +33,5 @@ std::string meshName(std::string_view prefix, const LwObject& item);
 void noteName(std::vector<std::string>& shortened, std::string_view name, bool binary, int codePage);
 // One warning listing every shortened name with what it became.
 void sayShortenedNames(const MessageSink& sink, const std::vector<std::string>& shortened, bool binary, int codePage);
+
+}  // namespace torvo

@@ -6,6 +6,8 @@
 #include "core/options.h"
 #include "platform/platform.h"
 
+namespace torvo {
+
 namespace {
 
 constexpr const char kBinarySignature[] = "xof 0302bin 0032";
@@ -165,3 +167,5 @@ int writeXHeaderFrom(const ConversionContext& context, std::string_view template
   xPutText(out, "Header {\n 1;\n 0;\n 1;\n}\n\n");
   return 0;
 }
+
+}  // namespace torvo

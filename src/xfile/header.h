@@ -8,6 +8,8 @@
 #include "core/context.h"
 #include "xfile/xwriter.h"
 
+namespace torvo {
+
 constexpr const char* kTemplateFileName = "TORVOtpl.x";
 
 // Templates a text file declares only when it uses them, after the others.
@@ -23,3 +25,5 @@ int writeXHeader(const ConversionContext& context, const std::string& templatePa
 // The same with the template file's text at hand.
 int writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
                      int writeAllTemplates, unsigned extras = 0);
+
+}  // namespace torvo

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace torvo {
+
 namespace {
 
 constexpr int kDecimals = 6;
@@ -205,3 +207,5 @@ std::size_t formatInt(char* out, long long value) {
       value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   return static_cast<std::size_t>(putDigits(p, magnitude) - out);
 }
+
+}  // namespace torvo

@@ -7,6 +7,8 @@
 #include "core/paths.h"
 #include "xfile/numfmt.h"
 
+namespace torvo {
+
 namespace {
 
 // With a file, output is handed over in blocks of this size from a buffer allocated once.
@@ -233,3 +235,5 @@ int xFlush(XWriter& w) {
   if (std::fflush(w.file) != 0 || std::ferror(w.file)) w.failed = true;
   return w.failed ? -1 : 0;
 }
+
+}  // namespace torvo

@@ -13,6 +13,8 @@
 
 #include "xfile/numfmt.h"
 
+namespace torvo {
+
 // Binary token values.
 enum XToken : int {
   kTokenName = 1,
@@ -143,3 +145,5 @@ inline void xPutListFloat(XWriter& w, double value) {
   }
   w.buffer.count += formatFixed(xRoom(w, kFixedBufferSize), value);
 }
+
+}  // namespace torvo

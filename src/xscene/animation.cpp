@@ -6,6 +6,8 @@
 #include "ready/items.h"
 #include "ready/names.h"
 
+namespace torvo {
+
 namespace {
 
 void writeKeySet(XWriter& out, const ItemTrack& track, int type, int depth) {
@@ -104,3 +106,5 @@ int writeAnimation(const ConversionContext& context, const LwScene& scene, int i
   std::vector<char> visited(scene.items.size(), 0);
   return writeSubtree(context, scene, children, visited, index, out, depth);
 }
+
+}  // namespace torvo

@@ -9,6 +9,8 @@
 #include "xscene/mesh.h"
 #include "xscene/skin.h"
 
+namespace torvo {
+
 namespace {
 
 // The sixteen values column by column: the transpose, as .x frames use row vectors. In
@@ -125,3 +127,5 @@ int writeObjectTopFrame(const ConversionContext& context, const MaterialTable& t
   });
   return 1;
 }
+
+}  // namespace torvo

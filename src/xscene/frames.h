@@ -7,6 +7,8 @@
 #include "xfile/xwriter.h"
 #include "xscene/materials.h"
 
+namespace torvo {
+
 // 0 on success, negative when the animation cannot be written (the message is printed).
 // Each item is made ready through the feed right before it is written, and released after.
 int writeScene(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out);
@@ -16,3 +18,5 @@ int writeFrames(const ConversionContext& context, const MaterialTable& table, Sc
 // One object's mesh in a TopFrame (with -m, the mesh alone).
 int writeObjectTopFrame(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
                         const ReadyMesh& mesh, XWriter& out);
+
+}  // namespace torvo

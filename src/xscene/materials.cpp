@@ -1,5 +1,7 @@
 #include "xscene/materials.h"
 
+namespace torvo {
+
 namespace {
 
 // One text line of values, each followed by ';', the line by ";\n".
@@ -36,3 +38,5 @@ void writeMaterial(const MaterialRecord& record, const std::string& uniqueName, 
 void writeMaterials(const MaterialTable& table, std::size_t first, XWriter& out, int indent) {
   for (std::size_t i = first; i < table.entries.size(); ++i) writeMaterial(table.entries[i], table.uniqueNames[i], out, indent);
 }
+
+}  // namespace torvo

@@ -8,6 +8,8 @@
 #include "ready/names.h"
 #include "xscene/skin.h"
 
+namespace torvo {
+
 namespace {
 
 // Face indexes per line in a text material list.
@@ -206,3 +208,5 @@ int writeMesh(const ConversionContext& context, const MaterialTable& table, cons
   }
   return 0;
 }
+
+}  // namespace torvo

@@ -4,6 +4,8 @@
 
 #include "ready/names.h"
 
+namespace torvo {
+
 namespace {
 
 // Text lists break their lines after this many values.
@@ -52,3 +54,5 @@ void writeSkin(const MeshSkin& skin, XWriter& out, int indent) {
     xEndObject(out, indent);
   }
 }
+
+}  // namespace torvo

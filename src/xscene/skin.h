@@ -5,5 +5,9 @@
 #include "ready/items.h"
 #include "xfile/xwriter.h"
 
+namespace torvo {
+
 // The header, then one SkinWeights per entry with weights, inside a Mesh.
 void writeSkin(const MeshSkin& skin, XWriter& out, int indent);
+
+}  // namespace torvo

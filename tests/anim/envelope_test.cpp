@@ -7,6 +7,8 @@
 #include "anim/envelope.h"
 #include "anim/motion.h"
 
+using namespace torvo;
+
 namespace {
 
 // Parameters in file order: tangents in and out, or a 2D Bezier key's in time and value, out time and value.

@@ -10,6 +10,8 @@
 #include "anim/motion.h"
 #include "support/context.h"
 
+using namespace torvo;
+
 using testsupport::motionKey;
 
 namespace {

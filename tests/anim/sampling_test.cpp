@@ -11,6 +11,8 @@
 #include "support/xtokens.h"
 #include "xscene/animation.h"
 
+using namespace torvo;
+
 using testsupport::ctx;
 
 using testsupport::addItem;

@@ -20,6 +20,8 @@
 #include "support/context.h"
 #include "support/run.h"
 
+using namespace torvo;
+
 using lwbuild::writeFile;
 using testsupport::listDir;
 using testsupport::readFile;

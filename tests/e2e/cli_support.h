@@ -49,7 +49,7 @@ struct Expect {
 };
 
 // Runs torvo; the .x files it wrote go to the collection that the real readers read.
-inline testsupport::RunResult torvo(const std::vector<std::string>& args, const std::string& cwd, const std::string& input = "",
+inline testsupport::RunResult torvoCommand(const std::vector<std::string>& args, const std::string& cwd, const std::string& input = "",
                                     Expect expect = {}) {
   const testsupport::Stamps before = testsupport::xFiles(cwd);
   testsupport::RunResult r = testsupport::run(TORVO_EXE, args, cwd, input);

@@ -74,7 +74,7 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
   for (const auto& row : rows) {
     std::string label;
     for (const auto& a : row.args) label += a.substr(0, 30) + " ";
-    const auto r = torvo(row.args, dir.path(), row.input);
+    const auto r = torvoCommand(row.args, dir.path(), row.input);
     EXPECT_EQ(r.exitCode, row.exitCode) << label << r.out;
     const std::string expected = row.match == kEnd ? row.out : kBanner + row.out;
     const std::size_t at = row.match == kEnd ? r.out.size() - std::min(r.out.size(), expected.size()) : 0;
@@ -88,14 +88,14 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
   const std::string fits = parent + "/" + std::string(1016 - parent.size(), 'e'), tooLong = fits + "e";
   testsupport::makeDir(fits);
   testsupport::makeDir(tooLong);
-  const auto f = torvo({"tri.lwo", fits}, dir.path()), t = torvo({"tri.lwo", tooLong}, dir.path());
+  const auto f = torvoCommand({"tri.lwo", fits}, dir.path()), t = torvoCommand({"tri.lwo", tooLong}, dir.path());
   EXPECT_TRUE(f.exitCode == 0 && testsupport::fileExists(fits + "/tri.X")) << f.out;
   EXPECT_TRUE(t.exitCode == 1 && contains(t.out, "output path too long: " + tooLong + "/tri.X\n") && listDir(tooLong).empty()) << t.out;
   // The current directory must fit the path field too.
   std::string deep = dir.path();
   while (deep.size() < 1100) deep += "/" + std::string(200, 'd');
   testsupport::makeDir(deep); writeFile(deep + "/a.lwo", triangle());
-  const auto r = torvo({"a.lwo"}, deep);
+  const auto r = torvoCommand({"a.lwo"}, deep);
   EXPECT_EQ(std::to_string(r.exitCode) + r.out, "1" + kBanner + "The current directory cannot be read or is longer than 1023 characters.\n");
   EXPECT_EQ(listDir(deep), Names{"a.lwo"});
 }
@@ -130,7 +130,7 @@ TEST(Cli, SourceAndOutputPlaces) {
       {{"MODEL.LWS"}, dir.path(), "", "MODEL.X", "../MODEL.X"},
       {{"-C", "lw.cfg", "-b", "s.lws", "out/"}, start, content + "/Scenes/s.lws", out + "/s.X", "out/s.X"}};
   for (const auto& row : rows) {
-    const auto r = torvo(row.args, row.cwd);
+    const auto r = torvoCommand(row.args, row.cwd);
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_TRUE(contains(r.out, (row.source.empty() ? "" : "Convert From: " + row.source + "\n") + "Convert To: " + row.convertTo + "\n")) << r.out;
     EXPECT_TRUE(contains(r.out, row.source == content + "/Scenes/s.lws" ? "\nwriting a scene to X...\n" : "\nwriting a mesh to X...\n")) << r.out;
@@ -140,7 +140,7 @@ TEST(Cli, SourceAndOutputPlaces) {
   }
   EXPECT_EQ(listDir(start), (Names{"a.lwo", "lw.cfg", "out", "sub"}));
   // Not found anywhere.
-  const auto d = torvo({"-Clw.cfg", "d.lwo"}, start);
+  const auto d = torvoCommand({"-Clw.cfg", "d.lwo"}, start);
   EXPECT_EQ(std::to_string(d.exitCode) + d.out, "1" + kBanner + "Content directory: " + content + "\n" + kAscii + "could not open: d.lwo\nerror occured.\n");
 }
 
@@ -162,7 +162,7 @@ TEST(Cli, RelativeSourcesResolveWhereTheCommandStarted) {
       if (mode & 1) args.insert(args.begin(), "-s");
       if (mode & 2) args.push_back("out/");
       const std::string to = mode & 2 ? w + "/out/x.X" : mode & 1 ? row.beside + "x.X" : "x.X";
-      const auto r = torvo(args, w);
+      const auto r = torvoCommand(args, w);
       EXPECT_TRUE(r.exitCode == 0 && contains(r.out, "Convert From: " + row.from + "\nConvert To: " + to + "\n")) << row.arg << mode << r.out;
       std::string file = to[0] == '/' ? to : w + "/" + to;
       std::replace(file.begin(), file.end(), '\\', '/');
@@ -174,13 +174,13 @@ TEST(Cli, RelativeSourcesResolveWhereTheCommandStarted) {
 
 TEST(Cli, CompanionFailuresAndWriteErrorsKeepAnExistingFileAndLeaveNoTemporary) {
   TempDir dir; writeFile(dir / "car.lwo", triangle()); writeFile(dir / "car.lwoo", triangle());
-  const auto r = torvo({"-b", "car.lwo"}, dir.path());
+  const auto r = torvoCommand({"-b", "car.lwo"}, dir.path());
   EXPECT_TRUE(r.exitCode == 0 && inOrder(r.out, {"reading car.lwo :", "\nreading lwoo file :", "\nwriting a mesh to X...\n"})) << r.out;
   const std::string old = "an older X that must survive\n"; writeFile(dir / "car.lwoo", kJunk); writeFile(dir / "car.X", old);
   writeFile(dir / "a.lwo", kJunk); writeFile(dir / "a.X", old);
   for (const char* format : {"-t", "-b"}) {
     for (const char* source : {"a.lwo", "car.lwo"}) {
-      const auto bad = torvo({format, source}, dir.path());
+      const auto bad = torvoCommand({format, source}, dir.path());
       EXPECT_TRUE(bad.exitCode == 1 && contains(bad.out, "error occured.\n") && !contains(bad.out, "writing a mesh")) << bad.out;
     }
     EXPECT_EQ(readFile(dir / "a.X") + readFile(dir / "car.X"), old + old);
@@ -191,9 +191,9 @@ TEST(Cli, CompanionFailuresAndWriteErrorsKeepAnExistingFileAndLeaveNoTemporary) 
   EXPECT_TRUE(full.exitCode == 1 && contains(full.out, "could not write: a.X\nerror occured.\n")) << full.out;
   EXPECT_EQ(readFile(dir / "a.X"), old); EXPECT_EQ(listDir(dir.path()), (Names{"a.X", "a.lwo", "car.X", "car.lwo", "car.lwoo"}));
   // A successful conversion replaces the file; a directory taking the output name stays.
-  EXPECT_EQ(torvo({"a.lwo"}, dir.path()).exitCode, 0); EXPECT_EQ(readFile(dir / "a.X").substr(0, 16), "xof 0302txt 0032");
+  EXPECT_EQ(torvoCommand({"a.lwo"}, dir.path()).exitCode, 0); EXPECT_EQ(readFile(dir / "a.X").substr(0, 16), "xof 0302txt 0032");
   std::remove((dir / "a.X").c_str()); testsupport::makeDir(dir / "a.X");
-  const auto taken = torvo({"a.lwo"}, dir.path());
+  const auto taken = torvoCommand({"a.lwo"}, dir.path());
   EXPECT_TRUE(taken.exitCode == 1 && contains(taken.out, "could not write: a.X\nerror occured.\n")) << taken.out;
   EXPECT_EQ(listDir(dir.path()), (Names{"a.X", "a.lwo", "car.X", "car.lwo", "car.lwoo"}));
 }
@@ -227,7 +227,7 @@ TEST(Cli, TemplateBesideTheRealProgramCutToWhatTheOutputUses) {
       {{"-M", "box.lwo"}, "FrameTransformMatrix"}, {{"-M", "-T", "box.lwo"}, "FrameTransformMatrix"}, {{"-A", "box.lwo"}, "FrameTransformMatrix"},
       {{"scene.lws"}, nullptr}, {{"-A", "scene.lws"}, "FloatKeys"}, {{"-T", "scene.lws"}, nullptr}, {{"-M", "scene.lws"}, "FrameTransformMatrix"}};
   for (const auto& [args, marker] : rows) {
-    const auto r = torvo(args, dir.path());
+    const auto r = torvoCommand(args, dir.path());
     ASSERT_EQ(r.exitCode, 0) << r.out;
     const std::string x = readFile(dir / (args.back().substr(0, args.back().find('.')) + ".X"));
     const bool binary = marker != nullptr && *marker == '\0';

@@ -13,6 +13,14 @@
 #include "support/context.h"
 #include "support/xtokens.h"
 
+using torvo::LwObject;
+using torvo::LwScene;
+using torvo::MotionKey;
+using torvo::lwEvaluateAligned;
+using torvo::lwMotionView;
+using torvo::lwReleaseScene;
+using torvo::lwSceneItem;
+
 using namespace clitest;
 
 namespace {
@@ -32,8 +40,8 @@ TEST(ObjectE2E, TextBinaryConsoleAndTheIndependentReader) {
                                    .surface("Red", {subColor(255, 0, 0), subU16("GLOS", 256)})
                                    .surface("Blue", {subColor(0, 0, 255), subU16("TRAN", 128), subU16("LUMI", 256), subU16("SPEC", 64)}).bytes());
   testsupport::makeDir(dir / "bin");
-  const auto r = torvo({"shape.lwo"}, dir.path()), n = torvo({"-N", "shape.lwo", "plain.x"}, dir.path());
-  const auto b = torvo({"-b", "shape.lwo", "bin"}, dir.path()), bn = torvo({"-b", "-N", "shape.lwo", "bin/plain.x"}, dir.path());
+  const auto r = torvoCommand({"shape.lwo"}, dir.path()), n = torvoCommand({"-N", "shape.lwo", "plain.x"}, dir.path());
+  const auto b = torvoCommand({"-b", "shape.lwo", "bin"}, dir.path()), bn = torvoCommand({"-b", "-N", "shape.lwo", "bin/plain.x"}, dir.path());
   EXPECT_EQ(std::to_string(r.exitCode) + r.out, "0" + kBanner + kAscii + "Convert From: " + dir / "shape.lwo" + "\nConvert To: shape.X\n"
                                                    "reading shape.lwo : Normals TextureCoords\nwriting template...\nwriting a mesh to X...\n"
                                                    " 5 Vertices  3 Polygons  3 Normals\n");
@@ -70,7 +78,7 @@ TEST(ObjectE2E, TexturesAreConvertedMappedOrKept) {
   for (const char* d : {"out/images", "images"}) testsupport::makeDir(dir / d);
   writeFile(dir / "board.lwo", mappedObject("images\\wood.tga")); writeFile(dir / "out/images/wood.tga", woodTga());
   // Relative image names resolve against the destination; the PPM lands there.
-  const auto r = torvo({"-u", "board.lwo", "out"}, dir.path());
+  const auto r = torvoCommand({"-u", "board.lwo", "out"}, dir.path());
   EXPECT_TRUE(r.exitCode == 0 && contains(r.out, "writing a mesh to X...\ngenerating wood.PPM : ok\n 4 Vertices  1 Polygons  1 Normals\n")) << r.out;
   EXPECT_EQ(readFile(dir / "out/wood.PPM"), kWoodPpm); EXPECT_EQ(listDir(dir / "out"), (Names{"board.X", "images", "wood.PPM"}));
   const std::string x = readFile(dir / "out/board.X");
@@ -78,11 +86,11 @@ TEST(ObjectE2E, TexturesAreConvertedMappedOrKept) {
   // BMP in any letter case, binary; -B leaves the image alone; the reader sees coordinates and the texture.
   writeFile(dir / "bmp.lwo", mappedObject("images\\wood.Bmp"));
   writeFile(dir / "images/wood.Bmp", bmpBytes(2, 1, 8, {0, 0, 255, 0, 0, 255, 0, 0}, {1, 0, 0, 0}));
-  const auto bmp = torvo({"-b", "-u", "bmp.lwo"}, dir.path());
+  const auto bmp = torvoCommand({"-b", "-u", "bmp.lwo"}, dir.path());
   EXPECT_TRUE(bmp.exitCode == 0 && contains(bmp.out, "generating wood.PPM : ok\n")) << bmp.out;
   EXPECT_EQ(readFile(dir / "wood.PPM"), "P6\n# converted by vemo\n2 1\n255\n" + std::string("\x00\xFF\x00\xFF\x00\x00", 6));
   writeFile(dir / "images/wood.tga", woodTga());
-  const auto keep = torvo({"-B", "board.lwo"}, dir.path());
+  const auto keep = torvoCommand({"-B", "board.lwo"}, dir.path());
   EXPECT_TRUE(keep.exitCode == 0 && !contains(keep.out, "generating") && contains(readFile(dir / "board.X"), "  \"wood.tga\";\n")) << keep.out;
   for (const auto& [file, texture] : {std::pair{"out/board.X", "wood.PPM"}, {"bmp.X", "wood.PPM"}, {"board.X", "wood.tga"}}) {
     const ReaderView view = readBack(dir / file);
@@ -94,7 +102,7 @@ TEST(ObjectE2E, TexturesAreConvertedMappedOrKept) {
   for (const Bytes& image : {Bytes(wood.begin(), wood.end() - 2), tgaBytes(huge, {}, Bytes(300, 7))}) {
     TempDir broken; testsupport::makeDir(broken / "images"); writeFile(broken / "board.lwo", mappedObject("images\\wood.tga"));
     writeFile(broken / "images/wood.tga", image);
-    const auto f = torvo({"board.lwo"}, broken.path());
+    const auto f = torvoCommand({"board.lwo"}, broken.path());
     EXPECT_TRUE(f.exitCode == 0 && contains(f.out, "generating wood.PPM : failure\n")) << image.size() << f.out;
     EXPECT_EQ(listDir(broken.path()), (Names{"board.X", "board.lwo", "images"}));
     EXPECT_TRUE(contains(readFile(broken / "board.X"), "  \"wood.PPM\";\n"));
@@ -110,7 +118,7 @@ TEST(ObjectE2E, LargeObjectPassesSixteenBitIndices) {
                           .surface("Dark", {subColor(20, 20, 20), subString("CTEX", "Planar Image Map"), subU16("TFLG", 4), subVec("TSIZ", 200, 200, 200)})
                           .bytes();
   writeFile(dir / "sphere.lwo", bytes);
-  const auto text = torvo({"sphere.lwo", "text.x"}, dir.path()), binary = torvo({"-b", "sphere.lwo", "binary.x"}, dir.path());
+  const auto text = torvoCommand({"sphere.lwo", "text.x"}, dir.path()), binary = torvoCommand({"-b", "sphere.lwo", "binary.x"}, dir.path());
   ASSERT_TRUE(text.exitCode == 0 && binary.exitCode == 0) << text.out << binary.out;
   // Flat dark faces keep their own normals; the last normal is in use.
   EXPECT_TRUE(contains(text.out, " 130052 Vertices  65280 Polygons  97666 Normals\n")) << text.out;
@@ -200,7 +208,7 @@ void compareWithModel(const ReaderView& view, const LwScene& scene) {
 
 TEST(SceneE2E, MultiItemSceneConsoleTextAndBothEncodingsReadBack) {
   TempDir dir; writeFixtures(dir);
-  const auto r = torvo({"-l", "-c", "-Clw.cfg", "scene.lws"}, dir.path());
+  const auto r = torvoCommand({"-l", "-c", "-Clw.cfg", "scene.lws"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_TRUE(inOrder(r.out, {"reading scene.lws :\n", " Objects\\box.lwo :", "\n", " Objects\\lid.lwo :", "\n", "writing a scene to X...\n",
                               "Frame0_box :  4 Vertices  1 Polygons ", "\n", " Frame1_lid :  4 Vertices  1 Polygons ", "\n", "Frame2_Helper : \n",
@@ -213,7 +221,7 @@ TEST(SceneE2E, MultiItemSceneConsoleTextAndBothEncodingsReadBack) {
                           " Animation Animation2 {\n", " Animation Animation3 {\n", " Animation Animation4 {\n  {FrameCamera}\n"})) << x;
   EXPECT_TRUE(contains(x, "   16; 3; 0.000000, 0.000000, 0.000000;;,\n"));  // the helper resets after its last key at 15
   // Both encodings read back as modelled. With a destination the object paths resolve through the content directory.
-  ASSERT_EQ(torvo({"-b", "-l", "-c", "-Clw.cfg", "scene.lws", "bin"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(torvoCommand({"-b", "-l", "-c", "-Clw.cfg", "scene.lws", "bin"}, dir.path()).exitCode, 0);
   LwScene scene; testsupport::readScene(scene, readFile(dir / "scene.lws"), nullptr, true, dir.path());
   ASSERT_EQ(scene.items.size(), 5u);
   for (const std::string file : {"scene.X", "bin/scene.X"}) {
@@ -233,12 +241,12 @@ TEST(SceneE2E, FailuresLeaveNoOutputAndDeepChainsConvert) {
   writeFile(dir / "endless.lws", endless.text());
   writeFile(dir / "chain.lws", chain.text());
   // A repeating motion over two billion frames is refused, not sampled, after the frames are written.
-  const auto r = torvo({"endless.lws"}, dir.path());
+  const auto r = torvoCommand({"endless.lws"}, dir.path());
   EXPECT_TRUE(r.exitCode == 1 && contains(r.out, "animation of 0_Spinner too long: more than 10000000 samples\n")) << r.out;
   EXPECT_EQ(listDir(dir.path()), (Names{"Objects", "bin", "chain.lws", "endless.lws", "lw.cfg", "scene.lws"}));
   Expect deeperThanWine;
   deeperThanWine.wine = false;
-  const auto deep = torvo({"-b", "chain.lws"}, dir.path(), "", deeperThanWine);
+  const auto deep = torvoCommand({"-b", "chain.lws"}, dir.path(), "", deeperThanWine);
   EXPECT_TRUE(deep.exitCode == 0 && contains(deep.out, std::string(4999, ' ') + "Frame4999_n : \n"));
   EXPECT_TRUE(testsupport::fileExists(dir / "chain.X"));
 }

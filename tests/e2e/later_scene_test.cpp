@@ -12,6 +12,11 @@
 #include "lws/scene_reader.h"
 #include "support/context.h"
 
+using torvo::LwEnvelope;
+using torvo::LwObject;
+using torvo::LwScene;
+using torvo::lwReleaseScene;
+
 using namespace clitest;
 using testsupport::TempDir;
 
@@ -26,7 +31,7 @@ TEST(LaterScenes, SampleFilesConvertWithKeysAndBehaviours) {
     SCOPED_TRACE(name);
     TempDir dir;
     for (const auto& f : std::filesystem::directory_iterator(kModels)) std::filesystem::copy(f.path(), dir.path());
-    const auto r = torvo({"-c", "-l", name}, dir.path());
+    const auto r = torvoCommand({"-c", "-l", name}, dir.path());
     ASSERT_EQ(r.exitCode, 0) << r.out;
     ++files;
     LwScene scene;

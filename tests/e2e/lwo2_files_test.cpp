@@ -38,13 +38,13 @@ TEST(Lwo2SampleFiles, ConvertAndAgreeWithAnIndependentReader) {
     SCOPED_TRACE(entry.path().string());
     TempDir dir;
     // The cages, as assimp reads them; its twin converts at the default level.
-    const auto run = torvo({"-S", "0", entry.path().string(), dir.path() + "/"}, dir.path());
+    const auto run = torvoCommand({"-S", "0", entry.path().string(), dir.path() + "/"}, dir.path());
     ASSERT_EQ(run.exitCode, 0) << run.out;
     // The LWO3 twin, beside a copy of the original (textures are looked for beside each), converts to the same bytes.
     const std::string bytes = readFile(entry.path().string());
     writeFile(dir / "two.lwo", Bytes(bytes.begin(), bytes.end())), writeFile(dir / "three.lwo", toLwo3(Bytes(bytes.begin(), bytes.end())));
     for (const char* format : {"-t", "-b"}) {
-      for (const char* twin : {"two", "three"}) torvo({format, std::string(twin) + ".lwo"}, dir.path());
+      for (const char* twin : {"two", "three"}) torvoCommand({format, std::string(twin) + ".lwo"}, dir.path());
       EXPECT_EQ(readFile(dir / "two.X"), readFile(dir / "three.X")) << format;
     }
     const ReaderView theirs = readBack(entry.path().string());
@@ -88,7 +88,7 @@ TEST(Lwo2SampleFiles, UvAndColourMapsAgreeWithAnIndependentReader) {
     const std::multiset<std::string> theirs = vertexValues(readBack(dir / name).text);
     EXPECT_EQ(theirs.size(), 4u) << name;
     for (const char* format : {"-t", "-b"}) {
-      const auto run = torvo({format, name, "out.X"}, dir.path());
+      const auto run = torvoCommand({format, name, "out.X"}, dir.path());
       EXPECT_EQ(run.exitCode, 0) << run.out;
       EXPECT_EQ(vertexValues(readBack(dir / "out.X").text), theirs) << name << format;
       EXPECT_EQ(contains(readFile(dir / "out.X"), "template MeshVertexColors {"), format[1] == 't') << name;

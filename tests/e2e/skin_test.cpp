@@ -23,7 +23,7 @@ Converted convert(const std::string& scene, std::vector<std::string> options = {
   TempDir dir; Converted c;
   writeFile(dir / "column.lwo", object), writeFile(dir / "s.lws", scene);
   options.insert(options.end(), {"s.lws", "out.x"});
-  c.run = torvo(options, dir.path(), "", expect);
+  c.run = torvoCommand(options, dir.path(), "", expect);
   c.text = readFile(dir / "out.X");
   if (c.run.exitCode == 0 && c.text.rfind("xof 0302txt", 0) == 0) c.x = xtokens::parseText(c.text);
   return c;
@@ -135,7 +135,7 @@ TEST(CharactersE2E, OptionsBinaryAndTheIndependentReader) {
 
   TempDir dir;
   writeFile(dir / "column.lwo", skinColumn()), writeFile(dir / "s.lws", columnScene(5, 30));
-  ASSERT_EQ(torvo({"-b", "s.lws", "out.x"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(torvoCommand({"-b", "s.lws", "out.x"}, dir.path()).exitCode, 0);
   const ReaderView view = readBack(dir / "out.X");  // a vertex for every face corner: 40 corners a bone
   EXPECT_TRUE(contains(view.text, "influences 0 max 2")) << view.text;
   // Its offsets (right-handed, translation in the last column): Lower's turns y to z; Upper's also takes 1 off.
@@ -157,7 +157,7 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
 
   // Skelegons converted alone: a skeleton at rest named by BONE, weighed by BNWT's maps.
   TempDir dir; writeFile(dir / "skel.lwo", skinColumn(true));
-  ASSERT_EQ(torvo({"skel.lwo", "out.x"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(torvoCommand({"skel.lwo", "out.x"}, dir.path()).exitCode, 0);
   const xtokens::Text skel = xtokens::parseText(readFile(dir / "out.X"));
   ASSERT_EQ(skel.frames.size(), 3u);
   EXPECT_TRUE(skel.frames[0].name == "Frame0_skel" && skel.frames[1].name == "Frame1_Lower" && skel.frames[2].parent == 1);

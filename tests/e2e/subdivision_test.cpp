@@ -32,7 +32,7 @@ TEST(SubdivisionLevels, SceneOptionsAndBudget) {
     std::vector<std::string> args = row.options;
     args.push_back("cube.lws");
     const bool huge = row.warning != nullptr;
-    const auto run = torvo(args, dir.path(), "", {.engines = !huge});
+    const auto run = torvoCommand(args, dir.path(), "", {.engines = !huge});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(contains(run.out, row.counts)) << run.out;
     EXPECT_EQ(contains(run.out, "Warning!"), row.warning != nullptr) << run.out;
@@ -48,11 +48,11 @@ TEST(SubdivisionLevels, LevelZeroWritesTheCageAsFaces) {
   writeFile(dir / "patches.lwo", patchCube("PTCH"));
   for (const char* format : {"-t", "-b"}) {
     SCOPED_TRACE(format);
-    torvo({format, "faces.lwo"}, dir.path());
-    torvo({format, "-S", "0", "patches.lwo"}, dir.path());
+    torvoCommand({format, "faces.lwo"}, dir.path());
+    torvoCommand({format, "-S", "0", "patches.lwo"}, dir.path());
     EXPECT_EQ(readFile(dir / "faces.X"), readFile(dir / "patches.X"));
   }
-  const auto bad = torvo({"-S", "high", "patches.lwo"}, dir.path());
+  const auto bad = torvoCommand({"-S", "high", "patches.lwo"}, dir.path());
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_TRUE(contains(bad.out, "Option -S needs a level from 0 to 1000, or render.\n" + kUsage)) << bad.out;
 }

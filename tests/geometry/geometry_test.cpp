@@ -11,6 +11,8 @@
 
 #include "lwo/lwo_fixture.h"
 
+using namespace torvo;
+
 using namespace lwotest;
 
 namespace {

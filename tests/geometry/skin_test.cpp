@@ -7,6 +7,8 @@
 
 #include "geometry/skin.h"
 
+using namespace torvo;
+
 namespace {
 
 struct BoneRow {

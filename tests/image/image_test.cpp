@@ -11,6 +11,8 @@
 #include "lwbuild.h"
 #include "support/run.h"
 
+using namespace torvo;
+
 using lwbuild::Bytes;
 using lwbuild::tgaBytes;
 using lwbuild::TgaSpec;

@@ -12,6 +12,8 @@
 #include "xscene/mesh.h"
 #include "support/context.h"
 
+using namespace torvo;
+
 using testsupport::ctx;
 
 using namespace lwotest;

@@ -12,6 +12,8 @@
 #include "lwo/reader.h"
 #include "support/context.h"
 
+using namespace torvo;
+
 namespace lwotest {
 
 using namespace lwbuild;

@@ -14,6 +14,8 @@
 #include "support/context.h"
 #include "support/run.h"
 
+using namespace torvo;
+
 using lwbuild::key;
 using lwbuild::LwscBuilder;
 using testsupport::readScene;

@@ -11,6 +11,8 @@
 #include "support/run.h"
 #include "support/context.h"
 
+using namespace torvo;
+
 namespace {
 
 using lwbuild::ckey;

@@ -11,6 +11,8 @@
 #include "model/xform.h"
 #include "support/context.h"
 
+using namespace torvo;
+
 using testsupport::motionKey;
 
 namespace {

@@ -19,6 +19,8 @@
 // Tests give options as designated initializers, {.noNormals = 1}, leaving the rest at their defaults on purpose.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
+using namespace torvo;
+
 namespace testsupport {
 
 // Messages go to standard output, where console() catches them.

@@ -20,6 +20,8 @@
 #include "xfile/numfmt.h"
 #include "xfile/xwriter.h"
 
+using namespace torvo;
+
 using testsupport::ctx;
 
 namespace {

@@ -17,6 +17,8 @@
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
 
+using namespace torvo;
+
 using testsupport::ctx;
 
 using testsupport::addItem;
@@ -312,7 +314,6 @@ LwObject makeObject(const std::vector<float>& xyz, const std::vector<Poly>& poly
 }
 
 const std::vector<float> kSquare = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-
 
 // Collects the object's materials into the table, then writes its mesh: text or decoded tokens, and the console.
 Written write(MaterialTable& table, const LwObject& source, bool binary = false, const ConvertOptions& set = {}, int indent = 0) {
