@@ -15,21 +15,41 @@
 namespace torvo {
 
 const LwKeyword SceneKeywords[] = {
-    {"AddBone", 0},         {"AddLight", 1},  {"AddNullObject", 2}, {"BoneMotion", 3},
-    {"CameraMotion", 4},    {"FirstFrame", 6}, {"FramesPerSecond", 7}, {"LastFrame", 10},
-    {"LoadObject", 11},     {"Plugin", 24},   {nullptr, -1},
+    {"AddBone", LwWord::kAddBone},
+    {"AddLight", LwWord::kAddLight},
+    {"AddNullObject", LwWord::kAddNullObject},
+    {"BoneMotion", LwWord::kBoneMotion},
+    {"CameraMotion", LwWord::kCameraMotion},
+    {"FirstFrame", LwWord::kFirstFrame},
+    {"FramesPerSecond", LwWord::kFramesPerSecond},
+    {"LastFrame", LwWord::kLastFrame},
+    {"LoadObject", LwWord::kLoadObject},
+    {"Plugin", LwWord::kPlugin},
+    {nullptr, LwWord::kNone},
 };
 
 const LwKeyword ItemKeywords[] = {
-    {"EndBehavior", 5},   {"LightMotion", 8},  {"LightName", 9},   {"LookAheadFrames", 12},
-    {"ObjectMotion", 13}, {"ParentObject", 14}, {"PathAlignment", 15}, {"PivotPoint", 16},
-    {"TargetObject", 17}, {"ObjDissolve", 18}, {"MorphTarget", 19}, {"Metamorph", 20},
-    {"HLimits", 21},      {"PLimits", 22},     {"BLimits", 23},    {nullptr, -1},
+    {"EndBehavior", LwWord::kEndBehavior},
+    {"LightMotion", LwWord::kLightMotion},
+    {"LightName", LwWord::kLightName},
+    {"LookAheadFrames", LwWord::kLookAheadFrames},
+    {"ObjectMotion", LwWord::kObjectMotion},
+    {"ParentObject", LwWord::kParentObject},
+    {"PathAlignment", LwWord::kPathAlignment},
+    {"PivotPoint", LwWord::kPivotPoint},
+    {"TargetObject", LwWord::kTargetObject},
+    {"ObjDissolve", LwWord::kObjDissolve},
+    {"MorphTarget", LwWord::kMorphTarget},
+    {"Metamorph", LwWord::kMetamorph},
+    {"HLimits", LwWord::kHLimits},
+    {"PLimits", LwWord::kPLimits},
+    {"BLimits", LwWord::kBLimits},
+    {nullptr, LwWord::kNone},
 };
 
 const LwKeyword PluginKeywords[] = {
-    {"EndPlugin", 25},
-    {nullptr, -1},
+    {"EndPlugin", LwWord::kEndPlugin},
+    {nullptr, LwWord::kNone},
 };
 
 namespace {
@@ -84,13 +104,13 @@ int loadObject(ReadState& state, const char* argument) {
 bool readBoneLine(ReadState& state, const std::string& line) {
   LwObject& bone = *state.bone;
   const char* argument = "";
-  const int code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
-  if (code == 3) {
+  const LwWord code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
+  if (code == LwWord::kBoneMotion) {
     if (lwReadMotion(state.in, bone.motionKeys) < 0) bone.motionKeys.clear();
     return true;
   }
-  if (code >= 0) {
-    if (code == 24) ++state.bones.notes.plugins;
+  if (code != LwWord::kNone) {
+    if (code == LwWord::kPlugin) ++state.bones.notes.plugins;
     state.bone = nullptr;
     return false;
   }
@@ -106,28 +126,29 @@ bool readBoneLine(ReadState& state, const std::string& line) {
 }
 
 // Negative when reading must stop at once.
-int dispatch(ReadState& state, int code, const char* argument, LwObject* current) {
+int dispatch(ReadState& state, LwWord code, const char* argument, LwObject* current) {
   LwScene& scene = state.scene;
-  const bool itemCode = code == 5 || code == 8 || code == 9 || (code >= 12 && code <= 23);
+  const bool itemCode = code == LwWord::kEndBehavior || code == LwWord::kLightMotion || code == LwWord::kLightName ||
+                        (code >= LwWord::kLookAheadFrames && code <= LwWord::kBLimits);
   if (itemCode && current == nullptr) return 0;
   switch (code) {
-    case 0:
+    case LwWord::kAddBone:
       state.itemOpen = false;
       state.bone = &state.bones.add(state.owner);
       break;
-    case 3:
+    case LwWord::kBoneMotion:
       state.itemOpen = false;
       break;
-    case 1:
+    case LwWord::kAddLight:
       state.itemOpen = false;
       state.owner = 0;
       if (state.withLights) appendItem(state, itemName(scene.items.size(), "Light"));
       break;
-    case 2:
+    case LwWord::kAddNullObject:
       appendItem(state, itemName(scene.items.size(), argument));
       state.owner = static_cast<std::int32_t>(scene.items.size());
       break;
-    case 4:
+    case LwWord::kCameraMotion:
       state.itemOpen = false;
       state.owner = 0;
       if (state.withCamera) {
@@ -135,57 +156,57 @@ int dispatch(ReadState& state, int code, const char* argument, LwObject* current
         state.result = lwReadMotion(state.in, camera.motionKeys);
       }
       break;
-    case 5: {
+    case LwWord::kEndBehavior: {
       const std::int32_t behavior = parseInt(argument);
       if (behavior >= kEndReset && behavior <= kEndRepeat) current->endBehavior = behavior;
       break;
     }
-    case 6:
+    case LwWord::kFirstFrame:
       scene.firstFrame = parseInt(argument);
       break;
-    case 7:
+    case LwWord::kFramesPerSecond:
       scene.framesPerSecond = parseDouble(argument);
       break;
-    case 8:
-    case 13:
+    case LwWord::kLightMotion:
+    case LwWord::kObjectMotion:
       state.result = lwReadMotion(state.in, current->motionKeys);
       break;
-    case 9:
+    case LwWord::kLightName:
       current->name = itemName(scene.items.size() - 1, argument);
       break;
-    case 10:
+    case LwWord::kLastFrame:
       scene.lastFrame = parseInt(argument);
       break;
-    case 11:
+    case LwWord::kLoadObject:
       return loadObject(state, argument);
-    case 12:
+    case LwWord::kLookAheadFrames:
       current->lookAheadFrames = parseInt(argument);
       break;
-    case 14:
+    case LwWord::kParentObject:
       current->parentIndex = parseInt(argument);
       break;
-    case 15:
+    case LwWord::kPathAlignment:
       current->pathAlignment = parseInt(argument);
       break;
-    case 16:
+    case LwWord::kPivotPoint:
       std::sscanf(argument, "%f %f %f", &current->pivot[0], &current->pivot[1], &current->pivot[2]);
       break;
-    case 17:
+    case LwWord::kTargetObject:
       current->targetIndex = parseInt(argument);
       break;
-    case 18:
+    case LwWord::kObjDissolve:
       current->dissolve = parseDouble(argument);
       break;
-    case 19:
+    case LwWord::kMorphTarget:
       current->morphTargetIndex = parseInt(argument);
       break;
-    case 20:
+    case LwWord::kMetamorph:
       current->metamorph = parseDouble(argument);
       break;
-    case 24:
+    case LwWord::kPlugin:
       state.inPlugin = true;
       break;
-    case 25:
+    case LwWord::kEndPlugin:
       state.inPlugin = false;
       break;
     default:  // no keyword; limits stay disabled
@@ -216,7 +237,7 @@ std::int32_t readHeader(TextCursor& in) {
 
 }  // namespace
 
-int lwFindKeyword(const char* line, const LwKeyword* table, const char** argument) {
+LwWord lwFindKeyword(const char* line, const LwKeyword* table, const char** argument) {
   for (const LwKeyword* entry = table; entry->keyword != nullptr; ++entry) {
     const std::size_t length = std::strlen(entry->keyword);
     if (std::strncmp(line, entry->keyword, length) == 0) {
@@ -226,7 +247,7 @@ int lwFindKeyword(const char* line, const LwKeyword* table, const char** argumen
       return entry->code;
     }
   }
-  return -1;
+  return LwWord::kNone;
 }
 
 int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& context, const LwObjectSource& objects,
@@ -246,15 +267,15 @@ int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& 
     if (state.bone != nullptr && !state.inPlugin && readBoneLine(state, line)) continue;
     const char* argument = "";
     LwObject* current = nullptr;
-    int code = -1;
+    LwWord code = LwWord::kNone;
     if (state.inPlugin) {
       code = lwFindKeyword(line.c_str(), PluginKeywords, &argument);
     } else {
       if (state.itemOpen) {
         code = lwFindKeyword(line.c_str(), ItemKeywords, &argument);
-        if (code >= 0) current = scene.items.back().get();
+        if (code != LwWord::kNone) current = scene.items.back().get();
       }
-      if (code < 0) code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
+      if (code == LwWord::kNone) code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
     }
     if (dispatch(state, code, argument, current) < 0) return -1;
   }

@@ -2,6 +2,8 @@
 // objects they name.
 #pragma once
 
+#include <cstdint>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -33,18 +35,50 @@ struct LwObjectSource {
   void* user = nullptr;
 };
 
+// The keywords of version 1 scenes. Item words (EndBehavior, LightMotion, LightName and
+// LookAheadFrames to BLimits) apply to the item last added.
+enum class LwWord : std::int8_t {
+  kNone = -1,
+  kAddBone,
+  kAddLight,
+  kAddNullObject,
+  kBoneMotion,
+  kCameraMotion,
+  kEndBehavior,
+  kFirstFrame,
+  kFramesPerSecond,
+  kLightMotion,
+  kLightName,
+  kLastFrame,
+  kLoadObject,
+  kLookAheadFrames,
+  kObjectMotion,
+  kParentObject,
+  kPathAlignment,
+  kPivotPoint,
+  kTargetObject,
+  kObjDissolve,
+  kMorphTarget,
+  kMetamorph,
+  kHLimits,
+  kPLimits,
+  kBLimits,
+  kPlugin,
+  kEndPlugin,
+};
+
 struct LwKeyword {
   const char* keyword;  // null ends a table
-  int code;
+  LwWord code;
 };
 
 extern const LwKeyword SceneKeywords[];
 extern const LwKeyword ItemKeywords[];
 extern const LwKeyword PluginKeywords[];
 
-// Code of the first keyword the line begins with, or -1. On a match *argument points
-// one character past the keyword (or at the terminator when the line ends there).
-int lwFindKeyword(const char* line, const LwKeyword* table, const char** argument);
+// The first keyword the line begins with, or kNone. On a match *argument points one
+// character past the keyword (or at the terminator when the line ends there).
+LwWord lwFindKeyword(const char* line, const LwKeyword* table, const char** argument);
 
 // Reads a scene from its bytes. Negative when they are no scene or an object file is missing.
 int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& context, const LwObjectSource& objects,

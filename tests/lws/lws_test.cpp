@@ -41,13 +41,24 @@ lwbuild::Bytes triangle() {
 
 TEST(SceneReader, KeywordsArePrefixesWithTheirArgument) {
   const struct {
-    const char* line; const LwKeyword* table; int code; const char* argument;
-  } rows[] = {{"LoadObjectXy", SceneKeywords, 11, "y"}, {"ParentObject", ItemKeywords, 14, ""}, {"loadobject x", SceneKeywords, -1, "-"},
-              {"EndPlugin", PluginKeywords, 25, ""}, {"FramesPerSecond 25", SceneKeywords, 7, "25"}, {"BLimits 1 2", ItemKeywords, 23, "1 2"},
-              {"AddBone", SceneKeywords, 0, ""}, {"", ItemKeywords, -1, "-"}};
+    const char* line;
+    const LwKeyword* table;
+    LwWord code;
+    const char* argument;
+  } rows[] = {
+      {"LoadObjectXy", SceneKeywords, LwWord::kLoadObject, "y"},
+      {"ParentObject", ItemKeywords, LwWord::kParentObject, ""},
+      {"loadobject x", SceneKeywords, LwWord::kNone, "-"},
+      {"EndPlugin", PluginKeywords, LwWord::kEndPlugin, ""},
+      {"FramesPerSecond 25", SceneKeywords, LwWord::kFramesPerSecond, "25"},
+      {"BLimits 1 2", ItemKeywords, LwWord::kBLimits, "1 2"},
+      {"AddBone", SceneKeywords, LwWord::kAddBone, ""},
+      {"", ItemKeywords, LwWord::kNone, "-"},
+  };
   for (const auto& row : rows) {
     const char* argument = "-";
-    EXPECT_EQ(lwFindKeyword(row.line, row.table, &argument), row.code) << row.line; EXPECT_STREQ(argument, row.argument) << row.line;
+    EXPECT_EQ(lwFindKeyword(row.line, row.table, &argument), row.code) << row.line;
+    EXPECT_STREQ(argument, row.argument) << row.line;
   }
 }
 
