@@ -123,7 +123,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   input.templatePath = templatePath;
   result = convertLoaded(context, input, out);
 
-  const bool written = xFlush(out) >= 0 && !out.failed;
+  const bool written = ok(xFlush(out));
   // Committed only when whole; otherwise the temporary file goes with `output`.
   if (result >= 0 && (!written || !output.commit(outputFile))) {
     report(sink, Message::kCouldNotWrite, outputPath);

@@ -27,9 +27,10 @@ namespace {
 
 int writeHeader(const ConversionContext& context, const ConversionInput& input, XWriter& out, int writeAllTemplates,
                 unsigned extras) {
-  if (input.templateText != nullptr)
-    return writeXHeaderFrom(context, *input.templateText, out, writeAllTemplates, extras);
-  return writeXHeader(context, input.templatePath, out, writeAllTemplates, extras);
+  const Status written = input.templateText != nullptr
+                             ? writeXHeaderFrom(context, *input.templateText, out, writeAllTemplates, extras)
+                             : writeXHeader(context, input.templatePath, out, writeAllTemplates, extras);
+  return ok(written) ? 0 : -1;
 }
 
 // A broken cross-reference is a fault of the readers, never of the file.

@@ -115,28 +115,28 @@ void writeBinaryHeader(XWriter& out, unsigned extras) {
 
 }  // namespace
 
-int writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
-                 int writeAllTemplates, unsigned extras) {
+Status writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
+                    int writeAllTemplates, unsigned extras) {
   if (out.binary) {
     writeBinaryHeader(out, extras);
-    return 0;
+    return Status::kOk;
   }
   const platform::FileCloser closer{platform::openFile(resolvePath(context, templatePath), "r")};
   std::FILE* const file = closer.stream;
   if (file == nullptr) {
     report(context.sink, Message::kTemplateNotFound, templatePath);
-    return -1;
+    return Status::kMissing;
   }
   std::string text;
   for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text.push_back(static_cast<char>(c));
   return writeXHeaderFrom(context, text, out, writeAllTemplates, extras);
 }
 
-int writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
-                     int writeAllTemplates, unsigned extras) {
+Status writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
+                       int writeAllTemplates, unsigned extras) {
   if (out.binary) {
     writeBinaryHeader(out, extras);
-    return 0;
+    return Status::kOk;
   }
   const ConvertOptions& opts = context.options;
   std::string_view marker = "FrameTransformMatrix";
@@ -165,7 +165,7 @@ int writeXHeaderFrom(const ConversionContext& context, std::string_view template
   }
 
   xPutText(out, "Header {\n 1;\n 0;\n 1;\n}\n\n");
-  return 0;
+  return Status::kOk;
 }
 
 }  // namespace torvo

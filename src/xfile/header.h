@@ -18,12 +18,12 @@ enum ExtraTemplates : unsigned {
   kTemplatesSkin = 2,          // XSkinMeshHeader, SkinWeights
 };
 
-// 0 on success, -1 when the template file is needed (text) and cannot be opened.
+// kMissing (message given) when the template file is needed (text) and cannot be opened.
 // extras: ExtraTemplates bits.
-int writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
-                 int writeAllTemplates, unsigned extras = 0);
+Status writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
+                    int writeAllTemplates, unsigned extras = 0);
 // The same with the template file's text at hand.
-int writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
-                     int writeAllTemplates, unsigned extras = 0);
+Status writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
+                          int writeAllTemplates, unsigned extras = 0);
 
 }  // namespace torvo

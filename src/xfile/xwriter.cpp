@@ -229,11 +229,12 @@ void xPutFloatRows(XWriter& w, int depth, const float* values, std::size_t rows,
   }
 }
 
-int xFlush(XWriter& w) {
-  if (w.file == nullptr) return w.failed ? -1 : 0;
-  drain(w);
-  if (std::fflush(w.file) != 0 || std::ferror(w.file)) w.failed = true;
-  return w.failed ? -1 : 0;
+Status xFlush(XWriter& w) {
+  if (w.file != nullptr) {
+    drain(w);
+    if (std::fflush(w.file) != 0 || std::ferror(w.file)) w.failed = true;
+  }
+  return w.failed ? Status::kWriteFailed : Status::kOk;
 }
 
 }  // namespace torvo

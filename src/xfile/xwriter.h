@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/status.h"
 #include "xfile/numfmt.h"
 
 namespace torvo {
@@ -93,8 +94,8 @@ void xPutStringLine(XWriter& w, int depth, const std::string& text);
 void xPutFloatRows(XWriter& w, int depth, const float* values, std::size_t rows, std::size_t width,
                    std::string_view last);
 
-// Writes buffered bytes to the file (no-op without a file). Returns -1 on a write error.
-int xFlush(XWriter& w);
+// Writes buffered bytes to the file (no-op without a file); kWriteFailed on a write error.
+Status xFlush(XWriter& w);
 
 // Room for n more bytes at the end of the buffer (with a file, held bytes go out first).
 void xMakeRoom(XWriter& w, std::size_t n);

@@ -174,13 +174,13 @@ void writeVertexColors(const LwObject& object, XWriter& out, int indent) {
 
 }  // namespace
 
-int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
+void writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
               const ReadyMesh& mesh, XWriter& out, int indent, const MeshSkin* skin) {
-  if (object.vertices.empty() || object.dissolve == 1.0) return 0;
+  if (object.vertices.empty() || object.dissolve == 1.0) return;
   // A Mesh without faces fails whole files in DirectX 9's loader; the frame stays.
   if (object.polygons.empty()) {
     report(context.sink, Message::kNoFacesNoMesh);
-    return 0;
+    return;
   }
   const ConvertOptions& opts = context.options;
 
@@ -206,7 +206,6 @@ int writeMesh(const ConversionContext& context, const MaterialTable& table, cons
     const std::string& named = object.name.empty() ? object.filePath : object.name;
     report(context.sink, Message::kManyVertices, named, object.vertices.size(), kEngineVertexLimit);
   }
-  return 0;
 }
 
 }  // namespace torvo

@@ -11,9 +11,9 @@ namespace torvo {
 
 struct MeshSkin;
 
-// Always 0; writes nothing for an object without vertices or with dissolve 1.0. The mesh
+// Writes nothing for an object without vertices or with dissolve 1.0. The mesh
 // is made ready beforehand (readyMesh). A skin, when given, is written last.
-int writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
+void writeMesh(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
               const ReadyMesh& mesh, XWriter& out, int indent, const MeshSkin* skin = nullptr);
 
 }  // namespace torvo
