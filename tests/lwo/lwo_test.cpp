@@ -190,3 +190,16 @@ TEST(LwoSurface, WhatDoesNotFitIsNotTaken) {
   const Loaded unfit = loadPlain(LwobBuilder().surfaces({"Known"}).chunk("SURF", Bytes(100, 'n')).surface("Known", {subColor(9, 8, 7)}).bytes());
   EXPECT_EQ(unfit.out + std::to_string(static_cast<int>(unfit.object.surfaces[0].color[0])), "9");
 }
+
+TEST(Messages, WarningsAreCountedByCodeInTheSink) {
+  MessageCounts counts;
+  MessageSink sink;
+  sink.counts = &counts;
+  const Bytes bytes = object({"S"}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {{{0, 1}, 1}, {{0, 1, 2}, 1}}).bytes();
+  LwObject loaded;
+  ASSERT_EQ(lwLoadObjectFromMemory(loaded, bytes.data(), bytes.size(), 0, sink), Status::kOk);
+  EXPECT_EQ(counts.byCode[static_cast<std::size_t>(Message::kShortPolygons)], 1u);
+  EXPECT_EQ(counts.byCode[static_cast<std::size_t>(Message::kInvalidPolygons)], 0u);
+  EXPECT_TRUE(isWarning(Message::kShortPolygons));
+  EXPECT_FALSE(isWarning(Message::kCouldNotOpen));
+}
