@@ -30,9 +30,13 @@ TEST(EvaluateMotion, LinearTcbAndEndBehaviours) {
                                tcb = {motionKey(0, 0.0), motionKey(10, 10.0), motionKey(20, 30.0), motionKey(30, 60.0)};
   std::vector<MotionKey> tense = tcb, biased = tcb, reset = {motionKey(10, 1.0, 0, 1), motionKey(20, 2.0)};
   for (auto& k : tense) k.tension = 1.0;
-  biased[1].bias = 1.0; reset[0].tension = 0.3;
+  biased[1].bias = 1.0;
+  reset[0].tension = 0.3;
   const struct {
-    const std::vector<MotionKey>& keys; int endBehavior, frame; double x; const char* what;
+    const std::vector<MotionKey>& keys;
+    int endBehavior, frame;
+    double x;
+    const char* what;
   } cases[] = {
       {single, kEndStop, 0, 3.0, "single key, before"}, {single, kEndStop, 5, 3.0, "single key, at"},
       {single, kEndStop, 100, 3.0, "single key, after"}, {line, kEndStop, 4, 4.0, "linear"}, {line, kEndStop, 25, 10.0, "stopped"},
@@ -65,16 +69,23 @@ TEST(EvaluateMotion, LinearTcbAndEndBehaviours) {
 TEST(EvaluateMotion, KeysOutOfOrderOrSharingAFrameFindTheSameKeyWithTheIndex) {
   // Key 1's neighbours share frame 10: its outgoing tangent is taken as 0.
   EXPECT_TRUE(std::isfinite(eval({motionKey(10, 5.0), motionKey(0, 0.0), motionKey(10, 10.0), motionKey(10, 20.0)}, kEndStop, 3).values[kPosX]));
-  std::mt19937 random(7); std::uniform_int_distribution<int> frame(-3, 12); std::uniform_real_distribution<double> value(-5.0, 5.0);
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> frame(-3, 12);
+  std::uniform_real_distribution<double> value(-5.0, 5.0);
   for (int round = 0; round < 200; ++round) {
     std::vector<MotionKey> keys;
     for (int i = 0; i < 1 + round % 6; ++i) {
       keys.push_back(motionKey(frame(random), value(random), 0, round % 3 == 0 ? 1 : 0));
-      keys.back().tension = value(random), keys.back().continuity = value(random), keys.back().bias = value(random);
+      keys.back().tension = value(random);
+      keys.back().continuity = value(random);
+      keys.back().bias = value(random);
     }
-    std::vector<std::int32_t> storage; const Motion indexed = lwMotionView(keys, round % 3, &storage);
+    std::vector<std::int32_t> storage;
+    const Motion indexed = lwMotionView(keys, round % 3, &storage);
     for (int x = -5; x < 40; ++x) {
-      MotionKey plain, fast; lwEvaluateMotion(lwMotionView(keys, round % 3), plain, x); lwEvaluateMotion(indexed, fast, x);
+      MotionKey plain, fast;
+      lwEvaluateMotion(lwMotionView(keys, round % 3), plain, x);
+      lwEvaluateMotion(indexed, fast, x);
       for (int j = 0; j < kChannelCount; ++j) {
         ASSERT_TRUE(std::isfinite(plain.values[j]) && plain.values[j] == fast.values[j]) << round << " " << x;
       }
@@ -86,17 +97,21 @@ TEST(EvaluateMotion, TargetsAndLookAhead) {
   std::vector<MotionKey> self = {motionKey(0, 0.0, 30)}, none;
   self[0].values[kBank] = 12.0;
   auto aimed = [&](std::vector<MotionKey> target, int frame = 0, int lookAhead = 0, const std::vector<MotionKey>* path = nullptr) {
-    const Motion aim = lwMotionView(target, kEndStop); MotionKey out;
-    const int r = lwEvaluateAligned(lwMotionView(path ? *path : self, kEndStop), out, frame, lookAhead, path ? nullptr : &aim); char s[80];
+    const Motion aim = lwMotionView(target, kEndStop);
+    MotionKey out;
+    const int r = lwEvaluateAligned(lwMotionView(path ? *path : self, kEndStop), out, frame, lookAhead, path ? nullptr : &aim);
+    char s[80];
     std::snprintf(s, sizeof s, "%d %.6g %.6g %.6g %d", r, out.values[kHeading], out.values[kPitch], out.values[kBank], out.frame);
     return std::string(s);
   };
   const std::vector<MotionKey> path = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)};
-  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 -0 12 0"); EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 5.0)}), "1 0 -90 12 0");
+  EXPECT_EQ(aimed({motionKey(0, 1.0, 0, 0, 0, 1.0)}), "1 45 -0 12 0");
+  EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 5.0)}), "1 0 -90 12 0");
   EXPECT_EQ(aimed({motionKey(0, 0.0, 0, 0, 0, -3.0)}), "1 180 -0 12 0");
   EXPECT_EQ(aimed(none), "1 30 0 12 0");  // a target without keys leaves the item's own angles
   // Along the path: moving towards +x faces heading 90; at its end there is nowhere to look.
-  EXPECT_EQ(aimed(none, 5, 1, &path), "1 90 -0 0 5"); EXPECT_EQ(aimed(none, 10, 1, &path), "1 0 0 0 10");
+  EXPECT_EQ(aimed(none, 5, 1, &path), "1 90 -0 0 5");
+  EXPECT_EQ(aimed(none, 10, 1, &path), "1 0 0 0 10");
   EXPECT_EQ(aimed(none, 0, 1, &none), "0 0 0 0 0");
   EXPECT_EQ(aimed({motionKey(0, 0.0)}), "1 0 0 12 0");  // a target on the item itself: no direction, the sign of zero kept
   self[0].values[kPitch] = 7.0;

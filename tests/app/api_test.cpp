@@ -14,7 +14,9 @@
 namespace {
 
 struct Conversion {
-  std::string source, destination; torvo_options options; std::string messages;
+  std::string source, destination;
+  torvo_options options;
+  std::string messages;
   int result = -1;
 };
 
@@ -25,7 +27,8 @@ void convert(Conversion& c) { c.result = torvo_convert(c.source.c_str(), c.desti
 // once in threads, each with its own messages: the demo scene with an object whose two surfaces differ only in name
 // and a cube of subpatches, and a source that is missing.
 TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
-  testsupport::TempDir dir; const std::string examples = std::string(TORVO_SOURCE_DIR) + "/examples", config = dir / "lw.cfg";
+  testsupport::TempDir dir;
+  const std::string examples = std::string(TORVO_SOURCE_DIR) + "/examples", config = dir / "lw.cfg";
   const std::string templateFile = std::string(TORVO_BINARY_DIR) + "/TORVOtpl.x", scene = dir / "scene.lws";
   lwbuild::writeFile(config, "LWCO\n0\nContentDirectory " + examples + "\n");
   lwbuild::writeFile(dir / "twins.lwo", lwbuild::LwobBuilder().surfaces({"Red", "Crimson"}).points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})
@@ -42,8 +45,12 @@ TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
       {&torvo_options::flip_texture_v, "-F"}, {&torvo_options::texture_wrap, "-u"}, {&torvo_options::subpatch_level, "-S1"}, {nullptr, "-fP_"}, {nullptr, "missing"}};
   std::vector<Conversion> alone(std::size(rows)), together;
   for (std::size_t i = 0; i < alone.size(); ++i) {
-    const auto& [field, letter] = rows[i]; Conversion& c = alone[i]; torvo_default_options(&c.options);
-    c.options.template_file = templateFile.c_str(), c.options.config_file = config.c_str(), c.options.frame_prefix = letter == "-fP_" ? "P_" : nullptr;
+    const auto& [field, letter] = rows[i];
+    Conversion& c = alone[i];
+    torvo_default_options(&c.options);
+    c.options.template_file = templateFile.c_str();
+    c.options.config_file = config.c_str();
+    c.options.frame_prefix = letter == "-fP_" ? "P_" : nullptr;
     if (field != nullptr) c.options.*field = 1;
     c.source = letter == "missing" ? dir / "missing.lwo" : scene;
   }
@@ -51,7 +58,8 @@ TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
   for (std::size_t i = 0; i < alone.size(); ++i) {
     const std::string& letter = rows[i].second;
     for (const char* kind : {"alone", "together", "cli"}) testsupport::makeDir(dir / (kind + letter));
-    alone[i].destination = dir / ("alone" + letter + "/"), together[i].destination = dir / ("together" + letter + "/");
+    alone[i].destination = dir / ("alone" + letter + "/");
+    together[i].destination = dir / ("together" + letter + "/");
     convert(alone[i]);
     EXPECT_EQ(alone[i].result, letter == "missing" ? 1 : 0) << letter << alone[i].messages;
     if (letter != "missing") { EXPECT_EQ(testsupport::run(TORVO_EXE, {letter, "-C" + config, scene, dir / ("cli" + letter + "/")}, dir.path()).exitCode, 0); }
@@ -60,7 +68,8 @@ TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
   for (Conversion& c : together) threads.emplace_back(convert, std::ref(c));
   for (std::thread& t : threads) t.join();
   for (std::size_t i = 0; i < alone.size(); ++i) {
-    const std::string& letter = rows[i].second; const std::vector<std::string> names = testsupport::listDir(dir / ("alone" + letter));
+    const std::string& letter = rows[i].second;
+    const std::vector<std::string> names = testsupport::listDir(dir / ("alone" + letter));
     EXPECT_TRUE(names.empty() == (letter == "missing") && names == testsupport::listDir(dir / ("together" + letter))) << letter;
     for (const char* other : {"together", "cli"})
       for (const std::string& n : names)
@@ -73,7 +82,8 @@ TEST(Api, OptionsConvertAsTheirLettersDoAloneAndSideBySide) {
   // A relative source resolves against the caller's current directory, also with a destination elsewhere.
   Conversion relative{std::filesystem::relative(dir / "twins.lwo").string(), std::filesystem::relative(dir / "alone-b").string() + "/",
                       alone[0].options, ""};
-  ASSERT_EQ(relative.source.rfind("../", 0), 0u); convert(relative);
+  ASSERT_EQ(relative.source.rfind("../", 0), 0u);
+  convert(relative);
   EXPECT_TRUE(relative.result == 0 && testsupport::fileExists(dir / "alone-b/twins.X")) << relative.source << relative.messages;
   EXPECT_NE(alone[0].messages.find("Output format: Binary X"), std::string::npos) << alone[0].messages;
 }

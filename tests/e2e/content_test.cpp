@@ -29,7 +29,11 @@ std::string scene(const std::vector<std::string>& objects) {
 TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
   const std::string wood = "  found C:\\NewTek\\Images\\wood.tga as ", ok = "generating wood.PPM : ok\n", ppm = "\"wood.PPM\";";
   const struct {
-    const char* name; std::string sceneText; std::vector<std::string> args; int exitCode; std::vector<std::string> present;
+    const char* name;
+    std::string sceneText;
+    std::vector<std::string> args;
+    int exitCode;
+    std::vector<std::string> present;
     std::string absent, output, outputHas;
   } cases[] = {
       {"relative, no -C", scene({"Objects\\crate.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 0, {"  found Objects\\crate.lwo as ", wood, ok}, "", "s.X", ppm},
@@ -57,7 +61,8 @@ TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
        {"file not found: C:\\NewTek\\Objects\\gone.lwo\nNot LightWave file!\nerror occured.\n"}, "found C:", "", ""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TempDir dir; const std::string content = dir / "content";
+    TempDir dir;
+    const std::string content = dir / "content";
     for (const char* d : {"content", "content/Scenes", "content/Objects", "content/Images", "out", "elsewhere"}) testsupport::makeDir(dir / d);
     lwbuild::writeFile(content + "/Objects/crate.lwo", mappedObject("C:\\NewTek\\Images\\wood.tga"));
     lwbuild::writeFile(content + "/Images/wood.tga", lwbuild::tgaBytes(lwbuild::TgaSpec{}, {}, {10, 20, 30}));

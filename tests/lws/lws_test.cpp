@@ -79,11 +79,13 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   b.line("AddLight").line("LightName Key Light").motion("LightMotion (unnamed)", {key(0, 0, 5, 0), key(10, 0, 6, 0)});
   b.line("ParentObject 1").motion("CameraMotion", {key(0, 0, 0, -5)}).line("ParentObject 2").line("AddNullObject");
   b.line("Plugin ItemMotionHandler 1 Whatever").line("LoadObject missing.lwo").line("ParentObject 7").line("AddNullObject hidden");
-  b.line("EndPlugin").line("ParentObject 1").line("AddBone").line("BoneMotion (unnamed)").line("ParentObject 9"); LwScene scene;
+  b.line("EndPlugin").line("ParentObject 1").line("AddBone").line("BoneMotion (unnamed)").line("ParentObject 9");
+  LwScene scene;
   std::string console;
   EXPECT_EQ(readScene(scene, b.text(), &console, true), 1);  // the camera's block, read last
   // A plugin's block is skipped whole; a bone block's lines are the bone's, which follows every item (a damaged motion: at rest).
-  EXPECT_EQ(items(scene), "0_Null (1) #1, 1_Key Light^1 #2, Camera^2 #1, 3_^1, 4_Bone^4 #1"); EXPECT_EQ(console, "\n");
+  EXPECT_EQ(items(scene), "0_Null (1) #1, 1_Key Light^1 #2, Camera^2 #1, 3_^1, 4_Bone^4 #1");
+  EXPECT_EQ(console, "\n");
   EXPECT_EQ(std::to_string(scene.firstFrame) + " " + std::to_string(scene.lastFrame) + " " + std::to_string(scene.framesPerSecond), "5 90 25.000000");
   const LwObject& null = *scene.items[0];
   EXPECT_EQ(std::vector<float>(null.pivot, null.pivot + 3), (std::vector<float>{1.5f, -2.0f, 0.0f}));
@@ -112,8 +114,10 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
     const int r = readScene(s, text);
     EXPECT_EQ(std::to_string(r) + " " + items(s), expected);
   }
-  LwScene withBoth; readScene(withBoth, c.text(), nullptr, true);
-  EXPECT_EQ(items(withBoth), "0_first, 1_Sun^1 #1, Camera #1, 3_second #1"); EXPECT_EQ(withBoth.items[2]->motionKeys[0].values[0], 1.0);
+  LwScene withBoth;
+  readScene(withBoth, c.text(), nullptr, true);
+  EXPECT_EQ(items(withBoth), "0_first, 1_Sun^1 #1, Camera #1, 3_second #1");
+  EXPECT_EQ(withBoth.items[2]->motionKeys[0].values[0], 1.0);
 }
 
 TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
@@ -141,7 +145,8 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   // Joined to a content directory, a name longer than the 1024-byte path field is cut to fit it.
   std::string deep = dir.path();
   while (deep.size() < 900) deep += "/" + std::string(240, 'd');
-  testsupport::makeDir(deep); const std::string cut = deep + "/" + std::string(1022 - deep.size(), 'f');  // 1023 characters
+  testsupport::makeDir(deep);
+  const std::string cut = deep + "/" + std::string(1022 - deep.size(), 'f'); // 1023 characters
   ASSERT_TRUE(lwbuild::writeFile(cut, triangle()) && lwbuild::writeFile(cut + "ff", std::string("not an object")));
   EXPECT_EQ(readScene(scene, LwscBuilder().loadObject(cut.substr(deep.size() + 1) + "ffff.lwo", {key(0, 0, 0, 0)}).text(), &console, false, deep), 1);
   EXPECT_EQ(console.substr(console.size() - 24), ": Normals TextureCoords\n");
@@ -157,7 +162,8 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
 }
 
 TEST(SceneReader, CrossReferencesAndTheChildIndex) {
-  LwscBuilder b; b.line("AddNullObject a").line("MorphTarget 2").line("ParentObject 99").line("TargetObject -4");
+  LwscBuilder b;
+  b.line("AddNullObject a").line("MorphTarget 2").line("ParentObject 99").line("TargetObject -4");
   b.line("AddNullObject b").line("MorphTarget 2").line("AddNullObject c").line("MorphTarget 7").line("AddNullObject d").line("MorphTarget 2");
   LwScene scene;
   readScene(scene, b.text());
@@ -170,7 +176,8 @@ TEST(SceneReader, CrossReferencesAndTheChildIndex) {
   EXPECT_EQ(lwSceneItem(scene, 1), scene.items[0].get());
   LwScene parents;
   for (int p : {0, 4, 0, 1, 1, 77, -1, 6, 9}) testsupport::addItem(parents, "", p, {});
-  const LwChildIndex index = lwBuildChildIndex(parents); std::string children;
+  const LwChildIndex index = lwBuildChildIndex(parents);
+  std::string children;
   for (int p = 0; p <= 9; ++p) {
     children += std::to_string(p) + ":";
     for (int i = index.first[p]; i < index.first[p + 1]; ++i) children += std::to_string(index.items[i]) + " ";
@@ -182,7 +189,8 @@ namespace {
 
 // Reads blocks from the text until one fails: "result:keys" per block, then the line after.
 std::string readBlocks(const std::string& text, std::vector<MotionKey>& keys) {
-  TextCursor in(text); std::string out, rest;
+  TextCursor in(text);
+  std::string out, rest;
   for (int r = 1; r >= 0 && !in.atEnd;) r = lwReadMotion(in, keys), out += std::to_string(r) + ":" + std::to_string(keys.size()) + " ";
   readLine(rest, kMotionLineSize, in);
   return out + rest;
@@ -206,6 +214,7 @@ TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
     keys.clear();
     EXPECT_EQ(readBlocks(block, keys), expected);
   }
-  keys.clear(); readBlocks("9\n1\n 0 0 0 0 0 0 1 1 1 99999999999999 0 0 0 0\n", keys);
+  keys.clear();
+  readBlocks("9\n1\n 0 0 0 0 0 0 1 1 1 99999999999999 0 0 0 0\n", keys);
   EXPECT_EQ(keys.at(0).frame, 2147483647);  // frames beyond the int range saturate
 }

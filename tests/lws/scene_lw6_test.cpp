@@ -21,7 +21,8 @@ using lwbuild::ckey;
 // an envelope, a light below the null, a camera turned by 90 degrees; a bone and a
 // plugin block in between (the bone follows every other item). Frames 3 to 33 at 30 per second.
 std::string sceneText(int version) {
-  lwbuild::LaterSceneBuilder s(version, 3, 33); const bool ids = version >= 4;
+  lwbuild::LaterSceneBuilder s(version, 3, 33);
+  const bool ids = version >= 4;
   s.line(version >= 3 ? std::string("LoadObjectLayer 2 ") + (ids ? "10000000 " : "") + "Objects/layers.lwo"
                       : "LoadObject Objects/box.lwo");
   s.motion("ObjectMotion", {{ckey(0, 0, 3), ckey(1, 2, 3)}});
@@ -54,7 +55,9 @@ class LaterScenes : public testing::TestWithParam<int> {
   }
   void TearDown() override { lwReleaseScene(scene); }
   int read(const std::string& text, bool cameraAndLights = true) { return testsupport::readScene(scene, text, &console, cameraAndLights, dir.path()); }
-  testsupport::TempDir dir; LwScene scene; std::string console;
+  testsupport::TempDir dir;
+  LwScene scene;
+  std::string console;
 };
 
 }  // namespace
@@ -90,7 +93,8 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
 TEST_P(LaterScenes, OptionsLeaveOutLightsAndCameraButKeepTheirPlaces) {
   std::string text = sceneText(GetParam());
   text += GetParam() >= 3 ? "AddNullObject Last\nParentItem 20000000\n" : "AddNullObject Last\nParentObject 4\n";
-  ASSERT_GE(read(text, false), 0); ASSERT_EQ(scene.items.size(), 4u);
+  ASSERT_GE(read(text, false), 0);
+  ASSERT_EQ(scene.items.size(), 4u);
   EXPECT_TRUE(scene.items[2]->name == "2_Last" && scene.items[2]->parentIndex == 0);  // the light, not kept; or a fourth object
 }
 
