@@ -18,11 +18,10 @@ namespace {
 // Read and prepared as a conversion does, at a level.
 LwObject refined(const Bytes& bytes, int level) {
   LwObject object;
-  testsupport::console([&] {
-    const MessageSink sink = testsupport::stdoutSink();
-    if (ok(lwLoadObjectLayerFromMemory(object, bytes.data(), bytes.size(), 0, kAllLayers, sink)))
-      lwPrepareObject(object, true, true, false, sink, level);
-  });
+  std::string printed;
+  const MessageSink sink = testsupport::recordingSink(printed);
+  if (ok(lwLoadObjectLayerFromMemory(object, bytes.data(), bytes.size(), 0, kAllLayers, sink)))
+    lwPrepareObject(object, true, true, false, sink, level);
   return object;
 }
 

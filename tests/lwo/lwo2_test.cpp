@@ -14,8 +14,6 @@
 
 using namespace torvo;
 
-using testsupport::ctx;
-
 using namespace lwotest;
 using namespace lwbuild;
 
@@ -31,15 +29,17 @@ Geometry twinSphere() {
 
 // Materials and mesh as the program writes them, after what the reader printed.
 std::string convert(const Bytes& bytes, bool binary, bool wrapSeams) {
-  Loaded l = load(bytes, true, true, wrapSeams); MaterialTable table; XWriter out; out.binary = binary;
-  const std::string printed = testsupport::withOptions({.binaryOutput = binary, .keepTextureFiles = 1}, [&] {
-    return testsupport::console([&] { ReadyMesh mesh;
-      collectMaterials(ctx(), table, l.object);
-      writeMaterials(table, 0, out, 0);
-      readyMesh(ctx(), table, l.object, false, mesh);
-      writeMesh(ctx(), table, l.object, mesh, out, 0); });
-  });
-  return l.out + printed + std::string(out.buffer.begin(), out.buffer.end());
+  Loaded l = load(bytes, true, true, wrapSeams);
+  MaterialTable table;
+  XWriter out;
+  out.binary = binary;
+  testsupport::TestRun run({.binaryOutput = binary, .keepTextureFiles = 1});
+  collectMaterials(run.context, table, l.object);
+  writeMaterials(table, 0, out, 0);
+  ReadyMesh mesh;
+  readyMesh(run.context, table, l.object, false, mesh);
+  writeMesh(run.context, table, l.object, mesh, out, 0);
+  return l.out + run.printed + std::string(out.buffer.begin(), out.buffer.end());
 }
 
 TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {

@@ -29,12 +29,11 @@ struct Loaded { LwObject object; int result = 0; std::string out; };  // out: ev
 // Reads the object (the layer given, or all) and runs the geometry steps, as a conversion does.
 inline Loaded load(const Bytes& bytes, bool doNormals = true, bool doTexCoords = true, bool wrapSeams = false,
                    double dissolve = 0.0, int indent = 0, int layer = kAllLayers) {
-  Loaded l; l.object.dissolve = dissolve;
-  l.out = testsupport::console([&] {
-    const MessageSink sink = testsupport::stdoutSink();
-    l.result = ok(lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), indent, layer, sink)) ? 0 : -1;
-    if (l.result == 0) lwPrepareObject(l.object, doNormals, doTexCoords, wrapSeams, sink);
-  });
+  Loaded l;
+  l.object.dissolve = dissolve;
+  const MessageSink sink = testsupport::recordingSink(l.out);
+  l.result = ok(lwLoadObjectLayerFromMemory(l.object, bytes.data(), bytes.size(), indent, layer, sink)) ? 0 : -1;
+  if (l.result == 0) lwPrepareObject(l.object, doNormals, doTexCoords, wrapSeams, sink);
   return l;
 }
 

@@ -31,17 +31,22 @@ Bytes words(std::initializer_list<unsigned> values) {
   return b;
 }
 
-// Loads from a stream in which other bytes precede the object; "result out position".
-std::string loadFromStream(LwObject& o, const Bytes& object, int indent) {
-  Bytes data = {'x', 'y', 'z'};
-  data.insert(data.end(), object.begin(), object.end()); std::FILE* f = testsupport::streamOf(std::string(data.begin(), data.end()));
-  std::fseek(f, 3, SEEK_SET); int result = 0;
-  const std::string out = testsupport::console([&] {
-    result = ok(lwLoadObject(o, f, indent, testsupport::stdoutSink())) ? 0 : -1;
-    if (result == 0) lwPrepareObject(o, true, true, false, testsupport::stdoutSink());
-  });
-  const long position = std::ftell(f) - 3; std::fclose(f);
-  return std::to_string(result) + " '" + out + "' " + std::to_string(position);
+struct Streamed {
+  Loaded loaded;
+  long position = 0;  // where the stream was left, from the object's start
+};
+
+// Loads from a stream in which other bytes precede the object.
+Streamed loadFromStream(const Bytes& object, int indent) {
+  std::FILE* f = testsupport::streamOf("xyz" + std::string(object.begin(), object.end()));
+  std::fseek(f, 3, SEEK_SET);
+  Streamed s;
+  const MessageSink sink = testsupport::recordingSink(s.loaded.out);
+  s.loaded.result = ok(lwLoadObject(s.loaded.object, f, indent, sink)) ? 0 : -1;
+  if (s.loaded.result == 0) lwPrepareObject(s.loaded.object, true, true, false, sink);
+  s.position = std::ftell(f) - 3;
+  std::fclose(f);
+  return s;
 }
 
 LwSurface loadSurface(const std::vector<SubChunk>& subs) {
@@ -65,10 +70,16 @@ TEST(LwobReader, RefusesWhatIsNoLightWaveObjectAndRewindsTheStream) {
     const Loaded l = load(bytes);
     EXPECT_EQ(std::to_string(l.result) + " " + l.out, std::string("-1 ") + out) << bytes.size();
   }
-  LwObject refused, o;
-  EXPECT_EQ(loadFromStream(refused, overlongForm(), 2), "-1 '  Not LightWave file!' 0");
-  EXPECT_EQ(loadFromStream(o, triangleObject(), 0), "0 ' Normals TextureCoords' " + std::to_string(triangleObject().size()));
-  EXPECT_EQ(polygons(o), "0 1 2/0 n 0 0 0"); EXPECT_EQ(surfaceNames(o), std::vector<std::string>{"Skin"});
+  const Streamed refused = loadFromStream(overlongForm(), 2);
+  EXPECT_EQ(refused.loaded.result, -1);
+  EXPECT_EQ(refused.loaded.out, "  Not LightWave file!");
+  EXPECT_EQ(refused.position, 0);
+  const Streamed read = loadFromStream(triangleObject(), 0);
+  EXPECT_EQ(read.loaded.result, 0);
+  EXPECT_EQ(read.loaded.out, " Normals TextureCoords");
+  EXPECT_EQ(read.position, static_cast<long>(triangleObject().size()));
+  EXPECT_EQ(corners(read.loaded.object, 0), (Ids{0, 1, 2}));
+  EXPECT_EQ(surfaceNames(read.loaded.object), std::vector<std::string>{"Skin"});
 }
 
 TEST(LwobReader, PolygonVariantsAndWarnings) {

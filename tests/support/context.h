@@ -1,8 +1,6 @@
-// The conversion context the code under test runs with (options, lw.cfg directories,
-// code page) and what it prints: tests reach them only through here.
+// What the code under test runs with and prints: each test builds its own context, whose
+// sink records the printed text for the test, so no test leans on another's state.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
@@ -23,14 +21,94 @@ using namespace torvo;
 
 namespace testsupport {
 
-// Messages go to standard output, where console() catches them.
+// A sink appending every piece it is given to `printed`, in order.
+inline MessageSink recordingSink(std::string& printed) {
+  MessageSink sink;
+  sink.write = [](void* user, const char* text, std::size_t size) {
+    static_cast<std::string*>(user)->append(text, size);
+  };
+  sink.user = &printed;
+  return sink;
+}
+
+// One test's conversion: its context with these options and lw.cfg directories, and
+// what it printed. The sink points into the run, so a run is never copied.
+struct TestRun {
+  std::string printed;
+  ConversionContext context;
+  explicit TestRun(const ConvertOptions& options = {}, const LwConfig& config = {}) {
+    context.options = options;
+    context.config = config;
+    context.sink = recordingSink(printed);
+  }
+  TestRun(const TestRun&) = delete;
+  TestRun& operator=(const TestRun&) = delete;
+};
+
+// lw.cfg directories naming only the content directory.
+inline LwConfig contentAt(const std::string& directory) {
+  LwConfig config;
+  config.contentDirectory = directory;
+  return config;
+}
+
+// A stream holding the bytes, positioned at its start; the caller closes it.
+inline std::FILE* streamOf(const std::string& bytes) {
+  std::FILE* f = std::tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::rewind(f);
+  return f;
+}
+
+// Reads the text as a scene (with camera and lights when asked) under the content directory given; what the
+// reader printed goes to `printed` when asked for.
+inline int readScene(LwScene& scene, const std::string& text, std::string* printed = nullptr, bool cameraAndLights = false,
+                     const std::string& content = "") {
+  TestRun run({.cameraFrame = cameraAndLights, .lightFrames = cameraAndLights}, contentAt(content));
+  const int r = lwReadScene(scene, text, run.context, fileObjectSource(), lwPrepareObjectFor);
+  if (r >= 0) lwSettleScene(scene);
+  if (printed != nullptr) *printed = run.printed;
+  return r;
+}
+
+// A motion key at a frame: position, heading, neutral scale.
+inline MotionKey motionKey(int frame, double x, double h = 0, int linear = 0, double y = 0, double z = 0) {
+  MotionKey k;
+  k.frame = frame;
+  k.linear = linear;
+  k.values[kPosX] = x;
+  k.values[kPosY] = y;
+  k.values[kPosZ] = z;
+  k.values[kHeading] = h;
+  k.values[kScaleX] = 1.0;
+  k.values[kScaleY] = 1.0;
+  k.values[kScaleZ] = 1.0;
+  return k;
+}
+
+// A scene item built in memory, as the scene reader leaves it.
+inline LwObject& addItem(LwScene& scene, const std::string& name, int parent, std::vector<MotionKey> keys) {
+  LwObject& item = *scene.items.emplace_back(std::make_unique<LwObject>());
+  item.name = name;
+  item.parentIndex = parent;
+  item.motionKeys = std::move(keys);
+  return item;
+}
+
+}  // namespace testsupport
+
+// Until tests/anim/sampling_test.cpp moves to TestRun: the old process-wide context,
+// its option switch and stdout capture. Nothing else may use these.
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
 inline MessageSink stdoutSink() {
   MessageSink sink;
   sink.write = [](void*, const char* text, std::size_t size) { std::fwrite(text, 1, size, stdout); };
   return sink;
 }
 
-// The context of the test that runs: default options unless withOptions says otherwise.
 inline ConversionContext& ctx() {
   static ConversionContext context = [] {
     ConversionContext c;
@@ -40,67 +118,31 @@ inline ConversionContext& ctx() {
   return context;
 }
 
-// The test's context with the scene reader's camera and light switches set.
 inline ConversionContext sceneContext(bool camera, bool lights) {
   ConversionContext c = ctx();
-  c.options.cameraFrame = camera, c.options.lightFrames = lights;
+  c.options.cameraFrame = camera;
+  c.options.lightFrames = lights;
   return c;
 }
 
-// Runs body with these options and lw.cfg directories in the test's context; the defaults return after.
 template <class Body>
 decltype(auto) withOptions(const ConvertOptions& set, Body&& body, const LwConfig& config = {}) {
   struct Restore {
-    ~Restore() { ctx().options = {}, ctx().config = {}; }
+    ~Restore() {
+      ctx().options = {};
+      ctx().config = {};
+    }
   } restore;
-  ctx().options = set; ctx().config = config;
+  ctx().options = set;
+  ctx().config = config;
   return body();
 }
 
-// lw.cfg directories naming only the content directory.
-inline LwConfig contentAt(const std::string& directory) {
-  LwConfig config; config.contentDirectory = directory;
-  return config;
-}
-
-// Runs body and returns what it printed on the console.
 template <class Body>
 std::string console(Body&& body) {
-  testing::internal::CaptureStdout(); body();
+  testing::internal::CaptureStdout();
+  body();
   return testing::internal::GetCapturedStdout();
-}
-
-// A stream holding the bytes, positioned at its start; the caller closes it.
-inline std::FILE* streamOf(const std::string& bytes) {
-  std::FILE* f = std::tmpfile(); std::fwrite(bytes.data(), 1, bytes.size(), f); std::rewind(f);
-  return f;
-}
-
-// Reads the text as a scene (with camera and lights when asked) under the content directory given; what the
-// reader printed goes to `printed` when asked for.
-inline int readScene(LwScene& scene, const std::string& text, std::string* printed = nullptr, bool cameraAndLights = false,
-                     const std::string& content = "") {
-  ConversionContext c = sceneContext(cameraAndLights, cameraAndLights); int r = 0;
-  c.config.contentDirectory = content;
-  const std::string out = console([&] {
-    if ((r = lwReadScene(scene, text, c, fileObjectSource(), lwPrepareObjectFor)) >= 0) lwSettleScene(scene);
-  });
-  if (printed != nullptr) *printed = out;
-  return r;
-}
-
-// A motion key at a frame: position, heading, neutral scale.
-inline MotionKey motionKey(int frame, double x, double h = 0, int linear = 0, double y = 0, double z = 0) {
-  MotionKey k; k.frame = frame, k.linear = linear; k.values[kPosX] = x, k.values[kPosY] = y, k.values[kPosZ] = z, k.values[kHeading] = h;
-  k.values[kScaleX] = k.values[kScaleY] = k.values[kScaleZ] = 1.0;
-  return k;
-}
-
-// A scene item built in memory, as the scene reader leaves it.
-inline LwObject& addItem(LwScene& scene, const std::string& name, int parent, std::vector<MotionKey> keys) {
-  scene.items.push_back(std::make_unique<LwObject>()); LwObject& item = *scene.items.back();
-  item.name = name, item.parentIndex = parent, item.motionKeys = std::move(keys);
-  return item;
 }
 
 }  // namespace testsupport

@@ -22,7 +22,7 @@
 
 using namespace torvo;
 
-using testsupport::ctx;
+using testsupport::TestRun;
 
 namespace {
 
@@ -163,40 +163,39 @@ TEST(XWriter, FileGetsTheSameBytesAsMemoryAcrossBlocks) {
 
 TEST(XHeader, TemplatePiecesMarkersAndMissingFile) {
   testsupport::TempDir dir;
-  const std::string head = "xof 0302txt 0032\n", header = "Header {\n 1;\n 0;\n 1;\n}\n\n";
-  auto prologue = [&](const std::string& path, const ConvertOptions& set, int scene, std::string& console) {
-    XWriter w; int result = -5;
-    console = testsupport::console([&] {
-      const Status written = testsupport::withOptions(set, [&] { return writeXHeader(ctx(), path, w, scene); });
-      result = ok(written) ? 0 : -1;
-    });
-    return std::to_string(result) + ":" + std::string(w.buffer.begin(), w.buffer.end());
-  };
-  const std::string straddling = std::string(75, '/') + "FrameTransformMatrix tail\n";
-  const std::string rows[][2] = {
-      {head + "template Mesh {}\nno trailing line break", ""},
-      // A marker straddling two pieces of a long line is missed.
-      {head + std::string(200, 'x') + "\n" + straddling + "template Frame {}\n", ""},
-      // A marker inside a later piece of a long line cuts there; earlier pieces stay.
-      {head + std::string(100, '/') + "FrameTransformMatrix\nrest\n", head + std::string(79, '/')},
-      {head + "// FloatKeys\nFrameTransformMatrix\n", head + "// FloatKeys\n"}};
-  std::string console;
-  for (const auto& row : rows) {
-    lwbuild::writeFile(dir / "TORVOtpl.x", row[0]);
-    EXPECT_EQ(prologue(dir / "TORVOtpl.x", {}, 0, console), "0:" + (row[1].empty() ? row[0] : row[1]) + header);
-    EXPECT_EQ(console, "writing template...\n");
-  }
-  // Templates past the marker only on request, each with the lines up to the next; the cut part is skipped over.
+  const std::string path = dir / "TORVOtpl.x";
+  const std::string head = "xof 0302txt 0032\n";
+  const std::string header = "Header {\n 1;\n 0;\n 1;\n}\n\n";
   const std::string extras = head + "FrameTransformMatrix\n// Written only into files that use them\ntemplate MeshVertexColors {\n}\n\n"
                              "template XSkinMeshHeader {\n}\ntemplate SkinWeights {\n}\n\ntemplate SkinWeightsOther {\n}\n";
-  lwbuild::writeFile(dir / "TORVOtpl.x", extras);
-  const std::pair<unsigned, std::string> picks[] = {{0u, ""}, {kTemplatesVertexColors, "template MeshVertexColors {\n}\n\n"},
-      {kTemplatesSkin, "template XSkinMeshHeader {\n}\ntemplate SkinWeights {\n}\n\n"}};
-  for (const auto& [bits, kept] : picks) {
-    XWriter w; ASSERT_EQ(testsupport::console([&] { EXPECT_EQ(writeXHeader(ctx(), dir / "TORVOtpl.x", w, 0, bits), Status::kOk); }),
-              "writing template...\n");
-    EXPECT_EQ(std::string(w.buffer.begin(), w.buffer.end()), head + kept + header) << bits;
+  const struct {
+    const char* label;
+    std::string file;
+    unsigned templates;
+    std::string kept;  // the file's text the prologue keeps
+  } rows[] = {
+      {"no trailing line break", head + "template Mesh {}\nno trailing line break", 0, head + "template Mesh {}\nno trailing line break"},
+      {"marker straddling two pieces of a long line is missed", head + std::string(200, 'x') + "\n" + std::string(75, '/') + "FrameTransformMatrix tail\ntemplate Frame {}\n", 0,
+       head + std::string(200, 'x') + "\n" + std::string(75, '/') + "FrameTransformMatrix tail\ntemplate Frame {}\n"},
+      {"marker in a later piece cuts there", head + std::string(100, '/') + "FrameTransformMatrix\nrest\n", 0, head + std::string(79, '/')},
+      {"marker at a line start", head + "// FloatKeys\nFrameTransformMatrix\n", 0, head + "// FloatKeys\n"},
+      // Templates past the marker only on request, each with the lines up to the next.
+      {"no extras asked", extras, 0, head},
+      {"vertex colours", extras, kTemplatesVertexColors, head + "template MeshVertexColors {\n}\n\n"},
+      {"skin", extras, kTemplatesSkin, head + "template XSkinMeshHeader {\n}\ntemplate SkinWeights {\n}\n\n"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    lwbuild::writeFile(path, row.file);
+    XWriter w;
+    TestRun run;
+    EXPECT_EQ(writeXHeader(run.context, path, w, 0, row.templates), Status::kOk);
+    EXPECT_EQ(text(w), row.kept + header);
+    EXPECT_EQ(run.printed, "writing template...\n");
   }
   const std::string missing = dir / "nowhere/TORVOtpl.x";
-  EXPECT_EQ(prologue(missing, {}, 1, console), "-1:"); EXPECT_EQ(console, "template file " + missing + " not found!\n");
+  XWriter w;
+  TestRun run;
+  EXPECT_EQ(writeXHeader(run.context, missing, w, 1), Status::kMissing);
+  EXPECT_EQ(text(w), "");
+  EXPECT_EQ(run.printed, "template file " + missing + " not found!\n");
 }

@@ -19,12 +19,9 @@
 
 using namespace torvo;
 
-using testsupport::ctx;
-
 using testsupport::addItem;
-using testsupport::console;
 using testsupport::motionKey;
-using testsupport::withOptions;
+using testsupport::TestRun;
 
 namespace {
 
@@ -43,12 +40,18 @@ struct Written {
 };
 
 // Collects the object's materials into the table: the .x text (decoded tokens when binary) and the console.
-Written collect(MaterialTable& table, LwObject& object, bool binary = false, const ConvertOptions& set = {}, const LwConfig& config = {}) {
-  XWriter w; w.binary = binary; Written out;
-  out.console = console([&] { out.result = withOptions(set, [&] { const std::size_t first = table.entries.size();
-    collectMaterials(ctx(), table, object);
-    writeMaterials(table, first, w, 0);
-    return 0; }, config); });
+// Relative names resolve against `directory`.
+Written collect(MaterialTable& table, LwObject& object, bool binary = false, const ConvertOptions& set = {}, const LwConfig& config = {},
+                const std::string& directory = "") {
+  XWriter w;
+  w.binary = binary;
+  TestRun run(set, config);
+  run.context.directory = directory;
+  const std::size_t first = table.entries.size();
+  collectMaterials(run.context, table, object);
+  writeMaterials(table, first, w, 0);
+  Written out;
+  out.console = run.printed;
   out.text = binary ? xtokens::decode(w.buffer) : std::string(w.buffer.begin(), w.buffer.end());
   return out;
 }
@@ -62,13 +65,6 @@ lwbuild::Bytes smallTga() {
   lwbuild::TgaSpec header; header.width = 2;
   return lwbuild::tgaBytes(header, {}, {0, 0, 255, 0, 255, 0});
 }
-
-// A scratch directory that relative names resolve against while the object lives.
-struct ScratchCwd {
-  testsupport::TempDir dir;
-  ScratchCwd() { ctx().directory = dir.path(); }
-  ~ScratchCwd() { ctx().directory.clear(); }
-};
 
 }  // namespace
 
@@ -137,7 +133,7 @@ TEST(Materials, NamesAreFilteredMadeUniqueAndEqualValuesMerge) {
     if (field >= 5 && field < 8) b.specularColor[field - 5] = 0.1;
     if (field >= 8 && field < 11) b.emissiveColor[field - 8] = 0.1;
     if (field == 11) b.textureName = "x.tga";
-    differ += std::to_string(-sameMaterial(a, b, testsupport::ctx().options.noMaterialMerge != 0)) + std::to_string(-withOptions({.noMaterialMerge = 1}, [&] { return sameMaterial(a, b, testsupport::ctx().options.noMaterialMerge != 0); }));
+    differ += std::to_string(-sameMaterial(a, b, false)) + std::to_string(-sameMaterial(a, b, true));
   }
   EXPECT_EQ(differ, "1111111111111111111111110101");
 }
@@ -166,27 +162,30 @@ TEST(Materials, TextureImagesAreFoundConvertedOrKept) {
        "wood.PPM", "generating wood.PPM : failure\n", {"wood.PPM", "wood.tga"}, "old"},
       {"no texture at all", {}, "(none)", false, false, "", "", {}, ""}};
   for (const auto& row : rows) {
-    ScratchCwd cwd;
+    testsupport::TempDir dir;
     for (const auto& [name, bytes] : row.files) {
-      std::filesystem::create_directories(std::filesystem::path(cwd.dir / name).parent_path());
-      ASSERT_TRUE(lwbuild::writeFile(cwd.dir / name, bytes));
+      std::filesystem::create_directories(std::filesystem::path(dir / name).parent_path());
+      ASSERT_TRUE(lwbuild::writeFile(dir / name, bytes));
     }
     MaterialTable table;
     LwObject o = objectWith({surface("Wood", 200, 200, 200, row.image)});
-    const Written w = collect(table, o, false, {.keepTextureFiles = row.keep}, testsupport::contentAt(row.content ? cwd.dir / "content" : ""));
+    const Written w = collect(table, o, false, {.keepTextureFiles = row.keep}, testsupport::contentAt(row.content ? dir / "content" : ""), dir.path());
     EXPECT_EQ(w.text, row.texture.empty() ? "Material MatWood {\n 0.784314;0.784314;0.784314;1.000000;;\n 21.333333;\n 0.000000;0.000000;0.000000;;\n"
                                             " 0.000000;0.000000;0.000000;;\n}\n" : materialWithTexture(row.texture)) << row.label;
-    EXPECT_EQ(w.console, row.console) << row.label; EXPECT_EQ(testsupport::listDir(cwd.dir.path()), row.listing) << row.label;
-    const std::string ppm = row.ppm.empty() ? "" : testsupport::readFile(cwd.dir / (row.texture.substr(0, row.texture.size() - 4) + ".PPM"));
+    EXPECT_EQ(w.console, row.console) << row.label; EXPECT_EQ(testsupport::listDir(dir.path()), row.listing) << row.label;
+    const std::string ppm = row.ppm.empty() ? "" : testsupport::readFile(dir / (row.texture.substr(0, row.texture.size() - 4) + ".PPM"));
     EXPECT_EQ(ppm.substr(0, row.ppm.size()), row.ppm) << row.label;
   }
-  ScratchCwd cwd; MaterialTable table;
+  testsupport::TempDir dir;
+  MaterialTable table;
   LwObject iff = objectWith({surface("Wood", 200, 200, 200, "brick.iff")});
-  EXPECT_EQ(collect(table, iff, true).text, "Material MatWood { F(1.000000,1.000000,1.000000,1.000000,21.333334,0.000000,0.000000,0.000000,"
+  EXPECT_EQ(collect(table, iff, true, {}, {}, dir.path()).text, "Material MatWood { F(1.000000,1.000000,1.000000,1.000000,21.333334,0.000000,0.000000,0.000000,"
                                             "0.000000,0.000000,0.000000) TextureFilename { \"brick.iff\" ; } }");
   // A directory that does not exist takes no new files, whoever runs the test.
-  ASSERT_TRUE(lwbuild::writeFile(cwd.dir / "wood.tga", smallTga())); ctx().directory = cwd.dir / "gone"; table = {};
-  LwObject o = objectWith({surface("Wood", 200, 200, 200, cwd.dir / "wood.tga")}); const Written w = collect(table, o);
+  ASSERT_TRUE(lwbuild::writeFile(dir / "wood.tga", smallTga()));
+  table = {};
+  LwObject o = objectWith({surface("Wood", 200, 200, 200, dir / "wood.tga")});
+  const Written w = collect(table, o, false, {}, {}, dir / "gone");
   EXPECT_EQ(w.text + w.console, materialWithTexture("wood.PPM") + "generating wood.PPM : couldn't create!\n");
 }
 
@@ -215,10 +214,15 @@ std::string frameClose(int depth) { return std::string(static_cast<std::size_t>(
 
 // Writes the scene's materials and frames (and animation); the .x text (decoded tokens when binary) and the console.
 Written written(LwScene& scene, const ConvertOptions& set = {}, bool binary = false) {
-  XWriter out; out.binary = binary; MaterialTable table; Written w;
-  w.console = console([&] { w.result = withOptions(set, [&] { for (auto& item : scene.items) collectMaterials(ctx(), table, *item);
-    SceneFeed feed = sceneFeed(ctx(), table, scene);
-    return writeScene(ctx(), table, feed, out); }); });
+  XWriter out;
+  out.binary = binary;
+  MaterialTable table;
+  TestRun run(set);
+  for (auto& item : scene.items) collectMaterials(run.context, table, *item);
+  SceneFeed feed = sceneFeed(run.context, table, scene);
+  Written w;
+  w.result = writeScene(run.context, table, feed, out);
+  w.console = run.printed;
   w.text = binary ? xtokens::decode(out.buffer) : std::string(out.buffer.begin(), out.buffer.end());
   return w;
 }
@@ -242,9 +246,14 @@ TEST(Frames, TreeMatricesParentPivotAndUnreachableItems) {
   tree.items[8]->motionKeys.clear();
   EXPECT_EQ(written(tree).console, "Frame0_a : \n Frame3_d : \n  Frame1_b : \n Frame4_e : \nFrame2_c : \nFrame8_nokeys : \n");
   // Starting inside a cycle stops instead of going round; an unknown parent writes nothing.
-  XWriter out; MaterialTable table; SceneFeed feed = sceneFeed(ctx(), table, tree);
-  EXPECT_EQ(console([&] { writeFrames(ctx(), table, feed, out, 10, 0), writeFrames(ctx(), table, feed, out, 11, 0), writeFrames(ctx(), table, feed, out, -1, 0); }),
-            "Frame7_cycle : \n");
+  XWriter out;
+  MaterialTable table;
+  TestRun run;
+  SceneFeed feed = sceneFeed(run.context, table, tree);
+  writeFrames(run.context, table, feed, out, 10, 0);
+  writeFrames(run.context, table, feed, out, 11, 0);
+  writeFrames(run.context, table, feed, out, -1, 0);
+  EXPECT_EQ(run.printed, "Frame7_cycle : \n");
 }
 
 TEST(Frames, DissolvedItemsOptionsAndTheTopFrame) {
@@ -279,13 +288,17 @@ TEST(Frames, DissolvedItemsOptionsAndTheTopFrame) {
   EXPECT_EQ(w.console, " \n   3 Vertices  1 Polygons \n");
   two.items[1]->motionKeys.pop_back();
   EXPECT_EQ(written(two).text.find("AnimationSet"), std::string::npos);  // nothing moves
-  LwObject object; object.name = "cube"; makeTriangle(object); XWriter out; MaterialTable table;
-  collectMaterials(ctx(), table, object);
-  out.buffer.clear();
-  EXPECT_EQ(console([&] { withOptions({.noNormals = 1, .topFrame = 1}, [&] { ReadyMesh mesh;
-    readyMesh(ctx(), table, object, false, mesh);
-    return writeObjectTopFrame(ctx(), table, object, mesh, out); }); }),
-            "TopFrame\n 3 Vertices  1 Polygons \n");
+  LwObject object;
+  object.name = "cube";
+  makeTriangle(object);
+  XWriter out;
+  MaterialTable table;
+  TestRun top({.noNormals = 1, .topFrame = 1});
+  collectMaterials(top.context, table, object);
+  ReadyMesh mesh;
+  readyMesh(top.context, table, object, false, mesh);
+  writeObjectTopFrame(top.context, table, object, mesh, out);
+  EXPECT_EQ(top.printed, "TopFrame\n 3 Vertices  1 Polygons \n");
   const std::string text(out.buffer.begin(), out.buffer.end());
   EXPECT_EQ(text.substr(0, 38) + "|" + text.substr(text.size() - 5), "\nFrame TopFrame {\n Mesh Meshcube {\n  3| }\n}\n");
 }
@@ -317,13 +330,16 @@ const std::vector<float> kSquare = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
 
 // Collects the object's materials into the table, then writes its mesh: text or decoded tokens, and the console.
 Written write(MaterialTable& table, const LwObject& source, bool binary = false, const ConvertOptions& set = {}, int indent = 0) {
-  LwObject object = source; XWriter materials, w; w.binary = binary; Written out;
-  out.console = testsupport::console([&] {
-    testsupport::withOptions(set, [&] { ReadyMesh mesh;
-      collectMaterials(ctx(), table, object);
-      readyMesh(ctx(), table, object, false, mesh);
-      writeMesh(ctx(), table, object, mesh, w, indent); });
-  });
+  LwObject object = source;
+  XWriter w;
+  w.binary = binary;
+  TestRun run(set);
+  collectMaterials(run.context, table, object);
+  ReadyMesh mesh;
+  readyMesh(run.context, table, object, false, mesh);
+  writeMesh(run.context, table, object, mesh, w, indent);
+  Written out;
+  out.console = run.printed;
   out.text = binary ? xtokens::decode(w.buffer) : std::string(w.buffer.begin(), w.buffer.end());
   return out;
 }
