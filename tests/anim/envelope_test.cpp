@@ -14,7 +14,9 @@ namespace {
 // Parameters in file order: tangents in and out, or a 2D Bezier key's in time and value, out time and value.
 EnvelopeKey k(double time, double value, int shape, double in = 0, double out = 0, double inValue = 0, double outValue = 0) {
   EnvelopeKey key;
-  key.time = time, key.value = value, key.shape = shape;
+  key.time = time;
+  key.value = value;
+  key.shape = shape;
   key.param[0] = in;
   key.param[1] = out;
   key.param[2] = inValue;
@@ -60,7 +62,9 @@ TEST(Envelope, ShapesAndBehaviorsMatchHandWorkedValues) {
       {"2D bezier handle leaving into a hermite span", {k(0, 0, S::kShapeBezier2D, 0, 0, 1.0 / 3, 1.0 / 3), k(1, 1, S::kShapeHermite, 1)}, 1, 1, 0.5, 0.5}};
   for (const Case& c : cases) {
     LwEnvelope envelope;
-    envelope.keys = c.keys, envelope.pre = c.pre, envelope.post = c.post;
+    envelope.keys = c.keys;
+    envelope.pre = c.pre;
+    envelope.post = c.post;
     EXPECT_NEAR(lwEvaluateEnvelope(envelope, c.time), c.expected, 1e-9) << c.what;
   }
   EXPECT_EQ(lwEvaluateEnvelope(LwEnvelope{}, 1.0), 0.0);
@@ -77,7 +81,8 @@ TEST(Envelope, TcbAgreesWithTheVersionOneSpline) {
   LwEnvelope envelope;
   for (int i = 0; i < 5; ++i) {
     MotionKey& key = keys[static_cast<std::size_t>(i)];
-    key.frame = frames[i], key.values[0] = values[i];
+    key.frame = frames[i];
+    key.values[0] = values[i];
     key.tension = tcb[i][0];
     key.continuity = tcb[i][1];
     key.bias = tcb[i][2];

@@ -88,7 +88,9 @@ inline Bytes nodeMappedObject(const std::string& imageName) {
 // 3 x 2 run-length TGA, bottom-up; the PPM reads red, green, blue / white x 3.
 inline Bytes woodTga() {
   TgaSpec s;
-  s.imageType = 10, s.width = 3, s.height = 2;
+  s.imageType = 10;
+  s.width = 3;
+  s.height = 2;
   return tgaBytes(s, {}, {0x82, 255, 255, 255, 0x02, 0, 0, 255, 0, 255, 0, 255, 0, 0});
 }
 inline const std::string kWoodPpm = "P6\n# converted by vemo\n3 2\n255\n" + std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 9) + std::string(9, '\xFF');
@@ -117,10 +119,12 @@ struct ReaderView {
     double transform[16] = {};
   };
   using Keys = std::vector<std::vector<double>>;  // time, then the values
-  std::string text, error;
+  std::string text;
+  std::string error;
   Names materials;                                      // "name r g b a"
   std::set<std::tuple<float, float, float>> positions;  // z turned back
-  int faces = 0, corners = 0;
+  int faces = 0;
+  int corners = 0;
   std::vector<Node> nodes;
   std::map<std::string, std::map<std::string, Keys>> keys;  // channel -> rotation/scale/position
   Names channels;
@@ -142,7 +146,9 @@ inline ReaderView readBack(const std::string& path) {
       view.materials.push_back(text);
     }
     if (kind == "face") {
-      for (words >> label >> label, ++view.faces; words >> label;) ++view.corners;
+      ++view.faces;
+      words >> label >> label;
+      while (words >> label) ++view.corners;
     }
     if (kind == "vertex") {
       float x, y, z;
@@ -154,7 +160,10 @@ inline ReaderView readBack(const std::string& path) {
       words >> n.depth >> n.name >> label >> n.meshes >> label >> label >> label;
       for (double& v : n.transform) words >> v;
     }
-    if (kind == "channel") words >> name, view.channels.push_back(name);
+    if (kind == "channel") {
+      words >> name;
+      view.channels.push_back(name);
+    }
     if (kind == "rotation" || kind == "scale" || kind == "position") {
       std::vector<double> key;
       words >> name;

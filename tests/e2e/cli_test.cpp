@@ -90,7 +90,8 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
   // An output path of 1024 characters is one too many; 1023 still fit.
   std::string parent = dir.path();
   while (parent.size() < 800) parent += "/" + std::string(200, 'd');
-  const std::string fits = parent + "/" + std::string(1016 - parent.size(), 'e'), tooLong = fits + "e";
+  const std::string fits = parent + "/" + std::string(1016 - parent.size(), 'e');
+  const std::string tooLong = fits + "e";
   testsupport::makeDir(fits);
   testsupport::makeDir(tooLong);
   EXPECT_EQ(torvoCommand({"tri.lwo", fits}, dir.path()).exitCode, 0);

@@ -25,8 +25,13 @@ struct Summary {
 
 Summary summarise(const ReaderView& view) {
   Summary s{view.faces, contains(view.text, " uv yes"), {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f}};
-  for (const auto& [x, y, z] : view.positions)
-    for (int i = 0; const float v : {x, y, z}) s.box[i] = std::min(s.box[i], v), s.box[i + 3] = std::max(s.box[i + 3], v), ++i;
+  for (const auto& [x, y, z] : view.positions) {
+    const float v[3] = {x, y, z};
+    for (int i = 0; i < 3; ++i) {
+      s.box[i] = std::min(s.box[i], v[i]);
+      s.box[i + 3] = std::max(s.box[i + 3], v[i]);
+    }
+  }
   return s;
 }
 
@@ -57,7 +62,8 @@ TEST(Lwo2SampleFiles, ConvertAndAgreeWithAnIndependentReader) {
     // (GenUVCoords) that its plain import does not run.
     if (name == "transparency.lwo") expected.faces *= 2;
     if (name.starts_with("earth_") && !name.starts_with("earth_uv")) expected.uv = true;
-    EXPECT_TRUE(mine.faces == expected.faces && mine.uv == expected.uv);
+    EXPECT_EQ(mine.faces, expected.faces);
+    EXPECT_EQ(mine.uv, expected.uv);
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(mine.box[i], expected.box[i], 1e-4) << i;
     ++files;
   }
@@ -73,7 +79,10 @@ std::multiset<std::string> vertexValues(const std::string& text) {
     std::istringstream words(line);
     std::string word, kept;
     words >> word >> word >> word;
-    for (int skip = 0; words >> word;) skip = word == "normal" ? 3 : skip - 1, kept += skip >= 0 || word == "normal" ? "" : word + " ";
+    for (int skip = 0; words >> word; --skip) {
+      if (word == "normal") skip = 4;  // the word and its three values
+      if (skip <= 0) kept += word + " ";
+    }
     out.insert(kept);
   }
   return out;
