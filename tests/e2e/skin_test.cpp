@@ -225,6 +225,14 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   ASSERT_EQ(both.x.meshes.size(), 2u) << both.text;
   EXPECT_EQ(both.x.meshes[1].skins.size(), 2u);
   EXPECT_LT(restError(both.x, 1), 1e-5);
+  // Inactive bones deform nothing: an object whose bones are all inactive is written without a skin.
+  lower.active = 0;
+  upper.active = 0;
+  LaterSceneBuilder inactive(5, 0, 0);
+  inactive.line("LoadObjectLayer 1 10000000 column.lwo").bone(lower, {}, "40000000").bone(upper, {}, "40010000");
+  const Converted still = convert(inactive.text());
+  ASSERT_EQ(still.run.exitCode, 0);
+  EXPECT_FALSE(contains(still.text, "SkinWeights"));
 
   // Damaged blocks: bones outside objects, parents naming no bone of theirs, cycles, a missing map, IK.
   BoneBlock a;
