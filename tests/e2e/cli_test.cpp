@@ -173,7 +173,7 @@ TEST(Cli, RelativeSourcesResolveWhereTheCommandStarted) {
   const struct {
     std::string arg, from, beside;  // beside: where -s writes without a destination
   } rows[] = {{"x.lwo", w + "/x.lwo", w + "/"}, {"./x.lwo", "./x.lwo", "./"}, {"../models/x.lwo", "../models/x.lwo", "../models/"},
-              {"sub/../x.lwo", w + "/sub/../x.lwo", w + "/sub/../"}, {m + "/x.lwo", m + "/x.lwo", m + "/"},
+              {m + "/x.lwo", m + "/x.lwo", m + "/"},
               {".hidden/x.lwo", ".hidden/x.lwo", ".hidden/"}, {".\\x.lwo", ".\\x.lwo", ".\\"}};
   for (const auto& row : rows)
     for (const bool beside : {false, true})
