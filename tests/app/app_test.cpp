@@ -30,22 +30,15 @@ using testsupport::TempDir;
 
 namespace {
 
-// The path helpers below walk in this code page; a scope sets another for a few checks.
-int g_codePage = 1252;
-struct CodePageScope {
-  int saved = g_codePage;
-  explicit CodePageScope(int codePage) { g_codePage = codePage; }
-  ~CodePageScope() { g_codePage = saved; }
-};
-
-std::string joined(std::string dst, const std::string& src) {
-  joinPath(dst, src, g_codePage);
+// The path helpers in a code page, 1252 unless given.
+std::string joined(std::string dst, const std::string& src, int codePage = 1252) {
+  joinPath(dst, src, codePage);
   return dst;
 }
-std::string tail(const std::string& path) { return path.substr(fileNamePart(path, g_codePage)); }
-std::string makeXName(const std::string& name) { return ::makeXName(name, g_codePage); }
-std::string extension(const std::string& path) {
-  const std::size_t dot = findExtension(path, g_codePage);
+std::string tail(const std::string& path, int codePage = 1252) { return path.substr(fileNamePart(path, codePage)); }
+std::string xName(const std::string& name, int codePage = 1252) { return makeXName(name, codePage); }
+std::string extension(const std::string& path, int codePage = 1252) {
+  const std::size_t dot = findExtension(path, codePage);
   return dot == std::string::npos ? "<none>" : path.substr(dot);
 }
 
@@ -80,12 +73,12 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
   }
   for (const auto& [from, to] : {std::pair{"c:\\x\\scene.lws", "c:\\x\\scene.X"}, {"my.dir/out", "my.dir/out.X"}}) {
     std::string path = from;
-    replaceExtension(path, ".X", g_codePage);
+    replaceExtension(path, ".X", 1252);
     EXPECT_EQ(path, to);
   }
   const char* names[][2] = {{"My Obj-1.lwo", "My_Obj1lwo"}, {"Light (2)", "Light_2"}, {"9lives_\t\x7f\xe9x", "9lives_x"},
                             {"AZaz09_`{@[/:", "AZaz09_"}};
-  for (const auto& [name, x] : names) EXPECT_EQ(makeXName(name), x) << name;
+  for (const auto& [name, x] : names) EXPECT_EQ(xName(name), x) << name;
   // A UNC name with nothing after it is all prefix, a lone lead byte at its end included.
   EXPECT_EQ(relativePath("\\\\srv\\share", "\\\\srv\\share", 1252), "");
   EXPECT_EQ(relativePath("\\\\srv\\a\x81", "\\\\srv\\a\x81", 936), "");
@@ -94,16 +87,13 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
 TEST(Paths, DoubleByteTrailBytesAreNeitherSeparatorsNorDots) {
   const std::string name = "dir\\\x95\x5C.lwo";  // 0x95 0x5C: one Shift-JIS character
   EXPECT_EQ(tail(name), ".lwo");  // in 1252, 0x5C is a separator
-  {
-    CodePageScope cp(932);
-    EXPECT_EQ(tail(name), "\x95\x5C.lwo");
-    EXPECT_EQ(extension("a\x95\x2E"), "<none>");  // a lead byte always takes the next byte
-    EXPECT_EQ(makeXName("A\x95\x5C" "B"), "AB");
-    EXPECT_EQ(joined("c:\\\x95\x5C", "a.lwo"), "c:\\\x95\x5C" + std::string(1, platform::nativeSeparator()) + "a.lwo");
-  }
-  CodePageScope cp(936);  // a lone lead byte at the end stands alone
-  EXPECT_EQ(tail("a\\\x81"), "\x81");
-  EXPECT_EQ(makeXName("ab\x81"), "ab");
+  EXPECT_EQ(tail(name, 932), "\x95\x5C.lwo");
+  EXPECT_EQ(extension("a\x95\x2E", 932), "<none>");  // a lead byte always takes the next byte
+  EXPECT_EQ(xName("A\x95\x5C" "B", 932), "AB");
+  EXPECT_EQ(joined("c:\\\x95\x5C", "a.lwo", 932), "c:\\\x95\x5C" + std::string(1, platform::nativeSeparator()) + "a.lwo");
+  // A lone lead byte at the end stands alone.
+  EXPECT_EQ(tail("a\\\x81", 936), "\x81");
+  EXPECT_EQ(xName("ab\x81", 936), "ab");
 }
 
 TEST(ReadLine, EveryLineEndPairTheEndOfInputAndSmallBuffers) {

@@ -47,7 +47,8 @@ TEST(LaterScenes, SampleFilesConvertWithKeysAndBehaviours) {
     auto sample = [&](long long frame, int c) -> double {  // position channel c at a frame, z turned back
       for (const auto& key : moves)
         if (key.size() == 4 && key[0] == static_cast<double>(frame - first)) return c == 2 ? -key[3] : key[1 + static_cast<std::size_t>(c)];
-      return ADD_FAILURE() << "no position key at " << frame, NAN;
+      ADD_FAILURE() << "no position key at " << frame;
+      return NAN;
     };
     for (int c = 0; c < 3; ++c) {
       const LwEnvelope& env = cube.channels[static_cast<std::size_t>(c)];
