@@ -199,7 +199,6 @@ TEST(Materials, TextureImagesAreFoundConvertedOrKept) {
   } rows[] = {
       // Images of any kind are reported when they exist nowhere, and kept as named.
       {"other kinds are kept", {{"brick.iff", {1}}}, "textures\\brick.iff", false, false, "brick.iff", "", {"brick.iff"}, ""},
-      {"missing other kind", {}, "textures\\brick.png", false, false, "brick.png", "textures\\brick.png not found\n", {}, ""},
       {"no extension", {}, "c:\\maps\\brick", false, false, "brick", "c:\\maps\\brick not found\n", {}, ""},
       {"missing kept image", {}, "wood.tga", true, false, "wood.tga", "wood.tga not found\n", {}, ""},
       {"missing image keeps its name", {}, "images\\wood.tga", false, false, "wood.tga", "images\\wood.tga not found\n", {}, ""},
@@ -207,8 +206,6 @@ TEST(Materials, TextureImagesAreFoundConvertedOrKept) {
        "generating stone.PPM : ok\n", {"content", "stone.PPM"}, ppmHead + "1 1\n255\n\3\2\1"},
       {"found by bare name", {{"leaf.bmp", bmp}}, "x:\\nowhere\\leaf.BMP", false, false, "leaf.PPM", "generating leaf.PPM : ok\n",
        {"leaf.PPM", "leaf.bmp"}, ppmHead + "1 1\n255\n\3\2\1"},
-      {"failed conversion leaves no files", {{"bad.tga", {1, 2, 3}}}, "bad.tga", false, false, "bad.PPM", "generating bad.PPM : failure\n",
-       {"bad.tga"}, ""},
       {"failed conversion keeps an earlier good file", {{"wood.PPM", {'o', 'l', 'd'}}, {"wood.tga", {9, 9}}}, "wood.tga", false, false,
        "wood.PPM", "generating wood.PPM : failure\n", {"wood.PPM", "wood.tga"}, "old"}};
   for (const auto& row : rows) {
@@ -494,7 +491,6 @@ TEST(Mesh, VariantsOfEverySection) {
       {"vertices less the pivot", pivoted, ' ', " 3;", " 3;\n 0.000000;0.000000;0.000000;,\n 3.000000;2.000000;1.000000;,\n -1.000000;-2.000000;-3.000000;;\n\n 1;\n",
        "Mesh { I(3) F(0.000000,0.000000,0.000000,3.000000,2.000000,1.000000,-1.000000,-2.000000,-3.000000) I(1,3,0,1,2)"},
       {"a quarter morphed", morphed, ' ', " 3;", " 3;\n 2.000000;3.000000;4.000000;,\n 4.000000;4.000000;4.000000;,\n", "", 0.25},
-      {"fully morphed", morphed, ' ', " 3;", " 3;\n 5.000000;6.000000;7.000000;,\n 4.000000;", "", 1.0},
       {"morph past 1 is full", morphed, ' ', " 3;", " 3;\n 5.000000;6.000000;7.000000;,\n", "", 2.5},
       {"negative morph is none", morphed, ' ', " 3;", " 3;\n 1.000000;2.000000;3.000000;,\n", "", -1.0},
       // One face index per face, also when every face has the same material.
