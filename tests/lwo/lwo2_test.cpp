@@ -76,7 +76,8 @@ Bytes uvQuads(const std::string& blockMap, std::vector<Lwo2Builder::MapEntry> co
   Lwo2Builder b; const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
   b.tags({"Skin", "Back"}).layer(0).points({0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0, 1, 1, 0, 2, 1, 0});
   b.vertexMap("WGHT", "weights", 1, {{0, 0, {0.5f}}}).vertexMap("TXUV", "other", 2, {{0, 0, {0.9f, 0.9f}}});
-  b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {0.5f, 0}}, {3, 0, {0, 1}}, {4, 0, {0.5f, 1}}, {5, 0, {1, 1}}});
+  // Entries for the point and the polygon just past the last are left out.
+  b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {0.5f, 0}}, {3, 0, {0, 1}}, {4, 0, {0.5f, 1}}, {5, 0, {1, 1}}, {6, 0, {0.7f, 0.7f}}});
   b.polygons({{0, 1, 4, 3}, {1, 2, 5, 4}}).polygonTags({{0, 0}, {1, 1}}).vertexMap("TXUV", "uv", 2, corners, true);
   const SubChunk block = imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", blockMap)});
   return b.surface("Skin", {block}).surface("Back", {subU16("SIDE", 3), block}).bytes();
@@ -98,7 +99,7 @@ std::vector<UV> cornerUVs(const LwObject& o, std::size_t polygon) {
 
 TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
   // VMAD gives the second quad its own value at point 1, and the copy of it as well.
-  const Loaded l = load(uvQuads("uv", {{1, 1, {0.25f, 0.5f}}, {9, 1, {1, 1}}, {2, 7, {1, 1}}}));
+  const Loaded l = load(uvQuads("uv", {{1, 1, {0.25f, 0.5f}}, {9, 1, {1, 1}}, {2, 7, {1, 1}}, {2, 2, {0.7f, 0.7f}}, {2, 3, {0.7f, 0.7f}}}));
   const LwObject& o = l.object; ASSERT_EQ(o.polygons.size(), 3u);
   EXPECT_EQ(cornerUVs(o, 0), (std::vector<UV>{{0, 0, 1}, {1, 0.5, 1}, {4, 0.5, 0}, {3, 0, 0}}));
   // Point 2 has no value anywhere: it is at (0, 0).
