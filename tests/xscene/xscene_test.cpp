@@ -480,7 +480,7 @@ TEST(Mesh, VariantsOfEverySection) {
   damaged.normals = {LwNormal{0, 0, 1, 2}};
   damaged.polygons[1].cornerCount = 9;
   damaged.cornerNormals.resize(2);
-  damaged.vertices[3].point = 40;
+  damaged.vertices[3].point = 4;  // one past the last point
   const struct {
     const char* label;
     LwObject object;
