@@ -142,6 +142,19 @@ class LwobBuilder {
   Bytes body_;
 };
 
+// A chunk with a 4-byte length, padded to even (LWO2 chunks; every chunk in LWO3).
+inline void putChunk32(Bytes& b, const char* id, const Bytes& data) {
+  putId(b, id);
+  putBE32(b, static_cast<std::uint32_t>(data.size()));
+  b.insert(b.end(), data.begin(), data.end());
+  if (data.size() % 2 != 0) putU8(b, 0);
+}
+inline void putForm(Bytes& b, const char* type, const Bytes& data) {
+  Bytes body;
+  putId(body, type);
+  body.insert(body.end(), data.begin(), data.end());
+  putChunk32(b, "FORM", body);
+}
 // LWO2 pieces: variable-length indices, sub-chunks (16-bit lengths, padded to even),
 // float values followed by a (null) envelope index.
 inline void putVX(Bytes& b, std::uint32_t index) {
@@ -220,13 +233,11 @@ class Lwo2Builder {
     for (float f : xyz) putBEFloat(d, f);
     return chunk("PNTS", d);
   }
-  // Corner lists; the count word carries `flags` in its upper 6 bits.
-  Lwo2Builder& polygons(const std::vector<std::vector<std::uint32_t>>& polys, const char* type = "FACE",
-                        unsigned flags = 0) {
+  Lwo2Builder& polygons(const std::vector<std::vector<std::uint32_t>>& polys, const char* type = "FACE") {
     Bytes d;
     putId(d, type);
     for (const auto& p : polys) {
-      putBE16(d, (flags << 10) | (static_cast<unsigned>(p.size()) & 0x03FF));
+      putBE16(d, static_cast<unsigned>(p.size()));
       for (std::uint32_t c : p) putVX(d, c);
     }
     return chunk("POLS", d);
@@ -277,18 +288,12 @@ class Lwo2Builder {
     return chunk("SURF", d);
   }
   Lwo2Builder& chunk(const char* id, const Bytes& data) {
-    putId(body_, id);
-    putBE32(body_, static_cast<std::uint32_t>(data.size()));
-    body_.insert(body_.end(), data.begin(), data.end());
-    if (data.size() % 2 != 0) putU8(body_, 0);
+    putChunk32(body_, id, data);
     return *this;
   }
   Bytes bytes() const {
     Bytes out;
-    putId(out, "FORM");
-    putBE32(out, static_cast<std::uint32_t>(body_.size() + 4));
-    putId(out, "LWO2");
-    out.insert(out.end(), body_.begin(), body_.end());
+    putForm(out, "LWO2", body_);
     return out;
   }
 
@@ -382,20 +387,6 @@ inline Bytes lwobTwin(const Geometry& g, const std::vector<TwinSurface>& surface
   return b.bytes();
 }
 
-// LWO3: every chunk inside the top FORM has a 4-byte length (padded to even), and
-// surfaces, clips, texture blocks and their headers are FORMs of their own.
-inline void putChunk32(Bytes& b, const char* id, const Bytes& data) {
-  putId(b, id);
-  putBE32(b, static_cast<std::uint32_t>(data.size()));
-  b.insert(b.end(), data.begin(), data.end());
-  if (data.size() % 2 != 0) putU8(b, 0);
-}
-inline void putForm(Bytes& b, const char* type, const Bytes& data) {
-  Bytes body;
-  putId(body, type);
-  body.insert(body.end(), data.begin(), data.end());
-  putChunk32(b, "FORM", body);
-}
 // The end of the S0 string at p (its NUL and pad byte included), at most n bytes on.
 inline std::size_t paddedStringEnd(const std::uint8_t* p, std::size_t n) {
   std::size_t i = 0;
@@ -706,27 +697,28 @@ struct BoneBlock {
   std::vector<std::string> more;  // further lines of the block, after the rest
 };
 
+// Numbers of bone lines as LightWave writes them: every digit a double holds.
+inline std::string exact(std::initializer_list<double> values) {
+  std::string out;
+  char buf[32];
+  for (double v : values) {
+    std::snprintf(buf, sizeof buf, " %.17g", v);
+    out += buf;
+  }
+  return out;
+}
+
 inline std::vector<std::string> boneLines(const BoneBlock& b) {
-  char buf[256];
-  std::vector<std::string> out = {"BoneName " + b.name, "BoneActive " + std::to_string(b.active)};
-  std::snprintf(buf, sizeof buf, "BoneRestPosition %.17g %.17g %.17g", b.position[0], b.position[1], b.position[2]);
-  out.push_back(buf);
-  std::snprintf(buf, sizeof buf, "BoneRestDirection %.17g %.17g %.17g", b.direction[0], b.direction[1], b.direction[2]);
-  out.push_back(buf);
-  std::snprintf(buf, sizeof buf, "BoneRestLength %.17g", b.length);
-  out.push_back(buf);
-  std::snprintf(buf, sizeof buf, "BoneStrength %.17g", b.strength);
-  out.push_back(buf);
-  out.push_back("ScaleBoneStrength " + std::to_string(b.scaleStrength));
-  if (b.range[1] >= 0) {
-    std::snprintf(buf, sizeof buf, "BoneLimitedRange 1\nBoneMinRange %.17g\nBoneMaxRange %.17g", b.range[0], b.range[1]);
-    out.push_back(buf);
-  }
-  if (!b.map.empty()) {
-    out.push_back("BoneWeightMapName " + b.map);
-    out.push_back("BoneWeightMapOnly " + std::to_string(b.mapOnly));
-    out.push_back("BoneNormalization " + std::to_string(b.normalize));
-  }
+  std::vector<std::string> out = {"BoneName " + b.name, "BoneActive " + std::to_string(b.active),
+                                  "BoneRestPosition" + exact({b.position[0], b.position[1], b.position[2]}),
+                                  "BoneRestDirection" + exact({b.direction[0], b.direction[1], b.direction[2]}),
+                                  "BoneRestLength" + exact({b.length}), "BoneStrength" + exact({b.strength}),
+                                  "ScaleBoneStrength " + std::to_string(b.scaleStrength)};
+  if (b.range[1] >= 0)
+    out.insert(out.end(), {"BoneLimitedRange 1", "BoneMinRange" + exact({b.range[0]}), "BoneMaxRange" + exact({b.range[1]})});
+  if (!b.map.empty())
+    out.insert(out.end(), {"BoneWeightMapName " + b.map, "BoneWeightMapOnly " + std::to_string(b.mapOnly),
+                           "BoneNormalization " + std::to_string(b.normalize)});
   out.insert(out.end(), b.more.begin(), b.more.end());
   return out;
 }
@@ -742,41 +734,20 @@ inline LwscBuilder& LwscBuilder::bone(const BoneBlock& block, const std::vector<
 // LWO2 with `layers` layers, all of surface Paint: LAYR number n has pivot (n / 4, 0, 0)
 // and n + 1 triangles.
 inline Bytes lwo2Layers(unsigned layers) {
-  const auto chunk = [](Bytes& out, const char* id, const Bytes& body) {
-    putId(out, id);
-    putBE32(out, static_cast<std::uint32_t>(body.size()));
-    out.insert(out.end(), body.begin(), body.end());
-  };
-  Bytes body;
-  putId(body, "LWO2");
-  Bytes tags;
-  putPaddedString(tags, "Paint");
-  chunk(body, "TAGS", tags);
+  Lwo2Builder o;
+  o.tags({"Paint"});
   for (unsigned layer = 0; layer < layers; ++layer) {
-    Bytes layr, pnts, pols, ptag;
-    putBE16(layr, layer);
-    putBE16(layr, 0);
-    for (float p : {layer * 0.25f, 0.0f, 0.0f}) putBEFloat(layr, p);
-    putPaddedString(layr, layer == 0 ? "L0" : "Ln");
-    for (unsigned p = 0; p <= layer + 2; ++p) {
-      for (float c : {float(p % 2), float(p / 2), 0.0f}) putBEFloat(pnts, c);
+    std::vector<float> points;
+    std::vector<std::vector<std::uint32_t>> faces;
+    std::vector<std::pair<std::uint32_t, unsigned>> tags;
+    for (unsigned p = 0; p <= layer + 2; ++p) points.insert(points.end(), {float(p % 2), float(p / 2), 0.0f});
+    for (std::uint32_t f = 0; f <= layer; ++f) {
+      faces.push_back({f, f + 1, f + 2});
+      tags.push_back({f, 0});
     }
-    putId(pols, "FACE");
-    putId(ptag, "SURF");
-    for (unsigned f = 0; f <= layer; ++f) {
-      putBE16(pols, 3);
-      for (unsigned v : {f, f + 1, f + 2}) putBE16(pols, v);
-      putBE16(ptag, f);
-      putBE16(ptag, 0);
-    }
-    chunk(body, "LAYR", layr);
-    chunk(body, "PNTS", pnts);
-    chunk(body, "POLS", pols);
-    chunk(body, "PTAG", ptag);
+    o.layer(layer, layer == 0 ? "L0" : "Ln", {layer * 0.25f, 0, 0}).points(points).polygons(faces).polygonTags(tags);
   }
-  Bytes file;
-  chunk(file, "FORM", body);
-  return file;
+  return o.bytes();
 }
 
 // One key of a channel envelope (scenes of version 2 and later): p holds the six curve
@@ -1005,19 +976,11 @@ struct TgaSpec {
 
 inline Bytes tgaBytes(const TgaSpec& s, const Bytes& colorMap, const Bytes& pixels) {
   Bytes b;
-  putU8(b, static_cast<unsigned>(s.idLength));
-  putU8(b, static_cast<unsigned>(s.colorMapType));
-  putU8(b, static_cast<unsigned>(s.imageType));
-  putLE16(b, static_cast<unsigned>(s.firstIndex));
-  putLE16(b, static_cast<unsigned>(s.mapLength));
-  putU8(b, static_cast<unsigned>(s.mapEntrySize));
-  putLE16(b, 0);
-  putLE16(b, 0);
-  putLE16(b, static_cast<unsigned>(s.width));
-  putLE16(b, static_cast<unsigned>(s.height));
-  putU8(b, static_cast<unsigned>(s.pixelDepth));
-  putU8(b, static_cast<unsigned>(s.descriptor));
-  for (int i = 0; i < s.idLength; ++i) putU8(b, 'i');
+  for (const auto& [value, width] : {std::pair{s.idLength, 1}, {s.colorMapType, 1}, {s.imageType, 1}, {s.firstIndex, 2},
+                                     {s.mapLength, 2}, {s.mapEntrySize, 1}, {0, 4}, {s.width, 2}, {s.height, 2},
+                                     {s.pixelDepth, 1}, {s.descriptor, 1}})
+    for (int i = 0; i < width; ++i) putU8(b, static_cast<unsigned>(value) >> (8 * i));
+  b.insert(b.end(), static_cast<std::size_t>(s.idLength), 'i');
   b.insert(b.end(), colorMap.begin(), colorMap.end());
   b.insert(b.end(), pixels.begin(), pixels.end());
   return b;
@@ -1027,25 +990,13 @@ inline Bytes tgaBytes(const TgaSpec& s, const Bytes& colorMap, const Bytes& pixe
 // positive height), already padded to 4 bytes.
 inline Bytes bmpBytes(int width, int height, int bitsPerPixel, const Bytes& colorTable, const Bytes& rows,
                       unsigned compression = 0) {
-  Bytes b;
-  const std::uint32_t offset = 54 + static_cast<std::uint32_t>(colorTable.size());
-  putU8(b, 'B');
-  putU8(b, 'M');
-  putLE32(b, offset + static_cast<std::uint32_t>(rows.size()));
-  putLE16(b, 0);
-  putLE16(b, 0);
-  putLE32(b, offset);
-  putLE32(b, 40);
-  putLE32(b, static_cast<std::uint32_t>(width));
-  putLE32(b, static_cast<std::uint32_t>(height));
-  putLE16(b, 1);
-  putLE16(b, static_cast<unsigned>(bitsPerPixel));
-  putLE32(b, compression);
-  putLE32(b, static_cast<std::uint32_t>(rows.size()));
-  putLE32(b, 2835);
-  putLE32(b, 2835);
-  putLE32(b, 0);
-  putLE32(b, 0);
+  const auto offset = 54 + static_cast<std::uint32_t>(colorTable.size());
+  const auto size = static_cast<std::uint32_t>(rows.size());
+  const auto planesAndBits = 1 | static_cast<std::uint32_t>(bitsPerPixel) << 16;
+  Bytes b = {'B', 'M'};
+  for (std::uint32_t v : {offset + size, 0u, offset, 40u, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                          planesAndBits, compression, size, 2835u, 2835u, 0u, 0u})
+    putLE32(b, v);
   b.insert(b.end(), colorTable.begin(), colorTable.end());
   b.insert(b.end(), rows.begin(), rows.end());
   return b;

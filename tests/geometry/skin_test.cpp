@@ -6,31 +6,44 @@
 #include <vector>
 
 #include "geometry/skin.h"
+#include "support/context.h"
 
 using namespace torvo;
 
 namespace {
 
 struct BoneRow {
-  double distance; double strength = 1; const char* map = ""; bool only = false, normalize = false, active = true;
-  double range[2] = {-1, -1}; double length = 1; bool scale = false;
+  double distance;
+  double strength = 1;
+  const char* map = "";
+  bool only = false;
+  bool normalize = false;
+  bool active = true;
+  double range[2] = {-1, -1};
+  double length = 1;
+  bool scale = false;
 };
 
 struct Case {
-  const char* what; int falloff; std::vector<BoneRow> bones; float a = 0, b = 0; std::vector<double> weights;  // bones, then the object
-  bool faster = false; unsigned limit = 0; std::size_t above = 0;
+  const char* what;
+  int falloff;
+  std::vector<BoneRow> bones;
+  float a = 0;
+  float b = 0;
+  std::vector<double> weights;  // bones, then the object
+  bool faster = false;
+  unsigned limit = 0;
+  std::size_t above = 0;
 };
 
 BoneRow mapped(double distance, const char* map, bool only, bool normalize = false) {
-  BoneRow r{distance}; r.map = map, r.only = only, r.normalize = normalize;
-  return r;
+  return {.distance = distance, .map = map, .only = only, .normalize = normalize};
 }
-BoneRow limited(double distance, double inner, double outer) { BoneRow r{distance}; r.range[0] = inner, r.range[1] = outer; return r; }
+BoneRow limited(double distance, double inner, double outer) { return {.distance = distance, .range = {inner, outer}}; }
 BoneRow strong(double distance, double strength, double length = 1, bool scale = false) {
-  BoneRow r{distance, strength}; r.length = length, r.scale = scale;
-  return r;
+  return {.distance = distance, .strength = strength, .length = length, .scale = scale};
 }
-BoneRow off(double distance) { BoneRow r{distance}; r.active = false; return r; }
+BoneRow off(double distance) { return {.distance = distance, .active = false}; }
 
 const Case kCases[] = {
     {"map only: the share no bone takes stays with the object", 2, {mapped(1, "A", true), mapped(2, "B", true)}, 0.3f, 0.5f, {0.3, 0.5, 0.2}},
@@ -60,22 +73,36 @@ TEST(SkinWeights, EveryCaseByHand) {
     LwObject object;
     object.points = {{0, 0, 0.5f}};
     object.vertices.resize(2);  // both of point 0
-    object.polygons.push_back({3, 0}); object.indices = {0, 1, 0};
+    object.polygons.push_back({3, 0});
+    object.indices = {0, 1, 0};
     for (const auto& [name, value] : {std::pair{"A", c.a}, {"B", c.b}}) {
       LwVertexMap& map = object.vertexMaps.emplace_back();
-      map.type = lwId("WGHT"), map.name = name, map.points.push_back({kNoPolygon, 0, {value}});
+      map.type = lwId("WGHT");
+      map.name = name;
+      map.points.push_back({kNoPolygon, 0, {value}});
     }
     std::vector<LwBone> bones(c.bones.size());
     std::vector<LwSkinBone> skin;
     for (std::size_t i = 0; i < bones.size(); ++i) {
-      const BoneRow& r = c.bones[i]; LwBone& b = bones[i];
-      b.strength = r.strength, b.weightMap = r.map, b.weightMapOnly = r.only, b.normalize = r.normalize, b.active = r.active;
-      b.limitedRange = r.range[1] >= 0, b.minRange = r.range[0], b.maxRange = r.range[1], b.restLength = r.length, b.scaleStrength = r.scale;
+      const BoneRow& r = c.bones[i];
+      LwBone& b = bones[i];
+      b.strength = r.strength;
+      b.weightMap = r.map;
+      b.weightMapOnly = r.only;
+      b.normalize = r.normalize;
+      b.active = r.active;
+      b.limitedRange = r.range[1] >= 0;
+      b.minRange = r.range[0];
+      b.maxRange = r.range[1];
+      b.restLength = r.length;
+      b.scaleStrength = r.scale;
       b.restPosition[0] = r.distance;
       static const float kOrigin[3] = {0, 0, 0};
       skin.push_back({lwBoneRestMatrix(b, kOrigin), &b});
     }
-    LwSkeleton settings; settings.falloff = c.falloff, settings.fasterBones = c.faster;
+    LwSkeleton settings;
+    settings.falloff = c.falloff;
+    settings.fasterBones = c.faster;
     LwSkinWeights out;
     lwComputeSkin(object, skin, settings, c.limit, out);
     ASSERT_EQ(out.first.size(), c.weights.size() + 1);
@@ -85,10 +112,13 @@ TEST(SkinWeights, EveryCaseByHand) {
       influences += c.weights[e] > 0 ? 1 : 0;
       ASSERT_EQ(n, c.weights[e] > 0 ? 2u : 0u) << e;  // the point's weight goes to both of its vertices
       for (std::uint32_t k = 0; k < n; ++k) {
-        EXPECT_EQ(out.vertices[out.first[e] + k], k); EXPECT_NEAR(out.weights[out.first[e] + k], c.weights[e], 1e-6) << e;
+        EXPECT_EQ(out.vertices[out.first[e] + k], k) << e;
+        EXPECT_NEAR(out.weights[out.first[e] + k], c.weights[e], 1e-6) << e;
       }
     }
-    EXPECT_TRUE(out.maxPerVertex == influences && out.maxPerFace == influences && out.normalizedPoints == c.above);
+    EXPECT_EQ(out.maxPerVertex, influences);
+    EXPECT_EQ(out.maxPerFace, influences);
+    EXPECT_EQ(out.normalizedPoints, c.above);
   }
 }
 
@@ -129,5 +159,40 @@ TEST(SkinLayout, OneMaterialAndOneNormalPerVertexAndNoUnusedVertex) {
     ASSERT_EQ(object.normals.size(), 9u);
     EXPECT_EQ(object.normals[5].z, 1.0f);
     EXPECT_EQ(object.normals[6].x, 1.0f);
+  }
+}
+
+// Only bones that deform (active, with strength or a map of their own) make a mesh skinned
+// and take part in its skin; the mesh's own item comes last.
+TEST(MeshSkin, OnlyDeformingBonesCount) {
+  const struct {
+    const char* label;
+    std::vector<bool> active;  // the bones of item 1, in order
+    std::vector<std::int32_t> items;  // the skin's entries; empty: not skinned
+  } rows[] = {{"one active bone", {true}, {2, 1}},
+              {"one inactive bone", {false}, {}},
+              {"inactive then active", {false, true}, {3, 1}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    LwScene scene;
+    LwObject& mesh = testsupport::addItem(scene, "mesh", 0, {});
+    mesh.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    for (std::uint32_t i = 0; i < 3; ++i) mesh.vertices.push_back(LwVertex{0, 0, 0, i, 0, 0, 0, i});
+    mesh.indices = {0, 1, 2};
+    mesh.polygons.push_back(LwPolygon{3, 0, 0, {}, 0});
+    mesh.skeleton.bones = static_cast<std::int32_t>(row.active.size());
+    for (const bool active : row.active) {
+      LwObject& bone = testsupport::addItem(scene, "bone", 1, {});
+      bone.bone.owner = 1;
+      bone.bone.active = active;
+    }
+    testsupport::TestRun run;
+    EXPECT_EQ(lwMeshIsSkinned(run.context, scene, 0), !row.items.empty());
+    LwMeshSkin skin;
+    const bool built = lwBuildMeshSkin(run.context, scene, 0, skin);
+    EXPECT_EQ(built, !row.items.empty());
+    if (built) {
+      EXPECT_EQ(skin.items, row.items);
+    }
   }
 }

@@ -59,12 +59,17 @@ TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {
       {"Front", {80, 90, 100}, 256, 0, 0, 64, 0, 0, false, 4, 2, {}, {}, 1, 1, "front.tga"},
   };
   for (TwinSurface s : kSurfaces) {
-    s.center[0] = 0.1f, s.center[2] = -0.3f, s.size[0] = 2, s.size[1] = 1.5f; const std::vector<TwinSurface> surfaces = {s, {"Base"}};
+    s.center[0] = 0.1f;
+    s.center[2] = -0.3f;
+    s.size[0] = 2;
+    s.size[1] = 1.5f;
+    const std::vector<TwinSurface> surfaces = {s, {"Base"}};
     for (bool binary : {false, true})
       for (bool wrapSeams : {false, true}) {
         SCOPED_TRACE(s.name + (binary ? " binary" : " text") + (wrapSeams ? " -u" : ""));
         const std::string lwob = convert(lwobTwin(twinSphere(), surfaces), binary, wrapSeams);
-        EXPECT_GT(lwob.size(), 1000u); EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
+        EXPECT_GT(lwob.size(), 1000u);
+        EXPECT_EQ(convert(lwo2Twin(twinSphere(), surfaces), binary, wrapSeams), lwob);
         for (std::size_t lead : {0, 8}) EXPECT_EQ(convert(toLwo3(lwo2Twin(twinSphere(), surfaces), {}, lead), binary, wrapSeams), lwob);
         EXPECT_EQ(convert(toLwo3(lwo2Twin(twinSphere(), surfaces, true), {}, 8), binary, wrapSeams), lwob);
       }
@@ -76,7 +81,8 @@ Bytes uvQuads(const std::string& blockMap, std::vector<Lwo2Builder::MapEntry> co
   Lwo2Builder b; const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
   b.tags({"Skin", "Back"}).layer(0).points({0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0, 1, 1, 0, 2, 1, 0});
   b.vertexMap("WGHT", "weights", 1, {{0, 0, {0.5f}}}).vertexMap("TXUV", "other", 2, {{0, 0, {0.9f, 0.9f}}});
-  b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {0.5f, 0}}, {3, 0, {0, 1}}, {4, 0, {0.5f, 1}}, {5, 0, {1, 1}}});
+  // Entries for the point and the polygon just past the last are left out.
+  b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {0.5f, 0}}, {3, 0, {0, 1}}, {4, 0, {0.5f, 1}}, {5, 0, {1, 1}}, {6, 0, {0.7f, 0.7f}}});
   b.polygons({{0, 1, 4, 3}, {1, 2, 5, 4}}).polygonTags({{0, 0}, {1, 1}}).vertexMap("TXUV", "uv", 2, corners, true);
   const SubChunk block = imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", blockMap)});
   return b.surface("Skin", {block}).surface("Back", {subU16("SIDE", 3), block}).bytes();
@@ -98,8 +104,9 @@ std::vector<UV> cornerUVs(const LwObject& o, std::size_t polygon) {
 
 TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
   // VMAD gives the second quad its own value at point 1, and the copy of it as well.
-  const Loaded l = load(uvQuads("uv", {{1, 1, {0.25f, 0.5f}}, {9, 1, {1, 1}}, {2, 7, {1, 1}}}));
-  const LwObject& o = l.object; ASSERT_EQ(o.polygons.size(), 3u);
+  const Loaded l = load(uvQuads("uv", {{1, 1, {0.25f, 0.5f}}, {9, 1, {1, 1}}, {2, 7, {1, 1}}, {2, 2, {0.7f, 0.7f}}, {2, 3, {0.7f, 0.7f}}}));
+  const LwObject& o = l.object;
+  ASSERT_EQ(o.polygons.size(), 3u);
   EXPECT_EQ(cornerUVs(o, 0), (std::vector<UV>{{0, 0, 1}, {1, 0.5, 1}, {4, 0.5, 0}, {3, 0, 0}}));
   // Point 2 has no value anywhere: it is at (0, 0).
   const std::vector<UV> second = {{1, 0.25, 0.5}, {2, 0, 1}, {5, 1, 0}, {4, 0.5, 0}};
@@ -116,23 +123,34 @@ TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
 Bytes mapped(const std::function<void(Lwo2Builder&)>& maps, const std::vector<SubChunk>& a, bool image = false) {
   Lwo2Builder b; const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
   b.tags({"A", "B"}).layer(0).points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0}).polygons({{0, 1, 2, 3}, {1, 4, 2}});
-  b.polygonTags({{0, 0}, {1, 1}}).clip(1, "b.tga"); maps(b);
+  b.polygonTags({{0, 0}, {1, 1}}).clip(1, "b.tga");
+  maps(b);
   const std::vector<SubChunk> none, texture = {imageBlock("COLR", true, c, one, {subU16("PROJ", 0), subU16("IMAG", 1)})};
   return b.surface("A", a).surface("B", image ? texture : none).bytes();
 }
 
 SubChunk vcol(const char* type, const std::string& name) {
-  Bytes d; putBEFloat(d, 1); putVX(d, 0); putId(d, type); putPaddedString(d, name); return sub("VCOL", d);
+  Bytes d;
+  putBEFloat(d, 1);
+  putVX(d, 0);
+  putId(d, type);
+  putPaddedString(d, name);
+  return sub("VCOL", d);
 }
 
 // The first polygon's corners: "u v" or "-" without coordinates, then "r g b a" where there is a colour.
 std::string cornerValues(const LwObject& o) {
-  std::string out; char text[96];
+  std::string out;
+  char text[96];
   for (std::uint32_t vertex : corners(o, 0)) {
-    const LwVertex& v = o.vertices[vertex]; const bool coloured = vertex < o.vertexColors.size() && o.vertexColors[vertex].set;
-    const float* c = coloured ? o.vertexColors[vertex].rgba : nullptr;
-    std::snprintf(text, sizeof text, v.hasUV ? "%g %g" : "-", v.u, v.v), out += text;
-    if (coloured) std::snprintf(text, sizeof text, " %g %g %g %g", c[0], c[1], c[2], c[3]), out += text;
+    const LwVertex& v = o.vertices[vertex];
+    std::snprintf(text, sizeof text, v.hasUV ? "%g %g" : "-", v.u, v.v);
+    out += text;
+    if (vertex < o.vertexColors.size() && o.vertexColors[vertex].set) {
+      const float* c = o.vertexColors[vertex].rgba;
+      std::snprintf(text, sizeof text, " %g %g %g %g", c[0], c[1], c[2], c[3]);
+      out += text;
+    }
     out += "|";
   }
   return out;
@@ -174,28 +192,38 @@ TEST(Lwo2Maps, SurfacesTakeCoordinatesAndColoursFromTheirMaps) {
       {"VCOL names no map", mapped(colourMaps, {vcol("RGBA", "none")}), "- 1 0 0 1|- 0 1 0 1|- 0 0 1 1|- 0 0 0 1|"},
   };
   for (const auto& k : cases) {
-    EXPECT_EQ(cornerValues(load(k.bytes).object), k.corners) << k.what;
-    EXPECT_EQ(cornerValues(load(toLwo3(k.bytes)).object), k.corners) << k.what << " LWO3";
+    SCOPED_TRACE(k.what);
+    EXPECT_EQ(cornerValues(load(k.bytes).object), k.corners);
+    EXPECT_EQ(cornerValues(load(toLwo3(k.bytes)).object), k.corners) << "LWO3";
   }
 }
 
 LwObject loadLayer(const Bytes& bytes, int layer) { return std::move(load(bytes, true, true, false, 0.0, 0, layer).object); }
 
 TEST(Lwo2Layers, EachLayerLoadsAloneOrAllTogether) {
-  Lwo2Builder b; b.tags({"A"}).layer(0, "base", {1, 2, 3}).points(squarePoints()).polygons({{0, 1, 2}, {0, 2, 3}});
+  Lwo2Builder b;
+  b.tags({"A"}).layer(0, "base", {1, 2, 3}).points(squarePoints()).polygons({{0, 1, 2}, {0, 2, 3}});
   b.polygonTags({{0, 0}, {1, 0}}).layer(4, "child", {0, 0, 5}, 0).points({5, 5, 5, 6, 5, 5, 5, 6, 5});
   const Bytes bytes = b.polygons({{2, 1, 0}}).polygonTags({{0, 0}}).surface("A", {}).bytes();
   const struct {
-    int layer; std::size_t points; std::vector<std::uint16_t> layers;
-  } cases[] = {{kAllLayers, 7, {0, 0, 4}}, {1, 4, {0, 0}}, {5, 3, {4}}, {2, 0, {}}, {0, 0, {}}};
-  for (const auto& c : cases) {
-    const LwObject o = loadLayer(bytes, c.layer);
-    EXPECT_TRUE(o.points.size() == c.points && o.polygonLayers == c.layers && o.layers.size() == 2u) << c.layer;
+    int layer;
+    std::size_t points;
+    std::vector<std::uint16_t> layers;
+  } rows[] = {{kAllLayers, 7, {0, 0, 4}}, {1, 4, {0, 0}}, {5, 3, {4}}, {2, 0, {}}, {0, 0, {}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.layer);
+    const LwObject o = loadLayer(bytes, row.layer);
+    EXPECT_EQ(o.points.size(), row.points);
+    EXPECT_EQ(o.polygonLayers, row.layers);
+    EXPECT_EQ(o.layers.size(), 2u);
   }
   const LwObject all = load(bytes).object;
   const LwLayer& child = all.layers.at(1);
-  EXPECT_EQ(std::tie(all.layers[0].parent, all.layers[0].pivot[2], child.number, child.parent, child.name),
-            std::make_tuple(-1, 3.0f, 4, 0, std::string("child")));
+  EXPECT_EQ(all.layers[0].parent, -1);
+  EXPECT_EQ(all.layers[0].pivot[2], 3.0f);
+  EXPECT_EQ(child.number, 4);
+  EXPECT_EQ(child.parent, 0);
+  EXPECT_EQ(child.name, "child");
   EXPECT_EQ(corners(all, 2), (Ids{6, 5, 4}));  // the second layer's own points
   // An LWOB object is layer 1.
   const Bytes lwob = object({"A"}, squarePoints(), {{{0, 1, 2}, 1}}).bytes();
@@ -203,15 +231,21 @@ TEST(Lwo2Layers, EachLayerLoadsAloneOrAllTogether) {
 }
 
 TEST(Lwo2Reader, FourByteIndicesReachPointsPastFF00) {
-  std::vector<float> xyz(3 * 0xFF10, 0.0f); xyz[3 * 0xFF05] = 1, xyz[3 * 0xFF06 + 1] = 1;
-  Lwo2Builder b; b.tags({"A"}).points(xyz).polygons({{0xFF04, 0xFF05, 0xFF06}, {0xFEFF, 0xFF00, 0xFF0F}});
+  std::vector<float> xyz(3 * 0xFF10, 0.0f);
+  xyz[3 * 0xFF05] = 1;
+  xyz[3 * 0xFF06 + 1] = 1;
+  Lwo2Builder b;
+  b.tags({"A"}).points(xyz).polygons({{0xFF04, 0xFF05, 0xFF06}, {0xFEFF, 0xFF00, 0xFF0F}});
   const Loaded l = loadPlain(b.polygonTags({{0, 0}, {1, 0}}).surface("A", {}).bytes());
-  EXPECT_EQ(corners(l.object, 0), (Ids{0xFF04, 0xFF05, 0xFF06})); EXPECT_EQ(corners(l.object, 1), (Ids{0xFEFF, 0xFF00, 0xFF0F}));
+  EXPECT_EQ(corners(l.object, 0), (Ids{0xFF04, 0xFF05, 0xFF06}));
+  EXPECT_EQ(corners(l.object, 1), (Ids{0xFEFF, 0xFF00, 0xFF0F}));
 }
 
 // A triangle with a surface; `extra` adds chunks between the polygons and the surface.
 Bytes triangle(const std::function<void(Lwo2Builder&)>& extra, const std::vector<SubChunk>& surfaceSubs = {}) {
-  Lwo2Builder b; b.tags({"A", "part"}).layer(0).points(squarePoints()).polygons({{0, 1, 2}}).polygonTags({{0, 0}}); extra(b);
+  Lwo2Builder b;
+  b.tags({"A", "part"}).layer(0).points(squarePoints()).polygons({{0, 1, 2}}).polygonTags({{0, 0}});
+  extra(b);
   return b.surface("A", surfaceSubs).bytes();
 }
 
@@ -224,32 +258,45 @@ TEST(Lwo2Reader, UnknownChunksAndPolygonKindsChangeNothing) {
   // Skelegons are two-point BONE polygons naming points of their layer; the others are none.
   const Loaded bones = load(triangle([](Lwo2Builder& b) { b.polygons({{0, 1}, {0, 9}, {9, 0}, {0, 1, 2}, {1, 2}}, "BONE"); }));
   ASSERT_EQ(bones.object.skelegons.size(), 2u);
-  EXPECT_TRUE(bones.object.skelegons[1].base == 1 && bones.object.skelegons[1].tip == 2);
+  EXPECT_EQ(bones.object.skelegons[1].base, 1u);
+  EXPECT_EQ(bones.object.skelegons[1].tip, 2u);
 }
 
 TEST(Lwo2Reader, DamagedFilesLoseOnlyWhatIsDamaged) {
   const std::string invalid = "Warning! 1 polygons with invalid point or surface removed\n";
   const struct {
-    Bytes bytes; std::size_t polygons; std::string warning;
-  } cases[] = {
+    const char* label;
+    Bytes bytes;
+    std::size_t polygons;
+    std::string warning;
+  } rows[] = {
       // 1,023 corners, two present.
-      {triangle([](Lwo2Builder& b) { b.chunk("POLS", {'F', 'A', 'C', 'E', 3, 0xFF, 0, 0, 0, 1}); }), 1, invalid},
-      {triangle([](Lwo2Builder& b) { b.polygons({{0, 1, 0xFF0000}}); }), 1, invalid},
-      {triangle([](Lwo2Builder& b) { b.polygonTags({{0, 9}}); }), 0, invalid}, {triangle([](Lwo2Builder& b) { b.polygonTags({{0, 2}}); }), 0, invalid},
-      {triangle([](Lwo2Builder& b) { b.polygons({{0, 1}}); }), 1, "Warning! 1 <3vert polygons removed\n"},
-      {triangle([](Lwo2Builder& b) { b.chunk("SURF", {'A', 0, 0, 0, 'C', 'O', 'L', 'R', 0xFF, 0xFF, 0x3F}); }), 1, ""},
+      {"corners cut short", triangle([](Lwo2Builder& b) { b.chunk("POLS", {'F', 'A', 'C', 'E', 3, 0xFF, 0, 0, 0, 1}); }), 1, invalid},
+      {"no such point", triangle([](Lwo2Builder& b) { b.polygons({{0, 1, 0xFF0000}}); }), 1, invalid},
+      {"no such tag", triangle([](Lwo2Builder& b) { b.polygonTags({{0, 9}}); }), 0, invalid},
+      {"tag past the last", triangle([](Lwo2Builder& b) { b.polygonTags({{0, 2}}); }), 0, invalid},
+      {"two corners", triangle([](Lwo2Builder& b) { b.polygons({{0, 1}}); }), 1, "Warning! 1 <3vert polygons removed\n"},
+      {"sub-chunk past its SURF", triangle([](Lwo2Builder& b) { b.chunk("SURF", {'A', 0, 0, 0, 'C', 'O', 'L', 'R', 0xFF, 0xFF, 0x3F}); }), 1, ""},
   };
-  for (const auto& c : cases) {
-    const Loaded l = loadPlain(c.bytes); EXPECT_EQ(std::to_string(l.object.polygons.size()) + " " + l.out, std::to_string(c.polygons) + " " + c.warning);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    const Loaded l = loadPlain(row.bytes);
+    EXPECT_EQ(l.object.polygons.size(), row.polygons);
+    EXPECT_EQ(l.out, row.warning);
   }
 }
 
 TEST(Lwo3Reader, SurfacesWithOnlyANodeGraphKeepTheDefaultsWithOneWarning) {
-  Bytes graph; putForm(graph, "NODS", Bytes{'N', 'R', 'O', 'T', 0, 0, 0, 0});
-  const Bytes plain = triangle([](Lwo2Builder& b) { b.surface("part", {}); }, {}), coloured = triangle([](Lwo2Builder&) {}, {subRGB(1, 0, 0)});
-  const Loaded graphOnly = loadPlain(toLwo3(plain, graph)), withColour = loadPlain(toLwo3(coloured, graph));
+  Bytes graph;
+  putForm(graph, "NODS", Bytes{'N', 'R', 'O', 'T', 0, 0, 0, 0});
+  const Bytes plain = triangle([](Lwo2Builder& b) { b.surface("part", {}); }, {});
+  const Bytes coloured = triangle([](Lwo2Builder&) {}, {subRGB(1, 0, 0)});
+  const Loaded graphOnly = loadPlain(toLwo3(plain, graph));
+  const Loaded withColour = loadPlain(toLwo3(coloured, graph));
   EXPECT_EQ(graphOnly.out, "Warning! 2 surfaces described by node graphs only: default values used\n");
-  EXPECT_EQ(graphOnly.object.surfaces.at(0).color[0], 200); EXPECT_EQ(withColour.out, ""); EXPECT_EQ(withColour.object.surfaces.at(0).color[0], 255);
+  EXPECT_EQ(graphOnly.object.surfaces.at(0).color[0], 200);
+  EXPECT_EQ(withColour.out, "");
+  EXPECT_EQ(withColour.object.surfaces.at(0).color[0], 255);
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "model/validate.h"
 #include "model/xform.h"
@@ -17,39 +17,73 @@ using testsupport::motionKey;
 
 namespace {
 
-std::string text(const Quat& q) {
-  char s[80]; std::snprintf(s, sizeof s, "%.6f %.6f %.6f %.6f", q.w + 0.0, q.v.x + 0.0, q.v.y + 0.0, q.v.z + 0.0);
-  return s;
+// The matrix's sixteen values, row by row, with rounding noise taken as zero.
+std::vector<double> values(const Mat4& m) {
+  std::vector<double> out;
+  for (const auto& row : m.m)
+    for (double v : row) out.push_back(std::fabs(v) < 1e-12 ? 0.0 : v);
+  return out;
 }
 
-std::string text(const Mat4& m) {
-  std::string out; char s[40];
-  for (const auto& row : m.m)
-    for (double v : row) std::snprintf(s, sizeof s, "%g ", std::fabs(v) < 1e-12 ? 0.0 : v), out += s;
-  return out;
+MotionKey key(double x, double y, double z, double h, double p, double b, double s = 1) {
+  MotionKey k = motionKey(0, x, h, 0, y, z);
+  k.values[kPitch] = p;
+  k.values[kBank] = b;
+  k.values[kScaleX] = 2 * s;
+  k.values[kScaleY] = 3 * s;
+  k.values[kScaleZ] = 4 * s;
+  return k;
 }
 
 }  // namespace
 
-TEST(Transform, QuaternionsAndItemMatrices) {
-  const float origin[3] = {0, 0, 0}, pivot[3] = {1, 2, 3};
-  auto key = [](double x, double y, double z, double h, double p, double b, double s = 1) {
-    MotionKey k = motionKey(0, x, h, 0, y, z);
-    k.values[kPitch] = p, k.values[kBank] = b, k.values[kScaleX] = 2 * s, k.values[kScaleY] = 3 * s, k.values[kScaleZ] = 4 * s;
-    return k;
-  };
-  // Heading, then pitch on the right: (qB * qP) * qH.
-  EXPECT_EQ(text(quatFromAngles(90, 0, 0)) + ", " + text(quatFromAngles(0, 90, 0)) + ", " + text(quatFromAngles(90, 90, 0)) + ", " +
-                text(quatFromAngles(0, 0, 0)) + ", " + text(quatFromAngles(0, 0, 90)),
-            "0.707107 0.000000 -0.707107 0.000000, 0.707107 -0.707107 0.000000 0.000000, 0.500000 -0.500000 -0.500000 0.500000, "
-            "1.000000 0.000000 0.000000 0.000000, 0.707107 0.000000 0.000000 -0.707107");
-  // Bank acts first, then pitch and heading, then scale, then the translation less the parent's pivot.
-  EXPECT_EQ(text(itemMatrix(key(1, 2, 3, 90, 0, 0, 0.5), origin)), "0 0 1 1 0 1.5 0 2 -2 0 0 3 0 0 0 1 ");
-  EXPECT_EQ(text(itemMatrix(key(1, 2, 3, 0, 90, 0, 0.5), pivot)), "1 0 0 0 0 0 -1.5 0 0 2 0 0 0 0 0 1 ");
-  EXPECT_EQ(text(itemMatrix(key(10, 20, 30, 90, 0, 90), origin)), "0 0 2 10 3 0 0 20 0 4 0 30 0 0 0 1 ");
-  Mat4 a = itemMatrix(key(1, 2, 3, 0, 0, 0, 0.5), origin), swap;  // the product is a * b, written over a
-  swap.m[0][0] = swap.m[1][1] = 0, swap.m[0][1] = swap.m[1][0] = 1; mat4Multiply(a, swap);
-  EXPECT_EQ(text(a), "0 1 0 1 1.5 0 0 2 0 0 2 3 0 0 0 1 ");
+// Heading, then pitch on the right: (qB * qP) * qH.
+TEST(Transform, QuaternionsFromHeadingPitchAndBank) {
+  const double r = std::sqrt(0.5);
+  const struct {
+    const char* label;
+    double h, p, b;
+    double w, x, y, z;
+  } rows[] = {{"heading", 90, 0, 0, r, 0, -r, 0},
+              {"pitch", 0, 90, 0, r, -r, 0, 0},
+              {"heading and pitch", 90, 90, 0, 0.5, -0.5, -0.5, 0.5},
+              {"none", 0, 0, 0, 1, 0, 0, 0},
+              {"bank", 0, 0, 90, r, 0, 0, -r}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    const Quat q = quatFromAngles(row.h, row.p, row.b);
+    EXPECT_NEAR(q.w, row.w, 1e-6);
+    EXPECT_NEAR(q.v.x, row.x, 1e-6);
+    EXPECT_NEAR(q.v.y, row.y, 1e-6);
+    EXPECT_NEAR(q.v.z, row.z, 1e-6);
+  }
+}
+
+// Bank acts first, then pitch and heading, then scale, then the translation less the parent's pivot.
+TEST(Transform, ItemMatrices) {
+  const float origin[3] = {0, 0, 0};
+  const float pivot[3] = {1, 2, 3};
+  const struct {
+    const char* label;
+    MotionKey key;
+    const float* pivot;
+    std::vector<double> matrix;
+  } rows[] = {{"heading, half scale", key(1, 2, 3, 90, 0, 0, 0.5), origin, {0, 0, 1, 1, 0, 1.5, 0, 2, -2, 0, 0, 3, 0, 0, 0, 1}},
+              {"pitch less the pivot", key(1, 2, 3, 0, 90, 0, 0.5), pivot, {1, 0, 0, 0, 0, 0, -1.5, 0, 0, 2, 0, 0, 0, 0, 0, 1}},
+              {"bank before heading", key(10, 20, 30, 90, 0, 90), origin, {0, 0, 2, 10, 3, 0, 0, 20, 0, 4, 0, 30, 0, 0, 0, 1}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    EXPECT_EQ(values(itemMatrix(row.key, row.pivot)), row.matrix);
+  }
+  // The product is a * b, written over a.
+  Mat4 a = itemMatrix(key(1, 2, 3, 0, 0, 0, 0.5), origin);
+  Mat4 swap;
+  swap.m[0][0] = 0;
+  swap.m[1][1] = 0;
+  swap.m[0][1] = 1;
+  swap.m[1][0] = 1;
+  mat4Multiply(a, swap);
+  EXPECT_EQ(values(a), (std::vector<double>{0, 1, 0, 1, 1.5, 0, 0, 2, 0, 0, 2, 3, 0, 0, 0, 1}));
 }
 
 TEST(Validate, TheFirstBrokenReferenceOfAnObjectOrAScene) {
