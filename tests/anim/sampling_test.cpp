@@ -21,12 +21,12 @@ namespace {
 
 Frames samples(const LwScene& scene, const LwObject& item) {
   Frames frames;
-  EXPECT_EQ(animationSampleFrames(scene, item, frames), 0);
+  EXPECT_EQ(animationSampleFrames(scene, item, frames), Status::kOk);
   return frames;
 }
 
 struct Written {
-  int result = 0;
+  Status result = Status::kOk;
   std::string text;
   std::string printed;
 };
@@ -106,15 +106,15 @@ TEST(Animation, TooManySamplesAreRefused) {
   LwObject& item = addItem(scene, "0_spin", 0, {motionKey(0, 0), motionKey(1, 1, 0, 1)});
   item.endBehavior = kEndRepeat;
   Frames frames;
-  EXPECT_LT(animationSampleFrames(scene, item, frames), 0);
+  EXPECT_EQ(animationSampleFrames(scene, item, frames), Status::kBadInput);
   const Written spin = write(scene);
-  EXPECT_EQ(spin.result, -1);
+  EXPECT_EQ(spin.result, Status::kBadInput);
   EXPECT_EQ(spin.printed, "writing animation...\nanimation of 0_spin too long: more than 10000000 samples\n");
   // One spline segment a billion frames long.
   item.endBehavior = kEndStop;
   item.motionKeys = {motionKey(0, 0), motionKey(1000000000, 1)};
   scene.lastFrame = 10;
-  EXPECT_LT(animationSampleFrames(scene, item, frames), 0);
+  EXPECT_EQ(animationSampleFrames(scene, item, frames), Status::kBadInput);
   // One spline segment with exactly ten million samples, the most an item may have.
   LwScene edge;
   edge.lastFrame = 49999995;
@@ -126,21 +126,21 @@ TEST(Animation, TooManySamplesAreRefused) {
   addItem(every, "0_env", 0, {}).channels.resize(9);
   EXPECT_EQ(samples(every, *every.items[0]).size(), 10000000u);
   every.lastFrame = 10000000;
-  EXPECT_LT(animationSampleFrames(every, *every.items[0], frames), 0);
+  EXPECT_EQ(animationSampleFrames(every, *every.items[0], frames), Status::kBadInput);
   // Frames near the ends of the int range neither overflow nor hang.
   scene.firstFrame = -2147483647 - 1;
   scene.lastFrame = 2147483647;
   item.motionKeys = {motionKey(2147483647, 0), motionKey(-2147483647 - 1, 1, 1e300, 1)};
-  animationSampleFrames(scene, item, frames);
+  static_cast<void>(animationSampleFrames(scene, item, frames));
   item.endBehavior = kEndReset;
-  animationSampleFrames(scene, item, frames);
+  static_cast<void>(animationSampleFrames(scene, item, frames));
   // 1,800,001 samples each are within the limit for one item; 28 of them pass the scene's, refused before writing.
   LwScene many;
   many.lastFrame = 9000000;
   for (int i = 0; i < 28; ++i) addItem(many, std::to_string(i) + "_null", 0, {motionKey(0, 0), motionKey(9000000, 1)});
   EXPECT_EQ(samples(many, *many.items[0]).size(), 1800001u);
   const Written w = write(many);
-  EXPECT_EQ(w.result, -1);
+  EXPECT_EQ(w.result, Status::kBadInput);
   EXPECT_EQ(w.printed, "writing animation...\nanimation too long: more than 50000000 samples in the scene\n");
   EXPECT_EQ(w.text, "");
 }
@@ -150,7 +150,7 @@ TEST(Animation, KeySetsTextAndBinary) {
   scene.lastFrame = 10;
   addItem(scene, "0_box", 0, {motionKey(0, 0), motionKey(10, 10, 0, 1)});
   const Written w = write(scene);
-  EXPECT_EQ(w.result, 0);
+  EXPECT_EQ(w.result, Status::kOk);
   EXPECT_EQ(w.printed, "writing animation...\n");
   EXPECT_EQ(w.text, "AnimationSet AnimationSet0 {\n Animation Animation0 {\n  {Frame0_box}\n  AnimationKey {\n   2;\n   2;\n"
                     "   0; 3; 0.000000, 0.000000, 0.000000;;,\n   10; 3; 10.000000, 0.000000, 0.000000;;;\n  }\n }\n}\n");
@@ -224,8 +224,8 @@ TEST(Animation, OrderNamesParentPivotAndTargets) {
   for (int i = 0; i < 3; ++i) addItem(chain, std::to_string(i) + "_n", i, moving);
   testsupport::TestRun run;
   XWriter one;
-  writeAnimation(run.context, chain, 2, one, 0);
-  writeAnimation(run.context, chain, 3, one, 0);
+  EXPECT_EQ(writeAnimation(run.context, chain, 2, one, 0), Status::kOk);
+  EXPECT_EQ(writeAnimation(run.context, chain, 3, one, 0), Status::kOk);
   EXPECT_EQ(run.printed, "");
   EXPECT_EQ(std::string(one.buffer.begin(), one.buffer.end()).rfind(" Animation Animation2 {\n  {Frame2_n}\n", 0), 0u);
 }

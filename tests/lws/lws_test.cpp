@@ -76,7 +76,7 @@ TEST(SceneReader, HeaderDecides) {
     SCOPED_TRACE(text);
     LwScene scene;
     testsupport::TestRun run;
-    EXPECT_EQ(lwReadScene(scene, text, run.context, LwObjectSource{}, nullptr), -1);
+    EXPECT_EQ(lwReadScene(scene, text, run.context, LwObjectSource{}, nullptr), Status::kNotThisFormat);
     EXPECT_TRUE(scene.items.empty());
   }
 }
@@ -92,7 +92,7 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   b.line("EndPlugin").line("ParentObject 1").line("AddBone").line("BoneMotion (unnamed)").line("ParentObject 9");
   LwScene scene;
   std::string console;
-  EXPECT_EQ(readScene(scene, b.text(), &console, true), 1);  // the camera's block, read last
+  EXPECT_EQ(readScene(scene, b.text(), &console, true), Status::kOk);  // the camera's block, read last
   // A plugin's block is skipped whole; a bone block's lines are the bone's, which follows every item (a damaged motion: at rest).
   EXPECT_EQ(names(scene), (Names{"0_Null (1)", "1_Key Light", "Camera", "3_", "4_Bone"}));
   EXPECT_EQ(parents(scene), (std::vector<int>{0, 1, 2, 1, 4}));
@@ -121,19 +121,19 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   const struct {
     const char* label;
     std::string text;
-    int result;
+    Status result;
     Names names;
     std::size_t lastKeys;
   } rows[] = {
-      {"no lights, no camera", c.text(), 1, {"0_first", "1_second"}, 1},
-      {"an empty block", LwscBuilder().line("AddNullObject a").motion("ObjectMotion", {}).text(), -1, {"0_a"}, 0},
-      {"no block", LwscBuilder().line("AddNullObject a").text(), -1, {"0_a"}, 0},
+      {"no lights, no camera", c.text(), Status::kOk, {"0_first", "1_second"}, 1},
+      {"an empty block", LwscBuilder().line("AddNullObject a").motion("ObjectMotion", {}).text(), Status::kBadInput, {"0_a"}, 0},
+      {"no block", LwscBuilder().line("AddNullObject a").text(), Status::kBadInput, {"0_a"}, 0},
       {"two blocks append", LwscBuilder().line("AddNullObject a").motion("ObjectMotion", {key(0, 0, 0, 0)}).motion("ObjectMotion", {key(5, 0, 0, 0)}).text(),
-       1, {"0_a"}, 2},
-      {"a cut block keeps the keys before the cut", "LWSC\n1\nAddNullObject a\nObjectMotion\n9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2", 1, {"0_a"}, 1},
+       Status::kOk, {"0_a"}, 2},
+      {"a cut block keeps the keys before the cut", "LWSC\n1\nAddNullObject a\nObjectMotion\n9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2", Status::kOk, {"0_a"}, 1},
       // Names fit the 80-byte field; a scene line longer than 199 characters continues as another line.
       {"long names", LwscBuilder().line("AddNullObject a").line("LightName " + std::string(78, 'n')).line("AddNullObject " + std::string(250, 'q')).text(),
-       -1, {"0_" + std::string(77, 'n'), "1_" + std::string(77, 'q')}, 0}};
+       Status::kBadInput, {"0_" + std::string(77, 'n'), "1_" + std::string(77, 'q')}, 0}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     LwScene s;
@@ -142,7 +142,7 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
     EXPECT_EQ(keyCounts(s).back(), row.lastKeys);
   }
   LwScene withBoth;
-  readScene(withBoth, c.text(), nullptr, true);
+  ASSERT_EQ(readScene(withBoth, c.text(), nullptr, true), Status::kOk);
   EXPECT_EQ(names(withBoth), (Names{"0_first", "1_Sun", "Camera", "3_second"}));
   EXPECT_EQ(parents(withBoth), (std::vector<int>{0, 1, 0, 0}));
   EXPECT_EQ(withBoth.items[2]->motionKeys.at(0).values[0], 1.0);
@@ -161,7 +161,7 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   b.loadObject("Objects\\" + stem + ".lwo", {key(0, 0, 0, 0)});
   LwScene scene;
   std::string console;
-  EXPECT_EQ(readScene(scene, b.text(), &console, false, dir.path()), 1);
+  EXPECT_EQ(readScene(scene, b.text(), &console, false, dir.path()), Status::kOk);
   // The broken object leaves no item: the next one takes its number. Long file names lose
   // their extension and are filtered before they are fitted to the 79-character field.
   EXPECT_EQ(names(scene), (Names{"0_a", "1_b", "2_c", "3_my_cow", "4_after", "5_v12_" + std::string(73, 'x')}));
@@ -179,13 +179,13 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   const std::string cut = deep + "/" + std::string(1022 - deep.size(), 'f');  // 1023 characters
   ASSERT_TRUE(lwbuild::writeFile(cut, triangle()));
   ASSERT_TRUE(lwbuild::writeFile(cut + "ff", std::string("not an object")));
-  EXPECT_EQ(readScene(scene, LwscBuilder().loadObject(cut.substr(deep.size() + 1) + "ffff.lwo", {key(0, 0, 0, 0)}).text(), &console, false, deep), 1);
+  EXPECT_EQ(readScene(scene, LwscBuilder().loadObject(cut.substr(deep.size() + 1) + "ffff.lwo", {key(0, 0, 0, 0)}).text(), &console, false, deep), Status::kOk);
   EXPECT_TRUE(console.ends_with(": Normals TextureCoords\n")) << console;
   lwReleaseScene(scene);
   // A missing object stops the reading; without the content directory the relative path is not found either.
   for (const auto& [content, object] : {std::pair{dir.path(), "Objects\\no.lwo"}, {std::string(), "Objects\\my cow.lwo"}}) {
     LwScene missing;
-    EXPECT_EQ(readScene(missing, LwscBuilder().line("AddNullObject a").loadObject(object, {}).line("AddNullObject b").text(), &console, false, content), -1);
+    EXPECT_EQ(readScene(missing, LwscBuilder().line("AddNullObject a").loadObject(object, {}).line("AddNullObject b").text(), &console, false, content), Status::kMissing);
     EXPECT_EQ(names(missing), Names{"0_a"});
     EXPECT_EQ(console, "\nfile not found: " + std::string(object) + "\n");
   }
@@ -197,7 +197,8 @@ TEST(SceneReader, CrossReferences) {
   b.line("AddNullObject a").line("MorphTarget 2").line("ParentObject 99").line("TargetObject -4");
   b.line("AddNullObject b").line("MorphTarget 2").line("AddNullObject c").line("MorphTarget 7").line("AddNullObject d").line("MorphTarget 2");
   LwScene scene;
-  readScene(scene, b.text());
+  // No motion was read, so the scene does not count as one; its items are read all the same.
+  EXPECT_EQ(readScene(scene, b.text()), Status::kBadInput);
   ASSERT_EQ(scene.items.size(), 4u);
   const LwObject* b1 = scene.items[1].get();
   EXPECT_EQ(scene.items[0]->morphTarget, b1);
@@ -215,9 +216,9 @@ TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
   std::vector<MotionKey> keys;
   TextCursor in("9\n 2\n 1 2 3 4 5 6 7 8 9\n 0 1 0.5 -0.5 0.25 trailing words\n 1 1 1 0 0 0 1 1 1\n 10 0 0 0 0\n"
                 "9\n1\n 5 5 5 0 0 0 1 1 1 20 1 0 0 0\n9\n0\nNextLine\n");
-  EXPECT_EQ(lwReadMotion(in, keys), 1);
-  EXPECT_EQ(lwReadMotion(in, keys), 1);  // appended
-  EXPECT_EQ(lwReadMotion(in, keys), -1);  // no keys
+  EXPECT_TRUE(lwReadMotion(in, keys));
+  EXPECT_TRUE(lwReadMotion(in, keys));  // appended
+  EXPECT_FALSE(lwReadMotion(in, keys));  // no keys
   std::string rest;
   readLine(rest, kMotionLineSize, in);
   EXPECT_EQ(rest, "NextLine");
@@ -233,18 +234,18 @@ TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
   const struct {
     const char* label;
     std::string block;
-    int result;
+    bool read;
     std::size_t keys;
     const char* next;  // the line after the block, where it matters
   } rows[] = {
-      {"no key line consumed", "9\n0\n 1 2 3 4 5 6 7 8 9 0 0 0 0 0\n", -1, 0, " 1 2 3 4 5 6 7 8 9 0 0 0 0 0"},
-      {"a broken key ends the block after the first", "9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2 x\nAddNullObject a\n", 1, 1, nullptr},
-      {"cut at the end of the file", "9\n2\n 0 0 0", -1, 0, ""}};
+      {"no key line consumed", "9\n0\n 1 2 3 4 5 6 7 8 9 0 0 0 0 0\n", false, 0, " 1 2 3 4 5 6 7 8 9 0 0 0 0 0"},
+      {"a broken key ends the block after the first", "9\n3\n 0 0 0 0 0 0 1 1 1 0 0 0 0 0\n 1 2 x\nAddNullObject a\n", true, 1, nullptr},
+      {"cut at the end of the file", "9\n2\n 0 0 0", false, 0, ""}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     keys.clear();
     TextCursor block(row.block);
-    EXPECT_EQ(lwReadMotion(block, keys), row.result);
+    EXPECT_EQ(lwReadMotion(block, keys), row.read);
     EXPECT_EQ(keys.size(), row.keys);
     std::string next;
     readLine(next, kMotionLineSize, block);
@@ -254,6 +255,6 @@ TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
   }
   keys.clear();
   TextCursor big("9\n1\n 0 0 0 0 0 0 1 1 1 99999999999999 0 0 0 0\n");
-  lwReadMotion(big, keys);
+  EXPECT_TRUE(lwReadMotion(big, keys));
   EXPECT_EQ(keys.at(0).frame, 2147483647);  // frames beyond the int range saturate
 }
