@@ -184,7 +184,7 @@ int convertLoaded(const ConversionContext& context, const ConversionInput& input
   MaterialTable table;
   int result = -1;
   report(sink, Message::kReading, input.sourceName);
-  if (lwReadScene(scene, input.bytes, context, input.objects, lwPrepareObjectFor) >= 0) {
+  if (ok(lwReadScene(scene, input.bytes, context, input.objects, lwPrepareObjectFor))) {
     lwSettleScene(scene);
     report(sink, Message::kLineEnd);
     result = checked(context, validateScene(scene));

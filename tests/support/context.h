@@ -62,11 +62,11 @@ inline std::FILE* streamOf(const std::string& bytes) {
 
 // Reads the text as a scene (with camera and lights when asked) under the content directory given; what the
 // reader printed goes to `printed` when asked for.
-inline int readScene(LwScene& scene, const std::string& text, std::string* printed = nullptr, bool cameraAndLights = false,
-                     const std::string& content = "") {
+inline Status readScene(LwScene& scene, const std::string& text, std::string* printed = nullptr, bool cameraAndLights = false,
+                        const std::string& content = "") {
   TestRun run({.cameraFrame = cameraAndLights, .lightFrames = cameraAndLights}, contentAt(content));
-  const int r = lwReadScene(scene, text, run.context, fileObjectSource(), lwPrepareObjectFor);
-  if (r >= 0) lwSettleScene(scene);
+  const Status r = lwReadScene(scene, text, run.context, fileObjectSource(), lwPrepareObjectFor);
+  if (ok(r)) lwSettleScene(scene);
   if (printed != nullptr) *printed = run.printed;
   return r;
 }
