@@ -108,7 +108,7 @@ int convertBoth(const std::uint8_t* data, std::size_t size, const Served& served
     input.templateText = &kTemplates;
     XWriter out;
     out.binary = binary;
-    if (convertLoaded(context, input, out) == kConversionFault) problem = 1;
+    if (convertLoaded(context, input, out) == Status::kModelFault) problem = 1;
   }
   return problem;
 }

@@ -79,8 +79,8 @@ double lwHermite(double p0, double p1, double m0, double m1, double t) {
   return h1 * p0 + h2 * p1 + h3 * m0 + h4 * m1;
 }
 
-int lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame) {
-  if (motion.keys == nullptr || motion.keyCount < 1) return 0;
+bool lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame) {
+  if (motion.keys == nullptr || motion.keyCount < 1) return false;
   const MotionKey* k = motion.keys;
   const std::int32_t n = motion.keyCount;
   const long long lastFrame = k[n - 1].frame;
@@ -105,24 +105,23 @@ int lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame) {
     }
   }
   out.frame = frame;
-  return 1;
+  return true;
 }
 
-int lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookAhead, const Motion* target) {
-  const int r = lwEvaluateMotion(motion, out, frame);
-  if (r == 0) return 0;
+bool lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookAhead, const Motion* target) {
+  if (!lwEvaluateMotion(motion, out, frame)) return false;
 
   MotionKey aim;
   if (target != nullptr) {
     // A target without keys gives no point to face: the item keeps its own angles.
-    if (lwEvaluateMotion(*target, aim, frame) == 0) return r;
+    if (!lwEvaluateMotion(*target, aim, frame)) return true;
   } else {
-    if (lookAhead == 0) return r;
+    if (lookAhead == 0) return true;
     lwEvaluateMotion(motion, aim, clampFrame(static_cast<long long>(frame) + lookAhead));
   }
 
   lwAimAt(out, aim);
-  return r;
+  return true;
 }
 
 void lwAimAt(MotionKey& out, const MotionKey& aim) {

@@ -18,13 +18,13 @@ struct Motion {
   const std::int32_t* suffixMinFrames = nullptr;
 };
 
-// 0 when the motion has no keys (out untouched), else 1 with out = state at frame.
-int lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame);
+// False when the motion has no keys (out untouched), else true with out = state at frame.
+bool lwEvaluateMotion(const Motion& motion, MotionKey& out, int frame);
 // The cubic Hermite curve from p0 to p1 with tangents m0 and m1 (over the span), at t in [0, 1].
 double lwHermite(double p0, double p1, double m0, double m1, double t);
 // As lwEvaluateMotion, then heading and pitch face the target (if any, with keys)
 // or the item's own position lookAhead frames later.
-int lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookAhead, const Motion* target);
+bool lwEvaluateAligned(const Motion& motion, MotionKey& out, int frame, int lookAhead, const Motion* target);
 // Heading and pitch of out turned to face the position of aim.
 void lwAimAt(MotionKey& out, const MotionKey& aim);
 

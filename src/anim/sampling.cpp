@@ -45,7 +45,7 @@ struct ItemMotion {
       lwEvaluateChannels(*targetChannels, lwFrameTime(scene, frame), aim);
     } else if (target != nullptr) {
       // A target without keys gives no point to face: the item keeps its own angles.
-      if (lwEvaluateMotion(*target, aim, clampFrame(frame)) == 0) return key;
+      if (!lwEvaluateMotion(*target, aim, clampFrame(frame))) return key;
     } else if (lookAhead != 0) {
       lwEvaluateChannels(*channels, lwFrameTime(scene, frame + lookAhead), aim);
     } else {
@@ -101,18 +101,18 @@ double turnCount(double from, double to) {
   return std::isnan(turns) ? 0.0 : turns;
 }
 
-int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::int32_t>& out) {
+bool sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::int32_t>& out) {
   out.clear();
   // Envelopes have their own behaviours on each channel: every whole frame is sampled.
   if (im.channels != nullptr) {
     const long long last = std::max(scene.firstFrame, scene.lastFrame);
-    if (last - scene.firstFrame + 1 > static_cast<long long>(kMaxSamplesPerItem)) return -1;
+    if (last - scene.firstFrame + 1 > static_cast<long long>(kMaxSamplesPerItem)) return false;
     out.reserve(static_cast<std::size_t>(last - scene.firstFrame + 1));
     for (long long frame = scene.firstFrame; frame <= last; ++frame) out.push_back(static_cast<std::int32_t>(frame));
-    return 0;
+    return true;
   }
   const Motion& motion = im.motion;
-  if (motion.keyCount < 1) return 0;
+  if (motion.keyCount < 1) return true;
   const MotionKey* k = motion.keys;
   const std::int32_t n = motion.keyCount;
   const long long firstKey = k[0].frame;
@@ -127,7 +127,7 @@ int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::in
   // range of too many periods before walking it.
   if (repeats && f1 > lastKey + 1) {
     const long long periods = (f1 - std::max(f0, lastKey + 1)) / (lastKey + 1);
-    if (periods > static_cast<long long>(kMaxSamplesPerItem) + 1) return -1;
+    if (periods > static_cast<long long>(kMaxSamplesPerItem) + 1) return false;
   }
 
   SampleSet set;
@@ -154,7 +154,7 @@ int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::in
     if (next <= d) break;
     // Every segment adds its own start frame, so more segments than the limit means
     // more distinct samples than the limit.
-    if (++segments > kMaxSamplesPerItem) return -1;
+    if (++segments > kMaxSamplesPerItem) return false;
 
     const MotionKey a = im.at(d);
     const MotionKey b = im.at(next);
@@ -173,8 +173,8 @@ int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::in
     }
     const long long m = extra >= static_cast<double>(gap) ? gap : static_cast<long long>(extra);
     // The m extra samples of a segment are m distinct frames.
-    if (m > static_cast<long long>(kMaxSamplesPerItem)) return -1;
-    if (!set.reserve(static_cast<std::size_t>(m) + 2)) return -1;
+    if (m > static_cast<long long>(kMaxSamplesPerItem)) return false;
+    if (!set.reserve(static_cast<std::size_t>(m) + 2)) return false;
     set.add(d);
     if (ahead != LLONG_MIN) set.add(ahead);
     for (long long s = 1; s <= m; ++s) set.add(d + (s * gap) / (m + 1));
@@ -186,9 +186,9 @@ int sampleFrames(const LwScene& scene, const ItemMotion& im, std::vector<std::in
     set.add(f1);
   }
   set.compact();
-  if (set.frames.size() > kMaxSamplesPerItem) return -1;
+  if (set.frames.size() > kMaxSamplesPerItem) return false;
   out = std::move(set.frames);
-  return 0;
+  return true;
 }
 
 // An item's samples are kept between the scan and the three key sets up to this many
@@ -227,16 +227,16 @@ void lwSettleScene(LwScene& scene) {
   }
 }
 
-int animationSampleFrames(const LwScene& scene, const LwObject& item, std::vector<std::int32_t>& frames) {
+Status animationSampleFrames(const LwScene& scene, const LwObject& item, std::vector<std::int32_t>& frames) {
   const ItemMotion im(scene, item);
-  return sampleFrames(scene, im, frames);
+  return sampleFrames(scene, im, frames) ? Status::kOk : Status::kBadInput;
 }
 
-int animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& track) {
+Status animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& track) {
   track.motion = std::make_unique<ItemMotion>(scene, item);
   const ItemMotion& im = *track.motion;
   std::vector<std::int32_t>& frames = track.frames;
-  if (sampleFrames(scene, im, frames) < 0) return -1;
+  if (!sampleFrames(scene, im, frames)) return Status::kBadInput;
 
   TrackKeySet& rotation = track.sets[kKeyRotation];
   TrackKeySet& scale = track.sets[kKeyScale];
@@ -265,7 +265,7 @@ int animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& track
   for (int j = 0; j < 3; ++j) track.pivot[j] = parent != nullptr ? parent->pivot[j] : 0.0f;
   track.firstFrame = scene.firstFrame;
   for (int j = 0; j < 3; ++j) track.pivotRotation[j] = item.bone.pivotRotation[j];
-  return 0;
+  return Status::kOk;
 }
 
 int animTrackValues(const ItemTrack& track, std::size_t sample, int type, double values[4]) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "anim/motion.h"
+#include "core/status.h"
 #include "model/scene.h"
 
 namespace torvo {
@@ -24,8 +25,8 @@ constexpr std::size_t kMaxSamplesPerScene = 50'000'000;
 void lwSettleScene(LwScene& scene);
 
 // The sorted, distinct frames at which an item's motion is evaluated.
-// Negative when the list would pass kMaxSamplesPerItem.
-int animationSampleFrames(const LwScene& scene, const LwObject& item, std::vector<std::int32_t>& frames);
+// kBadInput when the list would pass kMaxSamplesPerItem.
+Status animationSampleFrames(const LwScene& scene, const LwObject& item, std::vector<std::int32_t>& frames);
 
 // Key types, as an AnimationKey numbers them.
 enum TrackKeyType : int { kKeyRotation = 0, kKeyScale = 1, kKeyPosition = 2, kKeyTypes = 3 };
@@ -54,8 +55,8 @@ struct ItemTrack {
   std::vector<MotionKey> kept;
 };
 
-// 0 with the track filled; negative when the item's samples are too many.
-int animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& track);
+// kOk with the track filled; kBadInput when the item's samples are too many.
+Status animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& track);
 // The values of one sample's key: a quaternion (w, x, y, z) for rotation, else three.
 // Returns how many.
 int animTrackValues(const ItemTrack& track, std::size_t sample, int type, double values[4]);

@@ -55,8 +55,8 @@ std::FILE* openSource(const ConversionContext& context, const std::string& sourc
 
 }  // namespace
 
-int convertFile(const ConversionContext& given, const std::string& templatePath, const std::string& sourceArg,
-                const char* outputName, const std::string& startDirectory, std::string& destinationDirectory) {
+Status convertFile(const ConversionContext& given, const std::string& templatePath, const std::string& sourceArg,
+                   const char* outputName, const std::string& startDirectory, std::string& destinationDirectory) {
   ConversionContext context = given;
   context.startDirectory = startDirectory;
   const ConvertOptions& opt = context.options;
@@ -70,7 +70,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   std::FILE* const source = sourceCloser.stream;
   if (source == nullptr) {
     report(sink, Message::kCouldNotOpen, sourceArg);
-    return -1;
+    return Status::kMissing;
   }
   context.sourcePath = sourceFile;
 
@@ -80,18 +80,15 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
 
   const std::size_t dot = findExtension(sourceName, codePage);
   const std::string_view ext = dot == std::string_view::npos ? std::string_view() : sourceName.substr(dot);
-  int result = -1;
   if (!equalsIgnoringCase(ext, ".LWS") && !equalsIgnoringCase(ext, ".LWO")) {
     report(sink, Message::kUnsupportedSource, sourceArg);
-  } else {
-    replaceExtension(outputPath, ".X", codePage);
-    if (outputPath.size() >= kPathSize) {
-      report(sink, Message::kOutputPathTooLong, outputPath);
-    } else {
-      result = 0;
-    }
+    return Status::kNotThisFormat;
   }
-  if (result < 0) return -1;
+  replaceExtension(outputPath, ".X", codePage);
+  if (outputPath.size() >= kPathSize) {
+    report(sink, Message::kOutputPathTooLong, outputPath);
+    return Status::kBadInput;
+  }
 
   report(sink, Message::kConvertFromTo, sourcePath, outputPath);
   const std::string outputFile = resolvePath(context, outputPath);
@@ -103,7 +100,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   output.stream = platform::createTempFile(outputFile, opt.binaryOutput != 0, output.path);
   if (output.stream == nullptr) {
     report(sink, Message::kCouldNotCreate, outputPath);
-    return -1;
+    return Status::kWriteFailed;
   }
   XWriter out;
   out.file = output.stream;
@@ -121,16 +118,15 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   input.sourceName = sourceArg;
   input.objects = fileObjectSource();
   input.templatePath = templatePath;
-  result = convertLoaded(context, input, out);
-
+  const Status converted = convertLoaded(context, input, out);
   const bool written = ok(xFlush(out));
+  if (!ok(converted)) return converted;
   // Committed only when whole; otherwise the temporary file goes with `output`.
-  if (result >= 0 && (!written || !output.commit(outputFile))) {
+  if (!written || !output.commit(outputFile)) {
     report(sink, Message::kCouldNotWrite, outputPath);
-    result = -2;
+    return Status::kWriteFailed;
   }
-
-  return result < 0 ? result : 0;
+  return Status::kOk;
 }
 
 std::string templateBeside(const std::string& programPath, int codePage) {
@@ -231,10 +227,10 @@ int runRequest(const ConversionRequest& request, const MessageSink& sink, bool& 
   if (opt.flipTextureV) report(sink, Message::kFlipTextureV);
 
   converted = true;
-  const int result = convertFile(context, request.templatePath, request.source,
-                                 haveOutputName ? outputName.c_str() : nullptr, startDirectory, destination);
-  if (result < 0) report(sink, Message::kErrorOccured);
-  return result < 0 ? 1 : 0;
+  const Status result = convertFile(context, request.templatePath, request.source,
+                                    haveOutputName ? outputName.c_str() : nullptr, startDirectory, destination);
+  if (!ok(result)) report(sink, Message::kErrorOccured);
+  return ok(result) ? 0 : 1;
 }
 
 }  // namespace

@@ -29,10 +29,10 @@ int runConversion(const ConversionRequest& request, const MessageSink& sink, boo
 // Inside a catch block: the message for the exception being handled, then exit code 1.
 int conversionAbandoned(const MessageSink& sink);
 
-// Negative on failure (message given), 0 on success. Relative names resolve against
+// kOk, or why not (message given). Relative names resolve against
 // context.directory; destinationDirectory may be overwritten when the output goes
 // beside the source (-s).
-int convertFile(const ConversionContext& context, const std::string& templatePath, const std::string& sourceArg,
-                const char* outputName, const std::string& startDirectory, std::string& destinationDirectory);
+Status convertFile(const ConversionContext& context, const std::string& templatePath, const std::string& sourceArg,
+                   const char* outputName, const std::string& startDirectory, std::string& destinationDirectory);
 
 }  // namespace torvo

@@ -27,30 +27,30 @@ namespace {
 
 // The template file is read only when a text header is written, so that its absence is
 // told in its place among the progress words.
-int writeHeader(const ConversionContext& context, const ConversionInput& input, XWriter& out, int writeAllTemplates,
-                unsigned extras) {
+Status writeHeader(const ConversionContext& context, const ConversionInput& input, XWriter& out,
+                   int writeAllTemplates, unsigned extras) {
   if (out.binary || input.templateText != nullptr) {
     const std::string_view text = input.templateText != nullptr ? std::string_view(*input.templateText) : "";
     writeXHeader(context, text, out, writeAllTemplates, extras);
-    return 0;
+    return Status::kOk;
   }
   const platform::FileCloser closer{platform::openFile(resolvePath(context, input.templatePath), "r")};
   if (closer.stream == nullptr) {
     report(context.sink, Message::kTemplateNotFound, input.templatePath);
-    return -1;
+    return Status::kMissing;
   }
   // Text mode, character by character: line ends come out as the platform reads them.
   std::string text;
   for (int c = std::fgetc(closer.stream); c != EOF; c = std::fgetc(closer.stream)) text.push_back(static_cast<char>(c));
   writeXHeader(context, text, out, writeAllTemplates, extras);
-  return 0;
+  return Status::kOk;
 }
 
 // A broken cross-reference is a fault of the readers, never of the file.
-int checked(const ConversionContext& context, const ModelFault& fault) {
-  if (fault.ok()) return 0;
+Status checked(const ConversionContext& context, const ModelFault& fault) {
+  if (fault.ok()) return Status::kOk;
   report(context.sink, Message::kModelFault, fault.what);
-  return kConversionFault;
+  return Status::kModelFault;
 }
 
 // Every item's surfaces made ready as materials (textures converted) before any is written.
@@ -60,8 +60,8 @@ void collectSceneMaterials(const ConversionContext& context, MaterialTable& tabl
 
 // An object whose skelegons name weight maps: the object's frame with the skeleton they
 // make below it, and its mesh skinned at rest; nothing moves.
-int convertRig(const ConversionContext& given, const ConversionInput& input, MaterialTable& table, LwObject& object,
-               XWriter& out) {
+Status convertRig(const ConversionContext& given, const ConversionInput& input, MaterialTable& table,
+                  LwObject& object, XWriter& out) {
   ConversionContext context = given;
   context.options.noAnimation = 1;
   LwScene rig;
@@ -69,9 +69,9 @@ int convertRig(const ConversionContext& given, const ConversionInput& input, Mat
   object = LwObject();
   rig.items[0]->name = lwObjectItemName(0, context.sourcePath, context.codePage);
   lwRigSkelegons(rig);
-  int result = checked(context, validateScene(rig));
-  if (result >= 0) result = writeHeader(context, input, out, 1, kTemplatesSkin | sceneTemplates(context, rig));
-  if (result >= 0) {
+  Status result = checked(context, validateScene(rig));
+  if (ok(result)) result = writeHeader(context, input, out, 1, kTemplatesSkin | sceneTemplates(context, rig));
+  if (ok(result)) {
     report(context.sink, Message::kWritingSkinnedMesh);
     collectSceneMaterials(context, table, rig);
     SceneFeed feed = sceneFeed(context, table, rig);
@@ -82,7 +82,8 @@ int convertRig(const ConversionContext& given, const ConversionInput& input, Mat
 }
 
 // Object path: the main object, and the companion it is morphed towards when present.
-int convertObject(const ConversionContext& context, const ConversionInput& input, MaterialTable& table, XWriter& out) {
+Status convertObject(const ConversionContext& context, const ConversionInput& input, MaterialTable& table,
+                     XWriter& out) {
   const ConvertOptions& opt = context.options;
   const MessageSink& sink = context.sink;
   LwObject main;
@@ -93,20 +94,19 @@ int convertObject(const ConversionContext& context, const ConversionInput& input
   const bool haveCompanion = input.objects.find != nullptr &&
                              input.objects.find(input.objects.user, context, other.filePath,
                                                 LwObjectWanted::kCompanion, companion);
-  const bool mainRead = ok(lwLoadObjectFromMemory(main, reinterpret_cast<const std::uint8_t*>(input.bytes.data()),
-                                                   input.bytes.size(), 0, sink));
-  if (mainRead) lwPrepareObjectFor(main, context);
-  bool companionRead = true;
+  Status result = lwLoadObjectFromMemory(main, reinterpret_cast<const std::uint8_t*>(input.bytes.data()),
+                                         input.bytes.size(), 0, sink);
+  if (ok(result)) lwPrepareObjectFor(main, context);
   if (haveCompanion) {
     report(sink, Message::kReadingCompanion);
-    companionRead = ok(lwLoadObjectFromMemory(other, companion.bytes.data, companion.bytes.size, 0, sink));
-    if (companionRead) lwPrepareObjectFor(other, context);
+    const Status companionRead = lwLoadObjectFromMemory(other, companion.bytes.data, companion.bytes.size, 0, sink);
+    if (ok(companionRead)) lwPrepareObjectFor(other, context);
+    if (ok(result)) result = companionRead;
   }
   report(sink, Message::kLineEnd);
-  int result = mainRead && companionRead ? 0 : -1;
-  if (result >= 0) result = checked(context, validateObject(main));
-  if (result >= 0 && haveCompanion) result = checked(context, validateObject(other));
-  if (result >= 0 && !haveCompanion && opt.meshesOnly == 0 && lwHasWeightedSkelegons(main)) {
+  if (ok(result)) result = checked(context, validateObject(main));
+  if (ok(result) && haveCompanion) result = checked(context, validateObject(other));
+  if (ok(result) && !haveCompanion && opt.meshesOnly == 0 && lwHasWeightedSkelegons(main)) {
     result = convertRig(context, input, table, main, out);
     lwDisposeObject(main);
     return result;
@@ -119,8 +119,8 @@ int convertObject(const ConversionContext& context, const ConversionInput& input
     written = &other;
   }
   const unsigned extras = meshWritten(*written) && meshHasVertexColors(*written) ? kTemplatesVertexColors : 0u;
-  if (result >= 0) result = writeHeader(context, input, out, 0, extras);
-  if (result >= 0) {
+  if (ok(result)) result = writeHeader(context, input, out, 0, extras);
+  if (ok(result)) {
     report(sink, Message::kWritingMesh);
     collectMaterials(context, table, *written);
     writeMaterials(table, 0, out, 0);
@@ -177,20 +177,19 @@ bool findObjectFile(void*, const ConversionContext& context, const std::string& 
 
 }  // namespace
 
-int convertLoaded(const ConversionContext& context, const ConversionInput& input, XWriter& out) {
+Status convertLoaded(const ConversionContext& context, const ConversionInput& input, XWriter& out) {
   const ConvertOptions& opt = context.options;
   const MessageSink& sink = context.sink;
   LwScene scene;
   MaterialTable table;
-  int result = -1;
+  Status result = Status::kOk;
   report(sink, Message::kReading, input.sourceName);
   if (ok(lwReadScene(scene, input.bytes, context, input.objects, lwPrepareObjectFor))) {
     lwSettleScene(scene);
     report(sink, Message::kLineEnd);
     result = checked(context, validateScene(scene));
-    if (result >= 0)
-      result = writeHeader(context, input, out, opt.meshesOnly ? 0 : 1, sceneTemplates(context, scene));
-    if (result >= 0) {
+    if (ok(result)) result = writeHeader(context, input, out, opt.meshesOnly ? 0 : 1, sceneTemplates(context, scene));
+    if (ok(result)) {
       report(sink, Message::kWritingScene);
       collectSceneMaterials(context, table, scene);
       SceneFeed feed = sceneFeed(context, table, scene);

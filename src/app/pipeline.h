@@ -20,12 +20,9 @@ struct ConversionInput {
   const std::string* templateText = nullptr;  // its text, when at hand: no file is opened
 };
 
-// What convertLoaded returns when a reader left a broken reference in the model.
-constexpr int kConversionFault = -3;
-
-// Negative on failure (message given), 0 on success; the .x text or bytes go to out.
-// context.sourcePath names the source as opened.
-int convertLoaded(const ConversionContext& context, const ConversionInput& input, XWriter& out);
+// kOk, or why not (message given); the .x text or bytes go to out. kModelFault when a reader
+// left a broken reference in the model. context.sourcePath names the source as opened.
+Status convertLoaded(const ConversionContext& context, const ConversionInput& input, XWriter& out);
 
 // Objects from files: a scene's objects as written, else in the content directory, else by
 // the last-resort lookup; a companion by its name alone. Large files are mapped.

@@ -12,6 +12,7 @@ enum class [[nodiscard]] Status : std::uint8_t {
   kBadInput,       // damaged, unsupported or over a limit
   kMissing,        // a file it needs is not there
   kWriteFailed,    // the output could not be written
+  kModelFault,     // a reader left a broken reference: a fault of the code, never of the file
 };
 
 constexpr bool ok(Status status) { return status == Status::kOk; }

@@ -91,31 +91,29 @@ bool animationWritten(const ConversionContext& context, const LwScene& scene) {
   return false;
 }
 
-int readyAnimation(const ConversionContext& context, const LwScene& scene) {
+Status readyAnimation(const ConversionContext& context, const LwScene& scene) {
   std::size_t total = 0;
   std::vector<std::int32_t> frames;
   for (const auto& item : scene.items) {
     if (item->motionKeys.empty()) continue;
-    if (animationSampleFrames(scene, *item, frames) < 0) {
+    if (!ok(animationSampleFrames(scene, *item, frames))) {
       report(context.sink, Message::kAnimationTooLong, item->name, 0, kMaxSamplesPerItem);
-      return -1;
+      return Status::kBadInput;
     }
     total += frames.size();
     if (total > kMaxSamplesPerScene) {
       report(context.sink, Message::kSceneAnimationTooLong, 0, kMaxSamplesPerScene);
-      return -1;
+      return Status::kBadInput;
     }
   }
-  return 0;
+  return Status::kOk;
 }
 
-int readyTrack(const ConversionContext& context, const LwScene& scene, std::size_t position, ItemTrack& track) {
+Status readyTrack(const ConversionContext& context, const LwScene& scene, std::size_t position, ItemTrack& track) {
   const LwObject& item = *scene.items[position];
-  if (animSampleTrack(scene, item, track) < 0) {
-    report(context.sink, Message::kAnimationTooLong, item.name, 0, kMaxSamplesPerItem);
-    return -1;
-  }
-  return 0;
+  const Status sampled = animSampleTrack(scene, item, track);
+  if (!ok(sampled)) report(context.sink, Message::kAnimationTooLong, item.name, 0, kMaxSamplesPerItem);
+  return sampled;
 }
 
 }  // namespace torvo

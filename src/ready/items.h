@@ -58,11 +58,11 @@ void warnShortenedNames(const ConversionContext& context, const MaterialTable& t
 
 // True when the scene's AnimationSet is written: some item moves and no option says otherwise.
 bool animationWritten(const ConversionContext& context, const LwScene& scene);
-// 0, or negative (message printed) when an item's samples, or the scene's together, are too
-// many: counted before any is written, so that a scene too long to write is refused at once.
-int readyAnimation(const ConversionContext& context, const LwScene& scene);
-// The item's motion sampled as its Animation is written; negative (message printed) when
+// kBadInput (message printed) when an item's samples, or the scene's together, are too many:
+// counted before any is written, so that a scene too long to write is refused at once.
+Status readyAnimation(const ConversionContext& context, const LwScene& scene);
+// The item's motion sampled as its Animation is written; kBadInput (message printed) when
 // its samples are too many.
-int readyTrack(const ConversionContext& context, const LwScene& scene, std::size_t position, ItemTrack& track);
+Status readyTrack(const ConversionContext& context, const LwScene& scene, std::size_t position, ItemTrack& track);
 
 }  // namespace torvo

@@ -118,22 +118,6 @@ std::string textureReference(const ConversionContext& context, const std::string
 
 }  // namespace
 
-int sameMaterial(const MaterialRecord& a, const MaterialRecord& b, bool namesDiffer) {
-  for (int i = 0; i < 4; ++i) {
-    if (a.faceColor[i] != b.faceColor[i]) return -1;
-  }
-  if (a.power != b.power) return -1;
-  for (int i = 0; i < 3; ++i) {
-    if (a.specularColor[i] != b.specularColor[i]) return -1;
-  }
-  for (int i = 0; i < 3; ++i) {
-    if (a.emissiveColor[i] != b.emissiveColor[i]) return -1;
-  }
-  if (a.textureName != b.textureName) return -1;
-  if (namesDiffer && a.name != b.name) return -1;
-  return 0;
-}
-
 const std::string& materialUniqueName(const MaterialTable& table, int index) {
   static const std::string empty;
   if (index < 0 || static_cast<std::size_t>(index) >= table.uniqueNames.size()) return empty;
@@ -153,7 +137,7 @@ std::string numberedName(const std::string& name, int count) {
   return numbered + suffix;
 }
 
-// Records equal under sameMaterial have equal keys, so the table finds the first
+// Records of equal values (and names, with -m) have equal keys, so the table finds the first
 // equal record without comparing against every record (scenes with thousands of surfaces).
 std::string materialKey(const MaterialRecord& r, bool namesDiffer) {
   std::string key;

@@ -28,15 +28,13 @@ struct MaterialTable {
   std::vector<std::string> uniqueNames;                 // parallel to entries
   std::unordered_map<std::string, int> nameCounts;      // records so far per name
   std::unordered_set<std::string> takenNames;           // every unique name given out
-  std::unordered_map<std::string, int> byValue;         // sameMaterial key -> first record
+  std::unordered_map<std::string, int> byValue;         // values (and name, with -m) -> first record
   std::vector<std::string> shortened;                   // names too long for engines, as given
 };
 
 // Adds every surface of the object, converting the texture image of each new material,
 // and sets each surface's materialIndex.
 void collectMaterials(const ConversionContext& context, MaterialTable& table, LwObject& object);
-// 0 when equal (names compared only when namesDiffer, as with -m), -1 otherwise.
-int sameMaterial(const MaterialRecord& a, const MaterialRecord& b, bool namesDiffer);
 // Name under which the material at index is written and referred to.
 const std::string& materialUniqueName(const MaterialTable& table, int index);
 

@@ -40,13 +40,14 @@ void writeKeySet(XWriter& out, const ItemTrack& track, int type, int depth) {
   }
 }
 
-// The Animation of one item; negative (message printed) when its samples are too many.
-int writeItemAnimation(const ConversionContext& context, const LwScene& scene, std::int32_t position, XWriter& out,
-                       int depth) {
+// The Animation of one item; kBadInput (message printed) when its samples are too many.
+Status writeItemAnimation(const ConversionContext& context, const LwScene& scene, std::int32_t position, XWriter& out,
+                          int depth) {
   const LwObject& item = *scene.items[static_cast<std::size_t>(position)];
-  if (item.motionKeys.empty()) return 0;
+  if (item.motionKeys.empty()) return Status::kOk;
   ItemTrack track;
-  if (readyTrack(context, scene, static_cast<std::size_t>(position), track) < 0) return -1;
+  const Status ready = readyTrack(context, scene, static_cast<std::size_t>(position), track);
+  if (!ok(ready)) return ready;
   const std::string name = "Animation" + std::to_string(position);
   xBeginObject(out, depth + 1, "Animation", name.c_str());
   xPutReference(out, depth + 2, xName(frameName(context.options.framePrefix, item), out.binary, out.codePage));
@@ -57,13 +58,13 @@ int writeItemAnimation(const ConversionContext& context, const LwScene& scene, s
     xEndObject(out, depth + 2);
   }
   xEndObject(out, depth + 1);
-  return 0;
+  return Status::kOk;
 }
 
 // Depth-first along the parent tree from the item at `start`, with an explicit stack:
 // parent chains can be thousands of items deep.
-int writeSubtree(const ConversionContext& context, const LwScene& scene, const LwChildIndex& index,
-                 std::vector<char>& visited, std::int32_t start, XWriter& out, int depth) {
+Status writeSubtree(const ConversionContext& context, const LwScene& scene, const LwChildIndex& index,
+                    std::vector<char>& visited, std::int32_t start, XWriter& out, int depth) {
   struct Visit {
     std::int32_t next;  // cursor into index.items
     std::int32_t end;
@@ -73,35 +74,37 @@ int writeSubtree(const ConversionContext& context, const LwScene& scene, const L
   for (;;) {
     if (visited[static_cast<std::size_t>(position)] == 0) {
       visited[static_cast<std::size_t>(position)] = 1;
-      const int r = writeItemAnimation(context, scene, position, out, depth);
-      if (r < 0) return r;
+      const Status written = writeItemAnimation(context, scene, position, out, depth);
+      if (!ok(written)) return written;
       const std::size_t number = static_cast<std::size_t>(position) + 1;
       stack.push_back({index.first[number], index.first[number + 1]});
     }
     while (!stack.empty() && stack.back().next == stack.back().end) stack.pop_back();
-    if (stack.empty()) return 0;
+    if (stack.empty()) return Status::kOk;
     position = index.items[static_cast<std::size_t>(stack.back().next++)];
   }
 }
 
 }  // namespace
 
-int writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth) {
+Status writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth) {
   report(context.sink, Message::kWritingAnimation);
-  if (readyAnimation(context, scene) < 0) return -1;
+  const Status ready = readyAnimation(context, scene);
+  if (!ok(ready)) return ready;
   xBeginObject(out, depth, "AnimationSet", "AnimationSet0");
   const LwChildIndex index = lwBuildChildIndex(scene);
   std::vector<char> visited(scene.items.size(), 0);
   for (std::int32_t i = index.first[0]; i < index.first[1]; ++i) {
-    const int r = writeSubtree(context, scene, index, visited, index.items[static_cast<std::size_t>(i)], out, depth);
-    if (r < 0) return r;
+    const Status written =
+        writeSubtree(context, scene, index, visited, index.items[static_cast<std::size_t>(i)], out, depth);
+    if (!ok(written)) return written;
   }
   xEndObject(out, depth);
-  return 0;
+  return Status::kOk;
 }
 
-int writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth) {
-  if (index < 0 || static_cast<std::size_t>(index) >= scene.items.size()) return 0;
+Status writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth) {
+  if (index < 0 || static_cast<std::size_t>(index) >= scene.items.size()) return Status::kOk;
   const LwChildIndex children = lwBuildChildIndex(scene);
   std::vector<char> visited(scene.items.size(), 0);
   return writeSubtree(context, scene, children, visited, index, out, depth);

@@ -7,9 +7,9 @@
 
 namespace torvo {
 
-// 0 on success; negative (message printed) when a sample list, or the scene's samples
-// together, are too many; then nothing is written.
-int writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth);
-int writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth);
+// kBadInput (message printed) when a sample list, or the scene's samples together, are too
+// many; then nothing is written.
+Status writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth);
+Status writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth);
 
 }  // namespace torvo

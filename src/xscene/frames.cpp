@@ -64,7 +64,7 @@ void inTopFrame(const ConversionContext& context, XWriter& out, Body body) {
 
 }  // namespace
 
-int writeScene(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out) {
+Status writeScene(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out) {
   const LwScene& scene = *feed.scene;
   writeMaterials(table, 0, out, 0);
   warnShortenedNames(context, table, &scene, nullptr, out.binary);
@@ -73,16 +73,15 @@ int writeScene(const ConversionContext& context, const MaterialTable& table, Sce
   } else {
     writeFrames(context, table, feed, out, 0, 0);
   }
-  if (!animationWritten(context, scene)) return 0;
-  const int r = writeAnimationSet(context, scene, out, 0);
-  return r < 0 ? r : 0;
+  if (!animationWritten(context, scene)) return Status::kOk;
+  return writeAnimationSet(context, scene, out, 0);
 }
 
-int writeFrames(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out,
+void writeFrames(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out,
                 int parentNumber, int depth) {
   const LwScene& scene = *feed.scene;
   const std::size_t count = scene.items.size();
-  if (parentNumber < 0 || static_cast<std::size_t>(parentNumber) > count) return 1;
+  if (parentNumber < 0 || static_cast<std::size_t>(parentNumber) > count) return;
   const LwChildIndex index = lwBuildChildIndex(scene);
 
   // An explicit stack instead of one call per level: parent chains can be thousands
@@ -116,16 +115,14 @@ int writeFrames(const ConversionContext& context, const MaterialTable& table, Sc
     itemWritten(feed, position);
     stack.push_back({child + 1, index.first[static_cast<std::size_t>(child) + 1], childDepth + 1, framed});
   }
-  return 1;
 }
 
-int writeObjectTopFrame(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
+void writeObjectTopFrame(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
                         const ReadyMesh& mesh, XWriter& out) {
   inTopFrame(context, out, [&] {
     writeMesh(context, table, object, mesh, out, 1);
     report(context.sink, Message::kLineEnd);
   });
-  return 1;
 }
 
 }  // namespace torvo

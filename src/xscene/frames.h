@@ -9,14 +9,14 @@
 
 namespace torvo {
 
-// 0 on success, negative when the animation cannot be written (the message is printed).
+// kBadInput when the animation cannot be written (the message is printed).
 // Each item is made ready through the feed right before it is written, and released after.
-int writeScene(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out);
+Status writeScene(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out);
 // The frames of the children of a 1-based parent number (0: the top level), at a depth.
-int writeFrames(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out,
+void writeFrames(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out,
                 int parentNumber, int depth);
 // One object's mesh in a TopFrame (with -m, the mesh alone).
-int writeObjectTopFrame(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
+void writeObjectTopFrame(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
                         const ReadyMesh& mesh, XWriter& out);
 
 }  // namespace torvo

@@ -23,7 +23,7 @@ namespace {
 
 Frames samples(const LwScene& scene, const LwObject& item) {
   Frames frames;
-  EXPECT_EQ(animationSampleFrames(scene, item, frames), 0);
+  EXPECT_EQ(animationSampleFrames(scene, item, frames), Status::kOk);
   return frames;
 }
 
@@ -33,7 +33,7 @@ struct Written {
 
 Written write(const LwScene& scene, bool binary = false, const ConvertOptions& set = {}) {
   XWriter out; out.binary = binary; Written w;
-  w.console = testsupport::console([&] { w.result = testsupport::withOptions(set, [&] { return writeAnimationSet(ctx(), scene, out, 0); }); });
+  w.console = testsupport::console([&] { w.result = testsupport::withOptions(set, [&] { return ok(writeAnimationSet(ctx(), scene, out, 0)) ? 0 : -1; }); });
   w.text = binary ? xtokens::decode(out.buffer) : std::string(out.buffer.begin(), out.buffer.end());
   return w;
 }
@@ -80,24 +80,26 @@ TEST(Animation, TooManySamplesAreRefused) {
   LwObject& item = addItem(scene, "0_spin", 0, {motionKey(0, 0), motionKey(1, 1, 0, 1)});
   item.endBehavior = kEndRepeat;
   Frames frames;
-  EXPECT_LT(animationSampleFrames(scene, item, frames), 0);
+  EXPECT_EQ(animationSampleFrames(scene, item, frames), Status::kBadInput);
   const Written spin = write(scene);
   EXPECT_EQ(std::to_string(spin.result) + " " + spin.console,
             "-1 writing animation...\nanimation of 0_spin too long: more than 10000000 samples\n");
   // One spline segment a billion frames long.
   item.endBehavior = kEndStop, item.motionKeys = {motionKey(0, 0), motionKey(1000000000, 1)}, scene.lastFrame = 10;
-  EXPECT_LT(animationSampleFrames(scene, item, frames), 0);
+  EXPECT_EQ(animationSampleFrames(scene, item, frames), Status::kBadInput);
   // One spline segment with exactly ten million samples, the most an item may have.
   LwScene edge; edge.lastFrame = 49999995; addItem(edge, "0_e", 0, {motionKey(0, 0), motionKey(49999995, 1)});
   EXPECT_EQ(samples(edge, *edge.items[0]).size(), 10000000u);
   // Items with envelopes sample every frame: ten million are the most one may have.
   LwScene every; every.lastFrame = 9999999; addItem(every, "0_env", 0, {}).channels.resize(9);
   EXPECT_EQ(samples(every, *every.items[0]).size(), 10000000u); every.lastFrame = 10000000;
-  EXPECT_LT(animationSampleFrames(every, *every.items[0], frames), 0);
+  EXPECT_EQ(animationSampleFrames(every, *every.items[0], frames), Status::kBadInput);
   // Frames near the ends of the int range neither overflow nor hang.
   scene.firstFrame = -2147483647 - 1, scene.lastFrame = 2147483647;
   item.motionKeys = {motionKey(2147483647, 0), motionKey(-2147483647 - 1, 1, 1e300, 1)};
-  animationSampleFrames(scene, item, frames); item.endBehavior = kEndReset; animationSampleFrames(scene, item, frames);
+  static_cast<void>(animationSampleFrames(scene, item, frames));
+  item.endBehavior = kEndReset;
+  static_cast<void>(animationSampleFrames(scene, item, frames));
   // Each item's 9,000,000-frame spline segment gets 1,799,999 extra samples: within the
   // limit for one item, but 28 of them pass the limit for a scene, refused before writing.
   LwScene many; many.lastFrame = 9000000;
@@ -172,6 +174,10 @@ TEST(Animation, OrderNamesParentPivotAndTargets) {
   LwScene chain;
   for (int i = 0; i < 3; ++i) addItem(chain, std::to_string(i) + "_n", i, moving);
   XWriter one;
-  EXPECT_EQ(testsupport::console([&] { writeAnimation(ctx(), chain, 2, one, 0), writeAnimation(ctx(), chain, 3, one, 0); }), "");
+  const std::string printed = testsupport::console([&] {
+    EXPECT_EQ(writeAnimation(ctx(), chain, 2, one, 0), Status::kOk);
+    EXPECT_EQ(writeAnimation(ctx(), chain, 3, one, 0), Status::kOk);
+  });
+  EXPECT_EQ(printed, "");
   EXPECT_EQ(std::string(one.buffer.begin(), one.buffer.end()).rfind(" Animation Animation2 {\n  {Frame2_n}\n", 0), 0u);
 }

@@ -168,20 +168,30 @@ TEST(Materials, AnotherObjectAddsOnlyItsNewMaterials) {
   EXPECT_EQ(materialUniqueName(table, -1), "");
 }
 
-TEST(Materials, ValuesAndTextureAlwaysCountTheNameOnlyWithTheOption) {
-  const MaterialRecord a{"MatA"};
-  for (int field = 0; field < 13; ++field) {
-    SCOPED_TRACE(field);
-    MaterialRecord b = a;
-    b.name = "MatB";
-    if (field < 4) b.faceColor[field] = 0.5;
-    if (field == 4) b.power = 1.0;
-    if (field >= 5 && field < 8) b.specularColor[field - 5] = 0.1;
-    if (field >= 8 && field < 11) b.emissiveColor[field - 8] = 0.1;
-    if (field == 11) b.textureName = "x.tga";
-    const bool onlyTheName = field == 12;
-    EXPECT_EQ(sameMaterial(a, b, false), onlyTheName ? 0 : -1);
-    EXPECT_EQ(sameMaterial(a, b, true), -1);
+// Materials merge by every value and the texture, and by the name only with -m.
+TEST(Materials, EveryValueAndTheTextureKeepMaterialsApart) {
+  const struct {
+    const char* label;
+    void (*change)(LwSurface&);
+    bool namesDiffer = false;
+    std::vector<std::string> written = {"MatA", "MatB"};
+  } rows[] = {{"red", [](LwSurface& s) { s.color[0] = 254; }},
+              {"green", [](LwSurface& s) { s.color[1] = 254; }},
+              {"blue", [](LwSurface& s) { s.color[2] = 254; }},
+              {"transparency", [](LwSurface& s) { s.transparency = 10; }},
+              {"glossiness", [](LwSurface& s) { s.glossiness = 128; }},
+              {"specular", [](LwSurface& s) { s.specular = 128; }},
+              {"luminosity", [](LwSurface& s) { s.luminosity = 128; }},
+              {"texture", [](LwSurface& s) { s.colorTexture.image = "x.iff"; }},
+              {"name alone", [](LwSurface&) {}, false, {"MatA"}},
+              {"name alone with -m", [](LwSurface&) {}, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    LwSurface b = surface("B", 255, 255, 255);
+    row.change(b);
+    MaterialTable table;
+    LwObject o = objectWith({surface("A", 255, 255, 255), b});
+    EXPECT_EQ(materialNames(collect(table, o, false, {.noMaterialMerge = row.namesDiffer}).text), row.written);
   }
 }
 
@@ -273,7 +283,7 @@ Written written(LwScene& scene, const ConvertOptions& set = {}, bool binary = fa
   TestRun run(set);
   for (auto& item : scene.items) collectMaterials(run.context, table, *item);
   SceneFeed feed = sceneFeed(run.context, table, scene);
-  EXPECT_EQ(writeScene(run.context, table, feed, out), 0);
+  EXPECT_EQ(writeScene(run.context, table, feed, out), Status::kOk);
   return finish(out, run);
 }
 
