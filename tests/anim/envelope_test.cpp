@@ -13,13 +13,22 @@ namespace {
 
 // Parameters in file order: tangents in and out, or a 2D Bezier key's in time and value, out time and value.
 EnvelopeKey k(double time, double value, int shape, double in = 0, double out = 0, double inValue = 0, double outValue = 0) {
-  EnvelopeKey key; key.time = time, key.value = value, key.shape = shape;
-  key.param[0] = in, key.param[1] = out, key.param[2] = inValue, key.param[3] = outValue;
+  EnvelopeKey key;
+  key.time = time;
+  key.value = value;
+  key.shape = shape;
+  key.param[0] = in;
+  key.param[1] = out;
+  key.param[2] = inValue;
+  key.param[3] = outValue;
   return key;
 }
 
 struct Case {
-  const char* what; std::vector<EnvelopeKey> keys; int pre, post; double time, expected;
+  const char* what;
+  std::vector<EnvelopeKey> keys;
+  int pre, post;
+  double time, expected;
 };
 
 }  // namespace
@@ -52,7 +61,10 @@ TEST(Envelope, ShapesAndBehaviorsMatchHandWorkedValues) {
       {"linear after: last slope", saw, 5, 5, 3.0, 0.0}, {"two keys at one time: the later", {k(1, 5, kShapeLinear), k(1, 7, kShapeLinear)}, 1, 1, 1.0, 7.0},
       {"2D bezier handle leaving into a hermite span", {k(0, 0, S::kShapeBezier2D, 0, 0, 1.0 / 3, 1.0 / 3), k(1, 1, S::kShapeHermite, 1)}, 1, 1, 0.5, 0.5}};
   for (const Case& c : cases) {
-    LwEnvelope envelope; envelope.keys = c.keys, envelope.pre = c.pre, envelope.post = c.post;
+    LwEnvelope envelope;
+    envelope.keys = c.keys;
+    envelope.pre = c.pre;
+    envelope.post = c.post;
     EXPECT_NEAR(lwEvaluateEnvelope(envelope, c.time), c.expected, 1e-9) << c.what;
   }
   EXPECT_EQ(lwEvaluateEnvelope(LwEnvelope{}, 1.0), 0.0);
@@ -65,16 +77,24 @@ TEST(Envelope, TcbAgreesWithTheVersionOneSpline) {
   const int frames[] = {0, 10, 25, 40, 44};
   const double values[] = {1, 4, -2, 3, 0.5};
   const double tcb[][3] = {{0.3, 0.4, -0.4}, {0.5, -0.3, 0.7}, {-0.4, 0.2, 0.1}, {0.1, -0.6, -0.2}, {-0.2, 0.25, 0.25}};
-  std::vector<MotionKey> keys(5); LwEnvelope envelope;
+  std::vector<MotionKey> keys(5);
+  LwEnvelope envelope;
   for (int i = 0; i < 5; ++i) {
-    MotionKey& key = keys[static_cast<std::size_t>(i)]; key.frame = frames[i], key.values[0] = values[i];
-    key.tension = tcb[i][0], key.continuity = tcb[i][1], key.bias = tcb[i][2];
+    MotionKey& key = keys[static_cast<std::size_t>(i)];
+    key.frame = frames[i];
+    key.values[0] = values[i];
+    key.tension = tcb[i][0];
+    key.continuity = tcb[i][1];
+    key.bias = tcb[i][2];
     EnvelopeKey& e = envelope.keys.emplace_back(k(frames[i] / 24.0, values[i], kShapeTcb));
-    e.tension = tcb[i][0], e.continuity = tcb[i][1], e.bias = tcb[i][2];
+    e.tension = tcb[i][0];
+    e.continuity = tcb[i][1];
+    e.bias = tcb[i][2];
   }
   const Motion motion = lwMotionView(keys, kEndStop);
   for (int frame = -3; frame <= 50; ++frame) {
-    MotionKey out; lwEvaluateMotion(motion, out, frame);
+    MotionKey out;
+    lwEvaluateMotion(motion, out, frame);
     EXPECT_NEAR(lwEvaluateEnvelope(envelope, frame / 24.0), out.values[0], 1e-9) << "frame " << frame;
   }
 }

@@ -17,7 +17,11 @@ namespace {
 
 using Bytes = lwbuild::Bytes;
 
-struct Target { const char* name; int (*entry)(const std::uint8_t*, std::size_t); bool text; };
+struct Target {
+  const char* name;
+  int (*entry)(const std::uint8_t*, std::size_t);
+  bool text;
+};
 
 const Target kTargets[] = {{"lwob", fuzz::lwobInput, false}, {"lwo2", fuzz::lwo2Input, false}, {"lwo3", fuzz::lwo3Input, false},
                            {"lwsc", fuzz::lwscInput, true},

@@ -87,7 +87,10 @@ inline Bytes nodeMappedObject(const std::string& imageName) {
 
 // 3 x 2 run-length TGA, bottom-up; the PPM reads red, green, blue / white x 3.
 inline Bytes woodTga() {
-  TgaSpec s; s.imageType = 10, s.width = 3, s.height = 2;
+  TgaSpec s;
+  s.imageType = 10;
+  s.width = 3;
+  s.height = 2;
   return tgaBytes(s, {}, {0x82, 255, 255, 255, 0x02, 0, 0, 255, 0, 255, 0, 255, 0, 0});
 }
 inline const std::string kWoodPpm = "P6\n# converted by vemo\n3 2\n255\n" + std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 9) + std::string(9, '\xFF');
@@ -110,14 +113,19 @@ inline bool inOrder(const std::string& text, const std::vector<std::string>& par
 // What the independent reader found: its report, and its keys by channel name. It turns the file right-handed.
 struct ReaderView {
   struct Node {
-    int depth = 0; std::string name; unsigned meshes = 0;
+    int depth = 0;
+    std::string name;
+    unsigned meshes = 0;
     double transform[16] = {};
   };
   using Keys = std::vector<std::vector<double>>;  // time, then the values
-  std::string text, error;
+  std::string text;
+  std::string error;
   Names materials;                                      // "name r g b a"
   std::set<std::tuple<float, float, float>> positions;  // z turned back
-  int faces = 0, corners = 0; std::vector<Node> nodes;
+  int faces = 0;
+  int corners = 0;
+  std::vector<Node> nodes;
   std::map<std::string, std::map<std::string, Keys>> keys;  // channel -> rotation/scale/position
   Names channels;
 };
@@ -127,27 +135,38 @@ inline ReaderView readBack(const std::string& path) {
   view.text = testsupport::run(TORVO_ASSIMP_READER, {"-v", path}, ".").out;
   std::istringstream in(view.text);
   for (std::string line, kind, name, label; std::getline(in, line);) {
-    std::istringstream words(line); words >> kind;
+    std::istringstream words(line);
+    words >> kind;
     if (kind == "error") view.error = line;
     if (kind == "material") {
-      double rgba[4]; words >> label >> name >> label >> rgba[0] >> rgba[1] >> rgba[2] >> rgba[3]; char text[160];
+      double rgba[4];
+      words >> label >> name >> label >> rgba[0] >> rgba[1] >> rgba[2] >> rgba[3];
+      char text[160];
       std::snprintf(text, sizeof text, "%s %.3f %.3f %.3f %.3f", name.c_str(), rgba[0], rgba[1], rgba[2], rgba[3]);
       view.materials.push_back(text);
     }
     if (kind == "face") {
-      for (words >> label >> label, ++view.faces; words >> label;) ++view.corners;
+      ++view.faces;
+      words >> label >> label;
+      while (words >> label) ++view.corners;
     }
     if (kind == "vertex") {
-      float x, y, z; words >> label >> label >> x >> y >> z;
+      float x, y, z;
+      words >> label >> label >> x >> y >> z;
       view.positions.insert({x, y, -z});
     }
     if (kind == "node") {
-      ReaderView::Node& n = view.nodes.emplace_back(); words >> n.depth >> n.name >> label >> n.meshes >> label >> label >> label;
+      ReaderView::Node& n = view.nodes.emplace_back();
+      words >> n.depth >> n.name >> label >> n.meshes >> label >> label >> label;
       for (double& v : n.transform) words >> v;
     }
-    if (kind == "channel") words >> name, view.channels.push_back(name);
+    if (kind == "channel") {
+      words >> name;
+      view.channels.push_back(name);
+    }
     if (kind == "rotation" || kind == "scale" || kind == "position") {
-      std::vector<double> key; words >> name;
+      std::vector<double> key;
+      words >> name;
       for (double v; words >> v;) key.push_back(v);
       view.keys[name][kind].push_back(key);
     }

@@ -29,7 +29,11 @@ std::string scene(const std::vector<std::string>& objects) {
 TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
   const std::string wood = "  found C:\\NewTek\\Images\\wood.tga as ", ok = "generating wood.PPM : ok\n", ppm = "\"wood.PPM\";";
   const struct {
-    const char* name; std::string sceneText; std::vector<std::string> args; int exitCode; std::vector<std::string> present;
+    const char* name;
+    std::string sceneText;
+    std::vector<std::string> args;
+    int exitCode;
+    std::vector<std::string> present;
     std::string absent, output, outputHas;
   } cases[] = {
       {"relative, no -C", scene({"Objects\\crate.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 0, {"  found Objects\\crate.lwo as ", wood, ok}, "", "s.X", ppm},
@@ -57,7 +61,8 @@ TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
        {"file not found: C:\\NewTek\\Objects\\gone.lwo\nNot LightWave file!\nerror occured.\n"}, "found C:", "", ""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TempDir dir; const std::string content = dir / "content";
+    TempDir dir;
+    const std::string content = dir / "content";
     for (const char* d : {"content", "content/Scenes", "content/Objects", "content/Images", "out", "elsewhere"}) testsupport::makeDir(dir / d);
     lwbuild::writeFile(content + "/Objects/crate.lwo", mappedObject("C:\\NewTek\\Images\\wood.tga"));
     lwbuild::writeFile(content + "/Images/wood.tga", lwbuild::tgaBytes(lwbuild::TgaSpec{}, {}, {10, 20, 30}));
@@ -92,39 +97,50 @@ TEST(Batch, ConvertsTheGoodFilesOfATreeAsTorvoDoesAlone) {
   for (const char* d : {"src/a/b", "src/c", "ref/a/b"}) testsupport::makeDir(t / d);
   const lwbuild::Geometry g = lwbuild::uvSphere(12, 8, 1.0);
   const lwbuild::Bytes sphere = lwbuild::LwobBuilder().surfaces({"Skin"}).points(g.points).polygons(g.polygons).bytes();
-  lwbuild::writeFile(t / "src/a/one.lwo", sphere), lwbuild::writeFile(t / "src/a/b/Two.LWO", mappedObject("nowhere.tga"));
-  lwbuild::writeFile(t / "src/c/cut.lwo", lwbuild::Bytes(sphere.begin(), sphere.begin() + 40)), lwbuild::writeFile(t / "src/c/lost.lws", scene({"gone.lwo"}));
-  lwbuild::writeFile(t / "src/c/notes.txt", std::string("not a source")), lwbuild::writeFile(t / "lw.cfg", "LWCO\n0\nContentDirectory " + t / "src/a\n");
+  lwbuild::writeFile(t / "src/a/one.lwo", sphere);
+  lwbuild::writeFile(t / "src/a/b/Two.LWO", mappedObject("nowhere.tga"));
+  lwbuild::writeFile(t / "src/c/cut.lwo", lwbuild::Bytes(sphere.begin(), sphere.begin() + 40));
+  lwbuild::writeFile(t / "src/c/lost.lws", scene({"gone.lwo"}));
+  lwbuild::writeFile(t / "src/c/notes.txt", std::string("not a source"));
+  lwbuild::writeFile(t / "lw.cfg", "LWCO\n0\nContentDirectory " + t / "src/a\n");
   const auto r = testsupport::run(TORVO_BATCH_EXE, {"-b", "-j", "3", "src", "dst"}, t.path());
-  EXPECT_TRUE(r.exitCode == 1 && clitest::inOrder(r.out, {"FAILED c/cut.lwo\n", "FAILED c/lost.lws\n", "  | file not found: gone.lwo\n",
-                                                          "2 converted, 2 failed\n"})) << r.out;
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(clitest::inOrder(r.out, {"FAILED c/cut.lwo\n", "FAILED c/lost.lws\n", "  | file not found: gone.lwo\n", "2 converted, 2 failed\n"}))
+      << r.out;
+  EXPECT_EQ(testsupport::listDir(t / "dst/c"), std::vector<std::string>{});
   // With the content directory holding the scene's object only the cut file fails; an unknown option converts nothing.
-  lwbuild::writeFile(t / "src/a/gone.lwo", sphere), testsupport::makeDir(t / "again");
+  lwbuild::writeFile(t / "src/a/gone.lwo", sphere);
   EXPECT_TRUE(contains(testsupport::run(TORVO_BATCH_EXE, {"-Clw.cfg", "src", "again"}, t.path()).out, "4 converted, 1 failed\n"));
   const auto bad = testsupport::run(TORVO_BATCH_EXE, {"-x", "src", "none"}, t.path());
-  EXPECT_TRUE(bad.exitCode == 1 && contains(bad.out, "Invalid option: -x\n") && !testsupport::fileExists(t / "none")) << bad.out;
-  EXPECT_EQ(testsupport::listDir(t / "dst/c"), std::vector<std::string>{});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_TRUE(contains(bad.out, "Invalid option: -x\n")) << bad.out;
+  EXPECT_FALSE(fileExists(t / "none"));
   // A tree deeper than the walk goes is refused as a whole.
   std::string deep = t / "deep";
   for (int i = 0; i < 66; ++i) deep += "/d";
   std::filesystem::create_directories(deep);
   const auto tooDeep = testsupport::run(TORVO_BATCH_EXE, {"deep", "deepout"}, t.path());
-  EXPECT_EQ(std::to_string(tooDeep.exitCode) + tooDeep.out, "1can't read the source tree 'deep'.\n");
-  // The same tree named with a leading dot, from above, or absolutely converts the same.
+  EXPECT_EQ(tooDeep.exitCode, 1);
+  EXPECT_EQ(tooDeep.out, "can't read the source tree 'deep'.\n");
+  // The same tree named with a leading dot, from above, or absolutely converts the same, reported alike.
   const std::pair<std::string, std::string> trees[] = {{t.path(), "./src"}, {t / "ref", "../src"}, {t / "ref", t / "src"}};
-  std::string reports[std::size(trees)];
+  std::string first;
   for (std::size_t i = 0; i < std::size(trees); ++i) {
-    const std::string dest = t / ("tree" + std::to_string(i)), from = trees[i].second + "/";
+    SCOPED_TRACE(trees[i].second);
+    const std::string dest = t / ("tree" + std::to_string(i));
     const auto again = testsupport::run(TORVO_BATCH_EXE, {"-b", trees[i].second, dest}, trees[i].first);
-    reports[i] = again.out;
-    for (const std::string& path : {from, dest})
-      for (std::size_t at; (at = reports[i].find(path)) != std::string::npos;) reports[i].replace(at, path.size(), "<path>");
-    EXPECT_TRUE(again.exitCode == 1 && contains(again.out, "3 converted, 2 failed\n") && reports[i] == reports[0]) << reports[i];
+    EXPECT_EQ(again.exitCode, 1);
+    std::string report = again.out;
+    for (const std::string& path : {trees[i].second + "/", dest})
+      for (std::size_t at; (at = report.find(path)) != std::string::npos;) report.replace(at, path.size(), "<path>");
+    EXPECT_TRUE(contains(report, "3 converted, 2 failed\n")) << report;
+    EXPECT_EQ(report, i == 0 ? report : first);
+    first = i == 0 ? report : first;
   }
-  for (const auto& [source, out] : {std::pair{"src/a/one.lwo", "a/one.X"}, {"src/a/b/Two.LWO", "a/b/Two.X"}}) {
-    ASSERT_EQ(testsupport::run(TORVO_EXE, {"-b", source, "ref/" + std::string(out).substr(0, std::string(out).rfind('/') + 1)}, t.path()).exitCode, 0);
-    for (const char* tree : {"dst/", "tree0/", "tree1/", "tree2/"})
-      EXPECT_EQ(readFile(t / (tree + std::string(out))), readFile(t / ("ref/" + std::string(out)))) << tree << out;
+  for (const std::string out : {"a/one.X", "a/b/Two.X"}) {
+    const std::string source = "src/" + out.substr(0, out.size() - 1) + (out == "a/one.X" ? "lwo" : "LWO");
+    ASSERT_EQ(testsupport::run(TORVO_EXE, {"-b", source, "ref/" + out.substr(0, out.rfind('/') + 1)}, t.path()).exitCode, 0);
+    for (const char* tree : {"dst/", "tree0/", "tree1/", "tree2/"}) EXPECT_EQ(readFile(t / (tree + out)), readFile(t / ("ref/" + out))) << tree << out;
   }
 }
 

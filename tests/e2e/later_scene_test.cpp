@@ -41,13 +41,15 @@ TEST(LaterScenes, SampleFilesConvertWithKeysAndBehaviours) {
     ASSERT_TRUE(view.error.empty()) << view.error;
     for (const auto& item : scene.items)
       EXPECT_TRUE(std::any_of(view.nodes.begin(), view.nodes.end(), [&](const auto& n) { return n.name == "Frame" + item->name; })) << item->name;
-    const LwObject& cube = *scene.items[0]; const long long first = scene.firstFrame, last = scene.lastFrame;
+    const LwObject& cube = *scene.items[0];
+    const long long first = scene.firstFrame, last = scene.lastFrame;
     const ReaderView::Keys& moves = view.keys.at("Frame" + cube.name).at("position");
     ASSERT_EQ(moves.size(), static_cast<std::size_t>(last - first + 1));
     auto sample = [&](long long frame, int c) -> double {  // position channel c at a frame, z turned back
       for (const auto& key : moves)
         if (key.size() == 4 && key[0] == static_cast<double>(frame - first)) return c == 2 ? -key[3] : key[1 + static_cast<std::size_t>(c)];
-      return ADD_FAILURE() << "no position key at " << frame, NAN;
+      ADD_FAILURE() << "no position key at " << frame;
+      return NAN;
     };
     for (int c = 0; c < 3; ++c) {
       const LwEnvelope& env = cube.channels[static_cast<std::size_t>(c)];

@@ -9,7 +9,12 @@ using testsupport::TempDir;
 
 TEST(SubdivisionLevels, SceneOptionsAndBudget) {
   const struct {
-    const char* what; const char* type; const char* level; std::vector<std::string> options; const char* counts; const char* warning;
+    const char* what;
+    const char* type;
+    const char* level;
+    std::vector<std::string> options;
+    const char* counts;
+    const char* warning;
   } rows[] = {
       {"no SubPatchLevel: 3", "PTCH", nullptr, {}, " 56 Vertices  54 Polygons", nullptr},
       {"the display level", "PTCH", "SubPatchLevel 2 4", {}, " 26 Vertices  24 Polygons", nullptr},

@@ -20,7 +20,8 @@ using lwbuild::TgaSpec;
 namespace {
 
 struct Rgb {
-  std::uint8_t r = 0, g = 0, b = 0; bool operator==(const Rgb&) const = default;
+  std::uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
 };
 constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255}, kBlack{0, 0, 0};
 using Pixels = std::vector<Rgb>;
@@ -29,7 +30,7 @@ using Pixels = std::vector<Rgb>;
 Bytes bgr(std::initializer_list<Rgb> colours, bool table = false) {
   Bytes b;
   for (Rgb c : colours) {
-    b.push_back(c.b), b.push_back(c.g), b.push_back(c.r);  // one at a time: GCC 12 misreads an inserted list
+    for (std::uint8_t v : {c.b, c.g, c.r}) b.push_back(v);
     if (table) b.push_back(0);
   }
   return b;
@@ -49,8 +50,16 @@ Pixels greys(std::initializer_list<int> values, std::size_t times = 1) {
 }
 
 TgaSpec tga(int type, int width, int height, int depth, int descriptor = 0, int mapLength = 0, int entrySize = 0, int firstIndex = 0) {
-  TgaSpec s; s.imageType = type, s.width = width, s.height = height, s.pixelDepth = depth, s.descriptor = descriptor;
-  s.colorMapType = mapLength > 0 ? 1 : 0, s.mapLength = mapLength, s.mapEntrySize = entrySize, s.firstIndex = firstIndex;
+  TgaSpec s;
+  s.imageType = type;
+  s.width = width;
+  s.height = height;
+  s.pixelDepth = depth;
+  s.descriptor = descriptor;
+  s.colorMapType = mapLength > 0 ? 1 : 0;
+  s.mapLength = mapLength;
+  s.mapEntrySize = entrySize;
+  s.firstIndex = firstIndex;
   return s;
 }
 
@@ -62,10 +71,12 @@ struct Conversion {
 
 // Converts from any readable stream (pipes included), which is left open.
 Conversion convertStream(Kind kind, std::FILE* source) {
-  Conversion c; std::FILE* destination = std::tmpfile();
+  Conversion c;
+  std::FILE* destination = std::tmpfile();
   if (source == nullptr || destination == nullptr) return c;
   c.result = kind == Kind::Bmp ? convertBmpToPpm("vemo", source, destination) : convertTgaToPpm("vemo", source, destination);
-  std::rewind(destination); char buffer[65536];
+  std::rewind(destination);
+  char buffer[65536];
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, destination)) > 0;) c.output.append(buffer, n);
   std::fclose(destination);
   return c;
@@ -74,13 +85,18 @@ Conversion convertStream(Kind kind, std::FILE* source) {
 Conversion convert(Kind kind, const Bytes& input) {
   std::FILE* source = std::tmpfile();
   if (!input.empty()) std::fwrite(input.data(), 1, input.size(), source);
-  std::rewind(source); const Conversion c = convertStream(kind, source); std::fclose(source);
+  std::rewind(source);
+  const Conversion c = convertStream(kind, source);
+  std::fclose(source);
   return c;
 }
 
 // Each image converts to exactly these pixels (top row first), its PPM headed as ours are.
 struct Decoded {
-  std::string what; Bytes file; long width; Pixels pixels;
+  std::string what;
+  Bytes file;
+  long width;
+  Pixels pixels;
 };
 void expectDecoded(Kind kind, const std::vector<Decoded>& cases) {
   for (const Decoded& d : cases) {
@@ -108,8 +124,14 @@ void expectRefused(Kind kind, std::vector<std::pair<std::string, Bytes>> cases, 
 
 // Deterministic pseudo-random bytes.
 Bytes noise(std::size_t n, std::uint32_t seed) {
-  Bytes b(n); std::uint32_t x = seed * 2654435761u + 1;
-  for (auto& v : b) x ^= x << 13, x ^= x >> 17, x ^= x << 5, v = static_cast<std::uint8_t>(x >> 24);
+  Bytes b(n);
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (auto& v : b) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    v = static_cast<std::uint8_t>(x >> 24);
+  }
   return b;
 }
 
@@ -119,8 +141,6 @@ Bytes greyRows(int width, int height) {
   for (int r = 0; r < height; ++r) pixels.insert(pixels.end(), static_cast<std::size_t>(width), r * 10 + 1);
   return pixels;
 }
-
-std::uint8_t widen5(unsigned v) { return static_cast<std::uint8_t>((v << 3) | (v >> 2)); }
 
 void setLE32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -137,14 +157,11 @@ Bytes bmp2x2(std::size_t at = 0, std::uint32_t value = 0) {
 
 TEST(Tga, EveryKindRowOrderAndPacketDecodes) {
   const Bytes square = bgr({kRed, kGreen, kBlue, kWhite});
-  // 16-bit pixels: red in bits 10-14, green 5-9, blue 0-4; the top bit is ignored.
-  auto word = [](unsigned r, unsigned g, unsigned b) { return (r << 10) | (g << 5) | b; };
-  Bytes fives, map16; Pixels widened;
-  for (const auto& s : {std::vector<unsigned>{31, 0, 0}, {0, 31, 0}, {0, 0, 31}, {1, 17, 30}, {16, 8, 4}}) {
-    lwbuild::putLE16(fives, word(s[0], s[1], s[2]) | 0x8000);
-    widened.push_back(Rgb{widen5(s[0]), widen5(s[1]), widen5(s[2])});
-  }
-  lwbuild::putLE16(map16, word(31, 0, 16)), lwbuild::putLE16(map16, word(3, 31, 0));
+  // 16-bit pixels, little-endian: red in bits 10-14, green 5-9, blue 0-4, the top bit ignored; five bits
+  // widen to eight by repeating their top three. (31 0 0), (0 31 0), (0 0 31), (1 17 30), (16 8 4):
+  const Bytes fives = {0x00, 0xFC, 0xE0, 0x83, 0x1F, 0x80, 0x3E, 0x86, 0x04, 0xC1};
+  const Pixels widened = {kRed, kGreen, kBlue, {8, 140, 247}, {132, 66, 33}};
+  const Bytes map16 = {0x10, 0x7C, 0xE0, 0x0F};  // (31 0 16), (3 31 0)
   std::vector<Decoded> cases = {
       {"bottom-up: the file's last row comes first", tgaBytes(tga(2, 2, 2, 24), {}, square), 2, {kBlue, kWhite, kRed, kGreen}},
       {"top-down", tgaBytes(tga(2, 2, 2, 24, 0x20), {}, square), 2, {kRed, kGreen, kBlue, kWhite}},
@@ -164,7 +181,7 @@ TEST(Tga, EveryKindRowOrderAndPacketDecodes) {
       {"fully packed runs", tgaBytes(tga(11, 256, 2, 8), {}, {0xFF, 1, 0xFF, 2, 0xFF, 3, 0xFF, 4}), 256, greys({3, 4, 1, 2}, 128)},
       {"15 bits", tgaBytes(tga(2, 5, 1, 15), {}, fives), 5, widened},
       {"16 bits", tgaBytes(tga(2, 5, 1, 16), {}, fives), 5, widened},
-      {"16-bit map entries", tgaBytes(tga(1, 2, 1, 8, 0, 2, 16), map16, {1, 0}), 2, {{widen5(3), 255, 0}, {255, 0, widen5(16)}}},
+      {"16-bit map entries", tgaBytes(tga(1, 2, 1, 8, 0, 2, 16), map16, {1, 0}), 2, {{24, 255, 0}, {255, 0, 132}}},
       // Entries 2, 3, 4 stored (first index 2); indexes 0, 1 and 9 fall outside.
       {"indexes outside the map are black", tgaBytes(tga(1, 5, 1, 8, 0, 3, 24, 2), bgr({kRed, kGreen, kBlue}), {2, 3, 4, 0, 9}),
        5, {kRed, kGreen, kBlue, kBlack, kBlack}},
@@ -174,7 +191,8 @@ TEST(Tga, EveryKindRowOrderAndPacketDecodes) {
       {"8-bit grey entries", tgaBytes(tga(9, 3, 1, 16, 0, 2, 8), {77, 88}, {0x82, 1, 0}), 3, greys({88}, 3)}};
   // True colour with an announced map and an ID field: pixels follow the map.
   for (int type : {2, 3, 10}) {
-    TgaSpec s = tga(type, 2, 1, type == 3 ? 8 : 24, 0, 4, 15); s.idLength = 5;
+    TgaSpec s = tga(type, 2, 1, type == 3 ? 8 : 24, 0, 4, 15);
+    s.idLength = 5;
     const Bytes pixels = type == 3 ? Bytes{5, 6} : cat({type == 10 ? Bytes{0x01} : Bytes{}, bgr({kGreen, kRed})});
     cases.push_back({"map skipped for type " + std::to_string(type), tgaBytes(s, Bytes(8, 0xAB), pixels), 2,
                      type == 3 ? greys({5, 6}) : Pixels{kGreen, kRed}});
@@ -198,7 +216,8 @@ TEST(Tga, RefusedHeadersAndTruncations) {
     cases.push_back({"depth " + std::to_string(depth), tgaBytes(tga(2, 1, 1, depth), {}, Bytes(16, 1))});
   for (int size : {0, 7, 12, 40})
     cases.push_back({"map entry size " + std::to_string(size), tgaBytes(tga(1, 1, 1, 8, 0, 1, size), Bytes(8, 0), {0})});
-  TgaSpec mapped = tga(9, 3, 2, 8, 0, 2, 24); mapped.idLength = 3;
+  TgaSpec mapped = tga(9, 3, 2, 8, 0, 2, 24);
+  mapped.idLength = 3;
   expectRefused(Kind::Tga, cases,
                 {tgaBytes(tga(2, 3, 2, 24), {}, noise(18, 1)), tgaBytes(tga(10, 3, 2, 16), {}, {0x82, 1, 2, 0x02, 3, 4, 5, 6, 7, 8}),
                  tgaBytes(mapped, Bytes(6, 9), {0x01, 0, 1, 0x83, 1})});
@@ -207,8 +226,11 @@ TEST(Tga, RefusedHeadersAndTruncations) {
 TEST(Bmp, PixelsComeOutTopRowFirst) {
   // A 124-byte info header: the table starts after it, not at byte 54.
   auto v5 = [](const Bytes& table) {
-    Bytes b = lwbuild::bmpBytes(2, 1, 8, table, {1, 0, 0, 0}); b.insert(b.begin() + 54, 124 - 40, 0xEE);
-    return setLE32(b, 10, 54 + 84 + static_cast<std::uint32_t>(table.size())), setLE32(b, 14, 124), b;
+    Bytes b = lwbuild::bmpBytes(2, 1, 8, table, {1, 0, 0, 0});
+    b.insert(b.begin() + 54, 124 - 40, 0xEE);
+    setLE32(b, 10, 54 + 84 + static_cast<std::uint32_t>(table.size()));
+    setLE32(b, 14, 124);
+    return b;
   };
   expectDecoded(Kind::Bmp,
                 {{"24 bits, bottom row stored first", bmp2x2(), 2, {kRed, kWhite, kBlue, kGreen}},
@@ -224,8 +246,10 @@ TEST(Bmp, PixelsComeOutTopRowFirst) {
 }
 
 TEST(Bmp, UnsupportedImpossibleAndCutFilesAreRefusedBeforeAllocating) {
-  const Bytes rows(16, 0), table = bgr({kRed, kWhite}, true);
-  Bytes wrongMagic = bmp2x2(); wrongMagic[0] = 'X';
+  const Bytes rows(16, 0);
+  const Bytes table = bgr({kRed, kWhite}, true);
+  Bytes wrongMagic = bmp2x2();
+  wrongMagic[0] = 'X';
   std::vector<std::pair<std::string, Bytes>> cases = {
       {"RLE8", lwbuild::bmpBytes(2, 2, 8, table, rows, 1)}, {"RLE4", lwbuild::bmpBytes(2, 2, 4, table, rows, 2)},
       {"bit fields", lwbuild::bmpBytes(2, 2, 24, {}, rows, 3)}, {"magic", wrongMagic}, {"OS/2 core header", bmp2x2(14, 12)},
@@ -235,7 +259,8 @@ TEST(Bmp, UnsupportedImpossibleAndCutFilesAreRefusedBeforeAllocating) {
     cases.push_back({"bits " + std::to_string(bits), lwbuild::bmpBytes(2, 2, bits, table, Bytes(32, 0))});
   for (const auto& [w, h] : {std::pair<std::int32_t, std::int32_t>{0, 2}, {-2, 2}, {2, 0}, {0x7FFFFFFF, 0x7FFFFFFF},
                              {0x7FFFFFFF, -0x7FFFFFFF - 1}, {1, 0x7FFFFFFF}, {0x40000000, 1}}) {
-    Bytes bmp = bmp2x2(18, std::uint32_t(w)); setLE32(bmp, 22, std::uint32_t(h));
+    Bytes bmp = bmp2x2(18, std::uint32_t(w));
+    setLE32(bmp, 22, std::uint32_t(h));
     cases.push_back({"size " + std::to_string(w) + " x " + std::to_string(h), bmp});
   }
   expectRefused(Kind::Bmp, cases,
@@ -247,9 +272,11 @@ TEST(ImageStreams, PipesGiveTheSameResultsAsFilesAndWriteFailuresAreReported) {
   testsupport::TempDir dir;  // the TGA is larger than one block of pipe reading
   for (const auto& [kind, whole] : {std::pair{Kind::Tga, tgaBytes(tga(2, 700, 600, 24), {}, noise(700 * 600 * 3, 5))},
                                     {Kind::Bmp, lwbuild::bmpBytes(5, 3, 24, {}, noise(16 * 3, 6))}}) {
-    for (std::size_t cut : {whole.size(), whole.size() - 1, whole.size() / 2, std::size_t{17}}) {
-      const Bytes file(whole.begin(), whole.begin() + static_cast<long>(cut)); lwbuild::writeFile(dir / "image", file);
-      const Conversion fromFile = convert(kind, file); std::FILE* pipe = ::popen(("cat '" + dir / "image" + "'").c_str(), "r");
+    for (std::size_t cut : {whole.size(), whole.size() - 1, std::size_t{17}}) {
+      const Bytes file(whole.begin(), whole.begin() + static_cast<long>(cut));
+      lwbuild::writeFile(dir / "image", file);
+      const Conversion fromFile = convert(kind, file);
+      std::FILE* pipe = ::popen(("cat '" + dir / "image" + "'").c_str(), "r");
       const Conversion fromPipe = convertStream(kind, pipe);
       if (pipe != nullptr) ::pclose(pipe);
       EXPECT_EQ(fromPipe.result, fromFile.result) << cut;
@@ -258,14 +285,17 @@ TEST(ImageStreams, PipesGiveTheSameResultsAsFilesAndWriteFailuresAreReported) {
     }
   }
   lwbuild::writeFile(dir / "in.bmp", lwbuild::bmpBytes(1, 1, 24, {}, {1, 2, 3, 0}));
-  lwbuild::writeFile(dir / "in.tga", tgaBytes(tga(2, 1, 1, 24), {}, {1, 2, 3})); lwbuild::writeFile(dir / "out.ppm", Bytes{});
+  lwbuild::writeFile(dir / "in.tga", tgaBytes(tga(2, 1, 1, 24), {}, {1, 2, 3}));
+  lwbuild::writeFile(dir / "out.ppm", Bytes{});
   for (const auto& [fn, name] : {std::pair{&convertBmpToPpm, "in.bmp"}, {&convertTgaToPpm, "in.tga"}}) {
-    std::FILE* source = std::fopen((dir / name).c_str(), "rb"); std::FILE* readOnly = std::fopen((dir / "out.ppm").c_str(), "rb");
+    std::FILE* source = std::fopen((dir / name).c_str(), "rb");
+    std::FILE* readOnly = std::fopen((dir / "out.ppm").c_str(), "rb");
     // No source, no destination, a destination that cannot be written to.
     EXPECT_EQ(fn("vemo", nullptr, readOnly), Status::kBadInput) << name;
     EXPECT_EQ(fn("vemo", source, nullptr), Status::kBadInput) << name;
     EXPECT_EQ(fn("vemo", source, readOnly), Status::kWriteFailed) << name;
-    std::fclose(source), std::fclose(readOnly);
+    std::fclose(source);
+    std::fclose(readOnly);
   }
 }
 

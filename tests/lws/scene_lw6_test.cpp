@@ -21,7 +21,8 @@ using lwbuild::ckey;
 // an envelope, a light below the null, a camera turned by 90 degrees; a bone and a
 // plugin block in between (the bone follows every other item). Frames 3 to 33 at 30 per second.
 std::string sceneText(int version) {
-  lwbuild::LaterSceneBuilder s(version, 3, 33); const bool ids = version >= 4;
+  lwbuild::LaterSceneBuilder s(version, 3, 33);
+  const bool ids = version >= 4;
   s.line(version >= 3 ? std::string("LoadObjectLayer 2 ") + (ids ? "10000000 " : "") + "Objects/layers.lwo"
                       : "LoadObject Objects/box.lwo");
   s.motion("ObjectMotion", {{ckey(0, 0, 3), ckey(1, 2, 3)}});
@@ -54,7 +55,9 @@ class LaterScenes : public testing::TestWithParam<int> {
   }
   void TearDown() override { lwReleaseScene(scene); }
   Status read(const std::string& text, bool cameraAndLights = true) { return testsupport::readScene(scene, text, &console, cameraAndLights, dir.path()); }
-  testsupport::TempDir dir; LwScene scene; std::string console;
+  testsupport::TempDir dir;
+  LwScene scene;
+  std::string console;
 };
 
 }  // namespace
@@ -63,23 +66,33 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
   const int version = GetParam();
   ASSERT_EQ(read(sceneText(version)), Status::kOk) << console;
   ASSERT_EQ(scene.items.size(), 5u) << console;
-  EXPECT_TRUE(scene.items[4]->name == "4_Bone" && scene.items[4]->parentIndex == 1 && scene.items[4]->bone.owner == 1);
-  const char* names[] = {version >= 3 ? "0_layers" : "0_box", "1_Helper", "2_Sun", version >= 3 ? "3_Cam" : "Camera"};
-  const int parents[] = {0, 1, 2, 0}, targets[] = {0, 1, 0, 0};
-  for (int i = 0; i < 4; ++i) {
-    const LwObject& item = *scene.items[static_cast<std::size_t>(i)];
-    EXPECT_TRUE(item.name == names[i] && item.parentIndex == parents[i] && item.targetIndex == targets[i] && item.channels.size() == 9u &&
-                item.motionKeys.size() == 1u) << names[i];
+  EXPECT_EQ(scene.items[4]->name, "4_Bone");
+  EXPECT_EQ(scene.items[4]->parentIndex, 1);
+  EXPECT_EQ(scene.items[4]->bone.owner, 1);
+  const struct {
+    std::string name;
+    int parent, target;
+  } items[] = {{version >= 3 ? "0_layers" : "0_box", 0, 0}, {"1_Helper", 1, 1}, {"2_Sun", 2, 0}, {version >= 3 ? "3_Cam" : "Camera", 0, 0}};
+  for (std::size_t i = 0; i < std::size(items); ++i) {
+    SCOPED_TRACE(items[i].name);
+    const LwObject& item = *scene.items[i];
+    EXPECT_EQ(item.name, items[i].name);
+    EXPECT_EQ(item.parentIndex, items[i].parent);
+    EXPECT_EQ(item.targetIndex, items[i].target);
+    EXPECT_EQ(item.channels.size(), 9u);
+    EXPECT_EQ(item.motionKeys.size(), 1u);
   }
   const LwObject& box = *scene.items[0];
-  EXPECT_EQ(box.layer * 10 + box.polygons.size(), version >= 3 ? 22u : 1u);  // that layer's polygons alone
-  EXPECT_FLOAT_EQ(box.pivot[0], version == 3 ? 0.25f : 0.5f);    // LAYR's, unless the scene moves it
+  EXPECT_EQ(box.layer, version >= 3 ? 2 : 0);
+  EXPECT_EQ(box.polygons.size(), version >= 3 ? 2u : 1u);  // that layer's polygons alone
+  EXPECT_FLOAT_EQ(box.pivot[0], version == 3 ? 0.25f : 0.5f);  // LAYR's, unless the scene moves it
   // Linear from 0 to 2 over one second: frame 3 is 0.2, frame 15 is 1.
   EXPECT_NEAR(box.motionKeys[0].values[kPosX], 0.2, 1e-12);
   EXPECT_NEAR(lwEvaluateEnvelope(box.channels[kPosX], lwFrameTime(scene, 15)), 1.0, 1e-12);
   EXPECT_TRUE(lwItemMoves(box));
   EXPECT_NEAR(scene.items[1]->dissolve, 0.1, 1e-12);  // the envelope at frame 3
-  EXPECT_TRUE(scene.items[1]->channels[kPosY].pre == kBehaviorConstant && scene.items[1]->channels[kPosY].post == kBehaviorRepeat);
+  EXPECT_EQ(scene.items[1]->channels[kPosY].pre, kBehaviorConstant);
+  EXPECT_EQ(scene.items[1]->channels[kPosY].post, kBehaviorRepeat);
   EXPECT_FALSE(lwItemMoves(*scene.items[2]));
   const MotionKey& camera = scene.items[3]->motionKeys[0];
   EXPECT_NEAR(camera.values[kHeading], 90.0, 1e-9);  // radians from version 3 on
@@ -90,11 +103,23 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
 TEST_P(LaterScenes, OptionsLeaveOutLightsAndCameraButKeepTheirPlaces) {
   std::string text = sceneText(GetParam());
   text += GetParam() >= 3 ? "AddNullObject Last\nParentItem 20000000\n" : "AddNullObject Last\nParentObject 4\n";
-  ASSERT_EQ(read(text, false), Status::kOk); ASSERT_EQ(scene.items.size(), 4u);
-  EXPECT_TRUE(scene.items[2]->name == "2_Last" && scene.items[2]->parentIndex == 0);  // the light, not kept; or a fourth object
+  ASSERT_EQ(read(text, false), Status::kOk);
+  ASSERT_EQ(scene.items.size(), 4u);
+  EXPECT_EQ(scene.items[2]->name, "2_Last");
+  EXPECT_EQ(scene.items[2]->parentIndex, 0);  // the light, not kept; or a fourth object
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, LaterScenes, testing::Values(2, 3, 5));
+
+// An item id or number one past the last item of its kind names no item.
+TEST_F(LaterScenes, ReferencesPastTheLastItemAreNone) {
+  for (const std::string text : {"LWSC\n3\nAddNullObject 10000000 a\nParentItem 10000001\n", "LWSC\n2\nAddNullObject a\nParentObject 2\n"}) {
+    lwReleaseScene(scene);
+    static_cast<void>(read(text));  // no motion: no scene, but its items are read
+    ASSERT_EQ(scene.items.size(), 1u) << text;
+    EXPECT_EQ(scene.items[0]->parentIndex, 0) << text;
+  }
+}
 
 TEST_F(LaterScenes, DamagedEnvelopesAreRefused) {
   const std::string head = "LWSC\n5\nAddNullObject N\nObjectMotion\nNumChannels 1\nChannel 0\n";
@@ -119,6 +144,11 @@ TEST_F(LaterScenes, DamagedEnvelopesAreRefused) {
   lwReleaseScene(scene);
   ASSERT_EQ(read(turn), Status::kOk) << console;
   const auto& keys = scene.items.at(0)->channels.at(kHeading).keys;
-  EXPECT_EQ(testing::PrintToString(std::vector<double>{keys[0].param[0], keys[0].param[1], keys[1].param[0], keys[1].param[1], keys[1].param[2], keys[1].param[3]}),
-            testing::PrintToString(std::vector<double>{0.5 * kRadiansToDegrees, 0.25 * kRadiansToDegrees, 0.5, 0.25 * kRadiansToDegrees, 0.5, 0.25 * kRadiansToDegrees}));
+  const double d = kRadiansToDegrees;
+  EXPECT_DOUBLE_EQ(keys[0].param[0], 0.5 * d);
+  EXPECT_DOUBLE_EQ(keys[0].param[1], 0.25 * d);
+  EXPECT_EQ(keys[1].param[0], 0.5);  // a handle's time
+  EXPECT_DOUBLE_EQ(keys[1].param[1], 0.25 * d);
+  EXPECT_EQ(keys[1].param[2], 0.5);
+  EXPECT_DOUBLE_EQ(keys[1].param[3], 0.25 * d);
 }
