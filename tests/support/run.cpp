@@ -16,9 +16,10 @@
 
 namespace testsupport {
 
-RunResult run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd, const std::string& input,
-              int timeoutSeconds) {
-  RunResult result; int out[2], in[2];
+RunResult run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+              const std::string& input, int timeoutSeconds) {
+  RunResult result;
+  int out[2], in[2];
   if (pipe(out) != 0 || pipe(in) != 0) return result;
   // A program that exits before reading its input must not end the test with SIGPIPE; the
   // program itself keeps the default action.
@@ -26,16 +27,25 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
   const pid_t pid = fork();
   if (pid == 0) {
     signal(SIGPIPE, SIG_DFL);
-    dup2(in[0], 0), dup2(out[1], 1), dup2(out[1], 2); close(in[0]), close(in[1]), close(out[0]), close(out[1]);
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    close(in[0]);
+    close(in[1]);
+    close(out[0]);
+    close(out[1]);
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     if (chdir(cwd.c_str()) == 0) execv(program.c_str(), argv.data());
     _exit(127);
   }
-  close(in[0]), close(out[1]);
+  close(in[0]);
+  close(out[1]);
   if (!input.empty() && write(in[1], input.data(), input.size()) < 0) result.out = "<input not written>";
-  close(in[1]); const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds); char buffer[65536];
+  close(in[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  char buffer[65536];
   for (pollfd pfd{out[0], POLLIN, 0};; pfd.revents = 0) {
     if (poll(&pfd, 1, 100) > 0) {
       const ssize_t n = read(out[0], buffer, sizeof buffer);
@@ -43,10 +53,13 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
       result.out.append(buffer, static_cast<std::size_t>(n));
     }
     if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL); break;
+      kill(pid, SIGKILL);
+      break;
     }
   }
-  close(out[0]); int status = 0; waitpid(pid, &status, 0);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
 }
@@ -63,17 +76,24 @@ TempDir::~TempDir() {
 }
 
 std::string readFile(const std::string& path) {
-  std::ostringstream ss; ss << std::ifstream(path, std::ios::binary).rdbuf();
+  std::ostringstream ss;
+  ss << std::ifstream(path, std::ios::binary).rdbuf();
   return ss.str();
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
-void makeDir(const std::string& path) { std::filesystem::create_directories(path); }
+void makeDir(const std::string& path) {
+  std::filesystem::create_directories(path);
+}
 
 std::vector<std::string> listDir(const std::string& path) {
-  std::vector<std::string> names; std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(path, ec)) names.push_back(entry.path().filename().string());
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(path, ec))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -88,7 +108,8 @@ Stamps xFiles(const std::string& dir) {
   if (root.rfind(scratch, 0) != 0) return stamps;
   for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string extension = it->path().extension().string();
-    if (it->is_regular_file(ec) && (extension == ".x" || extension == ".X")) stamps[it->path().string()] = it->last_write_time(ec);
+    if (it->is_regular_file(ec) && (extension == ".x" || extension == ".X"))
+      stamps[it->path().string()] = it->last_write_time(ec);
   }
   return stamps;
 }
@@ -108,7 +129,8 @@ void collectOutputs(const Stamps& before, const Stamps& after, const std::string
     std::snprintf(name, sizeof name, "%016llx.x", static_cast<unsigned long long>(hash));
     std::ofstream(collection + "/" + name, std::ios::binary) << bytes;
     // One short append a line, so that tests running at the same time do not mix their lines.
-    const std::string line = std::string(name) + " " + flags + " " + origin + "/" + std::filesystem::path(path).filename().string() + "\n";
+    const std::string line =
+        std::string(name) + " " + flags + " " + origin + "/" + std::filesystem::path(path).filename().string() + "\n";
     std::FILE* manifest = std::fopen((collection + "/manifest").c_str(), "a");
     if (manifest == nullptr) continue;
     std::fwrite(line.data(), 1, line.size(), manifest);

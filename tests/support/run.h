@@ -20,9 +20,13 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
 // A fresh empty directory under the temporary directory, removed with its contents when the object goes.
 class TempDir {
  public:
-  TempDir(); ~TempDir(); TempDir(const TempDir&) = delete; TempDir& operator=(const TempDir&) = delete;
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
  private:
   std::string path_;
 };
