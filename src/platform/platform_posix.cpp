@@ -33,6 +33,14 @@ namespace platform {
 
 namespace {
 
+// Closes a directory stream however its listing ends: memory may run out while names are kept.
+struct DirCloser {
+  DIR* stream;
+  ~DirCloser() {
+    if (stream != nullptr) ::closedir(stream);
+  }
+};
+
 // A temporary name is the final one with 12 bytes more; names longer than this
 // leave room for them by losing their end (255 is the usual limit on a name).
 constexpr std::size_t kTempNameStem = 255 - 12;
@@ -68,12 +76,11 @@ bool exists(const std::string& path) {
 // name first, then in byte order, so the choice never depends on the directory's order.
 std::vector<std::string> entriesIgnoringCase(const std::string& dir, const std::string& name) {
   std::vector<std::string> found;
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (d == nullptr) return found;
-  while (dirent* entry = ::readdir(d)) {
+  const DirCloser d{::opendir(dir.empty() ? "." : dir.c_str())};
+  if (d.stream == nullptr) return found;
+  while (dirent* entry = ::readdir(d.stream)) {
     if (::strcasecmp(entry->d_name, name.c_str()) == 0) found.emplace_back(entry->d_name);
   }
-  ::closedir(d);
   std::sort(found.begin(), found.end(), [&name](const std::string& a, const std::string& b) {
     return (a == name) != (b == name) ? a == name : a < b;
   });
@@ -237,16 +244,15 @@ bool makeDirectories(const std::string& path) {
 
 bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) {
   const std::string native = resolve(path, false);
-  DIR* d = ::opendir(native.empty() ? "." : native.c_str());
-  if (d == nullptr) return false;
-  while (dirent* entry = ::readdir(d)) {
+  const DirCloser d{::opendir(native.empty() ? "." : native.c_str())};
+  if (d.stream == nullptr) return false;
+  while (dirent* entry = ::readdir(d.stream)) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     struct stat st;
     const bool directory = ::lstat((native + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     entries.push_back(DirectoryEntry{name, directory});
   }
-  ::closedir(d);
   return true;
 }
 

@@ -85,6 +85,11 @@ bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
   WIN32_FIND_DATAA data;
   const HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
+  // Closed however the listing ends: memory may run out while names are kept.
+  struct Closer {
+    HANDLE handle;
+    ~Closer() { ::FindClose(handle); }
+  } closer{find};
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
@@ -92,7 +97,6 @@ bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
                            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
     entries.push_back(DirectoryEntry{name, directory});
   } while (::FindNextFileA(find, &data));
-  ::FindClose(find);
   return true;
 }
 
