@@ -118,6 +118,7 @@ int convertFile(const ConversionContext& given, const std::string& templatePath,
   }
   ConversionInput input;
   input.bytes = std::string_view(reinterpret_cast<const char*>(bytes.data), bytes.size);
+  input.owner = &bytes;
   input.sourceName = sourceArg;
   input.objects = fileObjectSource();
   input.templatePath = templatePath;

@@ -82,11 +82,14 @@ int convertObject(const ConversionContext& context, const ConversionInput& input
                                                 LwObjectWanted::kCompanion, companion);
   const bool mainRead = ok(lwLoadObjectFromMemory(main, reinterpret_cast<const std::uint8_t*>(input.bytes.data()),
                                                    input.bytes.size(), 0, sink));
+  // Nothing reads the source after this: its pages make room for the geometry steps.
+  if (input.owner != nullptr) platform::releaseFileBytes(*input.owner);
   if (mainRead) lwPrepareObjectFor(main, context);
   bool companionRead = true;
   if (haveCompanion) {
     report(sink, Message::kReadingCompanion);
     companionRead = ok(lwLoadObjectFromMemory(other, companion.bytes.data, companion.bytes.size, 0, sink));
+    platform::releaseFileBytes(companion.bytes);
     if (companionRead) lwPrepareObjectFor(other, context);
   }
   report(sink, Message::kLineEnd);
@@ -172,6 +175,7 @@ int convertLoaded(const ConversionContext& context, const ConversionInput& input
   int result = -1;
   report(sink, Message::kReading, input.sourceName);
   if (lwReadScene(scene, input.bytes, context, input.objects, lwPrepareObjectFor) >= 0) {
+    if (input.owner != nullptr) platform::releaseFileBytes(*input.owner);
     lwSettleScene(scene);
     report(sink, Message::kLineEnd);
     result = checked(context, validateScene(scene));

@@ -303,8 +303,16 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
       if (index.map == nullptr) indexMap(index, object.vertexMaps[static_cast<std::size_t>(map)], object.points.size(), sources);
     }
   }
+  // A corner splits its vertex only where a polygon's own entry (VMAD) differs from the
+  // point's: room for that many more vertices is made at once, not by doubling and copying.
+  std::size_t cornerEntries = 0;
+  for (const MapIndex& index : indexes)
+    if (index.map != nullptr) cornerEntries += index.map->corners.size();
+  object.vertices.reserve(object.vertices.size() + cornerEntries);
+  object.polygonLists.reserve(object.polygonLists.size() + 2 * cornerEntries);
   for (const LwSurface& surface : object.surfaces) {
     if (surface.colorMap >= 0 && static_cast<std::size_t>(surface.colorMap) < object.vertexMaps.size()) {
+      object.vertexColors.reserve(object.vertices.capacity());
       object.vertexColors.assign(object.vertices.size(), LwVertexColor{});
       break;
     }

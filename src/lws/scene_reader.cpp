@@ -394,6 +394,7 @@ int loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string&
   item.layer = layer;
   const bool loaded = ok(lwLoadObjectLayerFromMemory(item, found.bytes.data, found.bytes.size, 0,
                                                    layer > 0 ? layer : kAllLayers, context.sink));
+  platform::releaseFileBytes(found.bytes);  // read: its pages make room for the geometry steps
   if (loaded && hasPatches(item)) readSubPatchLevel(item, scene);
   if (loaded && inputs.finish != nullptr) inputs.finish(item, context);
   report(context.sink, Message::kLineEnd);
