@@ -26,6 +26,11 @@ void lwLinkVertices(LwObject& object) {
     next += vertex.polygonListCount;
     vertex.polygonListCount = 0;
   }
+  // Corners with a polygon's own map value (VMAD) may split their vertex later, each split
+  // adding a run of two at the pool's end: room for them is made now, not by copying the pool.
+  std::size_t cornerEntries = 0;
+  for (const LwVertexMap& map : object.vertexMaps) cornerEntries += map.corners.size();
+  object.polygonLists.reserve(links + 2 * cornerEntries);
   object.polygonLists.assign(links, 0);
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
     const LwPolygon& polygon = object.polygons[p];

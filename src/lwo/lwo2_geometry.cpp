@@ -43,14 +43,24 @@ void readPoints(Reader& r, ChunkCursor& chunk) {
   r.pointBase = static_cast<std::uint32_t>(object.points.size());
   r.pointCount = count;
   reserveMore(object.points, count);
-  reserveMore(object.vertices, count);
   for (std::uint32_t i = 0; i < count; ++i) {
     LwPoint& p = object.points.emplace_back();
     chunkReadFloat(chunk, p.x);
     chunkReadFloat(chunk, p.y);
     chunkReadFloat(chunk, p.z);
+  }
+}
+
+// One vertex per point, made once the vertex maps are known: a corner whose polygon gives
+// its own value (VMAD) may split its vertex later, and room for that is made now rather
+// than by copying the whole list when it fills.
+void makeVertices(LwObject& object) {
+  std::size_t cornerEntries = 0;
+  for (const LwVertexMap& map : object.vertexMaps) cornerEntries += map.corners.size();
+  object.vertices.reserve(object.points.size() + cornerEntries);
+  for (std::size_t i = object.vertices.size(); i < object.points.size(); ++i) {
     LwVertex& vertex = object.vertices.emplace_back();
-    vertex.point = r.pointBase + i;
+    vertex.point = static_cast<std::uint32_t>(i);
     vertex.nextSplit = vertex.point;
   }
 }
@@ -393,6 +403,7 @@ SurfaceDraft& surfaceDraft(Reader& r, const std::string& name) {
 void finish(Reader& r, const MessageSink& sink) {
   makeSurfaces(r);
   dropUntagged(r);
+  makeVertices(r.object);
   for (LwVertexMap& map : r.object.vertexMaps) {
     lwSortMapValues(map.points);
     lwSortMapValues(map.corners);
