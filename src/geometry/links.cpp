@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "geometry/geometry.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
@@ -31,6 +32,7 @@ void lwLinkVertices(LwObject& object) {
   std::size_t cornerEntries = 0;
   for (const LwVertexMap& map : object.vertexMaps) cornerEntries += map.corners.size();
   object.polygonLists.reserve(links + 2 * cornerEntries);
+  platform::populateRoom(object.polygonLists, links);
   object.polygonLists.assign(links, 0);
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
     const LwPolygon& polygon = object.polygons[p];

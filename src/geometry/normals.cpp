@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "geometry/geometry.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
@@ -134,7 +135,11 @@ bool smoothNormals(LwObject& object) {
   }
   object.normals.clear();
   object.normals.reserve(polygonCount + smoothedCorners);
-  object.cornerNormals.assign(object.indices.size(), 0);
+  platform::populateRoom(object.normals, polygonCount);
+  object.cornerNormals.clear();
+  object.cornerNormals.reserve(object.indices.size());
+  platform::populateRoom(object.cornerNormals, object.indices.size());
+  object.cornerNormals.resize(object.indices.size());
 
   for (std::uint32_t p = 0; p < polygonCount; ++p) {
     LwPolygon& polygon = object.polygons[p];

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "lwo/lwo2_shared.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
@@ -43,6 +44,7 @@ void readPoints(Reader& r, ChunkCursor& chunk) {
   r.pointBase = static_cast<std::uint32_t>(object.points.size());
   r.pointCount = count;
   reserveMore(object.points, count);
+  platform::populateRoom(object.points, count);
   for (std::uint32_t i = 0; i < count; ++i) {
     LwPoint& p = object.points.emplace_back();
     chunkReadFloat(chunk, p.x);
@@ -58,6 +60,7 @@ void makeVertices(LwObject& object) {
   std::size_t cornerEntries = 0;
   for (const LwVertexMap& map : object.vertexMaps) cornerEntries += map.corners.size();
   object.vertices.reserve(object.points.size() + cornerEntries);
+  platform::populateRoom(object.vertices, object.points.size() - object.vertices.size());
   for (std::size_t i = object.vertices.size(); i < object.points.size(); ++i) {
     LwVertex& vertex = object.vertices.emplace_back();
     vertex.point = static_cast<std::uint32_t>(i);
@@ -246,6 +249,7 @@ void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner, std::int32_t p
   const std::uint32_t entryBytes = (perCorner ? 4u : 2u) + 4u * dimension;
   std::vector<LwMapValue>& values = perCorner ? map.corners : map.points;
   reserveMore(values, chunkRemaining(chunk) / entryBytes);
+  platform::populateRoom(values, chunkRemaining(chunk) / entryBytes);
   for (;;) {
     std::uint32_t point, local = 0;
     float value[kMapValues] = {0.0f, 0.0f, 0.0f, 0.0f};

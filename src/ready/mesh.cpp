@@ -1,12 +1,15 @@
 #include "ready/mesh.h"
 
 #include "core/options.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
 namespace {
 
 void readyPositions(const LwObject& object, std::vector<float>& positions) {
+  positions.reserve(object.vertices.size() * 3);
+  platform::populateRoom(positions, object.vertices.size() * 3);
   positions.resize(object.vertices.size() * 3);
   float* out = positions.data();
   const LwObject* target = object.morphTarget;
