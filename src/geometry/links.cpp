@@ -51,11 +51,13 @@ void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t po
   if (v.polygonListCount == v.polygonListCapacity) {
     const std::uint32_t room = v.polygonListCapacity < 2 ? 2 : v.polygonListCapacity;
     if (v.polygonListFirst + v.polygonListCapacity == pool.size()) {
+      platform::populateGrowth(pool, room);
       pool.resize(pool.size() + room);  // the last run grows where it is
     } else {
       // A full run moves to the end of the pool with twice the room, so a list that
       // keeps growing costs amortised constant time per entry; the old run is left unused.
       const std::size_t moved = pool.size();
+      platform::populateGrowth(pool, v.polygonListCount + room);
       pool.resize(moved + v.polygonListCount + room);
       std::copy_n(pool.begin() + v.polygonListFirst, v.polygonListCount, pool.begin() + moved);
       v.polygonListFirst = static_cast<std::uint32_t>(moved);

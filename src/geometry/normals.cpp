@@ -203,6 +203,7 @@ bool smoothNormals(LwObject& object) {
         continue;
       }
       --object.normals[object.cornerNormals[corner]].useCount;
+      platform::populateGrowth(object.normals, 1);
       object.normals.push_back(LwNormal{static_cast<float>(sum[0] / length), static_cast<float>(sum[1] / length),
                                         static_cast<float>(sum[2] / length), count});
       object.cornerNormals[corner] = next;

@@ -95,6 +95,21 @@ void readSkelegons(Reader& r, ChunkCursor& chunk) {
   }
 }
 
+// Polygons and corners in the rest of a POLS chunk, as readPolygons would keep them at most.
+void countPolygons(ChunkCursor chunk, std::size_t& polygons, std::size_t& corners) {
+  polygons = 0;
+  corners = 0;
+  std::uint16_t head;
+  while (chunkReadU16(chunk, head)) {
+    const std::uint32_t count = head & kMaxCorners;
+    std::uint32_t k = 0;
+    for (std::uint32_t index; k < count && readVX(chunk, index);) ++k;
+    if (k < count) break;
+    ++polygons;
+    corners += count;
+  }
+}
+
 void readPolygons(Reader& r, ChunkCursor& chunk) {
   std::uint8_t type[4];
   r.polygonOfLocal.clear();
@@ -106,10 +121,16 @@ void readPolygons(Reader& r, ChunkCursor& chunk) {
   const std::uint8_t kind = idIs(type, "PTCH") ? kPolygonPatch : idIs(type, "SUBD") ? kPolygonCatmullClark : kPolygonFace;
   LwObject& object = r.object;
   if (faces) {
-    // A kept polygon takes at least 8 bytes (count and three corners), every corner 2.
-    reserveMore(object.polygons, chunkRemaining(chunk) / 8);
-    reserveMore(object.polygonLayers, chunkRemaining(chunk) / 8);
-    reserveMore(object.indices, chunkRemaining(chunk) / 2);
+    // Counted first: the lists take their room once, and its pages are made resident together.
+    std::size_t polygons = 0, corners = 0;
+    countPolygons(chunk, polygons, corners);
+    reserveMore(object.polygons, polygons);
+    reserveMore(object.polygonLayers, polygons);
+    reserveMore(object.indices, corners);
+    platform::populateRoom(object.polygons, polygons);
+    platform::populateRoom(object.polygonLayers, polygons);
+    platform::populateRoom(object.indices, corners);
+    reserveMore(r.polygonOfLocal, polygons);
   }
   std::uint16_t head;
   while (chunkReadU16(chunk, head)) {
@@ -337,6 +358,7 @@ void makeSurfaces(Reader& r) {
 // Drops polygons without a surface, keeping the layers and the corner maps in step.
 void dropUntagged(Reader& r) {
   LwObject& object = r.object;
+  if (std::none_of(object.polygons.begin(), object.polygons.end(), [](const LwPolygon& p) { return p.surface < 0; })) return;
   std::vector<std::uint32_t> renumbered(object.polygons.size(), kNone);
   std::size_t keptPolygons = 0, keptIndices = 0;
   for (std::size_t i = 0; i < object.polygons.size(); ++i) {

@@ -21,6 +21,16 @@ void populateRoom(std::vector<T>& v, std::size_t count) {
   populatePages(v.data() + v.size(), (count < room ? count : room) * sizeof(T));
 }
 
+// Before v grows by `more` elements: each time its end passes a multiple of kPopulateStep
+// bytes, the pages of the next step are made resident together. For lists that grow by
+// steps of unknown total, at most one step beyond their end.
+constexpr std::size_t kPopulateStep = std::size_t{1} << 16;
+template <typename T>
+void populateGrowth(std::vector<T>& v, std::size_t more) {
+  if ((v.size() + more) * sizeof(T) / kPopulateStep != v.size() * sizeof(T) / kPopulateStep)
+    populateRoom(v, more + kPopulateStep / sizeof(T));
+}
+
 }  // namespace platform
 
 }  // namespace torvo

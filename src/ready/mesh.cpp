@@ -104,6 +104,8 @@ void readyMesh(const ConversionContext& context, const MaterialTable& table, LwO
   for (const LwPolygon& polygon : object.polygons) mesh.corners += cornerCountOf(object, polygon);
   readyMaterials(table, object, usedOnly, mesh);
   if (context.options.noNormals == 0) {
+    mesh.normalNumbers.reserve(object.normals.size());
+    platform::populateRoom(mesh.normalNumbers, object.normals.size());
     mesh.normalNumbers.assign(object.normals.size(), kNotNumbered);
     for (std::size_t i = 0; i < object.normals.size(); ++i)
       if (object.normals[i].useCount > 0) mesh.normalNumbers[i] = mesh.normalCount++;
