@@ -292,6 +292,10 @@ int lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys) {
   readLine(line, kMotionLineSize, in);
   const std::int32_t count = lwscene::parseInt(line.c_str());
   if (count < 1) return -1;
+  // The count is taken at its word for the room, up to a bound a damaged count cannot pass:
+  // doubling would leave up to half the room of every item's keys unused.
+  constexpr std::int32_t kKeysReservedAtMost = 4096;
+  keys.reserve(keys.size() + static_cast<std::size_t>(std::min(count, kKeysReservedAtMost)));
 
   std::int32_t stored = 0;
   while (stored < count) {
