@@ -31,6 +31,17 @@ void writeFaceList(const LwObject& object, const ReadyMesh& mesh, XWriter& out, 
                    CornerValue cornerValue) {
   const std::size_t polygonCount = object.polygons.size();
   xBeginList(out, kTokenIntegerList, 1 + polygonCount + mesh.corners);
+  if (out.binary) {
+    XRun run;
+    xRunPut(out, run, static_cast<std::uint32_t>(polygonCount));
+    for (const LwPolygon& polygon : object.polygons) {
+      const std::uint32_t corners = cornerCountOf(object, polygon);
+      xRunPut(out, run, corners);
+      for (std::uint32_t k = 0; k < corners; ++k) xRunPut(out, run, static_cast<std::uint32_t>(cornerValue(polygon.firstIndex + k)));
+    }
+    xRunFlush(out, run);
+    return;
+  }
   xPutRowIndent(out, indent);
   xPutListInt(out, static_cast<long long>(polygonCount));
   xPutMark(out, ";\n");
@@ -86,15 +97,21 @@ void writeMaterialList(const MaterialTable& table, const LwObject& object, const
     xPutListInt(out, static_cast<long long>(count));
     xPutMark(out, ";\n");
   }
-  xPutRowIndent(out, indent + 1);
-  for (std::size_t i = 0; i < nFaceIndexes; ++i) {
-    if (i > 0 && i % kFaceIndexesPerLine == 0) {
-      xPutMark(out, ",\n");
-      xPutRowIndent(out, indent + 1);
-    } else if (i > 0) {
-      xPutMark(out, ",");
+  if (out.binary) {
+    XRun run;
+    for (const LwPolygon& polygon : object.polygons) xRunPut(out, run, faceIndex(polygon));
+    xRunFlush(out, run);
+  } else {
+    xPutRowIndent(out, indent + 1);
+    for (std::size_t i = 0; i < nFaceIndexes; ++i) {
+      if (i > 0 && i % kFaceIndexesPerLine == 0) {
+        xPutMark(out, ",\n");
+        xPutRowIndent(out, indent + 1);
+      } else if (i > 0) {
+        xPutMark(out, ",");
+      }
+      xPutListInt(out, faceIndex(object.polygons[i]));
     }
-    xPutListInt(out, faceIndex(object.polygons[i]));
   }
   xPutMark(out, ";;\n");
   for (const std::uint32_t m : mesh.materials) xPutReference(out, indent + 1, materialUniqueName(table, static_cast<int>(m)));
@@ -117,7 +134,15 @@ void writeNormals(const MessageSink& sink, const LwObject& object, const ReadyMe
   xPutCount(out, indent + 1, n);
   xBeginList(out, kTokenFloatList, std::size_t{n} * 3);
   std::uint32_t written = 0;
-  for (std::size_t i = 0; i < object.normals.size() && i < mesh.normalNumbers.size(); ++i) {
+  if (out.binary) {
+    XRun run;
+    for (std::size_t i = 0; i < object.normals.size() && i < mesh.normalNumbers.size(); ++i) {
+      if (mesh.normalNumbers[i] == kNotNumbered) continue;
+      for (const float value : {object.normals[i].x, object.normals[i].y, object.normals[i].z}) xRunPutFloat(out, run, value);
+    }
+    xRunFlush(out, run);
+  }
+  for (std::size_t i = 0; i < object.normals.size() && i < mesh.normalNumbers.size() && !out.binary; ++i) {
     if (mesh.normalNumbers[i] == kNotNumbered) continue;
     const LwNormal& normal = object.normals[i];
     xPutRowIndent(out, indent + 1);
@@ -137,6 +162,16 @@ void writeTextureCoords(const LwObject& object, XWriter& out, int indent) {
   xBeginObject(out, indent, "MeshTextureCoords", nullptr);
   xPutCount(out, indent + 1, count);
   xBeginList(out, kTokenFloatList, count * 2);
+  if (out.binary) {
+    XRun run;
+    for (const LwVertex& vertex : object.vertices) {
+      xRunPutFloat(out, run, vertex.u);
+      xRunPutFloat(out, run, vertex.v);
+    }
+    xRunFlush(out, run);
+    xEndObject(out, indent);
+    return;
+  }
   for (std::size_t i = 0; i < count; ++i) {
     const LwVertex& vertex = object.vertices[i];
     xPutRowIndent(out, indent + 1);
