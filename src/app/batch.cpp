@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <mutex>
+#include <new>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -15,12 +16,6 @@
 namespace torvo {
 
 namespace {
-
-const char kBatchUsage[] =
-    "usage: torvo-batch [options] [-j N] <source dir> <dest dir>\n"
-    "  Converts every .lwo and .lws file under <source dir> into the same place under\n"
-    "  <dest dir>, N files at a time (default: one per processor core).\n"
-    "  The options are torvo's: -C<lw.cfg> -t -b -T -c -l -m -A -N -M -B -F -f<prefix> -W<n> -S<n> -s -u -P\n";
 
 // A directory tree deeper than this is refused rather than walked (a loop of mounts).
 constexpr int kMaxTreeDepth = 64;
@@ -70,17 +65,15 @@ void collectMessage(void* user, const char* text, std::size_t length) {
   static_cast<std::string*>(user)->append(text, length);
 }
 
-}  // namespace
-
-int runTorvoBatch(int argc, char** argv) {
+int runBatch(int argc, char** argv, const MessageSink& console, bool showProgress) {
   const CommandLine line = parseCommandLine(argc, argv, true);
   if (line.asked == Asked::kHelp) {
-    std::printf("%s", kBatchUsage);
+    report(console, Message::kBatchUsage);
     return 0;
   }
   const int arg = line.operands;
   if (line.bad || argc - arg != 2) {
-    std::printf("%s", kBatchUsage);
+    report(console, Message::kBatchUsage);
     return 1;
   }
   std::string sourceRoot = argv[arg];
@@ -89,17 +82,17 @@ int runTorvoBatch(int argc, char** argv) {
   while (destRoot.size() > 1 && (destRoot.back() == '/' || destRoot.back() == '\\')) destRoot.pop_back();
 
   if (!platform::isDirectory(sourceRoot)) {
-    std::printf("can't locate source directory '%s'.\n", sourceRoot.c_str());
+    report(console, Message::kBatchNoSource, sourceRoot);
     return 1;
   }
   std::vector<Job> jobs;
   if (!collect(sourceRoot, "", destRoot, 0, jobs)) {
-    std::printf("can't read the source tree '%s'.\n", sourceRoot.c_str());
+    report(console, Message::kBatchTreeUnreadable, sourceRoot);
     return 1;
   }
   for (const Job& job : jobs) {
     if (!platform::makeDirectories(job.destination)) {
-      std::printf("can't create destination directory '%s'.\n", job.destination.c_str());
+      report(console, Message::kBatchNoDestination, job.destination);
       return 1;
     }
   }
@@ -110,7 +103,6 @@ int runTorvoBatch(int argc, char** argv) {
   request.templatePath = templateBeside(platform::executablePath(nullptr), platform::fileNameCodePage());
   unsigned workers = line.jobs != 0 ? line.jobs : std::max(1u, std::thread::hardware_concurrency());
   workers = std::min<unsigned>(workers, static_cast<unsigned>(std::max<std::size_t>(jobs.size(), 1)));
-  const bool showProgress = platform::isTerminal(stdout);
 
   std::atomic<std::size_t> next{0};
   std::mutex progress;
@@ -121,48 +113,66 @@ int runTorvoBatch(int argc, char** argv) {
       const std::size_t i = next.fetch_add(1);
       if (i >= jobs.size()) return;
       Job& job = jobs[i];
-      ConversionRequest asked = request;
-      asked.source = job.source;
-      asked.destination = job.destination;
       MessageSink sink;
       sink.write = collectMessage;
       sink.user = &job.messages;
-      bool converted = false;
-      job.result = runConversion(asked, sink, converted);
+      // Memory running out fails this file alone; the other workers go on.
+      try {
+        ConversionRequest asked = request;
+        asked.source = job.source;
+        asked.destination = job.destination;
+        bool converted = false;
+        job.result = runConversion(asked, sink, converted);
+      } catch (...) {
+        job.result = conversionAbandoned(sink);
+      }
       const std::lock_guard<std::mutex> lock(progress);
       ++done;
       if (job.result != 0) ++failed;
-      if (showProgress) {
-        std::printf("\r[%zu/%zu] %zu failed  %.50s\033[K", done, jobs.size(), failed, job.relative.c_str());
-        std::fflush(stdout);
-      }
+      if (showProgress) report(console, Message::kBatchProgress, job.relative, done, jobs.size(), failed);
     }
   };
   std::vector<std::thread> threads;
-  for (unsigned t = 1; t < workers; ++t) threads.emplace_back(work);
+  // A worker that cannot be started leaves its share to the others.
+  try {
+    for (unsigned t = 1; t < workers; ++t) threads.emplace_back(work);
+  } catch (...) {
+  }
   work();
   for (std::thread& thread : threads) thread.join();
-  if (showProgress) std::printf("\r\033[K");
+  if (showProgress) report(console, Message::kBatchProgressCleared);
 
   for (const Job& job : jobs) {
     if (job.result == 0) continue;
-    std::printf("FAILED %s\n", job.relative.c_str());
-    // The converter's own console text, indented, so the summary reads as one report.
-    std::string line;
-    for (const char c : job.messages) {
-      if (c != '\n') {
-        line.push_back(c);
-        continue;
-      }
-      std::printf("  | %s\n", line.c_str());
-      line.clear();
+    report(console, Message::kBatchFailed, job.relative);
+    // The converter's own console text, indented, so the summary reads as one report;
+    // printed as it stands, since memory may be what the file ran out of.
+    const std::string_view text = job.messages;
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t end = std::min(text.find('\n', at), text.size());
+      report(console, Message::kBatchQuote);
+      if (console.write != nullptr) console.write(console.user, text.data() + at, end - at);
+      report(console, Message::kLineEnd);
+      at = end + 1;
     }
-    if (!line.empty()) std::printf("  | %s\n", line.c_str());
   }
-  std::printf("%zu converted, %zu failed\n", jobs.size() - failed, failed);
+  report(console, Message::kBatchSummary, jobs.size() - failed, failed);
   if (request.options.pauseWhenDone) waitForReturnKey();
-  std::fflush(stdout);
   return failed == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int runTorvoBatch(int argc, char** argv, const MessageSink& console, bool showProgress) {
+  // Memory running out before or after the workers: the batch ends with a message, not an abort.
+  try {
+    return runBatch(argc, argv, console, showProgress);
+  } catch (const std::bad_alloc&) {
+    report(console, Message::kBatchOutOfMemory);
+  } catch (...) {
+    report(console, Message::kBatchInternalError);
+  }
+  return 1;
 }
 
 }  // namespace torvo

@@ -25,12 +25,25 @@ namespace torvo {
 
 namespace {
 
+// The template file is read only when a text header is written, so that its absence is
+// told in its place among the progress words.
 int writeHeader(const ConversionContext& context, const ConversionInput& input, XWriter& out, int writeAllTemplates,
                 unsigned extras) {
-  const Status written = input.templateText != nullptr
-                             ? writeXHeaderFrom(context, *input.templateText, out, writeAllTemplates, extras)
-                             : writeXHeader(context, input.templatePath, out, writeAllTemplates, extras);
-  return ok(written) ? 0 : -1;
+  if (out.binary || input.templateText != nullptr) {
+    const std::string_view text = input.templateText != nullptr ? std::string_view(*input.templateText) : "";
+    writeXHeader(context, text, out, writeAllTemplates, extras);
+    return 0;
+  }
+  const platform::FileCloser closer{platform::openFile(resolvePath(context, input.templatePath), "r")};
+  if (closer.stream == nullptr) {
+    report(context.sink, Message::kTemplateNotFound, input.templatePath);
+    return -1;
+  }
+  // Text mode, character by character: line ends come out as the platform reads them.
+  std::string text;
+  for (int c = std::fgetc(closer.stream); c != EOF; c = std::fgetc(closer.stream)) text.push_back(static_cast<char>(c));
+  writeXHeader(context, text, out, writeAllTemplates, extras);
+  return 0;
 }
 
 // A broken cross-reference is a fault of the readers, never of the file.
@@ -174,7 +187,7 @@ int convertLoaded(const ConversionContext& context, const ConversionInput& input
   MaterialTable table;
   int result = -1;
   report(sink, Message::kReading, input.sourceName);
-  if (lwReadScene(scene, input.bytes, context, input.objects, lwPrepareObjectFor) >= 0) {
+  if (ok(lwReadScene(scene, input.bytes, context, input.objects, lwPrepareObjectFor))) {
     if (input.owner != nullptr) platform::releaseFileBytes(*input.owner);
     lwSettleScene(scene);
     report(sink, Message::kLineEnd);

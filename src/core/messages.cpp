@@ -68,6 +68,15 @@ const char* fixedText(Message code) {
     case Message::kOutOfMemory: return "Not enough memory for this conversion!\n";
     case Message::kInternalError: return "internal error: conversion abandoned\n";
     case Message::kErrorOccured: return "error occured.\n";
+    case Message::kBatchUsage:
+      return "usage: torvo-batch [options] [-j N] <source dir> <dest dir>\n"
+             "  Converts every .lwo and .lws file under <source dir> into the same place under\n"
+             "  <dest dir>, N files at a time (default: one per processor core).\n"
+             "  The options are torvo's: -C<lw.cfg> -t -b -T -c -l -m -A -N -M -B -F -f<prefix> -W<n> -S<n> -s -u -P\n";
+    case Message::kBatchProgressCleared: return "\r\033[K";
+    case Message::kBatchQuote: return "  | ";
+    case Message::kBatchOutOfMemory: return "not enough memory for the batch.\n";
+    case Message::kBatchInternalError: return "the batch stopped on an internal error.\n";
     default: return nullptr;
   }
 }
@@ -183,6 +192,13 @@ std::string messageText(const Note& n) {
     case Message::kCouldNotCreate: return format("could not create: %.*s\n", tw, t);
     case Message::kCouldNotWrite: return format("could not write: %.*s\n", tw, t);
     case Message::kModelFault: return format("internal error: %.*s\n", tw, t);
+    case Message::kBatchNoSource: return format("can't locate source directory '%.*s'.\n", tw, t);
+    case Message::kBatchTreeUnreadable: return format("can't read the source tree '%.*s'.\n", tw, t);
+    case Message::kBatchNoDestination: return format("can't create destination directory '%.*s'.\n", tw, t);
+    case Message::kBatchProgress:
+      return format("\r[%zu/%zu] %zu failed  %.*s\033[K", n.count, n.limit, n.more, tw < 50 ? tw : 50, t);
+    case Message::kBatchFailed: return format("FAILED %.*s\n", tw, t);
+    case Message::kBatchSummary: return format("%zu converted, %zu failed\n", n.count, n.limit);
     default: break;
   }
   return {};

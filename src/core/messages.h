@@ -97,6 +97,18 @@ enum class Message : std::uint8_t {
   kInternalError,
   kModelFault,            // text: the broken reference
   kErrorOccured,
+  // The batch's own report around its files' conversions.
+  kBatchUsage,
+  kBatchNoSource,         // text: directory
+  kBatchTreeUnreadable,   // text: directory
+  kBatchNoDestination,    // text: directory
+  kBatchProgress,         // count: done, limit: files, more: failed, text: the file last done
+  kBatchProgressCleared,
+  kBatchFailed,           // text: file
+  kBatchQuote,            // begins a line of a failed file's own console text
+  kBatchSummary,          // count: converted, limit: failed
+  kBatchOutOfMemory,
+  kBatchInternalError,
   kCount
 };
 

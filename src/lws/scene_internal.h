@@ -49,7 +49,6 @@ double parseDouble(const char* text);
 // "%d_%s" fitted to the name field.
 std::string itemName(std::size_t position, std::string_view text);
 
-constexpr int kObjectMissing = -2;
 // What the readers of every version are given besides the scene's text.
 struct SceneInputs {
   const ConversionContext& context;
@@ -58,18 +57,19 @@ struct SceneInputs {
 };
 
 // Obtains the object file from the source and loads it into the item (layer 0: the whole
-// object), printing the progress line. 0 when loaded, -1 when the file is no object,
-// kObjectMissing (message printed) when not found.
+// object), printing the progress line. kMissing (message printed) when not found; the
+// object reader's status otherwise.
 // An object with subdivision patches takes its SubPatchLevel from the lines of its own
 // section in the scene, which follow LoadObject and are read ahead of time.
-int loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string& path, std::int32_t layer,
+Status loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string& path, std::int32_t layer,
                    TextCursor& scene);
 
 // Points every item's morphTarget at the item its number names, counting a reference.
 void linkMorphTargets(LwScene& scene);
 
-// The reader of versions 2 to 5, after the header.
-int readLaterScene(LwScene& scene, TextCursor& in, std::int32_t version, const SceneInputs& inputs);
+// The reader of versions 2 to 5, after the header. kMissing when an object file is not
+// found, kBadInput when an envelope is damaged (messages printed); reading stops there.
+Status readLaterScene(LwScene& scene, TextCursor& in, std::int32_t version, const SceneInputs& inputs);
 
 // Bones of one object at most: a mesh's bone count is a WORD in the .x file.
 constexpr std::size_t kMaxBonesPerObject = 65535;

@@ -162,6 +162,7 @@ struct Reader {
   LwObject* open = nullptr;
   Kind openKind = kObject;
   bool inPlugin = false;
+  bool missing = false;  // reading stopped at an object file not found
   std::vector<std::int32_t> ordinals[kKinds];  // per file entry: item number, or 0 when not kept
   std::vector<Links> links;                    // parallel to scene.items
   BoneSet bones;
@@ -353,9 +354,12 @@ struct Reader {
     const std::string path(argument);
     auto item = std::make_unique<LwObject>();
     item->name = lwObjectItemName(scene.items.size(), path, context.codePage);
-    const int loaded = loadItemObject(inputs, *item, path, layer, in);
-    if (loaded == kObjectMissing) return -1;
-    if (loaded < 0) {
+    const Status loaded = loadItemObject(inputs, *item, path, layer, in);
+    if (loaded == Status::kMissing) {
+      missing = true;
+      return -1;
+    }
+    if (!ok(loaded)) {
       lwDisposeObject(*item);
       skip(kObject);
       return 0;
@@ -542,7 +546,7 @@ struct Reader {
 
 }  // namespace
 
-int readLaterScene(LwScene& scene, TextCursor& in, std::int32_t version, const SceneInputs& inputs) {
+Status readLaterScene(LwScene& scene, TextCursor& in, std::int32_t version, const SceneInputs& inputs) {
   Reader reader(scene, in, version, inputs);
   reader.lineNumber = 2;
   std::string line;
@@ -557,10 +561,10 @@ int readLaterScene(LwScene& scene, TextCursor& in, std::int32_t version, const S
       if (code == kNone) code = findWord(line, kSceneWords, &argument, kNone);
       if (code == kNone && reader.open != nullptr && reader.skeletonLine(line)) continue;
     }
-    if (reader.dispatch(code, argument) < 0) return -1;
+    if (reader.dispatch(code, argument) < 0) return reader.missing ? Status::kMissing : Status::kBadInput;
   }
   reader.resolveLinks();
-  return 1;
+  return Status::kOk;
 }
 
 }  // namespace lwscene

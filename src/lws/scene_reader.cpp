@@ -66,7 +66,7 @@ struct ReadState {
   bool withLights;
   bool itemOpen = false;
   bool inPlugin = false;
-  int result = -1;
+  bool motionRead = false;
   lwscene::BoneSet bones{};
   LwObject* bone = nullptr;  // the bone whose block is being read
   std::int32_t owner = 0;    // item number of the object whose section is being read
@@ -88,9 +88,9 @@ int loadObject(ReadState& state, const char* argument) {
   const std::string path(argument);
   auto item = std::make_unique<LwObject>();
   item->name = lwObjectItemName(state.scene.items.size(), path, state.inputs.context.codePage);
-  const int loaded = lwscene::loadItemObject(state.inputs, *item, path, 0, state.in);
-  if (loaded == lwscene::kObjectMissing) return -1;
-  if (loaded < 0) {
+  const Status loaded = lwscene::loadItemObject(state.inputs, *item, path, 0, state.in);
+  if (loaded == Status::kMissing) return -1;
+  if (!ok(loaded)) {
     lwDisposeObject(*item);
     return 0;
   }
@@ -106,7 +106,7 @@ bool readBoneLine(ReadState& state, const std::string& line) {
   const char* argument = "";
   const LwWord code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
   if (code == LwWord::kBoneMotion) {
-    if (lwReadMotion(state.in, bone.motionKeys) < 0) bone.motionKeys.clear();
+    if (!lwReadMotion(state.in, bone.motionKeys)) bone.motionKeys.clear();
     return true;
   }
   if (code != LwWord::kNone) {
@@ -153,7 +153,7 @@ int dispatch(ReadState& state, LwWord code, const char* argument, LwObject* curr
       state.owner = 0;
       if (state.withCamera) {
         LwObject& camera = appendItem(state, "Camera");
-        state.result = lwReadMotion(state.in, camera.motionKeys);
+        state.motionRead = lwReadMotion(state.in, camera.motionKeys);
       }
       break;
     case LwWord::kEndBehavior: {
@@ -169,7 +169,7 @@ int dispatch(ReadState& state, LwWord code, const char* argument, LwObject* curr
       break;
     case LwWord::kLightMotion:
     case LwWord::kObjectMotion:
-      state.result = lwReadMotion(state.in, current->motionKeys);
+      state.motionRead = lwReadMotion(state.in, current->motionKeys);
       break;
     case LwWord::kLightName:
       current->name = itemName(scene.items.size() - 1, argument);
@@ -250,11 +250,11 @@ LwWord lwFindKeyword(const char* line, const LwKeyword* table, const char** argu
   return LwWord::kNone;
 }
 
-int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& context, const LwObjectSource& objects,
-                LwObjectFinish finish) {
+Status lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& context,
+                   const LwObjectSource& objects, LwObjectFinish finish) {
   TextCursor in(text);
   const std::int32_t version = readHeader(in);
-  if (version < 1 || version > kLastSceneVersion) return -1;
+  if (version < 1 || version > kLastSceneVersion) return Status::kNotThisFormat;
   report(context.sink, Message::kLineEnd);
   const lwscene::SceneInputs inputs{context, objects, finish};
   if (version > 1) return lwscene::readLaterScene(scene, in, version, inputs);
@@ -277,21 +277,22 @@ int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& 
       }
       if (code == LwWord::kNone) code = lwFindKeyword(line.c_str(), SceneKeywords, &argument);
     }
-    if (dispatch(state, code, argument, current) < 0) return -1;
+    if (dispatch(state, code, argument, current) < 0) return Status::kMissing;
   }
 
   lwscene::placeBones(scene, state.bones, context.sink);
   settleNumbers(scene);
   lwscene::linkMorphTargets(scene);
-  return state.result;
+  // A version 1 scene is taken only when the last motion it read had keys.
+  return state.motionRead ? Status::kOk : Status::kBadInput;
 }
 
-int lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys) {
+bool lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys) {
   std::string line;
   readLine(line, kMotionLineSize, in);  // channel count: always nine values are read
   readLine(line, kMotionLineSize, in);
   const std::int32_t count = lwscene::parseInt(line.c_str());
-  if (count < 1) return -1;
+  if (count < 1) return false;
   // The count is taken at its word for the room, up to a bound a damaged count cannot pass:
   // doubling would leave up to half the room of every item's keys unused.
   constexpr std::int32_t kKeysReservedAtMost = 4096;
@@ -316,7 +317,7 @@ int lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys) {
     ++stored;
     readLine(line, kMotionLineSize, in);  // the rest of the key's last line
   }
-  return stored > 0 ? 1 : -1;
+  return stored > 0;
 }
 
 // The extension is cut and the name filtered before the name is fitted to its field,
@@ -383,29 +384,30 @@ bool hasPatches(const LwObject& object) {
 
 }  // namespace
 
-int loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string& path, std::int32_t layer,
-                   TextCursor& scene) {
+Status loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string& path, std::int32_t layer,
+                      TextCursor& scene) {
   const ConversionContext& context = inputs.context;
   LwFoundObject found;
   if (inputs.objects.find == nullptr || !inputs.objects.find(inputs.objects.user, context, path, LwObjectWanted::kNamedByScene, found)) {
     report(context.sink, Message::kFileNotFound, path);
-    return kObjectMissing;
+    return Status::kMissing;
   }
   item.filePath = found.path;
   report(context.sink, Message::kObjectName, path);
   // The one place a scene item's geometry is loaded. A layer number above 0 asks for
   // that layer alone, turning about the pivot its LAYR gives.
   item.layer = layer;
-  const bool loaded = ok(lwLoadObjectLayerFromMemory(item, found.bytes.data, found.bytes.size, 0,
-                                                   layer > 0 ? layer : kAllLayers, context.sink));
+  const Status read = lwLoadObjectLayerFromMemory(item, found.bytes.data, found.bytes.size, 0,
+                                                  layer > 0 ? layer : kAllLayers, context.sink);
   platform::releaseFileBytes(found.bytes);  // read: its pages make room for the geometry steps
+  const bool loaded = ok(read);
   if (loaded && hasPatches(item)) readSubPatchLevel(item, scene);
   if (loaded && inputs.finish != nullptr) inputs.finish(item, context);
   report(context.sink, Message::kLineEnd);
   for (const LwLayer& declared : item.layers) {
     if (layer > 0 && declared.number == layer - 1) std::copy(declared.pivot, declared.pivot + 3, item.pivot);
   }
-  return loaded ? 0 : -1;
+  return read;
 }
 
 void linkMorphTargets(LwScene& scene) {

@@ -80,16 +80,17 @@ extern const LwKeyword PluginKeywords[];
 // character past the keyword (or at the terminator when the line ends there).
 LwWord lwFindKeyword(const char* line, const LwKeyword* table, const char** argument);
 
-// Reads a scene from its bytes. Negative when they are no scene or an object file is missing.
-int lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& context, const LwObjectSource& objects,
-                LwObjectFinish finish);
+// Reads a scene from its bytes. kNotThisFormat when they are no scene; kMissing when an
+// object file is not found; kBadInput when the scene is damaged (messages printed).
+Status lwReadScene(LwScene& scene, std::string_view text, const ConversionContext& context,
+                   const LwObjectSource& objects, LwObjectFinish finish);
 
 // The name of the item an object file makes at a 0-based position: "%d_%s" with the
 // file's name, cut at its last dot, filtered and fitted to the name field.
 std::string lwObjectItemName(std::size_t position, std::string_view path, int codePage);
 
 // Reads a version 1 motion block (channel-count line, key-count line, keys) and appends
-// its keys. 1 when at least one key was stored, else -1.
-int lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys);
+// its keys. True when at least one key was stored.
+bool lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys);
 
 }  // namespace torvo

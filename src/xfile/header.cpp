@@ -1,10 +1,8 @@
 #include "xfile/header.h"
 
-#include <cstdio>
 #include <string_view>
 
 #include "core/options.h"
-#include "platform/platform.h"
 
 namespace torvo {
 
@@ -115,28 +113,11 @@ void writeBinaryHeader(XWriter& out, unsigned extras) {
 
 }  // namespace
 
-Status writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
-                    int writeAllTemplates, unsigned extras) {
+void writeXHeader(const ConversionContext& context, std::string_view templateText, XWriter& out,
+                 int writeAllTemplates, unsigned extras) {
   if (out.binary) {
     writeBinaryHeader(out, extras);
-    return Status::kOk;
-  }
-  const platform::FileCloser closer{platform::openFile(resolvePath(context, templatePath), "r")};
-  std::FILE* const file = closer.stream;
-  if (file == nullptr) {
-    report(context.sink, Message::kTemplateNotFound, templatePath);
-    return Status::kMissing;
-  }
-  std::string text;
-  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text.push_back(static_cast<char>(c));
-  return writeXHeaderFrom(context, text, out, writeAllTemplates, extras);
-}
-
-Status writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
-                       int writeAllTemplates, unsigned extras) {
-  if (out.binary) {
-    writeBinaryHeader(out, extras);
-    return Status::kOk;
+    return;
   }
   const ConvertOptions& opts = context.options;
   std::string_view marker = "FrameTransformMatrix";
@@ -165,7 +146,6 @@ Status writeXHeaderFrom(const ConversionContext& context, std::string_view templ
   }
 
   xPutText(out, "Header {\n 1;\n 0;\n 1;\n}\n\n");
-  return Status::kOk;
 }
 
 }  // namespace torvo

@@ -18,12 +18,9 @@ enum ExtraTemplates : unsigned {
   kTemplatesSkin = 2,          // XSkinMeshHeader, SkinWeights
 };
 
-// kMissing (message given) when the template file is needed (text) and cannot be opened.
-// extras: ExtraTemplates bits.
-Status writeXHeader(const ConversionContext& context, const std::string& templatePath, XWriter& out,
-                    int writeAllTemplates, unsigned extras = 0);
-// The same with the template file's text at hand.
-Status writeXHeaderFrom(const ConversionContext& context, std::string_view templateText, XWriter& out,
-                          int writeAllTemplates, unsigned extras = 0);
+// The binary prologue, or (text) the template text copied as the options ask; extras:
+// ExtraTemplates bits. The caller reads the template file and tells when it is missing.
+void writeXHeader(const ConversionContext& context, std::string_view templateText, XWriter& out,
+                 int writeAllTemplates, unsigned extras = 0);
 
 }  // namespace torvo

@@ -10,9 +10,12 @@
 #include <new>
 #include <string>
 
+#include "app/batch.h"
 #include "lwbuild.h"
 #include "support/run.h"
 #include "torvo/torvo.h"
+
+using namespace torvo;
 
 namespace {
 
@@ -23,7 +26,7 @@ std::atomic<long> gAllocations{0};
 void collect(void* user, const char* text, size_t length) { static_cast<std::string*>(user)->append(text, length); }
 
 bool temporaryFilesIn(const std::string& directory) {
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
     if (entry.path().filename().string().find(".tmp-") != std::string::npos) return true;
   }
   return false;
@@ -73,4 +76,49 @@ TEST(OutOfMemory, EveryAllocationOfASceneConversionMayFail) {
   }
   // Reading, deriving, converting textures and writing all allocate.
   EXPECT_GT(failures, 500);
+}
+
+// Two files in a tree, one worker: wherever memory runs out, the batch ends with exit
+// code 1, a message and no temporary file, and a file that fails does not stop the other.
+TEST(OutOfMemory, EveryAllocationOfABatchMayFail) {
+  testsupport::TempDir dir;
+  const std::string objects = std::string(TORVO_SOURCE_DIR) + "/examples/Objects/";
+  testsupport::makeDir(dir / "in");
+  testsupport::makeDir(dir / "in/sub");
+  std::filesystem::copy_file(objects + "ball.lwo", dir / "in/ball.lwo");
+  std::filesystem::copy_file(objects + "floor.lwo", dir / "in/sub/floor.lwo");
+  std::string args[] = {"torvo-batch", "-b", "-j", "1", dir / "in", dir / "out"};
+  char* argv[std::size(args)];
+  for (std::size_t i = 0; i < std::size(args); ++i) argv[i] = args[i].data();
+  MessageSink console;
+  console.write = collect;
+  long failures = 0;
+  for (long n = 0;; ++n) {
+    SCOPED_TRACE(n);
+    std::filesystem::remove_all(dir / "out");
+    std::string report;
+    report.reserve(1 << 16);
+    console.user = &report;
+    gAllocationsLeft = n;
+    const int result = runTorvoBatch(static_cast<int>(std::size(args)), argv, console, false);
+    gAllocationsLeft = -1;
+    if (std::filesystem::exists(dir / "out")) {
+      EXPECT_FALSE(temporaryFilesIn(dir / "out"));
+    }
+    if (result == 0) {
+      EXPECT_EQ(report, "2 converted, 0 failed\n");
+      break;
+    }
+    ++failures;
+    EXPECT_EQ(result, 1);
+    const bool fileFailed = report.find("1 converted, 1 failed\n") != std::string::npos;
+    const bool batchFailed = report.find("not enough memory for the batch.\n") != std::string::npos;
+    EXPECT_TRUE(fileFailed || batchFailed) << report;
+    if (fileFailed) {
+      // The failed file's own text, quoted, ends with why.
+      EXPECT_NE(report.find("Not enough memory for this conversion!\n  | error occured.\n"), std::string::npos)
+          << report;
+    }
+  }
+  EXPECT_GT(failures, 100);
 }

@@ -222,7 +222,8 @@ TEST(SceneE2E, MultiItemSceneConsoleTextAndBothEncodingsReadBack) {
   EXPECT_TRUE(contains(x, "   16; 3; 0.000000, 0.000000, 0.000000;;,\n"));  // the helper resets after its last key at 15
   // Both encodings read back as modelled. With a destination the object paths resolve through the content directory.
   ASSERT_EQ(torvoCommand({"-b", "-l", "-c", "-Clw.cfg", "scene.lws", "bin"}, dir.path()).exitCode, 0);
-  LwScene scene; testsupport::readScene(scene, readFile(dir / "scene.lws"), nullptr, true, dir.path());
+  LwScene scene;
+  ASSERT_EQ(testsupport::readScene(scene, readFile(dir / "scene.lws"), nullptr, true, dir.path()), torvo::Status::kOk);
   ASSERT_EQ(scene.items.size(), 5u);
   for (const std::string file : {"scene.X", "bin/scene.X"}) {
     const ReaderView view = readBack(dir / file);

@@ -15,6 +15,7 @@
 using torvo::LwEnvelope;
 using torvo::LwObject;
 using torvo::LwScene;
+using torvo::Status;
 using torvo::lwReleaseScene;
 
 using namespace clitest;
@@ -35,7 +36,7 @@ TEST(LaterScenes, SampleFilesConvertWithKeysAndBehaviours) {
     ASSERT_EQ(r.exitCode, 0) << r.out;
     ++files;
     LwScene scene;
-    ASSERT_GE(testsupport::readScene(scene, readFile(dir / name), nullptr, true, dir.path()), 0);
+    ASSERT_EQ(testsupport::readScene(scene, readFile(dir / name), nullptr, true, dir.path()), Status::kOk);
     const ReaderView view = readBack(dir / (name.substr(0, name.size() - 4) + ".X"));
     ASSERT_TRUE(view.error.empty()) << view.error;
     for (const auto& item : scene.items)

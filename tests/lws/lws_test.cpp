@@ -66,7 +66,7 @@ TEST(SceneReader, HeaderDecides) {
   for (const std::string text : {"LWSC\n6\nAddNullObject a\n", "LWSC\n0\n", "FORM....LWOB", "", "LWSC\n", "LWSC \n1\n"}) {
     SCOPED_TRACE(text);
     LwScene scene;
-    EXPECT_EQ(lwReadScene(scene, text, testsupport::sceneContext(false, false), LwObjectSource{}, nullptr), -1);
+    EXPECT_EQ(lwReadScene(scene, text, testsupport::sceneContext(false, false), LwObjectSource{}, nullptr), Status::kNotThisFormat);
     EXPECT_TRUE(scene.items.empty());
   }
 }
@@ -81,7 +81,7 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   b.line("Plugin ItemMotionHandler 1 Whatever").line("LoadObject missing.lwo").line("ParentObject 7").line("AddNullObject hidden");
   b.line("EndPlugin").line("ParentObject 1").line("AddBone").line("BoneMotion (unnamed)").line("ParentObject 9"); LwScene scene;
   std::string console;
-  EXPECT_EQ(readScene(scene, b.text(), &console, true), 1);  // the camera's block, read last
+  EXPECT_EQ(readScene(scene, b.text(), &console, true), Status::kOk);  // the camera's block, read last
   // A plugin's block is skipped whole; a bone block's lines are the bone's, which follows every item (a damaged motion: at rest).
   EXPECT_EQ(items(scene), "0_Null (1) #1, 1_Key Light^1 #2, Camera^2 #1, 3_^1, 4_Bone^4 #1"); EXPECT_EQ(console, "\n");
   EXPECT_EQ(std::to_string(scene.firstFrame) + " " + std::to_string(scene.lastFrame) + " " + std::to_string(scene.framesPerSecond), "5 90 25.000000");
@@ -109,10 +109,11 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
        "-1 0_" + std::string(77, 'n') + ", 1_" + std::string(77, 'q')}};
   for (const auto& [text, expected] : rows) {
     LwScene s;
-    const int r = readScene(s, text);
+    const int r = ok(readScene(s, text)) ? 1 : -1;
     EXPECT_EQ(std::to_string(r) + " " + items(s), expected);
   }
-  LwScene withBoth; readScene(withBoth, c.text(), nullptr, true);
+  LwScene withBoth;
+  ASSERT_EQ(readScene(withBoth, c.text(), nullptr, true), Status::kOk);
   EXPECT_EQ(items(withBoth), "0_first, 1_Sun^1 #1, Camera #1, 3_second #1"); EXPECT_EQ(withBoth.items[2]->motionKeys[0].values[0], 1.0);
 }
 
@@ -129,7 +130,7 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   b.loadObject("Objects\\" + stem + ".lwo", {key(0, 0, 0, 0)});
   LwScene scene;
   std::string console;
-  EXPECT_EQ(readScene(scene, b.text(), &console, false, dir.path()), 1);
+  EXPECT_EQ(readScene(scene, b.text(), &console, false, dir.path()), Status::kOk);
   // The broken object leaves no item: the next one takes its number. Long file names lose
   // their extension and are filtered before they are fitted to the 79-character field.
   EXPECT_EQ(items(scene), "0_a, 1_b, 2_c, 3_my_cow^1 #1, 4_after, " + ("5_v12_" + std::string(74, 'x')).substr(0, 79) + " #1");
@@ -143,7 +144,7 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   while (deep.size() < 900) deep += "/" + std::string(240, 'd');
   testsupport::makeDir(deep); const std::string cut = deep + "/" + std::string(1022 - deep.size(), 'f');  // 1023 characters
   ASSERT_TRUE(lwbuild::writeFile(cut, triangle()) && lwbuild::writeFile(cut + "ff", std::string("not an object")));
-  EXPECT_EQ(readScene(scene, LwscBuilder().loadObject(cut.substr(deep.size() + 1) + "ffff.lwo", {key(0, 0, 0, 0)}).text(), &console, false, deep), 1);
+  EXPECT_EQ(readScene(scene, LwscBuilder().loadObject(cut.substr(deep.size() + 1) + "ffff.lwo", {key(0, 0, 0, 0)}).text(), &console, false, deep), Status::kOk);
   EXPECT_EQ(console.substr(console.size() - 24), ": Normals TextureCoords\n");
   lwReleaseScene(scene);
   // A missing object stops the reading; without the content directory the relative path is not found either.
@@ -151,7 +152,7 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
     LwScene missing;
     const std::string text = LwscBuilder().line("AddNullObject a").loadObject(content.empty() ? "Objects\\my cow.lwo" : "Objects\\no.lwo", {})
                                  .line("AddNullObject b").text();
-    EXPECT_EQ(readScene(missing, text, &console, false, content), -1);
+    EXPECT_EQ(readScene(missing, text, &console, false, content), Status::kMissing);
     EXPECT_EQ(items(missing) + " | " + console, "0_a | \nfile not found: " + std::string(content.empty() ? "Objects\\my cow.lwo" : "Objects\\no.lwo") + "\n");
   }
 }
@@ -160,7 +161,8 @@ TEST(SceneReader, CrossReferencesAndTheChildIndex) {
   LwscBuilder b; b.line("AddNullObject a").line("MorphTarget 2").line("ParentObject 99").line("TargetObject -4");
   b.line("AddNullObject b").line("MorphTarget 2").line("AddNullObject c").line("MorphTarget 7").line("AddNullObject d").line("MorphTarget 2");
   LwScene scene;
-  readScene(scene, b.text());
+  // No motion was read, so the scene does not count as one; its items are read all the same.
+  EXPECT_EQ(readScene(scene, b.text()), Status::kBadInput);
   ASSERT_EQ(scene.items.size(), 4u);
   const LwObject* b1 = scene.items[1].get();  // item 2 is no morph target of itself, nor is 7 of anything
   EXPECT_TRUE(scene.items[0]->morphTarget == b1 && !b1->morphTarget && !scene.items[2]->morphTarget && scene.items[3]->morphTarget == b1);
@@ -183,7 +185,10 @@ namespace {
 // Reads blocks from the text until one fails: "result:keys" per block, then the line after.
 std::string readBlocks(const std::string& text, std::vector<MotionKey>& keys) {
   TextCursor in(text); std::string out, rest;
-  for (int r = 1; r >= 0 && !in.atEnd;) r = lwReadMotion(in, keys), out += std::to_string(r) + ":" + std::to_string(keys.size()) + " ";
+  for (bool read = true; read && !in.atEnd;) {
+    read = lwReadMotion(in, keys);
+    out += std::string(read ? "1" : "-1") + ":" + std::to_string(keys.size()) + " ";
+  }
   readLine(rest, kMotionLineSize, in);
   return out + rest;
 }

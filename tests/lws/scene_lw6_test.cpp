@@ -53,7 +53,7 @@ class LaterScenes : public testing::TestWithParam<int> {
     ASSERT_TRUE(lwbuild::writeFile(dir / "Objects/layers.lwo", lwbuild::lwo2Layers(2)));
   }
   void TearDown() override { lwReleaseScene(scene); }
-  int read(const std::string& text, bool cameraAndLights = true) { return testsupport::readScene(scene, text, &console, cameraAndLights, dir.path()); }
+  Status read(const std::string& text, bool cameraAndLights = true) { return testsupport::readScene(scene, text, &console, cameraAndLights, dir.path()); }
   testsupport::TempDir dir; LwScene scene; std::string console;
 };
 
@@ -61,7 +61,7 @@ class LaterScenes : public testing::TestWithParam<int> {
 
 TEST_P(LaterScenes, ItemsLinksAndMotion) {
   const int version = GetParam();
-  ASSERT_GE(read(sceneText(version)), 0) << console;
+  ASSERT_EQ(read(sceneText(version)), Status::kOk) << console;
   ASSERT_EQ(scene.items.size(), 5u) << console;
   EXPECT_TRUE(scene.items[4]->name == "4_Bone" && scene.items[4]->parentIndex == 1 && scene.items[4]->bone.owner == 1);
   const char* names[] = {version >= 3 ? "0_layers" : "0_box", "1_Helper", "2_Sun", version >= 3 ? "3_Cam" : "Camera"};
@@ -90,7 +90,7 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
 TEST_P(LaterScenes, OptionsLeaveOutLightsAndCameraButKeepTheirPlaces) {
   std::string text = sceneText(GetParam());
   text += GetParam() >= 3 ? "AddNullObject Last\nParentItem 20000000\n" : "AddNullObject Last\nParentObject 4\n";
-  ASSERT_GE(read(text, false), 0); ASSERT_EQ(scene.items.size(), 4u);
+  ASSERT_EQ(read(text, false), Status::kOk); ASSERT_EQ(scene.items.size(), 4u);
   EXPECT_TRUE(scene.items[2]->name == "2_Last" && scene.items[2]->parentIndex == 0);  // the light, not kept; or a fourth object
 }
 
@@ -108,16 +108,16 @@ TEST_F(LaterScenes, DamagedEnvelopesAreRefused) {
       {head + "{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0 0\n", 9}, {"LWSC\n2\nAddNullObject N\nObjectMotion\n  9\n  1\n  0 0 2 x 0 0\n", 7}};
   for (const auto& [text, line] : cases) {
     lwReleaseScene(scene);
-    EXPECT_LT(read(text), 0) << text;
+    EXPECT_NE(read(text), Status::kOk) << text;
     EXPECT_NE(console.find("damaged envelope in line " + std::to_string(line) + " "), std::string::npos) << text << console;
   }
   lwReleaseScene(scene);
-  EXPECT_LT(read("LWSC\n6\n"), 0);  // a later version is no scene
+  EXPECT_EQ(read("LWSC\n6\n"), Status::kNotThisFormat);  // a later version is no scene
   // A turning channel's tangents (Hermite) and handle values (2D Bezier) turn into degrees with its values; handle times do not.
   const std::string turn = "LWSC\n3\nAddNullObject N\nObjectMotion\nNumChannels 4\nChannel 3\n{ Envelope\n  2\n"
                            "  Key 1 0 1 0 0 0 0.5 0.25 0\n  Key 1 1 5 0.5 0.25 0.5 0.25 0 0\n}\n";
   lwReleaseScene(scene);
-  ASSERT_GE(read(turn), 0) << console;
+  ASSERT_EQ(read(turn), Status::kOk) << console;
   const auto& keys = scene.items.at(0)->channels.at(kHeading).keys;
   EXPECT_EQ(testing::PrintToString(std::vector<double>{keys[0].param[0], keys[0].param[1], keys[1].param[0], keys[1].param[1], keys[1].param[2], keys[1].param[3]}),
             testing::PrintToString(std::vector<double>{0.5 * kRadiansToDegrees, 0.25 * kRadiansToDegrees, 0.5, 0.25 * kRadiansToDegrees, 0.5, 0.25 * kRadiansToDegrees}));

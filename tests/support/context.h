@@ -78,12 +78,14 @@ inline std::FILE* streamOf(const std::string& bytes) {
 
 // Reads the text as a scene (with camera and lights when asked) under the content directory given; what the
 // reader printed goes to `printed` when asked for.
-inline int readScene(LwScene& scene, const std::string& text, std::string* printed = nullptr, bool cameraAndLights = false,
-                     const std::string& content = "") {
-  ConversionContext c = sceneContext(cameraAndLights, cameraAndLights); int r = 0;
+inline Status readScene(LwScene& scene, const std::string& text, std::string* printed = nullptr,
+                        bool cameraAndLights = false, const std::string& content = "") {
+  ConversionContext c = sceneContext(cameraAndLights, cameraAndLights);
+  Status r = Status::kOk;
   c.config.contentDirectory = content;
   const std::string out = console([&] {
-    if ((r = lwReadScene(scene, text, c, fileObjectSource(), lwPrepareObjectFor)) >= 0) lwSettleScene(scene);
+    r = lwReadScene(scene, text, c, fileObjectSource(), lwPrepareObjectFor);
+    if (ok(r)) lwSettleScene(scene);
   });
   if (printed != nullptr) *printed = out;
   return r;
