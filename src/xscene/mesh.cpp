@@ -17,10 +17,23 @@ constexpr std::size_t kFaceIndexesPerLine = 32;
 // Engines that index vertices with 16 bits (DirectX 9 meshes by default, Irrlicht) wrap past this.
 constexpr std::size_t kEngineVertexLimit = 0xFFFF;
 
-void writeVertices(const ReadyMesh& mesh, XWriter& out, int indent) {
-  const std::size_t count = mesh.positions.size() / 3;
+// Vertices made ready a run at a time into a buffer on the stack.
+constexpr std::size_t kPositionRun = 1024;
+
+void writeVertices(const LwObject& object, XWriter& out, int indent) {
+  const std::size_t count = object.vertices.size();
   xPutCount(out, indent, count);
-  xPutFloatRows(out, indent, mesh.positions.data(), count, 3, ";\n\n");
+  xBeginList(out, kTokenFloatList, 3 * count);
+  float run[3 * kPositionRun];
+  for (std::size_t first = 0; first < count; first += kPositionRun) {
+    const std::size_t n = count - first < kPositionRun ? count - first : kPositionRun;
+    readyPositions(object, first, n, run);
+    if (out.binary) {
+      xPutFloats(out, run, 3 * n);
+    } else {
+      xPutFloatRows(out, indent, run, n, 3, first + n < count ? ",\n" : ";\n\n");
+    }
+  }
 }
 
 // Faces, or the normal numbers of their corners: "n;i,j,k;" per polygon, in binary one
@@ -224,7 +237,7 @@ void writeMesh(const ConversionContext& context, const MaterialTable& table, con
   xBeginObject(out, indent, "Mesh", given.empty() ? nullptr : name.c_str());
 
   report(context.sink, Message::kVertexCount, object.vertices.size());
-  writeVertices(mesh, out, indent + 1);
+  writeVertices(object, out, indent + 1);
 
   report(context.sink, Message::kPolygonCount, object.polygons.size());
   writeFaceList(object, mesh, out, indent + 1, ";;\n\n",
