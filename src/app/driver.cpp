@@ -115,6 +115,7 @@ Status convertFile(const ConversionContext& given, const std::string& templatePa
   }
   ConversionInput input;
   input.bytes = std::string_view(reinterpret_cast<const char*>(bytes.data), bytes.size);
+  input.owner = &bytes;
   input.sourceName = sourceArg;
   input.objects = fileObjectSource();
   input.templatePath = templatePath;

@@ -96,10 +96,13 @@ Status convertObject(const ConversionContext& context, const ConversionInput& in
                                                 LwObjectWanted::kCompanion, companion);
   Status result = lwLoadObjectFromMemory(main, reinterpret_cast<const std::uint8_t*>(input.bytes.data()),
                                          input.bytes.size(), 0, sink);
+  // Nothing reads the source after this: its pages make room for the geometry steps.
+  if (input.owner != nullptr) platform::releaseFileBytes(*input.owner);
   if (ok(result)) lwPrepareObjectFor(main, context);
   if (haveCompanion) {
     report(sink, Message::kReadingCompanion);
     const Status companionRead = lwLoadObjectFromMemory(other, companion.bytes.data, companion.bytes.size, 0, sink);
+    platform::releaseFileBytes(companion.bytes);
     if (ok(companionRead)) lwPrepareObjectFor(other, context);
     if (ok(result)) result = companionRead;
   }
@@ -185,6 +188,7 @@ Status convertLoaded(const ConversionContext& context, const ConversionInput& in
   Status result = Status::kOk;
   report(sink, Message::kReading, input.sourceName);
   if (ok(lwReadScene(scene, input.bytes, context, input.objects, lwPrepareObjectFor))) {
+    if (input.owner != nullptr) platform::releaseFileBytes(*input.owner);
     lwSettleScene(scene);
     report(sink, Message::kLineEnd);
     result = checked(context, validateScene(scene));

@@ -14,6 +14,7 @@ namespace torvo {
 
 struct ConversionInput {
   std::string_view bytes;                     // the whole source file
+  platform::FileBytes* owner = nullptr;       // when set, holds `bytes`: released once they are read
   std::string sourceName;                     // as given, for the progress line
   LwObjectSource objects;                     // the objects a scene names, and an object's companion
   std::string templatePath;                   // the template file (text output)

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "geometry/geometry.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
@@ -26,6 +27,12 @@ void lwLinkVertices(LwObject& object) {
     next += vertex.polygonListCount;
     vertex.polygonListCount = 0;
   }
+  // Corners with a polygon's own map value (VMAD) may split their vertex later, each split
+  // adding a run of two at the pool's end: room for them is made now, not by copying the pool.
+  std::size_t cornerEntries = 0;
+  for (const LwVertexMap& map : object.vertexMaps) cornerEntries += map.corners.size();
+  object.polygonLists.reserve(links + 2 * cornerEntries);
+  platform::populateRoom(object.polygonLists, links);
   object.polygonLists.assign(links, 0);
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
     const LwPolygon& polygon = object.polygons[p];
@@ -44,11 +51,13 @@ void lwAddVertexPolygon(LwObject& object, std::uint32_t vertex, std::uint32_t po
   if (v.polygonListCount == v.polygonListCapacity) {
     const std::uint32_t room = v.polygonListCapacity < 2 ? 2 : v.polygonListCapacity;
     if (v.polygonListFirst + v.polygonListCapacity == pool.size()) {
+      platform::populateGrowth(pool, room);
       pool.resize(pool.size() + room);  // the last run grows where it is
     } else {
       // A full run moves to the end of the pool with twice the room, so a list that
       // keeps growing costs amortised constant time per entry; the old run is left unused.
       const std::size_t moved = pool.size();
+      platform::populateGrowth(pool, v.polygonListCount + room);
       pool.resize(moved + v.polygonListCount + room);
       std::copy_n(pool.begin() + v.polygonListFirst, v.polygonListCount, pool.begin() + moved);
       v.polygonListFirst = static_cast<std::uint32_t>(moved);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "geometry/geometry.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
@@ -134,7 +135,11 @@ bool smoothNormals(LwObject& object) {
   }
   object.normals.clear();
   object.normals.reserve(polygonCount + smoothedCorners);
-  object.cornerNormals.assign(object.indices.size(), 0);
+  platform::populateRoom(object.normals, polygonCount);
+  object.cornerNormals.clear();
+  object.cornerNormals.reserve(object.indices.size());
+  platform::populateRoom(object.cornerNormals, object.indices.size());
+  object.cornerNormals.resize(object.indices.size());
 
   for (std::uint32_t p = 0; p < polygonCount; ++p) {
     LwPolygon& polygon = object.polygons[p];
@@ -198,6 +203,7 @@ bool smoothNormals(LwObject& object) {
         continue;
       }
       --object.normals[object.cornerNormals[corner]].useCount;
+      platform::populateGrowth(object.normals, 1);
       object.normals.push_back(LwNormal{static_cast<float>(sum[0] / length), static_cast<float>(sum[1] / length),
                                         static_cast<float>(sum[2] / length), count});
       object.cornerNormals[corner] = next;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geometry/geometry.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
@@ -177,6 +178,7 @@ std::uint32_t splitCorner(LwObject& object, std::uint32_t polygon, std::size_t p
     LwVertex split = object.vertices[first];
     split.polygonListFirst = split.polygonListCount = split.polygonListCapacity = 0;
     split.nextSplit = chosen;
+    platform::populateGrowth(object.vertices, 1);
     object.vertices.push_back(split);
     if (!object.vertexColors.empty()) object.vertexColors.push_back(object.vertexColors[first]);
     give(object, chosen, want);
@@ -207,6 +209,10 @@ constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
 
 void indexMap(MapIndex& index, const LwVertexMap& map, std::size_t pointCount, std::size_t polygonCount) {
   index.map = &map;
+  index.pointEntry.reserve(pointCount);
+  platform::populateRoom(index.pointEntry, pointCount);
+  index.polygonFirst.reserve(polygonCount + 1);
+  platform::populateRoom(index.polygonFirst, polygonCount + 1);
   index.pointEntry.assign(pointCount, kNoEntry);
   // Sorted by point, so a later duplicate overwrites an earlier one: the last given counts.
   for (std::uint32_t i = 0; i < map.points.size(); ++i)
@@ -303,8 +309,16 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
       if (index.map == nullptr) indexMap(index, object.vertexMaps[static_cast<std::size_t>(map)], object.points.size(), sources);
     }
   }
+  // A corner splits its vertex only where a polygon's own entry (VMAD) differs from the
+  // point's: room for that many more vertices is made at once, not by doubling and copying.
+  std::size_t cornerEntries = 0;
+  for (const MapIndex& index : indexes)
+    if (index.map != nullptr) cornerEntries += index.map->corners.size();
+  object.vertices.reserve(object.vertices.size() + cornerEntries);
+  object.polygonLists.reserve(object.polygonLists.size() + 2 * cornerEntries);
   for (const LwSurface& surface : object.surfaces) {
     if (surface.colorMap >= 0 && static_cast<std::size_t>(surface.colorMap) < object.vertexMaps.size()) {
+      object.vertexColors.reserve(object.vertices.capacity());
       object.vertexColors.assign(object.vertices.size(), LwVertexColor{});
       break;
     }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "lwo/lwo2_shared.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
@@ -43,14 +44,26 @@ void readPoints(Reader& r, ChunkCursor& chunk) {
   r.pointBase = static_cast<std::uint32_t>(object.points.size());
   r.pointCount = count;
   reserveMore(object.points, count);
-  reserveMore(object.vertices, count);
+  platform::populateRoom(object.points, count);
   for (std::uint32_t i = 0; i < count; ++i) {
     LwPoint& p = object.points.emplace_back();
     chunkReadFloat(chunk, p.x);
     chunkReadFloat(chunk, p.y);
     chunkReadFloat(chunk, p.z);
+  }
+}
+
+// One vertex per point, made once the vertex maps are known: a corner whose polygon gives
+// its own value (VMAD) may split its vertex later, and room for that is made now rather
+// than by copying the whole list when it fills.
+void makeVertices(LwObject& object) {
+  std::size_t cornerEntries = 0;
+  for (const LwVertexMap& map : object.vertexMaps) cornerEntries += map.corners.size();
+  object.vertices.reserve(object.points.size() + cornerEntries);
+  platform::populateRoom(object.vertices, object.points.size() - object.vertices.size());
+  for (std::size_t i = object.vertices.size(); i < object.points.size(); ++i) {
     LwVertex& vertex = object.vertices.emplace_back();
-    vertex.point = r.pointBase + i;
+    vertex.point = static_cast<std::uint32_t>(i);
     vertex.nextSplit = vertex.point;
   }
 }
@@ -82,6 +95,21 @@ void readSkelegons(Reader& r, ChunkCursor& chunk) {
   }
 }
 
+// Polygons and corners in the rest of a POLS chunk, as readPolygons would keep them at most.
+void countPolygons(ChunkCursor chunk, std::size_t& polygons, std::size_t& corners) {
+  polygons = 0;
+  corners = 0;
+  std::uint16_t head;
+  while (chunkReadU16(chunk, head)) {
+    const std::uint32_t count = head & kMaxCorners;
+    std::uint32_t k = 0;
+    for (std::uint32_t index; k < count && readVX(chunk, index);) ++k;
+    if (k < count) break;
+    ++polygons;
+    corners += count;
+  }
+}
+
 void readPolygons(Reader& r, ChunkCursor& chunk) {
   std::uint8_t type[4];
   r.polygonOfLocal.clear();
@@ -93,10 +121,16 @@ void readPolygons(Reader& r, ChunkCursor& chunk) {
   const std::uint8_t kind = idIs(type, "PTCH") ? kPolygonPatch : idIs(type, "SUBD") ? kPolygonCatmullClark : kPolygonFace;
   LwObject& object = r.object;
   if (faces) {
-    // A kept polygon takes at least 8 bytes (count and three corners), every corner 2.
-    reserveMore(object.polygons, chunkRemaining(chunk) / 8);
-    reserveMore(object.polygonLayers, chunkRemaining(chunk) / 8);
-    reserveMore(object.indices, chunkRemaining(chunk) / 2);
+    // Counted first: the lists take their room once, and its pages are made resident together.
+    std::size_t polygons = 0, corners = 0;
+    countPolygons(chunk, polygons, corners);
+    reserveMore(object.polygons, polygons);
+    reserveMore(object.polygonLayers, polygons);
+    reserveMore(object.indices, corners);
+    platform::populateRoom(object.polygons, polygons);
+    platform::populateRoom(object.polygonLayers, polygons);
+    platform::populateRoom(object.indices, corners);
+    reserveMore(r.polygonOfLocal, polygons);
   }
   std::uint16_t head;
   while (chunkReadU16(chunk, head)) {
@@ -236,6 +270,7 @@ void readVertexMap(Reader& r, ChunkCursor& chunk, bool perCorner, std::int32_t p
   const std::uint32_t entryBytes = (perCorner ? 4u : 2u) + 4u * dimension;
   std::vector<LwMapValue>& values = perCorner ? map.corners : map.points;
   reserveMore(values, chunkRemaining(chunk) / entryBytes);
+  platform::populateRoom(values, chunkRemaining(chunk) / entryBytes);
   for (;;) {
     std::uint32_t point, local = 0;
     float value[kMapValues] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -323,6 +358,7 @@ void makeSurfaces(Reader& r) {
 // Drops polygons without a surface, keeping the layers and the corner maps in step.
 void dropUntagged(Reader& r) {
   LwObject& object = r.object;
+  if (std::none_of(object.polygons.begin(), object.polygons.end(), [](const LwPolygon& p) { return p.surface < 0; })) return;
   std::vector<std::uint32_t> renumbered(object.polygons.size(), kNone);
   std::size_t keptPolygons = 0, keptIndices = 0;
   for (std::size_t i = 0; i < object.polygons.size(); ++i) {
@@ -393,6 +429,7 @@ SurfaceDraft& surfaceDraft(Reader& r, const std::string& name) {
 void finish(Reader& r, const MessageSink& sink) {
   makeSurfaces(r);
   dropUntagged(r);
+  makeVertices(r.object);
   for (LwVertexMap& map : r.object.vertexMaps) {
     lwSortMapValues(map.points);
     lwSortMapValues(map.corners);

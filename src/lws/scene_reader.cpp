@@ -293,6 +293,10 @@ bool lwReadMotion(TextCursor& in, std::vector<MotionKey>& keys) {
   readLine(line, kMotionLineSize, in);
   const std::int32_t count = lwscene::parseInt(line.c_str());
   if (count < 1) return false;
+  // The count is taken at its word for the room, up to a bound a damaged count cannot pass:
+  // doubling would leave up to half the room of every item's keys unused.
+  constexpr std::int32_t kKeysReservedAtMost = 4096;
+  keys.reserve(keys.size() + static_cast<std::size_t>(std::min(count, kKeysReservedAtMost)));
 
   std::int32_t stored = 0;
   while (stored < count) {
@@ -395,6 +399,7 @@ Status loadItemObject(const SceneInputs& inputs, LwObject& item, const std::stri
   item.layer = layer;
   const Status read = lwLoadObjectLayerFromMemory(item, found.bytes.data, found.bytes.size, 0,
                                                   layer > 0 ? layer : kAllLayers, context.sink);
+  platform::releaseFileBytes(found.bytes);  // read: its pages make room for the geometry steps
   const bool loaded = ok(read);
   if (loaded && hasPatches(item)) readSubPatchLevel(item, scene);
   if (loaded && inputs.finish != nullptr) inputs.finish(item, context);

@@ -40,7 +40,18 @@ void lwDisposeObject(LwObject& object) {
 void lwSortMapValues(std::vector<LwMapValue>& values) {
   // Files mostly list a map in point order already; the sort's buffer is then not needed.
   if (std::is_sorted(values.begin(), values.end(), valueBefore)) return;
-  std::stable_sort(values.begin(), values.end(), valueBefore);
+  const auto polygonBefore = [](const LwMapValue& a, const LwMapValue& b) { return a.polygon < b.polygon; };
+  if (!std::is_sorted(values.begin(), values.end(), polygonBefore)) {
+    std::stable_sort(values.begin(), values.end(), valueBefore);
+    return;
+  }
+  // Per-polygon entries come polygon by polygon in their corners' order: each polygon's few
+  // entries are put in point order where they stand (stable, and without a buffer).
+  for (auto run = values.begin(); run != values.end();) {
+    const auto end = std::find_if(run, values.end(), [&](const LwMapValue& v) { return v.polygon != run->polygon; });
+    for (auto it = run + 1; it < end; ++it) std::rotate(std::upper_bound(run, it, *it, valueBefore), it, it + 1);
+    run = end;
+  }
 }
 
 const LwMapValue* lwFindMapValue(const std::vector<LwMapValue>& sorted, std::uint32_t polygon, std::uint32_t point) {

@@ -46,6 +46,13 @@ bool readWholeFile(std::FILE* file, FileBytes& bytes) {
   return true;
 }
 
+void releaseFileBytes(FileBytes& bytes) {
+  unmapFileRange(bytes.mapped);
+  std::vector<std::uint8_t>().swap(bytes.storage);
+  bytes.data = nullptr;
+  bytes.size = 0;
+}
+
 }  // namespace platform
 
 }  // namespace torvo

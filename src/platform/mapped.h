@@ -40,6 +40,9 @@ struct FileBytes {
 
 // The stream's bytes from its position to its end; false when they cannot be read.
 bool readWholeFile(std::FILE* file, FileBytes& bytes);
+// Gives the bytes back (unmapped or freed) as soon as they are read, so that they add
+// nothing to the peak of the steps after reading; data and size become empty.
+void releaseFileBytes(FileBytes& bytes);
 
 }  // namespace platform
 

@@ -7,7 +7,7 @@ namespace torvo {
 
 namespace platform::pending {
 
-Slot slots[kSlots];
+constinit Slot slots[kSlots];
 
 namespace {
 // Conversions in several threads record and drop names at once; the interrupt handler

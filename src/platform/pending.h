@@ -18,9 +18,11 @@ constexpr std::size_t kPathSize = 4096;
 
 // The handler may run on another thread (a Windows console event): `used` is published
 // with release and read with acquire, so a slot in use always has its whole path.
+// Both members start zeroed, so the table is constant-initialised: its pages stay untouched
+// (neither faulted in nor resident) until a temporary file is recorded.
 struct Slot {
-  std::atomic<int> used;
-  char path[kPathSize];
+  std::atomic<int> used{0};
+  char path[kPathSize]{};
 };
 static_assert(std::atomic<int>::is_always_lock_free, "the interrupt handler needs a lock-free flag");
 

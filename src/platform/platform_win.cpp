@@ -2,6 +2,7 @@
 // and '/' alike and ignores letter case, so paths are passed through unchanged.
 #include "platform/platform.h"
 #include "platform/mapped.h"
+#include "platform/pages.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -240,6 +241,8 @@ char nativeSeparator() { return '\\'; }
 MappedRange mapFileRange(std::FILE*, long, std::size_t) { return MappedRange{}; }
 
 void unmapFileRange(MappedRange& range) { range = MappedRange{}; }
+
+void populatePages(void*, std::size_t) {}
 
 }  // namespace platform
 

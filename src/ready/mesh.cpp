@@ -1,16 +1,14 @@
 #include "ready/mesh.h"
 
 #include "core/options.h"
+#include "platform/pages.h"
 
 namespace torvo {
 
-namespace {
-
-void readyPositions(const LwObject& object, std::vector<float>& positions) {
-  positions.resize(object.vertices.size() * 3);
-  float* out = positions.data();
+void readyPositions(const LwObject& object, std::size_t first, std::size_t count, float* out) {
   const LwObject* target = object.morphTarget;
-  for (const LwVertex& vertex : object.vertices) {
+  for (std::size_t i = first; i < first + count && i < object.vertices.size(); ++i) {
+    const LwVertex& vertex = object.vertices[i];
     LwPoint p;
     if (vertex.point < object.points.size()) p = object.points[vertex.point];
     // A target with fewer points leaves the missing vertices where they are.
@@ -30,6 +28,8 @@ void readyPositions(const LwObject& object, std::vector<float>& positions) {
     *out++ = p.z - object.pivot[2];
   }
 }
+
+namespace {
 
 // Each distinct material of the object's (used) surfaces, in order of first appearance.
 void readyMaterials(const MaterialTable& table, const LwObject& object, bool usedOnly, ReadyMesh& mesh) {
@@ -92,15 +92,15 @@ void readyMesh(const ConversionContext& context, const MaterialTable& table, LwO
                ReadyMesh& mesh) {
   mesh = ReadyMesh();
   if (!meshWritten(object)) return;
-  // Writing reads neither the vertices' polygon lists nor the vertex maps: they make room
-  // for the positions, so that the peak stays where it was.
+  // Writing reads neither the vertices' polygon lists nor the vertex maps.
   std::vector<std::uint32_t>().swap(object.polygonLists);
   for (LwVertex& vertex : object.vertices) vertex.polygonListCount = 0;
   std::vector<LwVertexMap>().swap(object.vertexMaps);
-  readyPositions(object, mesh.positions);
   for (const LwPolygon& polygon : object.polygons) mesh.corners += cornerCountOf(object, polygon);
   readyMaterials(table, object, usedOnly, mesh);
   if (context.options.noNormals == 0) {
+    mesh.normalNumbers.reserve(object.normals.size());
+    platform::populateRoom(mesh.normalNumbers, object.normals.size());
     mesh.normalNumbers.assign(object.normals.size(), kNotNumbered);
     for (std::size_t i = 0; i < object.normals.size(); ++i)
       if (object.normals[i].useCount > 0) mesh.normalNumbers[i] = mesh.normalCount++;

@@ -1,4 +1,5 @@
-// One object made ready to be written as a .x Mesh: the positions as written, the faces'
+// One object made ready to be written as a .x Mesh: the positions as written (a run at a
+// time, so that they never take a list of their own), the faces'
 // corner total, the materials it lists, the normals it numbers, and what else it carries.
 #pragma once
 
@@ -15,7 +16,6 @@ namespace torvo {
 constexpr std::uint32_t kNotNumbered = 0xFFFFFFFFu;
 
 struct ReadyMesh {
-  std::vector<float> positions;              // x, y, z by vertex: towards the morph target, less the pivot
   std::size_t corners = 0;                   // corners of every face, as far as the corner pool holds them
   std::vector<std::uint32_t> materials;      // table indexes of the materials listed, in order of first use
   std::vector<std::uint32_t> surfaceMaterials;  // by surface: its place in `materials`
@@ -24,6 +24,9 @@ struct ReadyMesh {
   bool textureCoords = false;                // some vertex has (u, v), or a face's surface takes a UV map
   bool vertexColors = false;
 };
+
+// x, y, z of `count` vertices from `first` as written: towards the morph target, less the pivot.
+void readyPositions(const LwObject& object, std::size_t first, std::size_t count, float* out);
 
 // True when the object is written as a Mesh: it has faces and is not dissolved.
 bool meshWritten(const LwObject& object);

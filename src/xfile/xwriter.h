@@ -94,6 +94,29 @@ void xPutStringLine(XWriter& w, int depth, const std::string& text);
 void xPutFloatRows(XWriter& w, int depth, const float* values, std::size_t rows, std::size_t width,
                    std::string_view last);
 
+// Binary list values gathered in a run and handed over a block at a time, rather than one
+// call per value: xRunPut for dwords, xRunPutFloat for a value as a float; xRunFlush at the
+// end of the list (and before anything else is written).
+constexpr std::size_t kRunValues = 2048;
+struct XRun {
+  std::uint32_t values[kRunValues];
+  std::size_t count = 0;
+};
+inline void xRunFlush(XWriter& w, XRun& run) {
+  xPutDwords(w, run.values, run.count);
+  run.count = 0;
+}
+inline void xRunPut(XWriter& w, XRun& run, std::uint32_t value) {
+  run.values[run.count++] = value;
+  if (run.count == kRunValues) xRunFlush(w, run);
+}
+inline void xRunPutFloat(XWriter& w, XRun& run, double value) {
+  const float f = static_cast<float>(value);
+  std::uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  xRunPut(w, run, bits);
+}
+
 // Writes buffered bytes to the file (no-op without a file); kWriteFailed on a write error.
 Status xFlush(XWriter& w);
 

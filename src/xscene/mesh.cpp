@@ -17,10 +17,23 @@ constexpr std::size_t kFaceIndexesPerLine = 32;
 // Engines that index vertices with 16 bits (DirectX 9 meshes by default, Irrlicht) wrap past this.
 constexpr std::size_t kEngineVertexLimit = 0xFFFF;
 
-void writeVertices(const ReadyMesh& mesh, XWriter& out, int indent) {
-  const std::size_t count = mesh.positions.size() / 3;
+// Vertices made ready a run at a time into a buffer on the stack.
+constexpr std::size_t kPositionRun = 1024;
+
+void writeVertices(const LwObject& object, XWriter& out, int indent) {
+  const std::size_t count = object.vertices.size();
   xPutCount(out, indent, count);
-  xPutFloatRows(out, indent, mesh.positions.data(), count, 3, ";\n\n");
+  xBeginList(out, kTokenFloatList, 3 * count);
+  float run[3 * kPositionRun];
+  for (std::size_t first = 0; first < count; first += kPositionRun) {
+    const std::size_t n = count - first < kPositionRun ? count - first : kPositionRun;
+    readyPositions(object, first, n, run);
+    if (out.binary) {
+      xPutFloats(out, run, 3 * n);
+    } else {
+      xPutFloatRows(out, indent, run, n, 3, first + n < count ? ",\n" : ";\n\n");
+    }
+  }
 }
 
 // Faces, or the normal numbers of their corners: "n;i,j,k;" per polygon, in binary one
@@ -31,6 +44,17 @@ void writeFaceList(const LwObject& object, const ReadyMesh& mesh, XWriter& out, 
                    CornerValue cornerValue) {
   const std::size_t polygonCount = object.polygons.size();
   xBeginList(out, kTokenIntegerList, 1 + polygonCount + mesh.corners);
+  if (out.binary) {
+    XRun run;
+    xRunPut(out, run, static_cast<std::uint32_t>(polygonCount));
+    for (const LwPolygon& polygon : object.polygons) {
+      const std::uint32_t corners = cornerCountOf(object, polygon);
+      xRunPut(out, run, corners);
+      for (std::uint32_t k = 0; k < corners; ++k) xRunPut(out, run, static_cast<std::uint32_t>(cornerValue(polygon.firstIndex + k)));
+    }
+    xRunFlush(out, run);
+    return;
+  }
   xPutRowIndent(out, indent);
   xPutListInt(out, static_cast<long long>(polygonCount));
   xPutMark(out, ";\n");
@@ -86,15 +110,21 @@ void writeMaterialList(const MaterialTable& table, const LwObject& object, const
     xPutListInt(out, static_cast<long long>(count));
     xPutMark(out, ";\n");
   }
-  xPutRowIndent(out, indent + 1);
-  for (std::size_t i = 0; i < nFaceIndexes; ++i) {
-    if (i > 0 && i % kFaceIndexesPerLine == 0) {
-      xPutMark(out, ",\n");
-      xPutRowIndent(out, indent + 1);
-    } else if (i > 0) {
-      xPutMark(out, ",");
+  if (out.binary) {
+    XRun run;
+    for (const LwPolygon& polygon : object.polygons) xRunPut(out, run, faceIndex(polygon));
+    xRunFlush(out, run);
+  } else {
+    xPutRowIndent(out, indent + 1);
+    for (std::size_t i = 0; i < nFaceIndexes; ++i) {
+      if (i > 0 && i % kFaceIndexesPerLine == 0) {
+        xPutMark(out, ",\n");
+        xPutRowIndent(out, indent + 1);
+      } else if (i > 0) {
+        xPutMark(out, ",");
+      }
+      xPutListInt(out, faceIndex(object.polygons[i]));
     }
-    xPutListInt(out, faceIndex(object.polygons[i]));
   }
   xPutMark(out, ";;\n");
   for (const std::uint32_t m : mesh.materials) xPutReference(out, indent + 1, materialUniqueName(table, static_cast<int>(m)));
@@ -117,7 +147,15 @@ void writeNormals(const MessageSink& sink, const LwObject& object, const ReadyMe
   xPutCount(out, indent + 1, n);
   xBeginList(out, kTokenFloatList, std::size_t{n} * 3);
   std::uint32_t written = 0;
-  for (std::size_t i = 0; i < object.normals.size() && i < mesh.normalNumbers.size(); ++i) {
+  if (out.binary) {
+    XRun run;
+    for (std::size_t i = 0; i < object.normals.size() && i < mesh.normalNumbers.size(); ++i) {
+      if (mesh.normalNumbers[i] == kNotNumbered) continue;
+      for (const float value : {object.normals[i].x, object.normals[i].y, object.normals[i].z}) xRunPutFloat(out, run, value);
+    }
+    xRunFlush(out, run);
+  }
+  for (std::size_t i = 0; i < object.normals.size() && i < mesh.normalNumbers.size() && !out.binary; ++i) {
     if (mesh.normalNumbers[i] == kNotNumbered) continue;
     const LwNormal& normal = object.normals[i];
     xPutRowIndent(out, indent + 1);
@@ -137,6 +175,16 @@ void writeTextureCoords(const LwObject& object, XWriter& out, int indent) {
   xBeginObject(out, indent, "MeshTextureCoords", nullptr);
   xPutCount(out, indent + 1, count);
   xBeginList(out, kTokenFloatList, count * 2);
+  if (out.binary) {
+    XRun run;
+    for (const LwVertex& vertex : object.vertices) {
+      xRunPutFloat(out, run, vertex.u);
+      xRunPutFloat(out, run, vertex.v);
+    }
+    xRunFlush(out, run);
+    xEndObject(out, indent);
+    return;
+  }
   for (std::size_t i = 0; i < count; ++i) {
     const LwVertex& vertex = object.vertices[i];
     xPutRowIndent(out, indent + 1);
@@ -189,7 +237,7 @@ void writeMesh(const ConversionContext& context, const MaterialTable& table, con
   xBeginObject(out, indent, "Mesh", given.empty() ? nullptr : name.c_str());
 
   report(context.sink, Message::kVertexCount, object.vertices.size());
-  writeVertices(mesh, out, indent + 1);
+  writeVertices(object, out, indent + 1);
 
   report(context.sink, Message::kPolygonCount, object.polygons.size());
   writeFaceList(object, mesh, out, indent + 1, ";;\n\n",
