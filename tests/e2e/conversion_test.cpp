@@ -38,7 +38,7 @@ TEST(ObjectE2E, TextBinaryConsoleAndTheIndependentReader) {
 }
 
 // Finding and converting images is the materials' business (xscene_test); here the whole program
-// writes what readers need: the PPM beside the output, coordinates, and a kept image's name.
+// writes what readers need: the PPM beside the output, wraps, coordinates, and a kept image's name.
 TEST(ObjectE2E, TexturesAreConvertedMappedOrKept) {
   TempDir dir;
   testsupport::makeDir(dir / "out/images");
@@ -49,6 +49,7 @@ TEST(ObjectE2E, TexturesAreConvertedMappedOrKept) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(contains(r.out, "writing a mesh to X...\ngenerating wood.PPM : ok\n 4 Vertices  1 Polygons  1 Normals\n")) << r.out;
   EXPECT_EQ(listDir(dir / "out"), (Names{"board.X", "images", "wood.PPM"}));
+  EXPECT_TRUE(contains(readFile(dir / "out/board.X"), " MeshFaceWraps {\n")) << "-u reaches the mesh writer";
   EXPECT_EQ(torvoCommand({"-b", "-B", "board.lwo", "out/kept.x"}, dir.path()).exitCode, 0);
   for (const auto& [file, texture] : {std::pair{"out/board.X", "wood.PPM"}, {"out/kept.X", "wood.tga"}}) {
     const ReaderView view = readBack(dir / file);
