@@ -50,12 +50,21 @@ inline LwobBuilder object(const std::vector<std::string>& surfaces, const std::v
 inline std::string polygons(const LwObject& o) {
   std::string out;
   for (const LwPolygon& p : o.polygons) {
+    std::string corners;
     std::string normals;
     for (std::int32_t k = 0; k < p.cornerCount; ++k) {
-      out += std::to_string(o.indices.at(p.firstIndex + k)) + (k + 1 < p.cornerCount ? " " : "");
-      if (!o.cornerNormals.empty()) (normals += ' ') += std::to_string(o.cornerNormals.at(p.firstIndex + k));
+      if (k > 0) corners += ' ';
+      corners += std::to_string(o.indices.at(p.firstIndex + k));
+      if (o.cornerNormals.empty()) continue;
+      normals += ' ';
+      normals += std::to_string(o.cornerNormals.at(p.firstIndex + k));
     }
-    ((out += '/') += std::to_string(p.surface)) += (normals.empty() ? "" : " n" + normals) + (&p != &o.polygons.back() ? ", " : "");
+    if (!out.empty()) out += ", ";
+    out += corners;
+    out += '/';
+    out += std::to_string(p.surface);
+    if (!normals.empty()) out += " n";
+    out += normals;
   }
   return out;
 }

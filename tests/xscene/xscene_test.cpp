@@ -168,6 +168,33 @@ TEST(Materials, AnotherObjectAddsOnlyItsNewMaterials) {
   EXPECT_EQ(materialUniqueName(table, -1), "");
 }
 
+// Materials merge by every value and the texture, and by the name only with -m.
+TEST(Materials, EveryValueAndTheTextureKeepMaterialsApart) {
+  const struct {
+    const char* label;
+    void (*change)(LwSurface&);
+    bool namesDiffer = false;
+    std::vector<std::string> written = {"MatA", "MatB"};
+  } rows[] = {{"red", [](LwSurface& s) { s.color[0] = 254; }},
+              {"green", [](LwSurface& s) { s.color[1] = 254; }},
+              {"blue", [](LwSurface& s) { s.color[2] = 254; }},
+              {"transparency", [](LwSurface& s) { s.transparency = 10; }},
+              {"glossiness", [](LwSurface& s) { s.glossiness = 128; }},
+              {"specular", [](LwSurface& s) { s.specular = 128; }},
+              {"luminosity", [](LwSurface& s) { s.luminosity = 128; }},
+              {"texture", [](LwSurface& s) { s.colorTexture.image = "x.iff"; }},
+              {"name alone", [](LwSurface&) {}, false, {"MatA"}},
+              {"name alone with -m", [](LwSurface&) {}, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    LwSurface b = surface("B", 255, 255, 255);
+    row.change(b);
+    MaterialTable table;
+    LwObject o = objectWith({surface("A", 255, 255, 255), b});
+    EXPECT_EQ(materialNames(collect(table, o, false, {.noMaterialMerge = row.namesDiffer}).text), row.written);
+  }
+}
+
 TEST(Materials, TextureImagesAreFoundConvertedOrKept) {
   const lwbuild::Bytes bmp = lwbuild::bmpBytes(1, 1, 24, {}, {1, 2, 3, 0});
   const std::string ppmHead = "P6\n# converted by vemo\n";
