@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
 #include "support/context.h"
@@ -83,21 +82,6 @@ TEST(Animation, SampleFramesOfTheWorkedExamples) {
     item.lookAheadFrames = c.lookAhead > 0 ? c.lookAhead : 1;
     EXPECT_EQ(samples(scene, item), c.frames) << c.what;
   }
-  // 100 keys repeated over ten thousand frames: every repeated key frame is a sample, each once.
-  LwScene scene;
-  scene.firstFrame = 1000;
-  scene.lastFrame = 11000;
-  std::vector<MotionKey> keys;
-  for (int i = 0; i < 100; ++i) keys.push_back(motionKey(i * 10, i % 7, i * 50.0, i % 2));
-  LwObject& item = addItem(scene, "0_a", 0, keys);
-  item.endBehavior = kEndRepeat;
-  const Frames frames = samples(scene, item);
-  EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
-  EXPECT_EQ(std::adjacent_find(frames.begin(), frames.end()), frames.end());
-  for (int frame = 1001; frame < 11000; frame += (frame % 991) == 990 ? 1 : 10)
-    EXPECT_TRUE(std::binary_search(frames.begin(), frames.end(), frame)) << frame;
-  EXPECT_EQ(frames.front(), 1000);
-  EXPECT_EQ(frames.back(), 11000);
 }
 
 TEST(Animation, TooManySamplesAreRefused) {

@@ -85,16 +85,6 @@ inline Bytes nodeMappedObject(const std::string& imageName) {
   return toLwo3(b.surface("Wood", {sub("FORM", graph)}).bytes(), {}, 8);
 }
 
-// 3 x 2 run-length TGA, bottom-up; the PPM reads red, green, blue / white x 3.
-inline Bytes woodTga() {
-  TgaSpec s;
-  s.imageType = 10;
-  s.width = 3;
-  s.height = 2;
-  return tgaBytes(s, {}, {0x82, 255, 255, 255, 0x02, 0, 0, 255, 0, 255, 0, 255, 0, 0});
-}
-inline const std::string kWoodPpm = "P6\n# converted by vemo\n3 2\n255\n" + std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 9) + std::string(9, '\xFF');
-
 // The directory as the process sees it once entered (symbolic links resolved).
 inline std::string real(const std::string& path) { return std::filesystem::canonical(path).string(); }
 

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
   TempDir dir;
   for (const auto& [name, text] : {std::pair{"a.lwo", kJunk}, {"lw.cfg", std::string("LWCO\r\n0\r\nContentDirectory /c\r\n")},
-                                   {"empty.cfg", std::string()}, {"bad.cfg", std::string("LWCO \n0\n")}})
+                                   {"bad.cfg", std::string("LWCO \n0\n")}})
     writeFile(dir / name, text);
   for (const char* name : {"tri.lwo", "scene.lwx", "scene.lws.bak"}) writeFile(dir / name, triangle());
   const std::string from = kAscii + "Convert From: " + real(dir.path()) + "/a.lwo\nConvert To: ";
@@ -59,7 +59,6 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
       {{"-f" + prefix, "tri.lwo"}, 0, kStart, kAscii},
       {{"-f" + prefix + "p", "a.lwo", "b.lwo"}, 1, kExact, "The frame name prefix '" + prefix + "p' is too long (at most 79 characters).\n"},
       {{"-Clw.cfg", "none.lwo"}, 1, kExact, "Content directory: /c\n" + notOpened},
-      {{"-Cempty.cfg", "none.lwo"}, 1, kExact, "Content directory: \n" + notOpened},
       // A missing or invalid configuration stops without the pause.
       {{"-P", "-Cnone.cfg", "a.lwo"}, 1, kExact, "LightWave CFG 'none.cfg' not found!\n"},
       {{"-P", "-C", "bad.cfg", "a.lwo"}, 1, kExact, "LightWave CFG 'bad.cfg' invalid!\n"},
@@ -86,7 +85,7 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
     EXPECT_EQ(r.out.substr(at, row.match == kExact ? std::string::npos : expected.size()), expected) << label;
   }
   // Only the runs that succeeded wrote anything.
-  EXPECT_EQ(listDir(dir.path()), (Names{"a.lwo", "bad.cfg", "empty.cfg", "lw.cfg", "scene.lws.bak", "scene.lwx", "tri.X", "tri.lwo"}));
+  EXPECT_EQ(listDir(dir.path()), (Names{"a.lwo", "bad.cfg", "lw.cfg", "scene.lws.bak", "scene.lwx", "tri.X", "tri.lwo"}));
   // An output path of 1024 characters is one too many; 1023 still fit.
   std::string parent = dir.path();
   while (parent.size() < 800) parent += "/" + std::string(200, 'd');
@@ -174,7 +173,7 @@ TEST(Cli, RelativeSourcesResolveWhereTheCommandStarted) {
     std::string arg, from, beside;  // beside: where -s writes without a destination
   } rows[] = {{"x.lwo", w + "/x.lwo", w + "/"}, {"./x.lwo", "./x.lwo", "./"}, {"../models/x.lwo", "../models/x.lwo", "../models/"},
               {m + "/x.lwo", m + "/x.lwo", m + "/"},
-              {".hidden/x.lwo", ".hidden/x.lwo", ".hidden/"}, {".\\x.lwo", ".\\x.lwo", ".\\"}};
+              {".hidden/x.lwo", ".hidden/x.lwo", ".hidden/"}};
   for (const auto& row : rows)
     for (const bool beside : {false, true})
       for (const bool destination : {false, true}) {
@@ -207,15 +206,14 @@ TEST(Cli, FailuresKeepAnExistingFileAndLeaveNoTemporary) {
   for (const char* name : {"car.lwoo", "a.lwo"}) writeFile(dir / name, kJunk);
   for (const char* name : {"car.X", "a.X"}) writeFile(dir / name, old);
   const Names all = {"a.X", "a.lwo", "car.X", "car.lwo", "car.lwoo"};
-  for (const std::string format : {"-t", "-b"})
-    for (const std::string source : {"a.lwo", "car.lwo"}) {
-      SCOPED_TRACE(format + " " + source);
-      const auto bad = torvoCommand({format, source}, dir.path());
-      EXPECT_EQ(bad.exitCode, 1);
-      EXPECT_TRUE(contains(bad.out, "error occured.\n")) << bad.out;
-      EXPECT_FALSE(contains(bad.out, "writing a mesh")) << bad.out;
-      EXPECT_EQ(readFile(dir / (source.substr(0, source.size() - 3) + "X")), old);
-    }
+  for (const std::string source : {"a.lwo", "car.lwo"}) {
+    SCOPED_TRACE(source);
+    const auto bad = torvoCommand({"-b", source}, dir.path());
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(contains(bad.out, "error occured.\n")) << bad.out;
+    EXPECT_FALSE(contains(bad.out, "writing a mesh")) << bad.out;
+    EXPECT_EQ(readFile(dir / (source.substr(0, source.size() - 3) + "X")), old);
+  }
   // A file size limit of zero makes every write fail (the signal it raises is ignored).
   writeFile(dir / "a.lwo", triangle());
   const auto full = testsupport::run("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" -b a.lwo", TORVO_EXE}, dir.path());

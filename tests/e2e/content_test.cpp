@@ -40,8 +40,6 @@ TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
       {"relative, -C", scene({"Objects\\crate.lwo"}), {"-C%/lw.cfg", "@/Scenes/s.lws", "%/out/"}, 0, {wood, ok}, "  found Objects", "s.X", ppm},
       {"drive path", scene({"C:\\NewTek\\Objects\\crate.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 0,
        {"  found C:\\NewTek\\Objects\\crate.lwo as ", wood, ok}, "", "s.X", ppm},
-      {"UNC path", scene({"\\\\srv\\share\\Objects\\crate.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 0,
-       {"  found \\\\srv\\share\\Objects\\crate.lwo as ", wood, ok}, "", "s.X", ppm},
       {"beside the scene", scene({"twin.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 0, {"  found twin.lwo as ", wood, ok}, "", "s.X", ppm},
       // D:\x\Objects\crate.lwo: the tail Objects\crate.lwo and the bare crate.lwo name two files at one step.
       {"two matches", scene({"D:\\x\\Objects\\crate.lwo"}), {"@/Scenes/s.lws", "%/out/"}, 0,

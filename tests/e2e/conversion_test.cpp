@@ -2,7 +2,6 @@
 // textures, options, failures, and both encodings read back by an independent reader.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,13 +24,9 @@ TEST(ObjectE2E, TextBinaryConsoleAndTheIndependentReader) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, kBanner + kAscii + "Convert From: " + dir / "shape.lwo" + "\nConvert To: shape.X\nreading shape.lwo : Normals "
                    "TextureCoords\nwriting template...\nwriting a mesh to X...\n 5 Vertices  3 Polygons  3 Normals\n");
-  for (const Names& args : {Names{"-b", "shape.lwo", "bin"}, {"-N", "shape.lwo", "plain.x"}, {"-b", "-N", "shape.lwo", "bin/plain.x"}}) {
-    const auto other = torvoCommand(args, dir.path());
-    EXPECT_EQ(other.exitCode, 0) << args[0];
-    const bool normals = args[1] != "-N" && args[0] != "-N";
-    EXPECT_TRUE(contains(other.out, normals ? " 5 Vertices  3 Polygons  3 Normals\n" : " 5 Vertices  3 Polygons \n")) << other.out;
-  }
-  EXPECT_EQ(readBack(dir / "bin/plain.X").text, readBack(dir / "plain.X").text);
+  // What -N leaves out is the mesh writer's business (xscene_test); here only that the letter reaches it.
+  EXPECT_EQ(torvoCommand({"-b", "shape.lwo", "bin"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(torvoCommand({"-N", "shape.lwo", "plain.x"}, dir.path()).exitCode, 0);
   EXPECT_TRUE(contains(readBack(dir / "plain.X").text, " normals no ")) << readBack(dir / "plain.X").text;
   const ReaderView view = readBack(dir / "shape.X");
   EXPECT_EQ(readBack(dir / "bin/shape.X").text, view.text);
@@ -48,15 +43,13 @@ TEST(ObjectE2E, TexturesAreConvertedMappedOrKept) {
   TempDir dir;
   testsupport::makeDir(dir / "out/images");
   writeFile(dir / "board.lwo", mappedObject("images\\wood.tga"));
-  writeFile(dir / "out/images/wood.tga", woodTga());
+  writeFile(dir / "out/images/wood.tga", tgaBytes(TgaSpec{}, {}, {10, 20, 30}));
   // Relative image names resolve against the destination; the PPM lands there.
   const auto r = torvoCommand({"-u", "board.lwo", "out"}, dir.path());
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(contains(r.out, "writing a mesh to X...\ngenerating wood.PPM : ok\n 4 Vertices  1 Polygons  1 Normals\n")) << r.out;
-  EXPECT_EQ(readFile(dir / "out/wood.PPM"), kWoodPpm);
   EXPECT_EQ(listDir(dir / "out"), (Names{"board.X", "images", "wood.PPM"}));
-  const std::string x = readFile(dir / "out/board.X");
-  EXPECT_TRUE(inOrder(x, {" TextureFilename {\n  \"wood.PPM\";\n }\n", " MeshFaceWraps {\n  1;\n  0;0;;\n }\n", " MeshTextureCoords {\n  4;\n"})) << x;
+  EXPECT_TRUE(contains(readFile(dir / "out/board.X"), " MeshFaceWraps {\n")) << "-u reaches the mesh writer";
   EXPECT_EQ(torvoCommand({"-b", "-B", "board.lwo", "out/kept.x"}, dir.path()).exitCode, 0);
   for (const auto& [file, texture] : {std::pair{"out/board.X", "wood.PPM"}, {"out/kept.X", "wood.tga"}}) {
     const ReaderView view = readBack(dir / file);
@@ -130,16 +123,9 @@ TEST(SceneE2E, MultiItemSceneConsoleTextAndBothEncodingsReadBack) {
   writeFixtures(dir);
   const auto r = torvoCommand({"-l", "-c", "-Clw.cfg", "scene.lws"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_TRUE(inOrder(r.out, {"reading scene.lws :\n", " Objects\\box.lwo :", "\n", " Objects\\lid.lwo :", "\n", "writing a scene to X...\n",
-                              "Frame0_box :  4 Vertices  1 Polygons ", "\n", " Frame1_lid :  4 Vertices  1 Polygons ", "\n", "Frame2_Helper : \n",
-                              " Frame3_Sun : \n", "FrameCamera : \n", "writing animation...\n"})) << r.out;
-  const std::string x = readFile(dir / "scene.X");
-  EXPECT_TRUE(inOrder(x, {"Material MatPaint {", "\nFrame Frame0_box {\n FrameTransformMatrix {\n", "  1.000000,2.000000,3.000000,1.000000;;\n",
-                          " Mesh Mesh0_box {", "\n Frame Frame1_lid {\n", "   0.000000,1.000000,0.000000,1.000000;;\n",  // minus the box pivot
-                          "\nFrame Frame2_Helper {", "\n Frame Frame3_Sun {", "   0.000000,-1.000000,0.000000,1.000000;;\n", "\nFrame FrameCamera {",
-                          "AnimationSet AnimationSet0 {\n", " Animation Animation0 {\n  {Frame0_box}\n", " Animation Animation1 {\n  {Frame1_lid}\n",
-                          " Animation Animation2 {\n", " Animation Animation3 {\n", " Animation Animation4 {\n  {FrameCamera}\n"})) << x;
-  EXPECT_TRUE(contains(x, "   16; 3; 0.000000, 0.000000, 0.000000;;,\n"));  // the helper resets after its last key at 15
+  // -l and -c add the light's and the camera's frames; the listing's layout is the frame writer's (xscene_test).
+  EXPECT_TRUE(inOrder(r.out, {"writing a scene to X...\n", " Frame1_lid :  4 Vertices  1 Polygons ", " Frame3_Sun : \n", "FrameCamera : \n",
+                              "writing animation...\n"})) << r.out;
   // With a destination the object paths resolve through the content directory.
   ASSERT_EQ(torvoCommand({"-b", "-l", "-c", "-Clw.cfg", "scene.lws", "bin"}, dir.path()).exitCode, 0);
   // The independent reader finds the same in both encodings. It turns the file right-handed (z negated)
@@ -164,35 +150,17 @@ TEST(SceneE2E, MultiItemSceneConsoleTextAndBothEncodingsReadBack) {
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(node.transform[4 * k + 3], nodes[i].position[k], 1e-6) << k;
   }
   EXPECT_EQ(view.channels, (Names{"Frame0_box", "Frame1_lid", "Frame2_Helper", "Frame3_Sun", "FrameCamera"}));
-  // The box turns, scales and moves: all three key sets carry every sample (0, 10, 13, 16 and 30).
-  const auto& box = view.keys.at("Frame0_box");
-  for (const char* kind : {"rotation", "scale", "position"}) EXPECT_EQ(box.at(kind).size(), 5u) << kind;
-  EXPECT_EQ(box.at("position")[1], (std::vector<double>{10, 2, 2, -3}));
-  EXPECT_EQ(box.at("scale")[1], (std::vector<double>{10, 1, 1.5, 1}));
-  // Heading 90 and pitch 10 at frame 10, as a quaternion the reader turns by -(w, x, y, -z).
-  const std::vector<double>& turn = box.at("rotation")[1];
-  ASSERT_EQ(turn.size(), 5u);
-  const double w = std::cos(M_PI / 4) * std::cos(M_PI / 36);
-  EXPECT_NEAR(std::fabs(turn[1]), w, 1e-6);
 }
 
-TEST(SceneE2E, FailuresLeaveNoOutputAndDeepChainsConvert) {
+// Five thousand nested items: deeper than Wine's reader goes, so it is left out.
+TEST(SceneE2E, DeepChainsConvert) {
   TempDir dir;
-  writeFixtures(dir);
-  LwscBuilder endless(0, 2000000000);
   LwscBuilder chain(0, 10);
-  endless.line("AddNullObject Spinner").motion("ObjectMotion", {key(0, 0, 0, 0), key(1, 0, 0, 0, 90)}).line("EndBehavior 2");
   for (int i = 0; i < 5000; ++i) {
     chain.line("AddNullObject n").motion("ObjectMotion", {key(0, 1, 0, 0), key(10, 2, 0, 0)});
     if (i > 0) chain.line("ParentObject " + std::to_string(i));
   }
-  writeFile(dir / "endless.lws", endless.text());
   writeFile(dir / "chain.lws", chain.text());
-  // A repeating motion over two billion frames is refused, not sampled, after the frames are written.
-  const auto r = torvoCommand({"endless.lws"}, dir.path());
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(contains(r.out, "animation of 0_Spinner too long: more than 10000000 samples\n")) << r.out;
-  EXPECT_EQ(listDir(dir.path()), (Names{"Objects", "bin", "chain.lws", "endless.lws", "lw.cfg", "scene.lws"}));
   Expect deeperThanWine;
   deeperThanWine.wine = false;
   const auto deep = torvoCommand({"-b", "chain.lws"}, dir.path(), "", deeperThanWine);
