@@ -29,13 +29,8 @@ inline void putBEFloat(Bytes& b, float f) {
   std::memcpy(&bits, &f, 4);
   putBE32(b, bits);
 }
-inline void putLE16(Bytes& b, unsigned v) {
-  putU8(b, v & 0xFF);
-  putU8(b, (v >> 8) & 0xFF);
-}
 inline void putLE32(Bytes& b, std::uint32_t v) {
-  putLE16(b, v & 0xFFFF);
-  putLE16(b, v >> 16);
+  for (int i = 0; i < 4; ++i) putU8(b, (v >> (8 * i)) & 0xFF);
 }
 inline void putId(Bytes& b, const char* id) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(id[i]));
