@@ -1,12 +1,14 @@
-// Transform conventions: quaternions from heading, pitch and bank, and item matrices; the
-// model's cross-reference check.
+// Transform conventions: quaternions from heading, pitch and bank, item and bone matrices;
+// the model's cross-reference check.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "model/skeleton.h"
 #include "model/validate.h"
 #include "model/xform.h"
 #include "support/context.h"
@@ -84,6 +86,26 @@ TEST(Transform, ItemMatrices) {
   swap.m[1][0] = 1;
   mat4Multiply(a, swap);
   EXPECT_EQ(values(a), (std::vector<double>{0, 1, 0, 1, 1.5, 0, 0, 2, 0, 0, 2, 3, 0, 0, 0, 1}));
+}
+
+// A bone's pivot rotation turns its axes after its own rotation.
+TEST(Transform, BonePivotRotation) {
+  const float origin[3] = {0, 0, 0};
+  const struct {
+    const char* label;
+    double heading;
+    double pivot[3];
+    std::vector<double> matrix;
+  } rows[] = {{"none", 0, {0, 0, 0}, {1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3, 0, 0, 0, 1}},
+              {"heading", 0, {90, 0, 0}, {0, 0, 1, 1, 0, 1, 0, 2, -1, 0, 0, 3, 0, 0, 0, 1}},
+              {"pitch", 0, {0, 90, 0}, {1, 0, 0, 1, 0, 0, -1, 2, 0, 1, 0, 3, 0, 0, 0, 1}},
+              {"bank after the heading", 90, {0, 0, 90}, {0, 0, 1, 1, 1, 0, 0, 2, 0, 1, 0, 3, 0, 0, 0, 1}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    LwBone bone;
+    std::copy(row.pivot, row.pivot + 3, bone.pivotRotation);
+    EXPECT_EQ(values(lwBonePoseMatrix(bone, motionKey(0, 1, row.heading, 0, 2, 3), origin)), row.matrix);
+  }
 }
 
 TEST(Validate, TheFirstBrokenReferenceOfAnObjectOrAScene) {
