@@ -21,7 +21,7 @@ struct ItemMotion {
   ItemMotion(const LwScene& scene, const LwObject& item) : scene(scene) {
     motion = lwMotionView(item.motionKeys, item.endBehavior, &index);
     if (!item.channels.empty()) channels = &item.channels;
-    const LwObject* aimAt = lwSceneItem(scene, item.targetIndex);
+    const LwObject* aimAt = lwSceneItem(scene, item.targetItem);
     if (aimAt != nullptr) {
       targetMotion = lwMotionView(aimAt->motionKeys, aimAt->endBehavior, &targetIndex);
       target = &targetMotion;
@@ -261,7 +261,7 @@ Status animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& tr
     scale.included = true;
     scale.everySample = false;
   }
-  const LwObject* parent = lwSceneItem(scene, item.parentIndex);
+  const LwObject* parent = lwSceneItem(scene, item.parentItem);
   for (int j = 0; j < 3; ++j) track.pivot[j] = parent != nullptr ? parent->pivot[j] : 0.0f;
   track.firstFrame = scene.firstFrame;
   for (int j = 0; j < 3; ++j) track.pivotRotation[j] = item.bone.pivotRotation[j];

@@ -13,27 +13,26 @@ constexpr float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
 // A mesh names at most this many bones (the header's WORD).
 constexpr std::size_t kMaxMeshBones = 0xFFFF;
 
-bool deforms(const LwObject& item) { return item.bone.owner > 0 && lwBoneDeforms(item.bone); }
+bool deforms(const LwObject& item) { return lwIsBone(item.bone) && lwBoneDeforms(item.bone); }
 
-// The item whose bones deform the item at `position`, or 0 when none is written with a skin.
+// The item whose bones deform the item at `position`, or kNoItem when none is written with a skin.
 std::int32_t skeletonOwner(const ConversionContext& context, const LwScene& scene, std::size_t position) {
   const LwObject& item = *scene.items[position];
-  if (context.options.meshesOnly != 0 || item.polygons.empty() || item.dissolve >= 1.0 || item.bone.owner > 0) return 0;
-  const std::int32_t owner = item.skeleton.bonesFrom > 0 ? item.skeleton.bonesFrom : static_cast<std::int32_t>(position + 1);
-  const LwObject* skeleton = lwSceneItem(scene, owner);
-  if (skeleton == nullptr || skeleton->skeleton.bones == 0) return 0;
+  if (context.options.meshesOnly != 0 || item.polygons.empty() || item.dissolve >= 1.0 || lwIsBone(item.bone)) return kNoItem;
+  const std::int32_t owner =
+      item.skeleton.bonesFromItem != kNoItem ? item.skeleton.bonesFromItem : static_cast<std::int32_t>(position);
+  if (lwSceneItem(scene, owner)->skeleton.bones == 0) return kNoItem;
   // Bones follow every other item.
-  for (std::size_t i = scene.items.size(); i-- > 0 && scene.items[i]->bone.owner > 0;)
-    if (scene.items[i]->bone.owner == owner && deforms(*scene.items[i])) return owner;
-  return 0;
+  for (std::size_t i = scene.items.size(); i-- > 0 && lwIsBone(scene.items[i]->bone);)
+    if (scene.items[i]->bone.ownerItem == owner && deforms(*scene.items[i])) return owner;
+  return kNoItem;
 }
 
-const float* pivotOf(const LwScene& scene, std::int32_t number) {
-  const LwObject* item = lwSceneItem(scene, number);
-  return item != nullptr ? item->pivot : kNoPivot;
+const float* pivotOf(const LwScene& scene, std::int32_t item) {
+  return item != kNoItem ? lwSceneItem(scene, item)->pivot : kNoPivot;
 }
 
-// Matrices already known down the frame tree, by item number.
+// Matrices already known down the frame tree, by item.
 struct Chains {
   std::vector<Mat4> matrix;
   std::vector<char> known;
@@ -41,29 +40,28 @@ struct Chains {
 
 // The transform of an item's frame down the frame tree at the first frame, or (rest) of a
 // bone at rest relative to its object's own coordinates.
-Mat4 chain(const LwScene& scene, std::int32_t number, bool rest, Chains* known = nullptr) {
+Mat4 chain(const LwScene& scene, std::int32_t start, bool rest, Chains* known = nullptr) {
   std::vector<std::int32_t> path;
   Mat4 m;
   // A walk longer than the scene has items is in a cycle.
-  for (std::int32_t at = number; at > 0 && static_cast<std::size_t>(at) <= scene.items.size() &&
-                                 path.size() <= scene.items.size();) {
-    const LwObject& item = *scene.items[static_cast<std::size_t>(at) - 1];
-    if (rest && item.bone.owner == 0) break;
+  for (std::int32_t at = start; at != kNoItem && path.size() <= scene.items.size();) {
+    const LwObject& item = *scene.items[static_cast<std::size_t>(at)];
+    if (rest && !lwIsBone(item.bone)) break;
     if (known != nullptr && known->known[static_cast<std::size_t>(at)] != 0) {
       m = known->matrix[static_cast<std::size_t>(at)];
       break;
     }
     path.push_back(at);
-    at = item.parentIndex;
+    at = item.parentItem;
   }
   for (auto it = path.rbegin(); it != path.rend(); ++it) {
-    const LwObject& item = *scene.items[static_cast<std::size_t>(*it) - 1];
-    const bool root = rest && item.bone.owner == item.parentIndex;
-    const float* pivot = root ? kNoPivot : pivotOf(scene, item.parentIndex);
+    const LwObject& item = *scene.items[static_cast<std::size_t>(*it)];
+    const bool root = rest && item.bone.ownerItem == item.parentItem;
+    const float* pivot = root ? kNoPivot : pivotOf(scene, item.parentItem);
     if (rest) {
       mat4Multiply(m, lwBoneRestMatrix(item.bone, pivot));
     } else if (!item.motionKeys.empty()) {
-      mat4Multiply(m, item.bone.owner > 0 ? lwBonePoseMatrix(item.bone, item.motionKeys[0], pivot)
+      mat4Multiply(m, lwIsBone(item.bone) ? lwBonePoseMatrix(item.bone, item.motionKeys[0], pivot)
                                           : itemMatrix(item.motionKeys[0], pivot));
     }
     if (known != nullptr) {
@@ -84,40 +82,40 @@ Mat4 translation(const float offset[3], double sign) {
 
 bool lwSceneHasSkin(const ConversionContext& context, const LwScene& scene) {
   for (std::size_t i = 0; i < scene.items.size(); ++i)
-    if (skeletonOwner(context, scene, i) != 0) return true;
+    if (skeletonOwner(context, scene, i) != kNoItem) return true;
   return false;
 }
 
 bool lwBuildMeshSkin(const ConversionContext& context, const LwScene& scene, std::size_t position, LwMeshSkin& skin) {
   const std::int32_t owner = skeletonOwner(context, scene, position);
-  if (owner == 0) return false;
+  if (owner == kNoItem) return false;
   const LwObject& item = *scene.items[position];
   // Offsets are taken in this mesh's space: another item's bones are placed through both
   // objects' frames at the first frame.
   Mat4 toMesh = translation(item.pivot, -1.0);
-  if (owner != static_cast<std::int32_t>(position + 1)) {
-    toMesh = mat4AffineInverse(chain(scene, static_cast<std::int32_t>(position + 1), false));
+  if (owner != static_cast<std::int32_t>(position)) {
+    toMesh = mat4AffineInverse(chain(scene, static_cast<std::int32_t>(position), false));
     mat4Multiply(toMesh, chain(scene, owner, false));
     mat4Multiply(toMesh, translation(pivotOf(scene, owner), -1.0));
   }
   std::vector<LwSkinBone> bones;
   skin = LwMeshSkin();
   std::size_t first = scene.items.size();
-  while (first > 0 && scene.items[first - 1]->bone.owner > 0) --first;
-  Chains rests{std::vector<Mat4>(scene.items.size() + 1), std::vector<char>(scene.items.size() + 1, 0)};
+  while (first > 0 && lwIsBone(scene.items[first - 1]->bone)) --first;
+  Chains rests{std::vector<Mat4>(scene.items.size()), std::vector<char>(scene.items.size(), 0)};
   for (std::size_t i = first; i < scene.items.size(); ++i) {
     const LwObject& bone = *scene.items[i];
-    if (bone.bone.owner != owner || !deforms(bone)) continue;
+    if (bone.bone.ownerItem != owner || !deforms(bone)) continue;
     LwSkinBone& b = bones.emplace_back();
-    b.rest = chain(scene, static_cast<std::int32_t>(i + 1), true, &rests);
+    b.rest = chain(scene, static_cast<std::int32_t>(i), true, &rests);
     b.bone = &bone.bone;
     Mat4 restInMesh = toMesh;
     mat4Multiply(restInMesh, b.rest);
     skin.offsets.push_back(mat4AffineInverse(restInMesh));
-    skin.items.push_back(static_cast<std::int32_t>(i + 1));
+    skin.items.push_back(static_cast<std::int32_t>(i));
   }
   skin.offsets.emplace_back();
-  skin.items.push_back(static_cast<std::int32_t>(position + 1));
+  skin.items.push_back(static_cast<std::int32_t>(position));
   lwComputeSkin(item, bones, item.skeleton, context.options.skinInfluences, skin.weights);
 
   const MessageSink& sink = context.sink;
@@ -135,7 +133,7 @@ bool lwBuildMeshSkin(const ConversionContext& context, const LwScene& scene, std
 }
 
 bool lwMeshIsSkinned(const ConversionContext& context, const LwScene& scene, std::size_t position) {
-  return skeletonOwner(context, scene, position) != 0;
+  return skeletonOwner(context, scene, position) != kNoItem;
 }
 
 void lwLayOutSkinnedMesh(LwObject& object, bool withNormals) {

@@ -61,7 +61,7 @@ void lwRigSkelegons(LwScene& scene) {
   std::vector<Mat4> rest(kept.size());
   std::vector<double> length(kept.size());
   for (std::size_t i = 0; i < kept.size(); ++i) rest[i] = restFrame(object, *kept[i], length[i]);
-  const std::int32_t first = static_cast<std::int32_t>(scene.items.size()) + 1;
+  const std::int32_t first = static_cast<std::int32_t>(scene.items.size());
   for (std::size_t i = 0; i < kept.size(); ++i) {
     const LwSkelegon& s = *kept[i];
     Mat4 local = rest[i];
@@ -72,9 +72,9 @@ void lwRigSkelegons(LwScene& scene) {
     auto item = std::make_unique<LwObject>();
     item->name = std::to_string(scene.items.size()) + "_" + (s.name.empty() ? std::string("Bone") : s.name);
     if (item->name.size() > kNameSize - 1) item->name.resize(kNameSize - 1);
-    item->parentIndex = parent[i] != none ? first + static_cast<std::int32_t>(parent[i]) : 1;
+    item->parentItem = parent[i] != none ? first + static_cast<std::int32_t>(parent[i]) : 0;
     LwBone& bone = item->bone;
-    bone.owner = 1;
+    bone.ownerItem = 0;
     for (int j = 0; j < 3; ++j) bone.restPosition[j] = local.m[j][3];
     lwMatrixAngles(local, bone.restDirection);
     bone.restLength = length[i];

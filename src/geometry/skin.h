@@ -55,7 +55,7 @@ void lwRigSkelegons(LwScene& scene);
 // moves it and the offset from mesh space to that frame's space at rest.
 struct LwMeshSkin {
   LwSkinWeights weights;
-  std::vector<std::int32_t> items;  // 1-based item numbers
+  std::vector<std::int32_t> items;  // the bones, then the mesh's own item
   std::vector<Mat4> offsets;
 };
 

@@ -64,7 +64,7 @@ std::string trimmed(const char* text) {
 }  // namespace
 
 LwObject& BoneSet::add(std::int32_t owner) {
-  if (owner <= 0) {
+  if (owner == kNoItem) {
     ++notes.orphans;
     discard = LwObject();
     return discard;
@@ -127,26 +127,26 @@ bool readSkeletonWord(const std::string& line, LwObject& object, std::string& bo
 
 void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink) {
   const std::size_t before = scene.items.size();
-  set.placed.assign(before + 1, {});
+  set.placed.assign(before, {});
   for (std::size_t i = 0; i < set.bones.size(); ++i) {
     const PendingBone& b = set.bones[i];
-    set.placed[static_cast<std::size_t>(b.owner)].push_back(static_cast<std::int32_t>(before + i + 1));
+    set.placed[static_cast<std::size_t>(b.owner)].push_back(static_cast<std::int32_t>(before + i));
   }
   // Parents first, then cycles among them are broken at the bone where the walk meets itself.
   std::vector<std::int32_t> parent(set.bones.size());
   std::uint32_t stray = 0;
   for (std::size_t i = 0; i < set.bones.size(); ++i) {
     const PendingBone& b = set.bones[i];
-    const std::int32_t number = placedBone(set, b.owner, b.parentBone);
-    const bool self = number == static_cast<std::int32_t>(before + i + 1);
-    if (b.strayParent || (b.parentBone >= 0 && (number == 0 || self))) ++stray;
-    parent[i] = number != 0 && !self ? number : b.owner;
+    const std::int32_t placed = placedBone(set, b.owner, b.parentBone);
+    const bool self = placed == static_cast<std::int32_t>(before + i);
+    if (b.strayParent || (b.parentBone >= 0 && (placed == kNoItem || self))) ++stray;
+    parent[i] = placed != kNoItem && !self ? placed : b.owner;
   }
   // Among the bones, by index: a bone parented to its object is a root.
   const std::size_t none = set.bones.size();
   std::vector<std::size_t> link(set.bones.size(), none);
   for (std::size_t i = 0; i < link.size(); ++i)
-    if (static_cast<std::size_t>(parent[i]) > before) link[i] = static_cast<std::size_t>(parent[i]) - before - 1;
+    if (static_cast<std::size_t>(parent[i]) >= before) link[i] = static_cast<std::size_t>(parent[i]) - before;
   std::vector<std::size_t> cutLink = link;
   const std::size_t cycles = lwBreakParentCycles(cutLink, none);
   for (std::size_t i = 0; i < link.size(); ++i)
@@ -155,9 +155,9 @@ void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink) {
     PendingBone& b = set.bones[i];
     LwObject& item = *b.item;
     item.name = itemName(scene.items.size(), item.name);
-    item.parentIndex = parent[i];
-    item.bone.owner = b.owner;
-    ++scene.items[static_cast<std::size_t>(b.owner) - 1]->skeleton.bones;
+    item.parentItem = parent[i];
+    item.bone.ownerItem = b.owner;
+    ++scene.items[static_cast<std::size_t>(b.owner)]->skeleton.bones;
     // A bone without motion stays where it rests.
     if (item.motionKeys.empty() && item.channels.empty()) item.motionKeys.push_back(lwBoneRestKey(item.bone));
     scene.items.push_back(std::move(b.item));
@@ -178,9 +178,9 @@ void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink) {
 }
 
 std::int32_t placedBone(const BoneSet& set, std::int32_t owner, long long index) {
-  if (owner <= 0 || static_cast<std::size_t>(owner) >= set.placed.size() || index < 0) return 0;
+  if (owner < 0 || static_cast<std::size_t>(owner) >= set.placed.size() || index < 0) return kNoItem;
   const std::vector<std::int32_t>& of = set.placed[static_cast<std::size_t>(owner)];
-  return static_cast<std::size_t>(index) < of.size() ? of[static_cast<std::size_t>(index)] : 0;
+  return static_cast<std::size_t>(index) < of.size() ? of[static_cast<std::size_t>(index)] : kNoItem;
 }
 
 }  // namespace lwscene

@@ -64,7 +64,7 @@ struct SceneInputs {
 Status loadItemObject(const SceneInputs& inputs, LwObject& item, const std::string& path, std::int32_t layer,
                    TextCursor& scene);
 
-// Points every item's morphTarget at the item its number names, counting a reference.
+// Points every item's morphTarget at the item morphTargetItem names, counting a reference.
 void linkMorphTargets(LwScene& scene);
 
 // The reader of versions 2 to 5, after the header. kMissing when an object file is not
@@ -77,7 +77,7 @@ constexpr std::size_t kMaxBonesPerObject = 65535;
 // A bone as its block is read, before the scene's items are all known.
 struct PendingBone {
   std::unique_ptr<LwObject> item;  // its name holds BoneName until the bone is placed
-  std::int32_t owner = 0;          // item number of the object whose section holds it
+  std::int32_t owner = kNoItem;    // the object whose section holds it
   long long parentBone = -1;       // index among the owner's bones; -1: the owner itself
   bool strayParent = false;        // names a parent that is no bone of its object
 };
@@ -91,13 +91,13 @@ struct BoneNotes {
 
 struct BoneSet {
   std::vector<PendingBone> bones;
-  std::vector<std::size_t> perOwner;  // bones kept so far, by owner item number
+  std::vector<std::size_t> perOwner;  // bones kept so far, by owner
   BoneNotes notes;
   LwObject discard;                   // where the lines of a bone that is not kept go
-  // Once placed: the item numbers of each object's bones, by owner item number.
+  // Once placed: each object's bones, by owner.
   std::vector<std::vector<std::int32_t>> placed;
 
-  // A new bone of the object numbered owner (0: none), or the discard.
+  // A new bone of the object owner (kNoItem: none), or the discard.
   LwObject& add(std::int32_t owner);
   PendingBone* last() { return bones.empty() ? nullptr : &bones.back(); }
 };
@@ -111,7 +111,7 @@ bool readSkeletonWord(const std::string& line, LwObject& object, std::string& bo
 // Appends the bones after every other item (so no other item's number or name changes),
 // parents them, names them like items, and prints the warnings the blocks earned.
 void placeBones(LwScene& scene, BoneSet& set, const MessageSink& sink);
-// The item number of a bone given by its object's item number and its index there, or 0.
+// A bone given by its object and its index there, or kNoItem.
 std::int32_t placedBone(const BoneSet& set, std::int32_t owner, long long index);
 
 }  // namespace lwscene

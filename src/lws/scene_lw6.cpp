@@ -85,7 +85,7 @@ constexpr std::int32_t kBoneId = 3;
 constexpr std::int32_t kSkeletonBone = 4;
 
 // An item reference as the file gives it: a kind and a 0-based ordinal among the
-// file's items of that kind; resolved to an item number once every item is known.
+// file's items of that kind; resolved to an item once every item is known.
 struct Ref {
   std::int32_t kind = -1;
   long long ordinal = -1;
@@ -163,13 +163,13 @@ struct Reader {
   Kind openKind = kObject;
   bool inPlugin = false;
   bool missing = false;  // reading stopped at an object file not found
-  std::vector<std::int32_t> ordinals[kKinds];  // per file entry: item number, or 0 when not kept
+  std::vector<std::int32_t> ordinals[kKinds];  // per file entry: its item, or kNoItem when not kept
   std::vector<Links> links;                    // parallel to scene.items
   BoneSet bones;
   std::vector<Links> boneLinks;  // parallel to bones.bones
   Links discardLinks;            // for a bone that is not kept
   bool boneOpen = false;         // open is a bone
-  std::int32_t owner = 0;        // item number of the object whose section is being read
+  std::int32_t owner = kNoItem;  // the object whose section is being read
 
   bool next(std::string& line) {
     if (!readLine(line, kLineSize, in)) return false;
@@ -191,11 +191,11 @@ struct Reader {
   LwObject& append(Kind kind, std::unique_ptr<LwObject> item) {
     scene.items.push_back(std::move(item));
     links.emplace_back();
-    ordinals[kind].push_back(static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size(), INT32_MAX)));
+    ordinals[kind].push_back(static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size() - 1, INT32_MAX)));
     open = scene.items.back().get();
     openKind = kind;
     boneOpen = false;
-    owner = kind == kObject ? ordinals[kind].back() : 0;
+    owner = kind == kObject ? ordinals[kind].back() : kNoItem;
     return *open;
   }
 
@@ -215,10 +215,10 @@ struct Reader {
 
   // An item the options leave out still takes its place among the file's items.
   void skip(Kind kind) {
-    ordinals[kind].push_back(0);
+    ordinals[kind].push_back(kNoItem);
     open = nullptr;
     boneOpen = false;
-    owner = 0;
+    owner = kNoItem;
   }
 
   // Version 3 and later write rotations in radians; the sampler works in degrees.
@@ -350,7 +350,7 @@ struct Reader {
   int loadObject(const char* argument, std::int32_t layer) {
     open = nullptr;
     boneOpen = false;
-    owner = 0;
+    owner = kNoItem;
     const std::string path(argument);
     auto item = std::make_unique<LwObject>();
     item->name = lwObjectItemName(scene.items.size(), path, context.codePage);
@@ -497,9 +497,9 @@ struct Reader {
   // Bones are placed by then, so references to them resolve too.
   std::int32_t resolve(const Ref& ref) const {
     if (ref.kind == kBoneId) return placedBone(bones, resolve({kObject, ref.ordinal & 0xFFFF}), ref.ordinal >> 16);
-    if (ref.kind < 0 || ref.kind >= kKinds || ref.ordinal < 0) return 0;
+    if (ref.kind < 0 || ref.kind >= kKinds || ref.ordinal < 0) return kNoItem;
     const std::vector<std::int32_t>& list = ordinals[ref.kind];
-    return static_cast<std::size_t>(ref.ordinal) < list.size() ? list[static_cast<std::size_t>(ref.ordinal)] : 0;
+    return static_cast<std::size_t>(ref.ordinal) < list.size() ? list[static_cast<std::size_t>(ref.ordinal)] : kNoItem;
   }
 
   // A bone's parent: a bone of its own object, the object itself, or (stray) anything else.
@@ -519,7 +519,7 @@ struct Reader {
 
   // UseBonesFrom: an item id, or (version 3) an object's 1-based number.
   std::int32_t bonesFrom(const std::string& text) const {
-    if (text.empty()) return 0;
+    if (text.empty()) return kNoItem;
     if (skipItemId(text.c_str()) != text.c_str()) return resolve(hexRef(text.c_str()));
     return resolve({kObject, static_cast<long long>(parseInt(text.c_str())) - 1});
   }
@@ -530,14 +530,14 @@ struct Reader {
     placeBones(scene, bones, context.sink);
     for (std::size_t i = 0; i < items; ++i) {
       LwObject& item = *scene.items[i];
-      item.parentIndex = resolve(links[i].parent);
-      item.targetIndex = resolve(links[i].target);
-      item.morphTargetIndex = resolve(links[i].morph);
+      item.parentItem = resolve(links[i].parent);
+      item.targetItem = resolve(links[i].target);
+      item.morphTargetItem = resolve(links[i].morph);
       const std::int32_t from = bonesFrom(links[i].bonesFrom);
-      if (!links[i].bonesFrom.empty() && (from == 0 || static_cast<std::size_t>(from) > items)) {
+      if (!links[i].bonesFrom.empty() && (from == kNoItem || static_cast<std::size_t>(from) >= items)) {
         report(context.sink, Message::kUseBonesFromNone, item.name);
-      } else if (from != static_cast<std::int32_t>(i + 1)) {
-        item.skeleton.bonesFrom = from;
+      } else if (from != static_cast<std::int32_t>(i)) {
+        item.skeleton.bonesFromItem = from;
       }
     }
     linkMorphTargets(scene);

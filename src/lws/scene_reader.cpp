@@ -58,6 +58,14 @@ using lwscene::itemName;
 using lwscene::parseDouble;
 using lwscene::parseInt;
 
+// The references of an item as the file numbers them: from 1, 0 for none (the top level
+// for a parent).
+struct WrittenNumbers {
+  std::int32_t parent = 0;
+  std::int32_t target = 0;
+  std::int32_t morphTarget = 0;
+};
+
 struct ReadState {
   LwScene& scene;
   TextCursor& in;
@@ -68,8 +76,14 @@ struct ReadState {
   bool inPlugin = false;
   bool motionRead = false;
   lwscene::BoneSet bones{};
-  LwObject* bone = nullptr;  // the bone whose block is being read
-  std::int32_t owner = 0;    // item number of the object whose section is being read
+  LwObject* bone = nullptr;      // the bone whose block is being read
+  std::int32_t owner = kNoItem;  // the object whose section is being read
+  std::vector<WrittenNumbers> numbers{};  // parallel to scene.items until the bones are placed
+
+  WrittenNumbers& numbersOfLast() {
+    numbers.resize(scene.items.size());
+    return numbers.back();
+  }
 };
 
 LwObject& appendItem(ReadState& state, std::string name) {
@@ -77,14 +91,14 @@ LwObject& appendItem(ReadState& state, std::string name) {
   item->name = std::move(name);
   state.scene.items.push_back(std::move(item));
   state.itemOpen = true;
-  state.owner = 0;
+  state.owner = kNoItem;
   return *state.scene.items.back();
 }
 
 // Negative when the object file cannot be found: the scene is not read further.
 int loadObject(ReadState& state, const char* argument) {
   state.itemOpen = false;
-  state.owner = 0;
+  state.owner = kNoItem;
   const std::string path(argument);
   auto item = std::make_unique<LwObject>();
   item->name = lwObjectItemName(state.scene.items.size(), path, state.inputs.context.codePage);
@@ -96,7 +110,7 @@ int loadObject(ReadState& state, const char* argument) {
   }
   state.scene.items.push_back(std::move(item));
   state.itemOpen = true;
-  state.owner = static_cast<std::int32_t>(state.scene.items.size());
+  state.owner = static_cast<std::int32_t>(state.scene.items.size() - 1);
   return 0;
 }
 
@@ -141,16 +155,16 @@ int dispatch(ReadState& state, LwWord code, const char* argument, LwObject* curr
       break;
     case LwWord::kAddLight:
       state.itemOpen = false;
-      state.owner = 0;
+      state.owner = kNoItem;
       if (state.withLights) appendItem(state, itemName(scene.items.size(), "Light"));
       break;
     case LwWord::kAddNullObject:
       appendItem(state, itemName(scene.items.size(), argument));
-      state.owner = static_cast<std::int32_t>(scene.items.size());
+      state.owner = static_cast<std::int32_t>(scene.items.size() - 1);
       break;
     case LwWord::kCameraMotion:
       state.itemOpen = false;
-      state.owner = 0;
+      state.owner = kNoItem;
       if (state.withCamera) {
         LwObject& camera = appendItem(state, "Camera");
         state.motionRead = lwReadMotion(state.in, camera.motionKeys);
@@ -183,7 +197,7 @@ int dispatch(ReadState& state, LwWord code, const char* argument, LwObject* curr
       current->lookAheadFrames = parseInt(argument);
       break;
     case LwWord::kParentObject:
-      current->parentIndex = parseInt(argument);
+      state.numbersOfLast().parent = parseInt(argument);
       break;
     case LwWord::kPathAlignment:
       current->pathAlignment = parseInt(argument);
@@ -192,13 +206,13 @@ int dispatch(ReadState& state, LwWord code, const char* argument, LwObject* curr
       std::sscanf(argument, "%f %f %f", &current->pivot[0], &current->pivot[1], &current->pivot[2]);
       break;
     case LwWord::kTargetObject:
-      current->targetIndex = parseInt(argument);
+      state.numbersOfLast().target = parseInt(argument);
       break;
     case LwWord::kObjDissolve:
       current->dissolve = parseDouble(argument);
       break;
     case LwWord::kMorphTarget:
-      current->morphTargetIndex = parseInt(argument);
+      state.numbersOfLast().morphTarget = parseInt(argument);
       break;
     case LwWord::kMetamorph:
       current->metamorph = parseDouble(argument);
@@ -217,13 +231,15 @@ int dispatch(ReadState& state, LwWord code, const char* argument, LwObject* curr
 
 // Version 1 numbers items as written, and only once the bones are placed is it known
 // what they name. One that names no item means none: for a parent, no frame group.
-void settleNumbers(LwScene& scene) {
+void settleNumbers(LwScene& scene, const std::vector<WrittenNumbers>& numbers) {
   const std::int32_t count = static_cast<std::int32_t>(std::min<std::size_t>(scene.items.size(), INT32_MAX));
-  const auto names = [count](std::int32_t number) { return number >= 0 && number <= count; };
-  for (auto& item : scene.items) {
-    if (!names(item->parentIndex)) item->parentIndex = kDetachedItem;
-    if (!names(item->targetIndex)) item->targetIndex = 0;
-    if (!names(item->morphTargetIndex)) item->morphTargetIndex = 0;
+  const auto item = [count](std::int32_t number) { return number >= 1 && number <= count ? number - 1 : kNoItem; };
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    LwObject& settled = *scene.items[i];
+    settled.parentItem = item(numbers[i].parent);
+    settled.detached = numbers[i].parent != 0 && settled.parentItem == kNoItem;
+    settled.targetItem = item(numbers[i].target);
+    settled.morphTargetItem = item(numbers[i].morphTarget);
   }
 }
 
@@ -281,7 +297,7 @@ Status lwReadScene(LwScene& scene, std::string_view text, const ConversionContex
   }
 
   lwscene::placeBones(scene, state.bones, context.sink);
-  settleNumbers(scene);
+  settleNumbers(scene, state.numbers);
   lwscene::linkMorphTargets(scene);
   // A version 1 scene is taken only when the last motion it read had keys.
   return state.motionRead ? Status::kOk : Status::kBadInput;
@@ -416,7 +432,7 @@ void linkMorphTargets(LwScene& scene) {
   for (std::int32_t i = 0; i < count; ++i) {
     LwObject& item = *scene.items[static_cast<std::size_t>(i)];
     item.morphTarget = nullptr;
-    LwObject* target = lwSceneItem(scene, item.morphTargetIndex);
+    LwObject* target = lwSceneItem(scene, item.morphTargetItem);
     if (target != nullptr && target != &item) {
       item.morphTarget = target;
       ++target->refCount;

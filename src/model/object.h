@@ -148,9 +148,6 @@ struct LwVertexMap {
   std::vector<LwMapValue> corners;
 };
 
-// A parent that names no item: the item belongs to no frame group.
-constexpr std::int32_t kDetachedItem = -1;
-
 struct LwObject {
   std::int32_t refCount = 1;
   std::vector<LwSurface> surfaces;
@@ -172,13 +169,14 @@ struct LwObject {
   std::int32_t subPatchLevel[2] = {3, 3};    // the scene's SubPatchLevel: display and render
 
   // Scene fields.
-  std::int32_t parentIndex = 0;              // 1-based, 0 = top level, kDetachedItem
+  std::int32_t parentItem = kNoItem;         // kNoItem: top level
+  bool detached = false;                     // its parent named no item: it belongs to no frame group
   std::vector<MotionKey> motionKeys;
   std::int32_t endBehavior = kEndStop;
   std::int32_t pathAlignment = 0;
   std::int32_t lookAheadFrames = 1;
-  std::int32_t targetIndex = 0;              // 1-based, 0 = none
-  std::int32_t morphTargetIndex = 0;         // 1-based, 0 = none
+  std::int32_t targetItem = kNoItem;
+  std::int32_t morphTargetItem = kNoItem;
   float pivot[3] = {0.0f, 0.0f, 0.0f};
   double metamorph = 0.0;
   double dissolve = 0.0;

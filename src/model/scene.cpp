@@ -18,27 +18,21 @@ void lwReleaseScene(LwScene& scene) {
   scene.items.clear();
 }
 
-LwObject* lwSceneItem(const LwScene& scene, std::int32_t number) {
-  if (number < 1 || static_cast<std::size_t>(number) > scene.items.size()) return nullptr;
-  return scene.items[static_cast<std::size_t>(number) - 1].get();
-}
-
 LwChildIndex lwBuildChildIndex(const LwScene& scene) {
   const std::size_t count = scene.items.size();
   LwChildIndex index;
   index.first.assign(count + 2, 0);
-  // Counting sort by parent number keeps item order inside each group.
+  // Counting sort by parent keeps item order inside each group.
   for (const auto& item : scene.items) {
-    const std::int32_t parent = item->parentIndex;
-    if (parent >= 0 && static_cast<std::size_t>(parent) <= count) ++index.first[static_cast<std::size_t>(parent) + 1];
+    if (!item->detached) ++index.first[static_cast<std::size_t>(item->parentItem + 1) + 1];
   }
   for (std::size_t p = 1; p < index.first.size(); ++p) index.first[p] += index.first[p - 1];
   index.items.resize(static_cast<std::size_t>(index.first.back()));
   std::vector<std::int32_t> fill(index.first.begin(), index.first.end() - 1);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::int32_t parent = scene.items[i]->parentIndex;
-    if (parent >= 0 && static_cast<std::size_t>(parent) <= count) {
-      index.items[static_cast<std::size_t>(fill[static_cast<std::size_t>(parent)]++)] = static_cast<std::int32_t>(i);
+    const LwObject& item = *scene.items[i];
+    if (!item.detached) {
+      index.items[static_cast<std::size_t>(fill[static_cast<std::size_t>(item.parentItem + 1)]++)] = static_cast<std::int32_t>(i);
     }
   }
   return index;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "model/object.h"
@@ -10,7 +11,7 @@
 namespace torvo {
 
 struct LwScene {
-  std::vector<std::unique_ptr<LwObject>> items;  // creation order; item n is items[n-1]
+  std::vector<std::unique_ptr<LwObject>> items;  // creation order; item references are positions here
   std::int32_t firstFrame = 0;
   std::int32_t lastFrame = 0;
   double framesPerSecond = 30.0;
@@ -18,17 +19,23 @@ struct LwScene {
 
 void lwReleaseScene(LwScene& scene);
 
-// The item named by a 1-based number, or null when the number names no item.
-LwObject* lwSceneItem(const LwScene& scene, std::int32_t number);
+// The item a reference names, or null for kNoItem.
+inline LwObject* lwSceneItem(const LwScene& scene, std::int32_t item) {
+  return item == kNoItem ? nullptr : scene.items[static_cast<std::size_t>(item)].get();
+}
 
-// Items grouped by parent, built once per walk of the item tree: the 0-based positions
-// of the children of parent number p (0 = top level) are items[first[p] .. first[p+1]),
-// in item order. Items whose parentIndex names no item belong to no group.
+// Items grouped by parent, built once per walk of the item tree, each group in item order.
+// Detached items belong to no group.
 struct LwChildIndex {
-  std::vector<std::int32_t> first;  // item count + 2 entries
+  std::vector<std::int32_t> first;  // by parent + 1 (0: the top level); item count + 2 entries
   std::vector<std::int32_t> items;
 };
 LwChildIndex lwBuildChildIndex(const LwScene& scene);
+// The children of an item, or of the top level for kNoItem.
+inline std::span<const std::int32_t> lwChildren(const LwChildIndex& index, std::int32_t parent) {
+  const std::size_t group = static_cast<std::size_t>(parent + 1);
+  return {index.items.data() + index.first[group], index.items.data() + index.first[group + 1]};
+}
 
 // Seconds at a frame, for envelopes (a rate that is no positive number counts as 30).
 double lwFrameTime(const LwScene& scene, long long frame);

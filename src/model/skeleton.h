@@ -11,6 +11,9 @@
 
 namespace torvo {
 
+// An item reference is the 0-based position of an item in its scene, or this.
+constexpr std::int32_t kNoItem = -1;
+
 // The falloff a scene gives when it names none (an assumption: LightWave always writes one
 // for an object with bones).
 constexpr std::int32_t kDefaultBoneFalloff = 4;
@@ -18,7 +21,7 @@ constexpr std::int32_t kDefaultBoneFalloff = 4;
 // What makes a scene item a bone. Its motion is the item's (keys or channels), relative
 // to its parent: the owning object for a root bone, else its parent bone.
 struct LwBone {
-  std::int32_t owner = 0;             // 1-based item number of the object it belongs to; 0: no bone
+  std::int32_t ownerItem = kNoItem;   // the object it belongs to; none: not a bone
   bool active = true;
   double restPosition[3] = {0.0, 0.0, 0.0};
   double restDirection[3] = {0.0, 0.0, 0.0};  // heading, pitch, bank in degrees
@@ -34,11 +37,13 @@ struct LwBone {
   bool normalize = false;
 };
 
+inline bool lwIsBone(const LwBone& bone) { return bone.ownerItem != kNoItem; }
+
 // Object settings for the bones that deform it.
 struct LwSkeleton {
   std::int32_t falloff = kDefaultBoneFalloff;  // BoneFalloffType as stored
   bool fasterBones = false;                    // at most four bones per point
-  std::int32_t bonesFrom = 0;                  // item number whose bones deform this object; 0: its own
+  std::int32_t bonesFromItem = kNoItem;        // the item whose bones deform this object; none: its own
   std::int32_t bones = 0;                      // bones it owns (they follow every other item of the scene)
 };
 

@@ -17,9 +17,9 @@ bool namesMap(std::int32_t map, const LwObject& object) {
   return map == -1 || (map >= 0 && static_cast<std::size_t>(map) < object.vertexMaps.size());
 }
 
-// An item number: 0 (none) to the item count.
-bool namesItem(std::int32_t number, std::size_t items) {
-  return number >= 0 && static_cast<std::size_t>(number) <= items;
+// An item reference: none, or a position among the items.
+bool namesItem(std::int32_t item, std::size_t items) {
+  return item == kNoItem || (item >= 0 && static_cast<std::size_t>(item) < items);
 }
 
 }  // namespace
@@ -66,14 +66,15 @@ ModelFault validateScene(const LwScene& scene) {
     const LwObject& item = *scene.items[i];
     ModelFault own = validateObject(item);
     if (!own.ok()) return ModelFault{"item " + std::to_string(i + 1) + ": " + own.what};
-    if (item.parentIndex != kDetachedItem && !namesItem(item.parentIndex, items)) return fault("no parent for item", i + 1);
-    if (!namesItem(item.targetIndex, items)) return fault("no target for item", i + 1);
-    if (!namesItem(item.morphTargetIndex, items)) return fault("no morph target for item", i + 1);
-    if (item.morphTarget != nullptr && item.morphTarget != lwSceneItem(scene, item.morphTargetIndex))
-      return fault("a morph target other than its number for item", i + 1);
-    if (!namesItem(item.skeleton.bonesFrom, items)) return fault("no object lending its bones to item", i + 1);
-    const std::int32_t owner = item.bone.owner;
-    if (!namesItem(owner, items) || (owner > 0 && lwSceneItem(scene, owner)->bone.owner != 0))
+    if (!namesItem(item.parentItem, items) || (item.detached && item.parentItem != kNoItem))
+      return fault("no parent for item", i + 1);
+    if (!namesItem(item.targetItem, items)) return fault("no target for item", i + 1);
+    if (!namesItem(item.morphTargetItem, items)) return fault("no morph target for item", i + 1);
+    if (item.morphTarget != nullptr && item.morphTarget != lwSceneItem(scene, item.morphTargetItem))
+      return fault("a morph target other than its reference for item", i + 1);
+    if (!namesItem(item.skeleton.bonesFromItem, items)) return fault("no object lending its bones to item", i + 1);
+    const std::int32_t owner = item.bone.ownerItem;
+    if (!namesItem(owner, items) || (owner != kNoItem && lwIsBone(lwSceneItem(scene, owner)->bone)))
       return fault("no owning object for bone", i + 1);
   }
   return {};

@@ -14,7 +14,7 @@ bool readySkin(const ConversionContext& context, const LwScene& scene, std::size
   skin.names.clear();
   if (!lwBuildMeshSkin(context, scene, position, skin.skin)) return false;
   for (const std::int32_t item : skin.skin.items)
-    skin.names.push_back(frameName(context.options.framePrefix, *scene.items[static_cast<std::size_t>(item) - 1]));
+    skin.names.push_back(frameName(context.options.framePrefix, *scene.items[static_cast<std::size_t>(item)]));
   const std::vector<std::uint32_t>& first = skin.skin.weights.first;
   skin.usedEntries = 0;
   for (std::size_t e = 0; e + 1 < first.size(); ++e) skin.usedEntries += first[e + 1] > first[e] ? 1 : 0;
@@ -25,9 +25,9 @@ bool readySkin(const ConversionContext& context, const LwScene& scene, std::size
 Mat4 firstFrameMatrix(const LwScene& scene, const LwObject& item) {
   if (item.motionKeys.empty()) return Mat4();
   static const float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
-  const LwObject* parent = lwSceneItem(scene, item.parentIndex);
+  const LwObject* parent = lwSceneItem(scene, item.parentItem);
   const float* pivot = parent != nullptr ? parent->pivot : kNoPivot;
-  return item.bone.owner > 0 ? lwBonePoseMatrix(item.bone, item.motionKeys[0], pivot)
+  return lwIsBone(item.bone) ? lwBonePoseMatrix(item.bone, item.motionKeys[0], pivot)
                              : itemMatrix(item.motionKeys[0], pivot);
 }
 

@@ -9,8 +9,7 @@ void readyPositions(const LwObject& object, std::size_t first, std::size_t count
   const LwObject* target = object.morphTarget;
   for (std::size_t i = first; i < first + count && i < object.vertices.size(); ++i) {
     const LwVertex& vertex = object.vertices[i];
-    LwPoint p;
-    if (vertex.point < object.points.size()) p = object.points[vertex.point];
+    LwPoint p = object.points[vertex.point];
     // A target with fewer points leaves the missing vertices where they are.
     if (target != nullptr && object.metamorph > 0.0 && vertex.point < target->points.size()) {
       const LwPoint& t = target->points[vertex.point];
@@ -34,9 +33,7 @@ namespace {
 // Each distinct material of the object's (used) surfaces, in order of first appearance.
 void readyMaterials(const MaterialTable& table, const LwObject& object, bool usedOnly, ReadyMesh& mesh) {
   std::vector<char> used(object.surfaces.size(), usedOnly ? 0 : 1);
-  for (const LwPolygon& polygon : object.polygons) {
-    if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < used.size()) used[static_cast<std::size_t>(polygon.surface)] = 1;
-  }
+  for (const LwPolygon& polygon : object.polygons) used[static_cast<std::size_t>(polygon.surface)] = 1;
   mesh.surfaceMaterials.assign(object.surfaces.size(), 0);
   std::vector<std::int32_t> localOf(table.entries.size(), -1);
   for (std::size_t s = 0; s < object.surfaces.size(); ++s) {
@@ -53,9 +50,7 @@ void readyMaterials(const MaterialTable& table, const LwObject& object, bool use
 
 bool usesUvMap(const LwObject& object) {
   for (const LwPolygon& polygon : object.polygons) {
-    if (polygon.surface >= 0 && static_cast<std::size_t>(polygon.surface) < object.surfaces.size() &&
-        object.surfaces[static_cast<std::size_t>(polygon.surface)].uvMap >= 0)
-      return true;
+    if (object.surfaces[static_cast<std::size_t>(polygon.surface)].uvMap >= 0) return true;
   }
   return false;
 }
@@ -81,12 +76,7 @@ bool meshWritten(const LwObject& object) {
   return !object.vertices.empty() && object.dissolve != 1.0 && !object.polygons.empty();
 }
 
-std::uint32_t cornerCountOf(const LwObject& object, const LwPolygon& polygon) {
-  if (polygon.cornerCount <= 0 || polygon.firstIndex >= object.indices.size()) return 0;
-  const std::size_t available = object.indices.size() - polygon.firstIndex;
-  const std::size_t count = static_cast<std::size_t>(polygon.cornerCount);
-  return static_cast<std::uint32_t>(count < available ? count : available);
-}
+std::uint32_t cornerCountOf(const LwPolygon& polygon) { return static_cast<std::uint32_t>(polygon.cornerCount); }
 
 void readyMesh(const ConversionContext& context, const MaterialTable& table, LwObject& object, bool usedOnly,
                ReadyMesh& mesh) {
@@ -96,7 +86,7 @@ void readyMesh(const ConversionContext& context, const MaterialTable& table, LwO
   std::vector<std::uint32_t>().swap(object.polygonLists);
   for (LwVertex& vertex : object.vertices) vertex.polygonListCount = 0;
   std::vector<LwVertexMap>().swap(object.vertexMaps);
-  for (const LwPolygon& polygon : object.polygons) mesh.corners += cornerCountOf(object, polygon);
+  for (const LwPolygon& polygon : object.polygons) mesh.corners += cornerCountOf(polygon);
   readyMaterials(table, object, usedOnly, mesh);
   if (context.options.noNormals == 0) {
     mesh.normalNumbers.reserve(object.normals.size());

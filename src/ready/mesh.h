@@ -33,8 +33,8 @@ bool meshWritten(const LwObject& object);
 // True when the mesh carries vertex colours (MeshVertexColors, whose template a text file
 // then declares).
 bool meshHasVertexColors(const LwObject& object);
-// Corners of a polygon that really lie in the corner pool.
-std::uint32_t cornerCountOf(const LwObject& object, const LwPolygon& polygon);
+// A polygon's corners (the model is validated: they lie in the corner pool).
+std::uint32_t cornerCountOf(const LwPolygon& polygon);
 
 // What writing the object as a Mesh takes; empty when it is not written. usedOnly lists only
 // the materials some face uses (a skinned mesh: engines make a buffer of each listed material,

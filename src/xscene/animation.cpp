@@ -1,7 +1,9 @@
 #include "xscene/animation.h"
 
 #include <cstdio>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "ready/items.h"
 #include "ready/names.h"
@@ -61,28 +63,28 @@ Status writeItemAnimation(const ConversionContext& context, const LwScene& scene
   return Status::kOk;
 }
 
-// Depth-first along the parent tree from the item at `start`, with an explicit stack:
-// parent chains can be thousands of items deep.
-Status writeSubtree(const ConversionContext& context, const LwScene& scene, const LwChildIndex& index,
-                    std::vector<char>& visited, std::int32_t start, XWriter& out, int depth) {
+// Depth-first along the parent tree from the top level, with an explicit stack: parent
+// chains can be thousands of items deep. Items in a parent cycle are never reached.
+Status writeTree(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth) {
+  const LwChildIndex index = lwBuildChildIndex(scene);
   struct Visit {
-    std::int32_t next;  // cursor into index.items
-    std::int32_t end;
+    std::span<const std::int32_t> children;
+    std::size_t next;
   };
   std::vector<Visit> stack;
-  std::int32_t position = start;
-  for (;;) {
-    if (visited[static_cast<std::size_t>(position)] == 0) {
-      visited[static_cast<std::size_t>(position)] = 1;
-      const Status written = writeItemAnimation(context, scene, position, out, depth);
-      if (!ok(written)) return written;
-      const std::size_t number = static_cast<std::size_t>(position) + 1;
-      stack.push_back({index.first[number], index.first[number + 1]});
+  stack.push_back({lwChildren(index, kNoItem), 0});
+  while (!stack.empty()) {
+    Visit& top = stack.back();
+    if (top.next == top.children.size()) {
+      stack.pop_back();
+      continue;
     }
-    while (!stack.empty() && stack.back().next == stack.back().end) stack.pop_back();
-    if (stack.empty()) return Status::kOk;
-    position = index.items[static_cast<std::size_t>(stack.back().next++)];
+    const std::int32_t position = top.children[top.next++];
+    const Status written = writeItemAnimation(context, scene, position, out, depth);
+    if (!ok(written)) return written;
+    stack.push_back({lwChildren(index, position), 0});
   }
+  return Status::kOk;
 }
 
 }  // namespace
@@ -92,22 +94,10 @@ Status writeAnimationSet(const ConversionContext& context, const LwScene& scene,
   const Status ready = readyAnimation(context, scene);
   if (!ok(ready)) return ready;
   xBeginObject(out, depth, "AnimationSet", "AnimationSet0");
-  const LwChildIndex index = lwBuildChildIndex(scene);
-  std::vector<char> visited(scene.items.size(), 0);
-  for (std::int32_t i = index.first[0]; i < index.first[1]; ++i) {
-    const Status written =
-        writeSubtree(context, scene, index, visited, index.items[static_cast<std::size_t>(i)], out, depth);
-    if (!ok(written)) return written;
-  }
+  const Status written = writeTree(context, scene, out, depth);
+  if (!ok(written)) return written;
   xEndObject(out, depth);
   return Status::kOk;
-}
-
-Status writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth) {
-  if (index < 0 || static_cast<std::size_t>(index) >= scene.items.size()) return Status::kOk;
-  const LwChildIndex children = lwBuildChildIndex(scene);
-  std::vector<char> visited(scene.items.size(), 0);
-  return writeSubtree(context, scene, children, visited, index, out, depth);
 }
 
 }  // namespace torvo

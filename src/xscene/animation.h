@@ -10,6 +10,5 @@ namespace torvo {
 // kBadInput (message printed) when a sample list, or the scene's samples together, are too
 // many; then nothing is written.
 Status writeAnimationSet(const ConversionContext& context, const LwScene& scene, XWriter& out, int depth);
-Status writeAnimation(const ConversionContext& context, const LwScene& scene, int index, XWriter& out, int depth);
 
 }  // namespace torvo

@@ -1,6 +1,7 @@
 #include "xscene/frames.h"
 
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "core/options.h"
@@ -69,51 +70,44 @@ Status writeScene(const ConversionContext& context, const MaterialTable& table, 
   writeMaterials(table, 0, out, 0);
   warnShortenedNames(context, table, &scene, nullptr, out.binary);
   if (context.options.topFrame != 0) {
-    inTopFrame(context, out, [&] { writeFrames(context, table, feed, out, 0, 1); });
+    inTopFrame(context, out, [&] { writeFrames(context, table, feed, out, 1); });
   } else {
-    writeFrames(context, table, feed, out, 0, 0);
+    writeFrames(context, table, feed, out, 0);
   }
   if (!animationWritten(context, scene)) return Status::kOk;
   return writeAnimationSet(context, scene, out, 0);
 }
 
 void writeFrames(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out,
-                int parentNumber, int depth) {
+                 int depth) {
   const LwScene& scene = *feed.scene;
-  const std::size_t count = scene.items.size();
-  if (parentNumber < 0 || static_cast<std::size_t>(parentNumber) > count) return;
   const LwChildIndex index = lwBuildChildIndex(scene);
-
   // An explicit stack instead of one call per level: parent chains can be thousands
-  // deep. The same visit order as walking children recursively.
+  // deep. The same visit order as walking children recursively. Items in a parent cycle
+  // are never reached from the top level.
   struct Visit {
-    std::int32_t parentNumber;  // whose children are being written
-    std::int32_t next;          // cursor into index.items
-    int depth;                  // depth of those children
-    bool framed;                // the parent's frame is open
+    std::span<const std::int32_t> children;  // of the item whose children are being written
+    std::size_t next;
+    int depth;    // depth of those children
+    bool framed;  // the parent's frame is open
   };
-  std::vector<char> visited(count, 0);
-  if (parentNumber > 0) visited[static_cast<std::size_t>(parentNumber) - 1] = 1;
   std::vector<Visit> stack;
-  stack.push_back({parentNumber, index.first[static_cast<std::size_t>(parentNumber)], depth, false});
+  stack.push_back({lwChildren(index, kNoItem), 0, depth, false});
   while (!stack.empty()) {
     Visit& top = stack.back();
-    if (top.next == index.first[static_cast<std::size_t>(top.parentNumber) + 1]) {
+    if (top.next == top.children.size()) {
       if (top.framed) xEndObject(out, top.depth - 1);
       stack.pop_back();
       continue;
     }
-    const std::int32_t child = index.items[static_cast<std::size_t>(top.next++)];
-    // Parent cycles are never reached from the top level; from inside one, stop.
-    if (visited[static_cast<std::size_t>(child)] != 0) continue;
-    visited[static_cast<std::size_t>(child)] = 1;
+    const std::int32_t child = top.children[top.next++];
     const int childDepth = top.depth;
     const std::size_t position = static_cast<std::size_t>(child);
     const ReadyItem& ready = readyItem(feed, position);
     writeItem(context, table, *scene.items[position], ready, out, childDepth);
     const bool framed = ready.framed;
     itemWritten(feed, position);
-    stack.push_back({child + 1, index.first[static_cast<std::size_t>(child) + 1], childDepth + 1, framed});
+    stack.push_back({lwChildren(index, child), 0, childDepth + 1, framed});
   }
 }
 

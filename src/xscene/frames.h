@@ -12,9 +12,9 @@ namespace torvo {
 // kBadInput when the animation cannot be written (the message is printed).
 // Each item is made ready through the feed right before it is written, and released after.
 Status writeScene(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out);
-// The frames of the children of a 1-based parent number (0: the top level), at a depth.
+// The frame tree from the top level down, at a depth.
 void writeFrames(const ConversionContext& context, const MaterialTable& table, SceneFeed& feed, XWriter& out,
-                int parentNumber, int depth);
+                 int depth);
 // One object's mesh in a TopFrame (with -m, the mesh alone).
 void writeObjectTopFrame(const ConversionContext& context, const MaterialTable& table, const LwObject& object,
                         const ReadyMesh& mesh, XWriter& out);

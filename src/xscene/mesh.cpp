@@ -48,7 +48,7 @@ void writeFaceList(const LwObject& object, const ReadyMesh& mesh, XWriter& out, 
     XRun run;
     xRunPut(out, run, static_cast<std::uint32_t>(polygonCount));
     for (const LwPolygon& polygon : object.polygons) {
-      const std::uint32_t corners = cornerCountOf(object, polygon);
+      const std::uint32_t corners = cornerCountOf(polygon);
       xRunPut(out, run, corners);
       for (std::uint32_t k = 0; k < corners; ++k) xRunPut(out, run, static_cast<std::uint32_t>(cornerValue(polygon.firstIndex + k)));
     }
@@ -60,7 +60,7 @@ void writeFaceList(const LwObject& object, const ReadyMesh& mesh, XWriter& out, 
   xPutMark(out, ";\n");
   for (std::size_t i = 0; i < polygonCount; ++i) {
     const LwPolygon& polygon = object.polygons[i];
-    xPutTextFace(out, indent, cornerCountOf(object, polygon), [&](std::uint32_t k) { return cornerValue(polygon.firstIndex + k); });
+    xPutTextFace(out, indent, cornerCountOf(polygon), [&](std::uint32_t k) { return cornerValue(polygon.firstIndex + k); });
     if (i + 1 < polygonCount) xPutMark(out, ";,\n");
   }
   xPutMark(out, ending);
@@ -89,7 +89,6 @@ void writeMaterialList(const MaterialTable& table, const LwObject& object, const
   // Without any material there is nothing a face could refer to.
   if (mesh.materials.empty()) return;
   auto faceIndex = [&](const LwPolygon& polygon) -> std::uint32_t {
-    if (polygon.surface < 0 || static_cast<std::size_t>(polygon.surface) >= mesh.surfaceMaterials.size()) return 0;
     return mesh.surfaceMaterials[static_cast<std::size_t>(polygon.surface)];
   };
   // One index per face, also when all are equal: readers (Wine's among them) refuse a

@@ -167,23 +167,23 @@ TEST(SkinLayout, OneMaterialAndOneNormalPerVertexAndNoUnusedVertex) {
 TEST(MeshSkin, OnlyDeformingBonesCount) {
   const struct {
     const char* label;
-    std::vector<bool> active;  // the bones of item 1, in order
+    std::vector<bool> active;  // the bones of item 0, in order
     std::vector<std::int32_t> items;  // the skin's entries; empty: not skinned
-  } rows[] = {{"one active bone", {true}, {2, 1}},
+  } rows[] = {{"one active bone", {true}, {1, 0}},
               {"one inactive bone", {false}, {}},
-              {"inactive then active", {false, true}, {3, 1}}};
+              {"inactive then active", {false, true}, {2, 0}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     LwScene scene;
-    LwObject& mesh = testsupport::addItem(scene, "mesh", 0, {});
+    LwObject& mesh = testsupport::addItem(scene, "mesh", {});
     mesh.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     for (std::uint32_t i = 0; i < 3; ++i) mesh.vertices.push_back(LwVertex{0, 0, 0, i, 0, 0, 0, i});
     mesh.indices = {0, 1, 2};
     mesh.polygons.push_back(LwPolygon{3, 0, 0, {}, 0});
     mesh.skeleton.bones = static_cast<std::int32_t>(row.active.size());
     for (const bool active : row.active) {
-      LwObject& bone = testsupport::addItem(scene, "bone", 1, {});
-      bone.bone.owner = 1;
+      LwObject& bone = testsupport::addItem(scene, "bone", {}, 0);
+      bone.bone.ownerItem = 0;
       bone.bone.active = active;
     }
     testsupport::TestRun run;

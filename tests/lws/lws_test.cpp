@@ -32,7 +32,7 @@ Names names(const LwScene& scene) {
 
 std::vector<int> parents(const LwScene& scene) {
   std::vector<int> out;
-  for (const auto& item : scene.items) out.push_back(item->parentIndex);
+  for (const auto& item : scene.items) out.push_back(item->parentItem);
   return out;
 }
 
@@ -95,7 +95,7 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   EXPECT_EQ(readScene(scene, b.text(), &console, true), Status::kOk);  // the camera's block, read last
   // A plugin's block is skipped whole; a bone block's lines are the bone's, which follows every item (a damaged motion: at rest).
   EXPECT_EQ(names(scene), (Names{"0_Null (1)", "1_Key Light", "Camera", "3_", "4_Bone"}));
-  EXPECT_EQ(parents(scene), (std::vector<int>{0, 1, 2, 1, 4}));
+  EXPECT_EQ(parents(scene), (std::vector<int>{kNoItem, 0, 1, 0, 3}));
   EXPECT_EQ(keyCounts(scene), (std::vector<std::size_t>{1, 2, 1, 0, 1}));
   EXPECT_EQ(console, "\n");
   EXPECT_EQ(scene.firstFrame, 5);
@@ -104,7 +104,7 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   const LwObject& null = *scene.items[0];
   EXPECT_EQ(std::vector<float>(null.pivot, null.pivot + 3), (std::vector<float>{1.5f, -2.0f, 0.0f}));
   EXPECT_EQ(null.endBehavior, kEndRepeat);  // 5 is no end behaviour: the 2 before it stays
-  EXPECT_EQ(null.targetIndex, 3);
+  EXPECT_EQ(null.targetItem, 2);
   EXPECT_EQ(null.pathAlignment, 1);
   EXPECT_EQ(null.lookAheadFrames, 4);
   EXPECT_EQ(null.dissolve, 0.25);
@@ -144,7 +144,7 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   LwScene withBoth;
   ASSERT_EQ(readScene(withBoth, c.text(), nullptr, true), Status::kOk);
   EXPECT_EQ(names(withBoth), (Names{"0_first", "1_Sun", "Camera", "3_second"}));
-  EXPECT_EQ(parents(withBoth), (std::vector<int>{0, 1, 0, 0}));
+  EXPECT_EQ(parents(withBoth), (std::vector<int>{kNoItem, 0, kNoItem, kNoItem}));
   EXPECT_EQ(withBoth.items[2]->motionKeys.at(0).values[0], 1.0);
 }
 
@@ -165,7 +165,7 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   // The broken object leaves no item: the next one takes its number. Long file names lose
   // their extension and are filtered before they are fitted to the 79-character field.
   EXPECT_EQ(names(scene), (Names{"0_a", "1_b", "2_c", "3_my_cow", "4_after", "5_v12_" + std::string(73, 'x')}));
-  EXPECT_EQ(parents(scene)[3], 1);
+  EXPECT_EQ(parents(scene)[3], 0);
   EXPECT_EQ(scene.items[3]->points.size(), 3u);
   EXPECT_EQ(scene.items[3]->polygons.size(), 1u);
   EXPECT_EQ(scene.items[3]->morphTarget, scene.items[0].get());
@@ -191,7 +191,8 @@ TEST(SceneReader, ObjectsFromTheFileOrTheContentDirectory) {
   }
 }
 
-// Morph targets and parents name items by number; numbers naming no item, or the item itself, are none.
+// Morph targets, targets and parents name items by number; numbers naming no item, or the
+// item itself, are none, and a parent that names no item detaches its child.
 TEST(SceneReader, CrossReferences) {
   LwscBuilder b;
   b.line("AddNullObject a").line("MorphTarget 2").line("ParentObject 99").line("TargetObject -4");
@@ -207,9 +208,11 @@ TEST(SceneReader, CrossReferences) {
   EXPECT_EQ(scene.items[3]->morphTarget, b1);
   EXPECT_EQ(b1->refCount, 3);
   EXPECT_EQ(scene.items[0]->refCount, 1);
-  for (int index : {0, 99, -4, 5}) EXPECT_EQ(lwSceneItem(scene, index), nullptr) << index;
-  EXPECT_EQ(lwSceneItem(scene, 1), scene.items[0].get());
-  EXPECT_EQ(lwSceneItem(scene, 4), scene.items[3].get());
+  const LwObject& a = *scene.items[0];
+  EXPECT_EQ(a.parentItem, kNoItem);
+  EXPECT_TRUE(a.detached);
+  EXPECT_EQ(a.targetItem, kNoItem);
+  EXPECT_FALSE(b1->detached);
 }
 
 TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {

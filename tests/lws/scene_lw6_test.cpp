@@ -67,18 +67,21 @@ TEST_P(LaterScenes, ItemsLinksAndMotion) {
   ASSERT_EQ(read(sceneText(version)), Status::kOk) << console;
   ASSERT_EQ(scene.items.size(), 5u) << console;
   EXPECT_EQ(scene.items[4]->name, "4_Bone");
-  EXPECT_EQ(scene.items[4]->parentIndex, 1);
-  EXPECT_EQ(scene.items[4]->bone.owner, 1);
+  EXPECT_EQ(scene.items[4]->parentItem, 0);
+  EXPECT_EQ(scene.items[4]->bone.ownerItem, 0);
   const struct {
     std::string name;
     int parent, target;
-  } items[] = {{version >= 3 ? "0_layers" : "0_box", 0, 0}, {"1_Helper", 1, 1}, {"2_Sun", 2, 0}, {version >= 3 ? "3_Cam" : "Camera", 0, 0}};
+  } items[] = {{version >= 3 ? "0_layers" : "0_box", kNoItem, kNoItem},
+               {"1_Helper", 0, 0},
+               {"2_Sun", 1, kNoItem},
+               {version >= 3 ? "3_Cam" : "Camera", kNoItem, kNoItem}};
   for (std::size_t i = 0; i < std::size(items); ++i) {
     SCOPED_TRACE(items[i].name);
     const LwObject& item = *scene.items[i];
     EXPECT_EQ(item.name, items[i].name);
-    EXPECT_EQ(item.parentIndex, items[i].parent);
-    EXPECT_EQ(item.targetIndex, items[i].target);
+    EXPECT_EQ(item.parentItem, items[i].parent);
+    EXPECT_EQ(item.targetItem, items[i].target);
     EXPECT_EQ(item.channels.size(), 9u);
     EXPECT_EQ(item.motionKeys.size(), 1u);
   }
@@ -106,7 +109,7 @@ TEST_P(LaterScenes, OptionsLeaveOutLightsAndCameraButKeepTheirPlaces) {
   ASSERT_EQ(read(text, false), Status::kOk);
   ASSERT_EQ(scene.items.size(), 4u);
   EXPECT_EQ(scene.items[2]->name, "2_Last");
-  EXPECT_EQ(scene.items[2]->parentIndex, 0);  // the light, not kept; or a fourth object
+  EXPECT_EQ(scene.items[2]->parentItem, kNoItem);  // the light, not kept; or a fourth object
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, LaterScenes, testing::Values(2, 3, 5));
@@ -117,7 +120,7 @@ TEST_F(LaterScenes, ReferencesPastTheLastItemAreNone) {
     lwReleaseScene(scene);
     static_cast<void>(read(text));  // no motion: no scene, but its items are read
     ASSERT_EQ(scene.items.size(), 1u) << text;
-    EXPECT_EQ(scene.items[0]->parentIndex, 0) << text;
+    EXPECT_EQ(scene.items[0]->parentItem, kNoItem) << text;
   }
 }
 

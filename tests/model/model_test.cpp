@@ -98,22 +98,22 @@ TEST(Validate, TheFirstBrokenReferenceOfAnObjectOrAScene) {
       {"surface", [](LwScene& s) { s.items[0]->polygons[0].surface = 1; }, "item 1: no surface for polygon 0"},
       {"map", [](LwScene& s) { s.items[0]->surfaces[0].uvMap = 0; }, "item 1: no vertex map for surface 0"},
       {"skelegon", [](LwScene& s) { s.items[0]->skelegons.push_back({0, 3}); }, "item 1: no point for skelegon 0"},
-      {"parent", [](LwScene& s) { s.items[1]->parentIndex = 3; }, "no parent for item 2"},
-      {"detached", [](LwScene& s) { s.items[1]->parentIndex = kDetachedItem; }, ""},
-      {"target", [](LwScene& s) { s.items[1]->targetIndex = -1; }, "no target for item 2"},
-      {"morph", [](LwScene& s) { s.items[0]->morphTarget = s.items[1].get(); }, "a morph target other than its number for item 1"},
-      {"lender", [](LwScene& s) { s.items[0]->skeleton.bonesFrom = 3; }, "no object lending its bones to item 1"},
+      {"parent", [](LwScene& s) { s.items[1]->parentItem = 2; }, "no parent for item 2"},
+      {"detached", [](LwScene& s) { s.items[1]->detached = true; }, "no parent for item 2"},
+      {"target", [](LwScene& s) { s.items[1]->targetItem = -2; }, "no target for item 2"},
+      {"morph", [](LwScene& s) { s.items[0]->morphTarget = s.items[1].get(); }, "a morph target other than its reference for item 1"},
+      {"lender", [](LwScene& s) { s.items[0]->skeleton.bonesFromItem = 2; }, "no object lending its bones to item 1"},
       {"owner",
        [](LwScene& s) {
-         s.items[0]->bone.owner = 2;
-         s.items[1]->bone.owner = 1;
+         s.items[0]->bone.ownerItem = 1;
+         s.items[1]->bone.ownerItem = 0;
        },
        "no owning object for bone 1"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     LwScene scene;
-    LwObject& mesh = testsupport::addItem(scene, "mesh", 0, {});
+    LwObject& mesh = testsupport::addItem(scene, "mesh", {});
     mesh.surfaces.resize(1);
     mesh.points.resize(3);
     for (std::uint32_t i = 0; i < 3; ++i) mesh.vertices.push_back(LwVertex{0, 0, 0, i, 0, 0, 0, i});
@@ -121,7 +121,7 @@ TEST(Validate, TheFirstBrokenReferenceOfAnObjectOrAScene) {
     mesh.cornerNormals = {0, 0, 0};
     mesh.normals.resize(1);
     mesh.polygons.push_back(LwPolygon{3, 0, 0, {}, 0});
-    testsupport::addItem(scene, "bone", 1, {});
+    testsupport::addItem(scene, "bone", {}, 0);
     row.breaks(scene);
     EXPECT_EQ(validateScene(scene).what, row.fault);
   }

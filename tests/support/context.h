@@ -87,10 +87,10 @@ inline MotionKey motionKey(int frame, double x, double h = 0, int linear = 0, do
 }
 
 // A scene item built in memory, as the scene reader leaves it.
-inline LwObject& addItem(LwScene& scene, const std::string& name, int parent, std::vector<MotionKey> keys) {
+inline LwObject& addItem(LwScene& scene, const std::string& name, std::vector<MotionKey> keys, std::int32_t parent = kNoItem) {
   LwObject& item = *scene.items.emplace_back(std::make_unique<LwObject>());
   item.name = name;
-  item.parentIndex = parent;
+  item.parentItem = parent;
   item.motionKeys = std::move(keys);
   return item;
 }

@@ -196,6 +196,7 @@ TEST(XWriter, FileGetsTheSameBytesAsMemoryAcrossBlocks) {
     xPutDwords(w, ints.data(), 3);
     xPutFloats(w, floats.data(), 1);
     for (int i = 0; i < 3000; ++i) xPutText(w, std::string(1000, 'z'));
+    xPutText(w, std::string(300000, 'y'));  // larger than a block: handed to the file directly
   };
   XWriter memory, toFile;
   writeAll(memory);
