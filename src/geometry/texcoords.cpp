@@ -202,21 +202,29 @@ inline std::uint32_t assignCornerUV(LwObject& object, std::uint32_t polygon, std
 // polygon's run of VMAD entries, built once for the pass over every corner.
 struct MapIndex {
   const LwVertexMap* map = nullptr;
-  std::vector<std::uint32_t> pointEntry;    // per point: its last VMAP entry, or kNoEntry
-  std::vector<std::uint32_t> polygonFirst;  // per polygon and one more: where its VMAD run starts
+  bool pointsInOrder = false;               // entry i is point i's (the usual whole UV map): no pointEntry
+  std::vector<std::uint32_t> pointEntry;    // else per point: its last VMAP entry, or kNoEntry
+  std::vector<std::uint32_t> polygonFirst;  // per polygon and one more: where its VMAD run starts; empty without VMAD
 };
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
 
+// The lists are built only where the map needs them: each is one more array as long as the
+// points or the polygons, and fresh memory is dear.
 void indexMap(MapIndex& index, const LwVertexMap& map, std::size_t pointCount, std::size_t polygonCount) {
   index.map = &map;
-  index.pointEntry.reserve(pointCount);
-  platform::populateRoom(index.pointEntry, pointCount);
+  index.pointsInOrder = map.points.size() <= pointCount;
+  for (std::uint32_t i = 0; i < map.points.size() && index.pointsInOrder; ++i) index.pointsInOrder = map.points[i].point == i;
+  if (!index.pointsInOrder) {
+    index.pointEntry.reserve(pointCount);
+    platform::populateRoom(index.pointEntry, pointCount);
+    index.pointEntry.assign(pointCount, kNoEntry);
+    // Sorted by point, so a later duplicate overwrites an earlier one: the last given counts.
+    for (std::uint32_t i = 0; i < map.points.size(); ++i)
+      if (map.points[i].point < pointCount) index.pointEntry[map.points[i].point] = i;
+  }
+  if (map.corners.empty()) return;
   index.polygonFirst.reserve(polygonCount + 1);
   platform::populateRoom(index.polygonFirst, polygonCount + 1);
-  index.pointEntry.assign(pointCount, kNoEntry);
-  // Sorted by point, so a later duplicate overwrites an earlier one: the last given counts.
-  for (std::uint32_t i = 0; i < map.points.size(); ++i)
-    if (map.points[i].point < pointCount) index.pointEntry[map.points[i].point] = i;
   index.polygonFirst.assign(polygonCount + 1, 0);
   for (const LwMapValue& value : map.corners)
     if (value.polygon < polygonCount) ++index.polygonFirst[value.polygon + 1];
@@ -239,6 +247,7 @@ const LwMapValue* mapValue(const std::vector<MapIndex>& indexes, std::int32_t ma
       if (after != first && (after - 1)->point == point) return &*(after - 1);
     }
   }
+  if (index.pointsInOrder) return point < index.map->points.size() ? &index.map->points[point] : nullptr;
   if (point >= index.pointEntry.size() || index.pointEntry[point] == kNoEntry) return nullptr;
   return &index.map->points[index.pointEntry[point]];
 }

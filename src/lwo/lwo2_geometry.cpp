@@ -19,6 +19,29 @@ constexpr std::uint32_t kFourByteVX = 0xFF;    // first byte of a 4-byte index
 constexpr std::uint32_t kVXMask = 0x00FFFFFF;
 constexpr std::uint16_t kNoParent = 0xFFFF;
 
+// A new POLS (or layer): no polygon of it read yet; the next one kept becomes `first`.
+void startLocal(Reader& r, std::uint32_t first) {
+  r.polygonOfLocal.clear();
+  r.localInOrder = true;
+  r.localFirst = first;
+  r.localCount = 0;
+}
+
+// The next polygon of the chunk stands for object polygon `polygon` (or kNone). The list is
+// written out only once a polygon breaks the run.
+void addLocal(Reader& r, std::uint32_t polygon) {
+  if (r.localInOrder && polygon == r.localFirst + r.localCount) {
+    ++r.localCount;
+    return;
+  }
+  if (r.localInOrder) {
+    r.localInOrder = false;
+    r.polygonOfLocal.reserve(std::size_t{r.localCount} + 1);
+    for (std::uint32_t i = 0; i < r.localCount; ++i) r.polygonOfLocal.push_back(r.localFirst + i);
+  }
+  r.polygonOfLocal.push_back(polygon);
+}
+
 void readLayer(Reader& r, ChunkCursor& chunk) {
   LwLayer layer;
   std::uint16_t number = 0, flags = 0, parent = 0;
@@ -34,7 +57,7 @@ void readLayer(Reader& r, ChunkCursor& chunk) {
   r.inLayer = r.all || r.wanted == number;
   r.pointBase = static_cast<std::uint32_t>(r.object.points.size());
   r.pointCount = 0;
-  r.polygonOfLocal.clear();
+  startLocal(r, 0);
 }
 
 void readPoints(Reader& r, ChunkCursor& chunk) {
@@ -82,7 +105,7 @@ void readSkelegons(Reader& r, ChunkCursor& chunk) {
       if (!cut && k < 2) index[k] = point;
     }
     ++r.skipped;
-    r.polygonOfLocal.push_back(kNone);
+    addLocal(r, kNone);
     if (cut) break;
     if (corners != 2 || index[0] >= r.pointCount || index[1] >= r.pointCount) {
       r.skelegonOfLocal.push_back(kNone);
@@ -112,7 +135,7 @@ void countPolygons(ChunkCursor chunk, std::size_t& polygons, std::size_t& corner
 
 void readPolygons(Reader& r, ChunkCursor& chunk) {
   std::uint8_t type[4];
-  r.polygonOfLocal.clear();
+  startLocal(r, static_cast<std::uint32_t>(r.object.polygons.size()));
   r.skelegonOfLocal.clear();
   if (!chunkReadBytes(chunk, type, 4)) return;
   if (idIs(type, "BONE")) return readSkelegons(r, chunk);
@@ -130,7 +153,6 @@ void readPolygons(Reader& r, ChunkCursor& chunk) {
     platform::populateRoom(object.polygons, polygons);
     platform::populateRoom(object.polygonLayers, polygons);
     platform::populateRoom(object.indices, corners);
-    reserveMore(r.polygonOfLocal, polygons);
   }
   std::uint16_t head;
   while (chunkReadU16(chunk, head)) {
@@ -154,7 +176,7 @@ void readPolygons(Reader& r, ChunkCursor& chunk) {
     const std::size_t kept = object.indices.size() - first;
     if (!faces) {
       ++r.skipped;
-      r.polygonOfLocal.push_back(kNone);
+      addLocal(r, kNone);
     } else if (cut || !valid || kept < 3) {
       object.indices.resize(first);
       if (kept < 3 && !cut) {
@@ -162,9 +184,9 @@ void readPolygons(Reader& r, ChunkCursor& chunk) {
       } else {
         ++r.invalid;
       }
-      r.polygonOfLocal.push_back(kNone);
+      addLocal(r, kNone);
     } else {
-      r.polygonOfLocal.push_back(static_cast<std::uint32_t>(object.polygons.size()));
+      addLocal(r, static_cast<std::uint32_t>(object.polygons.size()));
       LwPolygon polygon;
       polygon.cornerCount = static_cast<std::int32_t>(kept);
       polygon.firstIndex = static_cast<std::uint32_t>(first);
@@ -179,6 +201,7 @@ void readPolygons(Reader& r, ChunkCursor& chunk) {
 
 // The object polygon that a polygon index of the latest POLS stands for, or kNone.
 std::uint32_t localPolygon(const Reader& r, std::uint32_t local) {
+  if (r.localInOrder) return local < r.localCount ? r.localFirst + local : kNone;
   return local < r.polygonOfLocal.size() ? r.polygonOfLocal[local] : kNone;
 }
 

@@ -124,7 +124,12 @@ struct Reader {
   std::uint16_t layerNumber = 0;
   std::uint32_t pointBase = 0;  // the current layer's points in object.points
   std::uint32_t pointCount = 0;
-  std::vector<std::uint32_t> polygonOfLocal;  // the latest POLS: object polygon of each, or kNone
+  // The latest POLS: the object polygon of each, or kNone. While each one read became the
+  // next object polygon (the usual case), polygon i is localFirst + i and no list is kept.
+  std::vector<std::uint32_t> polygonOfLocal;
+  bool localInOrder = true;
+  std::uint32_t localFirst = 0;
+  std::uint32_t localCount = 0;
   std::vector<std::uint32_t> skelegonOfLocal;  // the latest POLS of skelegons: object skelegon of each, or kNone
   std::vector<std::string> tags;
   SurfaceNames tagIndex;

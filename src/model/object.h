@@ -90,12 +90,13 @@ struct LwVertexColor {
 // face refined from a cage (its corners take the limit surface's normals).
 enum LwPolygonKind : std::uint8_t { kPolygonFace = 0, kPolygonPatch = 1, kPolygonCatmullClark = 2, kPolygonRefined = 3 };
 
+// Kept small: large objects hold one per face, and every byte of them is written once.
 struct LwPolygon {
   std::int32_t cornerCount = 0;
   std::uint32_t firstIndex = 0;   // first corner in indices (and cornerNormals)
   std::int32_t surface = 0;       // 0-based index into surfaces
   float normal[3] = {0.0f, 0.0f, 0.0f};
-  std::int32_t wrapU = 0;
+  std::uint8_t wrapU = 0;         // 1: its texture wraps across the u seam
   std::uint8_t kind = kPolygonFace;
 };
 

@@ -1,5 +1,6 @@
 #include "xfile/numfmt.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,25 @@ constexpr char kDigitPairs[201] =
     "8081828384858687888990919293949596979899";
 
 void putPair(char* out, std::uint32_t pair) { std::memcpy(out, kDigitPairs + 2 * pair, 2); }
+
+// Whole parts below this take the short path.
+constexpr std::uint64_t kSmallWhole = 100;
+
+// The six decimals of d < 10^6 as three digit pairs, without a division per pair: d / 10^4
+// in 40-bit fixed point, each next pair the fraction times 100 (exact for every d < 10^6).
+constexpr int kFractionBits = 40;
+constexpr std::uint64_t kFractionMask = (std::uint64_t{1} << kFractionBits) - 1;
+constexpr std::uint64_t kInverse10k = (std::uint64_t{1} << kFractionBits) / 10000 + 1;
+
+void putDecimals(char* out, std::uint32_t d) {
+  static_assert(kDecimals == 6);
+  std::uint64_t t = std::uint64_t{d} * kInverse10k;
+  putPair(out, static_cast<std::uint32_t>(t >> kFractionBits));
+  t = (t & kFractionMask) * 100;
+  putPair(out + 2, static_cast<std::uint32_t>(t >> kFractionBits));
+  t = (t & kFractionMask) * 100;
+  putPair(out + 4, static_cast<std::uint32_t>(t >> kFractionBits));
+}
 
 int digitCount32(std::uint32_t v) {
   if (v < 10) return 1;
@@ -113,19 +133,21 @@ std::uint64_t shiftRoundHalfEven(const Wide& n, int shift) {
     rem = {n.hi & ((std::uint64_t{1} << (shift - 64)) - 1), n.lo};
     half = {std::uint64_t{1} << (shift - 65), 0};
   }
-  if (less(half, rem) || (equal(half, rem) && (q & 1) != 0)) ++q;
-  return q;
+  return q + (static_cast<std::uint64_t>(less(half, rem)) | (static_cast<std::uint64_t>(equal(half, rem)) & q & 1));
 }
 
-// The same rounding for a value that came from a float (a 24-bit mantissa m, the low 29
-// bits of the double's fraction zero): m * 15625 < 2^38 fits one 64-bit word. shift <= 38
-// in the range formatFixed works out itself.
+// The same rounding for a short mantissa m (below kNarrowMantissa, its trailing zeros
+// taken off): m * 15625 < 2^64 fits one 64-bit word; shift < kNarrowShift. A negative shift
+// (a whole value) cannot overflow: the result is |value| * 10^6 < 2^60.
+constexpr std::uint64_t kNarrowMantissa = std::uint64_t{1} << 50;
+constexpr int kNarrowShift = 64;
 std::uint64_t shiftRoundNarrow(std::uint64_t product, int shift) {
   if (shift <= 0) return product << -shift;
   const std::uint64_t q = product >> shift;
   const std::uint64_t rem = product & ((std::uint64_t{1} << shift) - 1);
   const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  return q + ((rem > half || (rem == half && (q & 1) != 0)) ? 1 : 0);
+  // Without a branch: which way a value rounds is as good as random.
+  return q + (static_cast<std::uint64_t>(rem > half) | (static_cast<std::uint64_t>(rem == half) & q & 1));
 }
 
 std::size_t copyText(char* out, const char* text) {
@@ -166,33 +188,40 @@ std::size_t formatFixed(char* out, double value) {
   if (biased != 0 && magnitude >= kSmallExponent) {
     const std::uint64_t mantissa = fraction | (std::uint64_t{1} << 52);
     // |value| * 10^6 = mantissa * 15625 * 2^(exponent + 6); exponent + 6 < 0 here.
-    constexpr int kFloatTail = 29;  // fraction bits a double widened from a float leaves zero
-    if ((fraction & ((std::uint64_t{1} << kFloatTail) - 1)) == 0) {
-      scaled = shiftRoundNarrow((mantissa >> kFloatTail) * 15625, -(exponent + 6) - kFloatTail);
+    // Values from floats (and 1 - v of a float v, as texture coordinates are written) have
+    // short mantissas: without their trailing zeros the product fits one 64-bit word.
+    const int zeros = std::countr_zero(mantissa);
+    const std::uint64_t odd = mantissa >> zeros;
+    const int shift = -(exponent + 6) - zeros;
+    if (odd < kNarrowMantissa && shift < kNarrowShift) {
+      scaled = shiftRoundNarrow(odd * 15625, shift);
     } else {
       scaled = shiftRoundHalfEven(multiply(mantissa, 15625), -(exponent + 6));
     }
   }
 
   // glibc keeps the sign of negative values that round to zero ("-0.000000").
-  char* p = out;
-  if (negative) *p++ = '-';
-  const std::uint64_t whole = scaled / kScale;
-  if (whole < 10) {
-    *p++ = static_cast<char>('0' + whole);
-  } else if (whole < 100) {
-    putPair(p, static_cast<std::uint32_t>(whole));
-    p += 2;
+  *out = '-';
+  char* p = out + (negative ? 1 : 0);
+  std::uint32_t decimals;
+  if (scaled < kSmallWhole * kScale) {
+    // Whole parts below 100 (coordinates, normals, texture coordinates): 32-bit arithmetic.
+    const auto small = static_cast<std::uint32_t>(scaled);
+    const std::uint32_t whole = small / static_cast<std::uint32_t>(kScale);
+    decimals = small - whole * static_cast<std::uint32_t>(kScale);
+    // One digit or two, without a branch: a single digit is the second of its pair "0d",
+    // copied with the character after it, which the point then overwrites.
+    const std::uint32_t two = whole >= 10 ? 1 : 0;
+    std::memcpy(p, kDigitPairs + 2 * whole + (1 - two), 2);
+    p += 1 + two;
   } else {
+    const std::uint64_t whole = scaled / kScale;
+    decimals = static_cast<std::uint32_t>(scaled - whole * kScale);
     p = putDigits(p, whole);
   }
-  *p++ = '.';
-  static_assert(kDecimals == 6);
-  const auto decimals = static_cast<std::uint32_t>(scaled % kScale);
-  putPair(p, decimals / 10000);
-  putPair(p + 2, decimals / 100 % 100);
-  putPair(p + 4, decimals % 100);
-  return static_cast<std::size_t>(p + kDecimals - out);
+  *p = '.';
+  putDecimals(p + 1, decimals);
+  return static_cast<std::size_t>(p + 1 + kDecimals - out);
 }
 
 std::size_t formatInt(char* out, long long value) {

@@ -219,14 +219,8 @@ void xPutFloatRows(XWriter& w, int depth, const float* values, std::size_t rows,
     xPutFloatList(w, values, rows * width);
     return;
   }
-  for (std::size_t row = 0; row < rows; ++row) {
-    xPutRowIndent(w, depth);
-    for (std::size_t k = 0; k < width; ++k) {
-      xPutListFloat(w, values[row * width + k]);
-      xPutMark(w, ";");
-    }
-    xPutMark(w, row + 1 < rows ? std::string_view(",\n") : last);
-  }
+  for (std::size_t row = 0; row < rows; ++row)
+    xPutTextRow(w, depth, values + row * width, width, row + 1 < rows ? std::string_view(",\n") : last);
 }
 
 Status xFlush(XWriter& w) {

@@ -170,4 +170,40 @@ inline void xPutListFloat(XWriter& w, double value) {
   w.buffer.count += formatFixed(xRoom(w, kFixedBufferSize), value);
 }
 
+// Text rows written a row at a time, with one check for room, rather than a call per number.
+// xPutTextRow: `depth` spaces, then each value ("%f") followed by ';', then `end`.
+template <typename T>
+void xPutTextRow(XWriter& w, int depth, const T* values, std::size_t n, std::string_view end) {
+  const std::size_t indent = depth > 0 ? static_cast<std::size_t>(depth) : 0;
+  char* const start = xRoom(w, indent + n * (kFixedBufferSize + 1) + end.size());
+  char* p = start;
+  std::memset(p, ' ', indent);
+  p += indent;
+  for (std::size_t i = 0; i < n; ++i) {
+    p += formatFixed(p, values[i]);
+    *p++ = ';';
+  }
+  std::memcpy(p, end.data(), end.size());
+  w.buffer.count += static_cast<std::size_t>(p - start) + end.size();
+}
+
+// xPutTextFace: `depth` spaces, then "n;" and the n values ("%u") joined by ','; the caller
+// closes it. value(k) gives the k-th.
+constexpr std::size_t kUintText = 10;  // digits of the largest 32-bit value
+template <typename Value>
+void xPutTextFace(XWriter& w, int depth, std::uint32_t n, Value value) {
+  const std::size_t indent = depth > 0 ? static_cast<std::size_t>(depth) : 0;
+  char* const start = xRoom(w, indent + (std::size_t{n} + 1) * (kUintText + 1));
+  char* p = start;
+  std::memset(p, ' ', indent);
+  p += indent;
+  p += formatInt(p, n);
+  *p++ = ';';
+  for (std::uint32_t k = 0; k < n; ++k) {
+    if (k > 0) *p++ = ',';
+    p += formatInt(p, static_cast<std::uint32_t>(value(k)));
+  }
+  w.buffer.count += static_cast<std::size_t>(p - start);
+}
+
 }  // namespace torvo

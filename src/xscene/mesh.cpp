@@ -60,14 +60,7 @@ void writeFaceList(const LwObject& object, const ReadyMesh& mesh, XWriter& out, 
   xPutMark(out, ";\n");
   for (std::size_t i = 0; i < polygonCount; ++i) {
     const LwPolygon& polygon = object.polygons[i];
-    const std::uint32_t corners = cornerCountOf(polygon);
-    xPutRowIndent(out, indent);
-    xPutListInt(out, corners);
-    xPutMark(out, ";");
-    for (std::uint32_t k = 0; k < corners; ++k) {
-      if (k > 0) xPutMark(out, ",");
-      xPutListInt(out, cornerValue(polygon.firstIndex + k));
-    }
+    xPutTextFace(out, indent, cornerCountOf(polygon), [&](std::uint32_t k) { return cornerValue(polygon.firstIndex + k); });
     if (i + 1 < polygonCount) xPutMark(out, ";,\n");
   }
   xPutMark(out, ending);
@@ -157,12 +150,8 @@ void writeNormals(const MessageSink& sink, const LwObject& object, const ReadyMe
   for (std::size_t i = 0; i < object.normals.size() && i < mesh.normalNumbers.size() && !out.binary; ++i) {
     if (mesh.normalNumbers[i] == kNotNumbered) continue;
     const LwNormal& normal = object.normals[i];
-    xPutRowIndent(out, indent + 1);
-    for (const float value : {normal.x, normal.y, normal.z}) {
-      xPutListFloat(out, value);
-      xPutMark(out, ";");
-    }
-    xPutMark(out, ++written == n ? ";\n\n" : ",\n");
+    const float row[3] = {normal.x, normal.y, normal.z};
+    xPutTextRow(out, indent + 1, row, 3, ++written == n ? ";\n\n" : ",\n");
   }
   writeFaceList(object, mesh, out, indent + 1, ";;\n", cornerNormal);
   xEndObject(out, indent);
@@ -186,11 +175,8 @@ void writeTextureCoords(const LwObject& object, XWriter& out, int indent) {
   }
   for (std::size_t i = 0; i < count; ++i) {
     const LwVertex& vertex = object.vertices[i];
-    xPutRowIndent(out, indent + 1);
-    xPutListFloat(out, vertex.u);
-    xPutMark(out, ";");
-    xPutListFloat(out, vertex.v);
-    xPutMark(out, i + 1 < count ? ";\n" : ";;\n");
+    const double row[2] = {vertex.u, vertex.v};
+    xPutTextRow(out, indent + 1, row, 2, i + 1 < count ? "\n" : ";\n");
   }
   xEndObject(out, indent);
 }

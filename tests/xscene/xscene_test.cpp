@@ -376,7 +376,7 @@ LwObject makeObject(const std::vector<float>& xyz, const std::vector<Poly>& poly
   for (std::size_t i = 0; i + 2 < xyz.size(); i += 3) o.points.push_back({xyz[i], xyz[i + 1], xyz[i + 2]});
   for (std::uint32_t i = 0; i < o.points.size(); ++i) o.vertices.push_back(LwVertex{0, 0, 0, i, 0, 0, 0, i});
   for (const Poly& p : polys) {
-    o.polygons.push_back(LwPolygon{static_cast<std::int32_t>(p.corners.size()), static_cast<std::uint32_t>(o.indices.size()), p.surface, {}, p.wrapU});
+    o.polygons.push_back(LwPolygon{static_cast<std::int32_t>(p.corners.size()), static_cast<std::uint32_t>(o.indices.size()), p.surface, {}, static_cast<std::uint8_t>(p.wrapU)});
     for (std::size_t k = 0; k < p.corners.size(); ++k) {
       o.indices.push_back(p.corners[k]);
       o.cornerNormals.push_back(k < p.normals.size() ? p.normals[k] : 0);
