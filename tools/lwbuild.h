@@ -349,12 +349,19 @@ inline Geometry uvSphere(unsigned segments, unsigned bands, double radius) {
 struct TwinSurface {
   std::string name;
   unsigned rgb[3] = {200, 200, 200};
-  int diffuse = 256, luminosity = 0, specular = 0, glossiness = 64, transparency = 0;
+  int diffuse = 256;
+  int luminosity = 0;
+  int specular = 0;
+  int glossiness = 64;
+  int transparency = 0;
   float smoothing = 0;  // radians; 0 is flat
   bool doubleSided = false;
-  int projection = -1, axis = 0;
-  float center[3] = {0, 0, 0}, size[3] = {1, 1, 1};
-  float wrapW = 1, wrapH = 1;
+  int projection = -1;
+  int axis = 0;
+  float center[3] = {0, 0, 0};
+  float size[3] = {1, 1, 1};
+  float wrapW = 1;
+  float wrapH = 1;
   std::string image{};
 };
 

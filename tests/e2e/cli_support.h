@@ -45,7 +45,10 @@ inline const std::string kJunk = "this is no LightWave file\n";  // bytes that n
 // A mesh far past the 65,535 vertices 16-bit engines index (the face budget's test) is read
 // by assimp alone: Irrlicht takes minutes over it and shows it wrong anyway, as torvo warns.
 struct Expect {
-  bool rest = false, bends = false, wine = true, engines = true;
+  bool rest = false;
+  bool bends = false;
+  bool wine = true;
+  bool engines = true;
 };
 
 // Runs torvo; the .x files it wrote go to the collection that the real readers read.

@@ -27,7 +27,9 @@ std::string scene(const std::vector<std::string>& objects) {
 // and a twin beside the scene, a destination, lw.cfg, and an unrelated working directory. In the arguments and
 // expected texts @ stands for the content directory and % for the tree.
 TEST(Content, ScenesFindTheirObjectsAndTexturesWhereverTheyWereWritten) {
-  const std::string wood = "  found C:\\NewTek\\Images\\wood.tga as ", ok = "generating wood.PPM : ok\n", ppm = "\"wood.PPM\";";
+  const std::string wood = "  found C:\\NewTek\\Images\\wood.tga as ";
+  const std::string ok = "generating wood.PPM : ok\n";
+  const std::string ppm = "\"wood.PPM\";";
   const struct {
     const char* name;
     std::string sceneText;

@@ -76,7 +76,8 @@ TEST(Links, VertexPolygonListsGrowInTurnAndTheObjectLivesUntilItsLastRelease) {
   Loaded l = loadPlain(object({"A"}, squarePoints(), {{{0, 1, 2}, 1}, {{0, 2, 3}, 1}, {{1, 2, 1, 3}, 1}}).bytes());
   LwObject& o = l.object;
   EXPECT_EQ(polygonsOf(o, 1), (Ids{0, 2, 2}));  // a polygon using a vertex twice is listed twice
-  Ids expected0 = polygonsOf(o, 0), expected3 = polygonsOf(o, 3);
+  Ids expected0 = polygonsOf(o, 0);
+  Ids expected3 = polygonsOf(o, 3);
   EXPECT_EQ(expected0, (Ids{0, 1}));
   for (std::uint32_t p = 10; p < 2010; ++p) {
     lwAddVertexPolygon(o, p % 2 == 0 ? 0 : 3, p);
@@ -226,7 +227,8 @@ TEST(LwoTexCoords, ProjectionsAxesSizesCentresAndRepeats) {
 }
 
 TEST(LwoTexCoords, SeamsAndDifferentMapsSplitSharedVertices) {
-  std::vector<float> xyz, ring;
+  std::vector<float> xyz;
+  std::vector<float> ring;
   const double us[] = {0.95, 0.05, 0.05, 0.95, 0.15, 0.15};
   for (int i = 0; i < 6; ++i) cylinderPoint(xyz, us[i], i == 2 || i == 3 || i == 5 ? 1.0f : 0.0f);
   const Bytes seam = object({"C"}, xyz, {{{1, 4, 5, 2}, 1}, {{0, 1, 2, 3}, 1}}).surface("C", mapping("Cylindrical Image Map", kTextureAxisY)).bytes();
@@ -300,7 +302,8 @@ TEST(LwoLargeObject, NormalTablesAndSplitVerticesPass65536Entries) {
     EXPECT_EQ(o.vertices[last.point].nextSplit, checkered ? o.vertices.size() - 1 : last.point);
     // Every corner normal, at the poles too, points along the radius; each vertex's coordinates come from the map of
     // every polygon that uses it.
-    std::size_t astray = 0, wrong = 0;
+    std::size_t astray = 0;
+    std::size_t wrong = 0;
     for (const LwPolygon& polygon : o.polygons) {
       for (std::uint32_t c = polygon.firstIndex; c < polygon.firstIndex + static_cast<std::uint32_t>(polygon.cornerCount); ++c) {
         const LwVertex& v = o.vertices[o.indices[c]];

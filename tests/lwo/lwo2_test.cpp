@@ -172,7 +172,8 @@ TEST(Lwo2Maps, SurfacesTakeCoordinatesAndColoursFromTheirMaps) {
     b.vertexMap("RGB ", "rgb", 3, {{0, 0, {1, 0, 0}}, {1, 0, {0, 1, 0}}, {2, 0, {0, 0, 1}}});
     b.vertexMap("RGBA", "rgba", 4, {{0, 0, {1, 1, 1, 0.5f}}, {1, 0, {0.5f, 0.5f, 0.5f, 0.25f}}, {2, 0, {0, 0, 0, 0}}});
   };
-  const std::string named = "0 1|0.25 0.75|1 0.25|0 1|", first = "0.5 0.5|0.5 0.5|0.5 0.5|0.5 0.5|";
+  const std::string named = "0 1|0.25 0.75|1 0.25|0 1|";
+  const std::string first = "0.5 0.5|0.5 0.5|0.5 0.5|0.5 0.5|";
   const struct {
     const char* what; Bytes bytes; std::string corners;
   } cases[] = {

@@ -56,7 +56,8 @@ std::string fileContents(std::FILE* file) {
 }  // namespace
 
 TEST(FormatFixed, SpecialValuesAsGlibcPrintsThem) {
-  const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
   const std::pair<double, const char*> rows[] = {
       {0.0, "0.000000"}, {-0.0, "-0.000000"}, {-0.0000004, "-0.000000"}, {inf, "inf"}, {-inf, "-inf"}, {nan, "nan"},
       {-nan, "-nan"}, {21.333333333333332, "21.333333"}, {0.0078125, "0.007812"}, {0.0234375, "0.023438"}};  // ties to even
@@ -198,7 +199,8 @@ TEST(XWriter, FileGetsTheSameBytesAsMemoryAcrossBlocks) {
     for (int i = 0; i < 3000; ++i) xPutText(w, std::string(1000, 'z'));
     xPutText(w, std::string(300000, 'y'));  // larger than a block: handed to the file directly
   };
-  XWriter memory, toFile;
+  XWriter memory;
+  XWriter toFile;
   writeAll(memory);
   toFile.file = std::tmpfile();
   ASSERT_NE(toFile.file, nullptr);
