@@ -372,6 +372,8 @@ TEST(Lwo3Nodes, SurfacesTakeTheMaterialWiredToTheSurfaceNode) {
        nodeGraph({standard("Standard (1)", {{"Color", {1, 0, 0}}}), standard("Standard (1)", {{"Color", {0, 1, 0}}})}, {kToMaterial}),
        "255 0 0 d256 s0 g64 l0 t0 h0 e1 1 1 |  0 0 uv0", kDamaged},
       {"connections cut short", Bytes(whole.begin(), whole.end() - 6), kDefaults, kDamaged},
+      // IONM "Material" takes 18 bytes: the last group lacks its output.
+      {"connections without their last part", Bytes(whole.begin(), whole.end() - 18), kDefaults, kDamaged},
       {"LWO2 keeps its classic values", materialGraph(standard("Standard (1)", {{"Color", {0, 1, 0}}})),
        "255 0 0 d256 s0 g64 l0 t0 h0.25 e1 1 1 |  0 0 uv0", "", true},
   };
