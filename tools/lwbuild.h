@@ -628,7 +628,9 @@ struct SceneKey {
   double values[9] = {0, 0, 0, 0, 0, 0, 1, 1, 1};  // x y z  h p b  sx sy sz
   int frame = 0;
   int linear = 0;
-  double tension = 0, continuity = 0, bias = 0;
+  double tension = 0;
+  double continuity = 0;
+  double bias = 0;
 };
 
 inline SceneKey key(int frame, double x, double y, double z, double h = 0, double p = 0, double b = 0,
@@ -691,9 +693,13 @@ class LwscBuilder {
 struct BoneBlock {
   std::string name = "Bone";
   double position[3] = {0, 0, 0}, direction[3] = {0, 0, 0};  // rest; direction in degrees
-  double length = 1, strength = 1;
+  double length = 1;
+  double strength = 1;
   std::string map;  // BoneWeightMapName; empty: none
-  int mapOnly = 0, normalize = 0, active = 1, scaleStrength = 0;
+  int mapOnly = 0;
+  int normalize = 0;
+  int active = 1;
+  int scaleStrength = 0;
   double range[2] = {-1, -1};  // BoneMinRange and BoneMaxRange, limited when the outer is set
   std::string parent;          // the parent line as written ("ParentItem 40000000", "ParentObject 1"); empty: none
   std::vector<std::string> more;  // further lines of the block, after the rest

@@ -25,10 +25,14 @@ MotionKey eval(const std::vector<MotionKey>& keys, int endBehavior, int frame) {
 }  // namespace
 
 TEST(EvaluateMotion, LinearTcbAndEndBehaviours) {
-  const std::vector<MotionKey> single = {motionKey(5, 3.0)}, line = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)},
-                               early = {motionKey(-5, 1.0), motionKey(-1, 2.0, 0, 1)}, shortest = {motionKey(0, 0.0), motionKey(1, 10.0, 0, 1)},
-                               tcb = {motionKey(0, 0.0), motionKey(10, 10.0), motionKey(20, 30.0), motionKey(30, 60.0)};
-  std::vector<MotionKey> tense = tcb, biased = tcb, reset = {motionKey(10, 1.0, 0, 1), motionKey(20, 2.0)};
+  const std::vector<MotionKey> single = {motionKey(5, 3.0)};
+  const std::vector<MotionKey> line = {motionKey(0, 0.0), motionKey(10, 10.0, 0, 1)};
+  const std::vector<MotionKey> early = {motionKey(-5, 1.0), motionKey(-1, 2.0, 0, 1)};
+  const std::vector<MotionKey> shortest = {motionKey(0, 0.0), motionKey(1, 10.0, 0, 1)};
+  const std::vector<MotionKey> tcb = {motionKey(0, 0.0), motionKey(10, 10.0), motionKey(20, 30.0), motionKey(30, 60.0)};
+  std::vector<MotionKey> tense = tcb;
+  std::vector<MotionKey> biased = tcb;
+  std::vector<MotionKey> reset = {motionKey(10, 1.0, 0, 1), motionKey(20, 2.0)};
   for (auto& k : tense) k.tension = 1.0;
   biased[1].bias = 1.0;
   reset[0].tension = 0.3;

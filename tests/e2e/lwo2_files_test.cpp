@@ -89,7 +89,8 @@ std::multiset<std::string> vertexValues(const std::string& text) {
 }
 
 TEST(Lwo2SampleFiles, UvAndColourMapsAgreeWithAnIndependentReader) {
-  const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  const float c[3] = {0, 0, 0};
+  const float one[3] = {1, 1, 1};
   Lwo2Builder b;
   b.tags({"Torch"}).layer(0).points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}).polygons({{0, 1, 2, 3}}).polygonTags({{0, 0}});
   b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {1, 0}}, {2, 0, {1, 0.75f}}}).vertexMap("TXUV", "uv", 2, {{1, 0, {0.25f, 0.5f}}}, true);

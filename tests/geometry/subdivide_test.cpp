@@ -49,7 +49,11 @@ Bytes lonePatch(const char* type, unsigned uvMode = 0) {
 
 TEST(Subdivision, ClosedCubeCountsWindingAndNormals) {
   const struct {
-    const char* type; int level; std::size_t faces, points; double edgeGap = -1;
+    const char* type;
+    int level;
+    std::size_t faces;
+    std::size_t points;
+    double edgeGap = -1;
   } rows[] = {{"PTCH", 0, 6, 8}, {"PTCH", 1, 6, 8}, {"PTCH", 3, 54, 56}, {"PTCH", 5, 150, 152},
               {"SUBD", 1, 24, 26}, {"SUBD", 2, 96, 98}, {"SUBD", 3, 384, 386},
               // With the Edge Weight of 100 % on the edge from (-1, -1, -1) to (-1, 1, -1), the
@@ -112,7 +116,11 @@ TEST(Subdivision, FacesBesidePatchesStayAsTheyAre) {
 
 TEST(Subdivision, UvSeamsAndModes) {
   const struct {
-    const char* what; Bytes bytes; int level; std::size_t splits; float cornerU;
+    const char* what;
+    Bytes bytes;
+    int level;
+    std::size_t splits;
+    float cornerU;
   } rows[] = {
       // The seam round the cube's first face: 4 edges of 2 segments, each point split once.
       {"seam, linear", patchCube("PTCH", true, 0), 2, 8, -1},

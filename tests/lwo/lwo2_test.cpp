@@ -78,7 +78,9 @@ TEST(Lwo2Twins, ConvertToTheBytesOfTheirLwobTwin) {
 
 // Two quads sharing the edge 1-4 on a UV-mapped surface, the second double-sided.
 Bytes uvQuads(const std::string& blockMap, std::vector<Lwo2Builder::MapEntry> corners) {
-  Lwo2Builder b; const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  Lwo2Builder b;
+  const float c[3] = {0, 0, 0};
+  const float one[3] = {1, 1, 1};
   b.tags({"Skin", "Back"}).layer(0).points({0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0, 1, 1, 0, 2, 1, 0});
   b.vertexMap("WGHT", "weights", 1, {{0, 0, {0.5f}}}).vertexMap("TXUV", "other", 2, {{0, 0, {0.9f, 0.9f}}});
   // Entries for the point and the polygon just past the last are left out.
@@ -89,7 +91,9 @@ Bytes uvQuads(const std::string& blockMap, std::vector<Lwo2Builder::MapEntry> co
 }
 
 struct UV {
-  std::uint32_t point; double u, v;
+  std::uint32_t point;
+  double u;
+  double v;
   bool operator==(const UV&) const = default;
 };
 
@@ -121,7 +125,9 @@ TEST(Lwo2UVMaps, CornerValuesOverridePointValuesAndSplitVertices) {
 // A quad (points 0-3) on surface A with the given maps and sub-chunks, and a triangle on B, which has a
 // colour image when `image`.
 Bytes mapped(const std::function<void(Lwo2Builder&)>& maps, const std::vector<SubChunk>& a, bool image = false) {
-  Lwo2Builder b; const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  Lwo2Builder b;
+  const float c[3] = {0, 0, 0};
+  const float one[3] = {1, 1, 1};
   b.tags({"A", "B"}).layer(0).points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0}).polygons({{0, 1, 2, 3}, {1, 4, 2}});
   b.polygonTags({{0, 0}, {1, 1}}).clip(1, "b.tga");
   maps(b);
@@ -157,7 +163,8 @@ std::string cornerValues(const LwObject& o) {
 }
 
 TEST(Lwo2Maps, SurfacesTakeCoordinatesAndColoursFromTheirMaps) {
-  const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  const float c[3] = {0, 0, 0};
+  const float one[3] = {1, 1, 1};
   const auto uvMaps = [](Lwo2Builder& b) {
     b.vertexMap("TXUV", "first", 2, {{0, 0, {0.5f, 0.5f}}, {1, 0, {0.5f, 0.5f}}, {2, 0, {0.5f, 0.5f}}, {3, 0, {0.5f, 0.5f}}});
     b.vertexMap("TXUV", "uv", 2, {{0, 0, {0, 0}}, {1, 0, {1, 0}}, {2, 0, {1, 0.75f}}});
@@ -175,7 +182,9 @@ TEST(Lwo2Maps, SurfacesTakeCoordinatesAndColoursFromTheirMaps) {
   const std::string named = "0 1|0.25 0.75|1 0.25|0 1|";
   const std::string first = "0.5 0.5|0.5 0.5|0.5 0.5|0.5 0.5|";
   const struct {
-    const char* what; Bytes bytes; std::string corners;
+    const char* what;
+    Bytes bytes;
+    std::string corners;
   } cases[] = {
       // A UV block names its map, VMAD overriding VMAP, with or without an image; a point the map leaves out is at (0, 0).
       {"UV block without an image", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}), named},
@@ -325,7 +334,8 @@ const Wire kToMaterial{"Surface", "Material", "Standard (1)", "Material"};
 }  // namespace
 
 TEST(Lwo3Nodes, SurfacesTakeTheMaterialWiredToTheSurfaceNode) {
-  const float c[3] = {0, 0, 0}, one[3] = {1, 1, 1};
+  const float c[3] = {0, 0, 0};
+  const float one[3] = {1, 1, 1};
   const Bytes lwo2Layer = subChunks({imageBlock("txtr", true, c, one, {subU16("PROJ", 5), subU16("IMAG", 1), subString("VMAP", "uv")})});
   const Bytes layer = lwo3SubChunks(lwo2Layer.data(), lwo2Layer.size());
   const Node image{"Image", "Image (1)", {}, "C:storage/box/cc0.png", "uv", 5};

@@ -110,7 +110,9 @@ TEST(Transform, BonePivotRotation) {
 
 TEST(Validate, TheFirstBrokenReferenceOfAnObjectOrAScene) {
   const struct {
-    const char* label; std::function<void(LwScene&)> breaks; const char* fault;
+    const char* label;
+    std::function<void(LwScene&)> breaks;
+    const char* fault;
   } rows[] = {
       {"sound", [](LwScene&) {}, ""},
       {"corner", [](LwScene& s) { s.items[0]->indices[2] = 3; }, "item 1: no vertex for a corner of polygon 0"},
