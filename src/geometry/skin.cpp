@@ -203,8 +203,8 @@ void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones,
   std::vector<Share> shares;
   std::vector<double> scratch;
   std::vector<char> used(pointCount, 0);
-  for (const LwVertex& v : object.vertices)
-    if (v.point < pointCount) used[v.point] = 1;
+  // Vertices name points (the model is validated).
+  for (const LwVertex& v : object.vertices) used[v.point] = 1;
   for (std::uint32_t p = 0; p < pointCount; ++p) {
     pointFirst[p] = static_cast<std::uint32_t>(pointEntry.size());
     if (used[p] == 0) continue;
@@ -223,7 +223,6 @@ void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones,
   // Counted, then laid out by entry in vertex order.
   out.first.assign(n + 2, 0);
   for (const LwVertex& v : object.vertices) {
-    if (v.point >= pointCount) continue;
     for (std::uint32_t i = pointFirst[v.point]; i < pointFirst[v.point + 1]; ++i) ++out.first[pointEntry[i] + 1];
   }
   std::partial_sum(out.first.begin(), out.first.end(), out.first.begin());
@@ -232,7 +231,6 @@ void lwComputeSkin(const LwObject& object, const std::vector<LwSkinBone>& bones,
   std::vector<std::uint32_t> fill(out.first.begin(), out.first.end() - 1);
   for (std::uint32_t vertex = 0; vertex < object.vertices.size(); ++vertex) {
     const std::uint32_t p = object.vertices[vertex].point;
-    if (p >= pointCount) continue;
     for (std::uint32_t i = pointFirst[p]; i < pointFirst[p + 1]; ++i) {
       const std::uint32_t at = fill[pointEntry[i]]++;
       out.vertices[at] = vertex;

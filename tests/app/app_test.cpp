@@ -17,6 +17,7 @@
 #include "core/lwcfg.h"
 #include "core/paths.h"
 #include "lwbuild.h"
+#include "platform/pending.h"
 #include "platform/platform.h"
 #include "support/context.h"
 #include "support/run.h"
@@ -281,6 +282,30 @@ TEST(Platform, TemporaryFilesCommitRemoveAndKeepWhatWritingInPlaceWould) {
   EXPECT_EQ(st.st_uid, 65534u);
   EXPECT_EQ(st.st_gid, 100u);
   EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
+// Temporary files are recorded by absolute name: an interrupt deletes them whatever
+// directory the process is in by then.
+TEST(Platform, TemporaryFilesAreRecordedByAbsoluteName) {
+  TempDir dir;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  std::string temp;
+  std::FILE* f = platform::createTempFile("relative.X", false, temp);
+  std::filesystem::current_path(before);
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  const std::string absolute = std::filesystem::canonical(dir.path()).string() + "/" + temp;
+  const auto recorded = [] {
+    std::vector<std::string> paths;
+    for (const platform::pending::Slot& slot : platform::pending::slots) {
+      if (slot.used.load() == 1) paths.emplace_back(slot.path);
+    }
+    return paths;
+  };
+  EXPECT_EQ(recorded(), std::vector<std::string>{absolute});
+  EXPECT_TRUE(platform::removeFile(absolute));
+  EXPECT_EQ(recorded(), std::vector<std::string>{});
 }
 
 TEST(Platform, CodePagesLeadBytesAndDoubleByteFileNames) {

@@ -101,7 +101,8 @@ TEST(Subdivision, FacesBesidePatchesStayAsTheyAre) {
   Lwo2Builder b;
   std::vector<float> points = squarePoints();
   for (float& v : points) v += 5.0f;
-  b.tags({"Skin", "Flat"}).layer(0).points(points).polygons({{0, 1, 2, 3}}).polygonTags({{0, 1}});
+  b.tags({"Skin", "Flat"}).layer(0).points(points).vertexMap("WGHT", "w", 1, {{2, 0, {0.5f}}});
+  b.polygons({{0, 1, 2, 3}}).polygonTags({{0, 1}});
   b.points({0, 0, 0, 0, 1, 0, 1, 1, 0, 1, 0, 0}).polygons({{0, 1, 2, 3}}, "PTCH").polygonTags({{0, 0}});
   const LwObject cage = refined(b.bytes(), 0);
   const LwObject o = refined(b.bytes(), 2);
@@ -111,6 +112,7 @@ TEST(Subdivision, FacesBesidePatchesStayAsTheyAre) {
     EXPECT_EQ(o.points[k].x, cage.points[k].x);
     EXPECT_EQ(o.points[k].y, cage.points[k].y);
   }
+  EXPECT_EQ(mapValue(o, "w", 2), 0.5f);  // and keeps its map values
   EXPECT_EQ(o.normals[o.cornerNormals[0]].z, cage.normals[cage.cornerNormals[0]].z);
 }
 

@@ -118,6 +118,12 @@ TEST(Validate, TheFirstBrokenReferenceOfAnObjectOrAScene) {
       {"corner", [](LwScene& s) { s.items[0]->indices[2] = 3; }, "item 1: no vertex for a corner of polygon 0"},
       {"normal", [](LwScene& s) { s.items[0]->cornerNormals[1] = 1; }, "item 1: no normal for a corner of polygon 0"},
       {"point", [](LwScene& s) { s.items[0]->vertices[1].point = 7; }, "item 1: no point for vertex 1"},
+      {"polygon list",
+       [](LwScene& s) {
+         s.items[0]->polygonLists = {1};
+         s.items[0]->vertices[0].polygonListCount = 1;
+       },
+       "item 1: a polygon list names no polygon for vertex 0"},
       {"corners", [](LwScene& s) { s.items[0]->polygons[0].cornerCount = 2; }, "item 1: fewer than three corners in polygon 0"},
       {"surface", [](LwScene& s) { s.items[0]->polygons[0].surface = 1; }, "item 1: no surface for polygon 0"},
       {"map", [](LwScene& s) { s.items[0]->surfaces[0].uvMap = 0; }, "item 1: no vertex map for surface 0"},
