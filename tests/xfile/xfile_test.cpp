@@ -215,7 +215,7 @@ TEST(XHeader, TemplatePiecesAndMarkers) {
   const std::string head = "xof 0302txt 0032\n";
   const std::string header = "Header {\n 1;\n 0;\n 1;\n}\n\n";
   const std::string straddling = head + std::string(200, 'x') + "\n" + std::string(75, '/') + "FrameTransformMatrix tail\ntemplate Frame {}\n";
-  const std::string extras = head + "FrameTransformMatrix\n// Written only into files that use them\ntemplate MeshVertexColors {\n}\n\n"
+  const std::string extras = head + "FrameTransformMatrix\n// Written only into files that use them\n\ntemplate MeshVertexColors {\n}\n\n"
                              "template XSkinMeshHeader {\n}\ntemplate SkinWeights {\n}\n\ntemplate SkinWeightsOther {\n}\n";
   const struct {
     const char* label;
@@ -227,7 +227,8 @@ TEST(XHeader, TemplatePiecesAndMarkers) {
       {"marker straddling two pieces of a long line is missed", straddling, 0, straddling},
       {"marker in a later piece cuts there", head + std::string(100, '/') + "FrameTransformMatrix\nrest\n", 0, head + std::string(79, '/')},
       {"marker at a line start", head + "// FloatKeys\nFrameTransformMatrix\n", 0, head + "// FloatKeys\n"},
-      // Templates past the marker only on request, each with the lines up to the next.
+      // Templates past the marker only on request, each with the lines up to the next; the
+      // lines between the marker and the first template, as in the bundled file, never.
       {"no extras asked", extras, 0, head},
       {"vertex colours", extras, kTemplatesVertexColors, head + "template MeshVertexColors {\n}\n\n"},
       {"skin", extras, kTemplatesSkin, head + "template XSkinMeshHeader {\n}\ntemplate SkinWeights {\n}\n\n"}};
