@@ -236,7 +236,7 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   c.name = "C";
   c.parent = "ParentItem 20000000";
   c.map = "Nowhere";
-  c.more = {"GoalItem 10000000", "BoneJointComp 1"};
+  c.more = {"GoalItem 10000000", "HController 1", "PController 0", "BController 2", "BoneJointComp 1"};
   LaterSceneBuilder s(3, 0, 0);
   s.line("AddBone").line("LoadObjectLayer 1 column.lwo").bone(a, {}).bone(b, {}).bone(c, {});
   const Converted damaged = convert(s.text());
@@ -244,7 +244,7 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   for (const char* warning : {"Warning! 1 bones outside any object ignored\n",
                               "Warning! 1 bones name a parent that is no bone of their object: parented to the object\n",
                               "Warning! 1 bone parent cycles broken: their bones parented to the object\n",
-                              "Warning! IK of bones ignored (1 settings): bones keep their keyed motion\n",
+                              "Warning! IK of bones ignored (3 settings): bones keep their keyed motion\n",
                               "Warning! joint compensation of bones ignored (1 settings): bones keep their keyed motion\n",
                               "Warning! 0_column has no weight map 'Nowhere': its bones weigh by distance\n"})
     EXPECT_TRUE(contains(damaged.run.out, warning)) << warning << damaged.run.out;
