@@ -261,8 +261,8 @@ Status animSampleTrack(const LwScene& scene, const LwObject& item, ItemTrack& tr
     scale.included = true;
     scale.everySample = false;
   }
-  const LwObject* parent = lwSceneItem(scene, item.parentItem);
-  for (int j = 0; j < 3; ++j) track.pivot[j] = parent != nullptr ? parent->pivot[j] : 0.0f;
+  const float* pivot = lwPivotOf(scene, item.parentItem);
+  for (int j = 0; j < 3; ++j) track.pivot[j] = pivot[j];
   track.firstFrame = scene.firstFrame;
   for (int j = 0; j < 3; ++j) track.pivotRotation[j] = item.bone.pivotRotation[j];
   return Status::kOk;

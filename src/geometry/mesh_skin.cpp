@@ -28,10 +28,6 @@ std::int32_t skeletonOwner(const ConversionContext& context, const LwScene& scen
   return kNoItem;
 }
 
-const float* pivotOf(const LwScene& scene, std::int32_t item) {
-  return item != kNoItem ? lwSceneItem(scene, item)->pivot : kNoPivot;
-}
-
 // Matrices already known down the frame tree, by item.
 struct Chains {
   std::vector<Mat4> matrix;
@@ -57,7 +53,7 @@ Mat4 chain(const LwScene& scene, std::int32_t start, bool rest, Chains* known = 
   for (auto it = path.rbegin(); it != path.rend(); ++it) {
     const LwObject& item = *scene.items[static_cast<std::size_t>(*it)];
     const bool root = rest && item.bone.ownerItem == item.parentItem;
-    const float* pivot = root ? kNoPivot : pivotOf(scene, item.parentItem);
+    const float* pivot = root ? kNoPivot : lwPivotOf(scene, item.parentItem);
     if (rest) {
       mat4Multiply(m, lwBoneRestMatrix(item.bone, pivot));
     } else if (!item.motionKeys.empty()) {
@@ -96,7 +92,7 @@ bool lwBuildMeshSkin(const ConversionContext& context, const LwScene& scene, std
   if (owner != static_cast<std::int32_t>(position)) {
     toMesh = mat4AffineInverse(chain(scene, static_cast<std::int32_t>(position), false));
     mat4Multiply(toMesh, chain(scene, owner, false));
-    mat4Multiply(toMesh, translation(pivotOf(scene, owner), -1.0));
+    mat4Multiply(toMesh, translation(lwPivotOf(scene, owner), -1.0));
   }
   std::vector<LwSkinBone> bones;
   skin = LwMeshSkin();

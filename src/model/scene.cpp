@@ -8,6 +8,7 @@ namespace torvo {
 namespace {
 
 constexpr double kDefaultFramesPerSecond = 30.0;
+constexpr float kOrigin[3] = {0.0f, 0.0f, 0.0f};
 
 }  // namespace
 
@@ -16,6 +17,10 @@ void lwReleaseScene(LwScene& scene) {
     if (item != nullptr) lwDisposeObject(*item);
   }
   scene.items.clear();
+}
+
+const float* lwPivotOf(const LwScene& scene, std::int32_t item) {
+  return item != kNoItem ? lwSceneItem(scene, item)->pivot : kOrigin;
 }
 
 LwChildIndex lwBuildChildIndex(const LwScene& scene) {

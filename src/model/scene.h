@@ -24,6 +24,9 @@ inline LwObject* lwSceneItem(const LwScene& scene, std::int32_t item) {
   return item == kNoItem ? nullptr : scene.items[static_cast<std::size_t>(item)].get();
 }
 
+// The pivot of the item a reference names; the origin for kNoItem (the top level).
+const float* lwPivotOf(const LwScene& scene, std::int32_t item);
+
 // Items grouped by parent, built once per walk of the item tree, each group in item order.
 // Detached items belong to no group.
 struct LwChildIndex {

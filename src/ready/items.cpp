@@ -24,9 +24,7 @@ bool readySkin(const ConversionContext& context, const LwScene& scene, std::size
 // The item's frame at the first frame, placed against its parent's pivot.
 Mat4 firstFrameMatrix(const LwScene& scene, const LwObject& item) {
   if (item.motionKeys.empty()) return Mat4();
-  static const float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
-  const LwObject* parent = lwSceneItem(scene, item.parentItem);
-  const float* pivot = parent != nullptr ? parent->pivot : kNoPivot;
+  const float* pivot = lwPivotOf(scene, item.parentItem);
   return lwIsBone(item.bone) ? lwBonePoseMatrix(item.bone, item.motionKeys[0], pivot)
                              : itemMatrix(item.motionKeys[0], pivot);
 }
