@@ -376,8 +376,7 @@ class CageRefiner {
     for (const LwVertexMap& map : object_.vertexMaps) {
       if (!isEdgeWeights(map)) continue;
       for (const LwMapValue& entry : map.corners) {
-        if (entry.polygon >= faceOf.size() || faceOf[entry.polygon] == kNone || entry.point >= localOf_.size() ||
-            !(entry.value[0] > 0.0f))
+        if (entry.polygon >= faceOf.size() || faceOf[entry.polygon] == kNone || !(entry.value[0] > 0.0f))
           continue;
         const std::uint32_t f = faceOf[entry.polygon];
         const int* corner = faceCorners_.data() + firstCorner_[f];
@@ -413,7 +412,7 @@ class CageRefiner {
       const LwVertexMap& map = object_.vertexMaps[m];
       const std::uint32_t width = mapWidth(map);
       for (const LwMapValue& entry : map.points) {
-        if (entry.point >= localOf_.size() || localOf_[entry.point] == kNone) continue;
+        if (localOf_[entry.point] == kNone) continue;
         float* at = &data[localOf_[entry.point] * stride + offset];
         std::copy_n(entry.value, width, at);
         at[width] = 1.0f;
@@ -503,7 +502,7 @@ class CageRefiner {
     constexpr std::size_t kStride = kMapValues + 1;
     values.assign(localPoints_.size() * kStride, 0.0f);
     for (const LwMapValue& entry : map.points) {
-      if (entry.point >= localOf_.size() || localOf_[entry.point] == kNone) continue;
+      if (localOf_[entry.point] == kNone) continue;
       float* at = &values[localOf_[entry.point] * kStride];
       std::copy_n(entry.value, kMapValues, at);
       at[kMapValues] = 1.0f;
@@ -570,7 +569,9 @@ class CageRefiner {
   std::vector<int> sizes_;
   std::vector<int> faceCorners_;            // local point per corner
   std::vector<std::uint32_t> firstCorner_;  // per face, in faceCorners_
-  std::vector<std::uint32_t> localOf_;      // object point to local, or kNone
+  // Object point to local, or kNone; map entries index it unchecked, since the readers keep
+  // only entries whose point exists.
+  std::vector<std::uint32_t> localOf_;
   std::vector<std::uint32_t> localPoints_;  // local to object point
   std::vector<std::uint32_t> cornerPoints_;  // local point to refined point
   std::unordered_map<std::uint64_t, std::uint32_t> edgeRuns_;
@@ -658,7 +659,7 @@ void replaceCages(LwObject& object, const MapPlan& plan, Refined& refined) {
     LwVertexMap& map = object.vertexMaps[m];
     std::vector<LwMapValue> kept;
     for (LwMapValue entry : map.points) {
-      if (entry.point >= oldPoints || newOf[entry.point] == kNone) continue;
+      if (newOf[entry.point] == kNone) continue;
       entry.point = newOf[entry.point];
       kept.push_back(entry);
     }
