@@ -97,6 +97,32 @@ TEST(Subdivision, LonePatchCornerLandsASixthInwards) {
   }
 }
 
+TEST(Subdivision, ColourMapsKeepEveryChannel) {
+  Lwo2Builder b;
+  b.tags({"Skin"}).layer(0).points(squarePoints()).polygons({{0, 3, 2, 1}}, "PTCH").polygonTags({{0, 0}});
+  std::vector<Lwo2Builder::MapEntry> rgb;
+  std::vector<Lwo2Builder::MapEntry> rgba;
+  for (std::uint32_t p = 0; p < 4; ++p) {
+    rgb.push_back({p, 0, {0.1f, 0.2f, 0.3f}});
+    rgba.push_back({p, 0, {0.4f, 0.5f, 0.6f, 0.7f}});
+  }
+  b.vertexMap("RGB ", "tint", 3, rgb).vertexMap("RGBA", "paint", 4, rgba);
+  const LwObject o = refined(b.bytes(), 3);
+  ASSERT_GT(o.points.size(), 4u);
+  // Every refined point blends equal values, so each channel keeps its value.
+  const struct {
+    const char* map;
+    int channel;
+    float value;
+  } rows[] = {{"tint", 0, 0.1f}, {"tint", 2, 0.3f}, {"paint", 0, 0.4f}, {"paint", 2, 0.6f}, {"paint", 3, 0.7f}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.map) + " channel " + std::to_string(row.channel));
+    for (std::uint32_t p = 0; p < o.points.size(); ++p) {
+      EXPECT_NEAR(mapValue(o, row.map, p, row.channel), row.value, 1e-5f) << "point " << p;
+    }
+  }
+}
+
 TEST(Subdivision, FacesBesidePatchesStayAsTheyAre) {
   Lwo2Builder b;
   std::vector<float> points = squarePoints();
