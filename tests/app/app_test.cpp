@@ -81,6 +81,19 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
                             {"AZaz09_`{@[/:", "AZaz09_"}};
   for (const auto& [name, x] : names) EXPECT_EQ(xName(name), x) << name;
   // A UNC name with nothing after it is all prefix, a lone lead byte at its end included.
+  // Drive letters of either case, at both ends of the alphabet, make a shared prefix.
+  const std::string up = std::string("..") + sep;
+  const std::string relatives[][3] = {
+      {"A:\\out", "a:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
+      {"Z:\\out", "z:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
+      {"a:\\out", "A:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
+      {"z:\\out", "Z:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
+      {"@:\\out", "@:\\maps\\w.tga", "@:\\maps\\w.tga"},
+      {"[:\\out", "[:\\maps\\w.tga", "[:\\maps\\w.tga"},
+  };
+  for (const auto& [directory, file, relative] : relatives) {
+    EXPECT_EQ(relativePath(directory, file, 1252), relative) << directory << " to " << file;
+  }
   EXPECT_EQ(relativePath("\\\\srv\\share", "\\\\srv\\share", 1252), "");
   EXPECT_EQ(relativePath("\\\\srv\\a\x81", "\\\\srv\\a\x81", 936), "");
 }
