@@ -12,6 +12,7 @@
 #include "support/context.h"
 #include "support/run.h"
 #include "support/xtokens.h"
+#include "xfile/header.h"
 #include "xscene/frames.h"
 #include "xscene/materials.h"
 #include "xscene/mesh.h"
@@ -313,6 +314,16 @@ TEST(Frames, DissolvedItemsAndOptions) {
   LwObject& faded = addItem(scene, "3_faded", {motionKey(0, 0)}, 0);
   faded.dissolve = 1.5;
   makeTriangle(faded);
+  // Only a mesh that is written asks for the vertex colours' template.
+  LwObject& gone = *scene.items[1];
+  makeTriangle(gone);
+  gone.vertexColors.resize(3);
+  gone.vertexColors[0].set = true;
+  const TestRun templates;
+  EXPECT_EQ(sceneTemplates(templates.context, scene), 0u);
+  faded.vertexColors = gone.vertexColors;
+  EXPECT_EQ(sceneTemplates(templates.context, scene), unsigned{kTemplatesVertexColors});
+  faded.vertexColors.clear();
   const Written dissolved = written(scene, {.noNormals = 1});
   // The dissolved item has no frame; its child sits one level deeper in the enclosing frame.
   const std::string start = frameOpen(0, "Frame0_top", 0, 0, 0) + frameOpen(2, "Frame2_child", 1, 0, 0) + frameClose(2) + "  Mesh Mesh3_faded {\n";
