@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "support/context.h"
@@ -203,4 +205,27 @@ TEST(Animation, OrderNamesParentPivotAndTargets) {
   EXPECT_NE(text.find("   0; 4; 0.923880, 0.000000, -0.382683, 0.000000;;"), std::string::npos);
   scene.items[9]->motionKeys.clear();
   EXPECT_EQ(write(scene).text.find("0.923880"), std::string::npos);
+}
+
+TEST(Animation, BonePivotRotationTurnsEachAxis) {
+  LwScene scene;
+  scene.lastFrame = 1;
+  const LwObject& bone = addItem(scene, "0_bone", {motionKey(0, 0), motionKey(1, 1)});
+  // With no rotation keyed, the rotation written is the pivot rotation's alone: a quarter
+  // turn about one axis, whichever angle holds it.
+  const struct {
+    const char* label;
+    double turn[3];
+    int axis;  // x, y or z of the quaternion
+  } rows[] = {{"heading", {90, 0, 0}, 2}, {"pitch", {0, 90, 0}, 1}, {"bank", {0, 0, 90}, 3}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    ItemTrack track;
+    ASSERT_EQ(animSampleTrack(scene, bone, track), Status::kOk);
+    std::copy(row.turn, row.turn + 3, track.pivotRotation);
+    double q[4];
+    ASSERT_EQ(animTrackValues(track, 0, kKeyRotation, q), 4);
+    EXPECT_NEAR(q[0], std::sqrt(0.5), 1e-6);
+    EXPECT_NEAR(std::fabs(q[row.axis]), std::sqrt(0.5), 1e-6);
+  }
 }

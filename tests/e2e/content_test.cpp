@@ -105,7 +105,8 @@ TEST(Batch, ConvertsTheGoodFilesOfATreeAsTorvoDoesAlone) {
   lwbuild::writeFile(t / "lw.cfg", "LWCO\n0\nContentDirectory " + t / "src/a\n");
   const auto r = testsupport::run(TORVO_BATCH_EXE, {"-b", "-j", "3", "src", "dst"}, t.path());
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(clitest::inOrder(r.out, {"FAILED c/cut.lwo\n", "FAILED c/lost.lws\n", "  | file not found: gone.lwo\n", "2 converted, 2 failed\n"}))
+  EXPECT_TRUE(clitest::inOrder(r.out, {"FAILED c/cut.lwo\n", "FAILED c/lost.lws\n", "  | file not found: gone.lwo\n",
+                                       "  | error occured.\n2 converted, 2 failed\n"}))
       << r.out;
   EXPECT_EQ(testsupport::listDir(t / "dst/c"), std::vector<std::string>{});
   // With the content directory holding the scene's object only the cut file fails; an unknown option converts nothing.

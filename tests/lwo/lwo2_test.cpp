@@ -340,6 +340,10 @@ TEST(Lwo3Nodes, SurfacesTakeTheMaterialWiredToTheSurfaceNode) {
   const Bytes layer = lwo3SubChunks(lwo2Layer.data(), lwo2Layer.size());
   const Node image{"Image", "Image (1)", {}, "C:storage/box/cc0.png", "uv", 5};
   const Bytes whole = materialGraph(standard("Standard (1)", {}));
+  // A group whose INME is unknown: its other parts are skipped, and the whole group after it is read.
+  Bytes stray = nodeGraph({standard("Standard (1)", {{"Color", {0, 1, 0}}})}, {kToMaterial, kToMaterial});
+  const std::string inme = "INME";
+  std::copy_n("XXXX", 4, std::search(stray.begin(), stray.end(), inme.begin(), inme.end()));
   const Node bsdf{"Principled BSDF", "Principled BSDF (1)", {{"Color", {0.2, 0.4, 0.6}}, {"Roughness", {0.75}}, {"Specular", {0.5}},
                                                               {"Luminous", {0.5}}, {"Luminous Color", {1, 0, 0}}, {"Transparency", {0.25}}}};
   const struct Row {
@@ -384,6 +388,7 @@ TEST(Lwo3Nodes, SurfacesTakeTheMaterialWiredToTheSurfaceNode) {
       {"connections cut short", Bytes(whole.begin(), whole.end() - 6), kDefaults, kDamaged},
       // IONM "Material" takes 18 bytes: the last group lacks its output.
       {"connections without their last part", Bytes(whole.begin(), whole.end() - 18), kDefaults, kDamaged},
+      {"group without its first part", stray, "0 255 0 d256 s0 g64 l0 t0 h0 e1 1 1 |  0 0 uv0", kDamaged},
       {"LWO2 keeps its classic values", materialGraph(standard("Standard (1)", {{"Color", {0, 1, 0}}})),
        "255 0 0 d256 s0 g64 l0 t0 h0.25 e1 1 1 |  0 0 uv0", "", true},
   };
