@@ -139,6 +139,10 @@ TEST(Subdivision, FacesBesidePatchesStayAsTheyAre) {
     EXPECT_EQ(o.points[k].y, cage.points[k].y);
   }
   EXPECT_EQ(mapValue(o, "w", 2), 0.5f);  // and keeps its map values
+  // The patch's points, none of them in the map, get no value in it.
+  const auto w = std::find_if(o.vertexMaps.begin(), o.vertexMaps.end(), [](const LwVertexMap& m) { return m.name == "w"; });
+  ASSERT_NE(w, o.vertexMaps.end());
+  EXPECT_EQ(w->points.size(), 1u);
   EXPECT_EQ(o.normals[o.cornerNormals[0]].z, cage.normals[cage.cornerNormals[0]].z);
 }
 

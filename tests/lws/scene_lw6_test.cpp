@@ -140,6 +140,11 @@ TEST_F(LaterScenes, DamagedEnvelopesAreRefused) {
     EXPECT_NE(console.find("damaged envelope in line " + std::to_string(line) + " "), std::string::npos) << text << console;
   }
   lwReleaseScene(scene);
+  // Linear, the last behaviour, is one.
+  ASSERT_EQ(read(head + "{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0 0\n  Behaviors 5 5\n}\n"), Status::kOk) << console;
+  EXPECT_EQ(scene.items[0]->channels[0].pre, kBehaviorLinear);
+  EXPECT_EQ(scene.items[0]->channels[0].post, kBehaviorLinear);
+  lwReleaseScene(scene);
   EXPECT_EQ(read("LWSC\n6\n"), Status::kNotThisFormat);  // a later version is no scene
   // A turning channel's tangents (Hermite) and handle values (2D Bezier) turn into degrees with its values; handle times do not.
   const std::string turn = "LWSC\n3\nAddNullObject N\nObjectMotion\nNumChannels 4\nChannel 3\n{ Envelope\n  2\n"
