@@ -73,7 +73,8 @@ TEST(Animation, SampleFramesOfTheWorkedExamples) {
       // Repeat walks the periods beyond the last key (period 11).
       {{motionKey(0, 0), motionKey(10, 10, 0, 1)}, kEndRepeat, 12, 30, 0, {12, 21, 22, 30}, "repeat"},
       {{motionKey(0, 0), motionKey(10, 10)}, kEndRepeat, 0, 25, 0, {0, 3, 6, 10, 11, 14, 17, 21, 22, 25, 28}, "repeat from the first period"},
-      {{motionKey(-1, 7)}, kEndStop, 0, 10, 0, {0}, "one key before the range"}};
+      {{motionKey(-1, 7)}, kEndStop, 0, 10, 0, {0}, "one key before the range"},
+      {{motionKey(INT32_MIN, 7)}, kEndStop, INT32_MIN, INT32_MIN + 10, 0, {INT32_MIN}, "one key at the lowest frame"}};
   for (const auto& c : cases) {
     LwScene scene;
     scene.firstFrame = c.firstFrame;
