@@ -595,9 +595,10 @@ void replaceCages(LwObject& object, const MapPlan& plan, Refined& refined) {
     if (refined.facetCount[p] != 0) continue;
     for (std::int32_t k = 0; k < polygon.cornerCount; ++k) keep[object.indices[polygon.firstIndex + k]] = 1;
   }
+  // The readers keep only skelegons whose points exist.
   for (const LwSkelegon& bone : object.skelegons) {
-    if (bone.base < oldPoints) keep[bone.base] = 1;
-    if (bone.tip < oldPoints) keep[bone.tip] = 1;
+    keep[bone.base] = 1;
+    keep[bone.tip] = 1;
   }
   std::vector<std::uint32_t> newOf(oldPoints, kNone);
   std::vector<LwPoint> points;
@@ -705,8 +706,8 @@ void replaceCages(LwObject& object, const MapPlan& plan, Refined& refined) {
     map.corners = std::move(corners);
   }
   for (LwSkelegon& bone : object.skelegons) {
-    if (bone.base < oldPoints) bone.base = newOf[bone.base];
-    if (bone.tip < oldPoints) bone.tip = newOf[bone.tip];
+    bone.base = newOf[bone.base];
+    bone.tip = newOf[bone.tip];
   }
 
   object.points = std::move(points);

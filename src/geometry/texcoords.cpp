@@ -235,7 +235,7 @@ void indexMap(MapIndex& index, const LwVertexMap& map, std::size_t pointCount, s
 // what a search of the sorted lists for the last entry of (polygon, point) would find.
 const LwMapValue* mapValue(const std::vector<MapIndex>& indexes, std::int32_t map, std::uint32_t polygon,
                            std::uint32_t point) {
-  if (map < 0 || static_cast<std::size_t>(map) >= indexes.size()) return nullptr;
+  if (map < 0) return nullptr;
   const MapIndex& index = indexes[static_cast<std::size_t>(map)];
   if (index.map == nullptr) return nullptr;
   if (polygon + std::size_t{1} < index.polygonFirst.size()) {
@@ -313,7 +313,7 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
   const std::size_t sources = std::max(object.polygons.size(), sourceOf.size());
   for (const LwSurface& surface : object.surfaces) {
     for (const std::int32_t map : {surface.uvMap, surface.colorMap}) {
-      if (map < 0 || static_cast<std::size_t>(map) >= indexes.size()) continue;
+      if (map < 0) continue;  // the readers name only maps that exist
       MapIndex& index = indexes[static_cast<std::size_t>(map)];
       if (index.map == nullptr) indexMap(index, object.vertexMaps[static_cast<std::size_t>(map)], object.points.size(), sources);
     }

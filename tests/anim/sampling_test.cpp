@@ -74,7 +74,8 @@ TEST(Animation, SampleFramesOfTheWorkedExamples) {
       {{motionKey(0, 0), motionKey(10, 10, 0, 1)}, kEndRepeat, 12, 30, 0, {12, 21, 22, 30}, "repeat"},
       {{motionKey(0, 0), motionKey(10, 10)}, kEndRepeat, 0, 25, 0, {0, 3, 6, 10, 11, 14, 17, 21, 22, 25, 28}, "repeat from the first period"},
       {{motionKey(-1, 7)}, kEndStop, 0, 10, 0, {0}, "one key before the range"},
-      {{motionKey(INT32_MIN, 7)}, kEndStop, INT32_MIN, INT32_MIN + 10, 0, {INT32_MIN}, "one key at the lowest frame"}};
+      {{motionKey(INT32_MIN, 7)}, kEndStop, INT32_MIN, INT32_MIN + 10, 0, {INT32_MIN}, "one key at the lowest frame"},
+      {{motionKey(INT32_MAX, 7)}, kEndStop, INT32_MAX, INT32_MAX, 0, {INT32_MAX}, "one key at the highest frame"}};
   for (const auto& c : cases) {
     LwScene scene;
     scene.firstFrame = c.firstFrame;

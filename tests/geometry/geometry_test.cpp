@@ -219,7 +219,10 @@ TEST(LwoTexCoords, ProjectionsAxesSizesCentresAndRepeats) {
       // Cubic: by the dominant axis of each point.
       {triangle({1, 0.5f, 0.25f, 0.5f, -1, 0.25f, 0.25f, 0.125f, -0.5f},
                 mapping("Cubic Image Map", kTextureAxisY, {subVec("TSIZ", 2, 3, 4), subFloat("TFP0", 2)})), "0:1.5,-1 1:1.5,-0.5 2:1.5,-0.25"},
-      {triangle({0, 0, 0, 1, 0, 0, 0, 1, 0}, mapping("Cubic Image Map", 0)), "0:0,0 1:0.5,0.5 2:0.5,0.5"}};
+      {triangle({0, 0, 0, 1, 0, 0, 0, 1, 0}, mapping("Cubic Image Map", 0)), "0:0,0 1:0.5,0.5 2:0.5,0.5"},
+      // Ties: z before x before y.
+      {triangle({1, 0.5f, 1, 1, 1, 0.5f, 1, 1, 1}, mapping("Cubic Image Map", 0, {subVec("TSIZ", 2, 4, 8)})),
+       "0:2.5,-1.5 1:4.5,-3.5 2:2.5,-3.5"}};
   for (const auto& [o, expected] : cases) EXPECT_EQ(uvs(o), expected);
   // A zero size gives finite coordinates.
   for (const LwVertex& v : triangle(onZ, mapping("Cylindrical Image Map", kTextureAxisZ, {subVec("TSIZ", 0, 0, 0)})).vertices)
