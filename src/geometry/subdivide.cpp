@@ -376,7 +376,7 @@ class CageRefiner {
     for (const LwVertexMap& map : object_.vertexMaps) {
       if (!isEdgeWeights(map)) continue;
       for (const LwMapValue& entry : map.corners) {
-        if (entry.polygon >= faceOf.size() || faceOf[entry.polygon] == kNone || !(entry.value[0] > 0.0f))
+        if (faceOf[entry.polygon] == kNone || !(entry.value[0] > 0.0f))
           continue;
         const std::uint32_t f = faceOf[entry.polygon];
         const int* corner = faceCorners_.data() + firstCorner_[f];
@@ -570,7 +570,7 @@ class CageRefiner {
   std::vector<int> faceCorners_;            // local point per corner
   std::vector<std::uint32_t> firstCorner_;  // per face, in faceCorners_
   // Object point to local, or kNone; map entries index it unchecked, since the readers keep
-  // only entries whose point exists.
+  // only entries whose point (and polygon) exists.
   std::vector<std::uint32_t> localOf_;
   std::vector<std::uint32_t> localPoints_;  // local to object point
   std::vector<std::uint32_t> cornerPoints_;  // local point to refined point
@@ -666,7 +666,7 @@ void replaceCages(LwObject& object, const MapPlan& plan, Refined& refined) {
     }
     std::vector<LwMapValue> corners;
     for (LwMapValue entry : map.corners) {
-      if (entry.polygon >= polygonOf.size() || polygonOf[entry.polygon] == kNone || newOf[entry.point] == kNone) continue;
+      if (polygonOf[entry.polygon] == kNone || newOf[entry.point] == kNone) continue;
       entry.polygon = polygonOf[entry.polygon];
       entry.point = newOf[entry.point];
       corners.push_back(entry);

@@ -191,6 +191,9 @@ TEST(Lwo2Maps, SurfacesTakeCoordinatesAndColoursFromTheirMaps) {
       {"UV block beside an image", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}, true), named},
       {"repeated entries", mapped(repeated, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}), named},
       {"UV block naming no map", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 5)})}, true), first},
+      // A block on another channel, or disabled, is no colour block.
+      {"UV block on the diffuse channel", mapped(uvMaps, {imageBlock("DIFF", true, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}), first},
+      {"UV block disabled", mapped(uvMaps, {imageBlock("COLR", false, c, one, {subU16("PROJ", 5), subString("VMAP", "uv")})}), first},
       // Without any image the first map serves a surface with no UV block, and replaces a projection.
       {"no block, no image", mapped(uvMaps, {}), first},
       {"planar block, no image", mapped(uvMaps, {imageBlock("COLR", true, c, one, {subU16("PROJ", 0)})}), first},
