@@ -335,8 +335,10 @@ TEST(Platform, CodePagesLeadBytesAndDoubleByteFileNames) {
     EXPECT_FALSE(platform::isLeadByte(1252, c)) << c;
   }
   // Names are compared without '-' and '_', in any letter case.
-  for (const auto& [charset, codePage] : {std::pair{"utf_8", 65001}, {"Shift_JIS", 932}, {"WINDOWS-31J", 932}, {"GBK", 936},
-                                          {"EUC-CN", 936}, {"UHC", 949}, {"BIG5-HKSCS", 950}, {"ISO-8859-1", 1252}})
+  for (const auto& [charset, codePage] : {std::pair{"utf_8", 65001}, {"Shift_JIS", 932}, {"SJIS", 932}, {"CP932", 932},
+                                          {"WINDOWS-31J", 932}, {"GBK", 936}, {"GB2312", 936}, {"CP936", 936}, {"EUC-CN", 936},
+                                          {"EUC-KR", 949}, {"CP949", 949}, {"UHC", 949}, {"BIG5", 950}, {"CP950", 950},
+                                          {"BIG5-HKSCS", 950}, {"ISO-8859-1", 1252}})
     EXPECT_EQ(platform::codePageOfCharset(charset), codePage) << charset;
   // The user's locale decides the code page.
   const char* saved = std::getenv("LC_ALL");

@@ -64,6 +64,7 @@ TEST(Cli, MessagesAndExitCodesForEveryKindOfCommandLine) {
       {{"-P", "-C", "bad.cfg", "a.lwo"}, 1, kExact, "LightWave CFG 'bad.cfg' invalid!\n"},
       {{"-C" + longPath, "a.lwo"}, 1, kExact, "The lw.cfg path is too long (at most 1023 characters).\n"},
       {{"a.lwo", longPath}, 1, kExact, "The destination is too long (at most 1023 characters).\n"},
+      {{longPath}, 1, kExact, "The source path is too long (at most 1023 characters).\n"},
       // 1023 characters still fit: this one fails only because the directory is missing.
       {{"a.lwo", "x/" + std::string(1021, 'd')}, 1, kExact, "can't locate destination directory 'x/.'.\n"},
       {{"-P", "tri.lwo", dir / "nodir/out.lws"}, 1, kExact, "can't locate destination directory '" + dir.path() + "/nodir/.'.\n", "\n"},
