@@ -96,6 +96,7 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
   }
   EXPECT_EQ(relativePath("\\\\srv\\share", "\\\\srv\\share", 1252), "");
   EXPECT_EQ(relativePath("\\\\srv\\a\x81", "\\\\srv\\a\x81", 936), "");
+  EXPECT_EQ(relativePath("c:\\x", "c:\\x\\a\x81", 936), "a\x81");
 }
 
 TEST(Paths, DoubleByteTrailBytesAreNeitherSeparatorsNorDots) {

@@ -199,14 +199,14 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   BoneBlock lower;
   lower.name = "Lower";
   lower.direction[1] = -90;
-  lower.map = "Lower";
+  lower.map = " \tLower\t ";  // blanks round a name are no part of it
   lower.mapOnly = 1;
   lower.parent = "ParentItem 10000000";
   BoneBlock upper = lower;
   upper.name = "Upper";
   upper.direction[1] = 0;
   upper.position[2] = 1;
-  upper.map = "Upper";
+  upper.map = "Upper\r";
   upper.parent = "ParentItem 40000000";
   LaterSceneBuilder shared(5, 0, 0);
   shared.line("LoadObjectLayer 1 10000000 column.lwo").motion("ObjectMotion", {{ckey(0, 1)}});
@@ -216,6 +216,7 @@ TEST(CharactersE2E, RigOnANullSkelegonsAloneAndDamagedBlocks) {
   ASSERT_EQ(both.x.meshes.size(), 2u) << both.text;
   EXPECT_EQ(both.x.meshes[1].skins.size(), 2u);
   EXPECT_LT(restError(both.x, 1), 1e-5);
+  EXPECT_FALSE(contains(both.run.out, "has no weight map")) << both.run.out;
   // Inactive bones deform nothing: an object whose bones are all inactive is written without a skin.
   lower.active = 0;
   upper.active = 0;

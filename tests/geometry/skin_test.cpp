@@ -57,6 +57,8 @@ const Case kCases[] = {
     {"inside the inner radius the bone takes the point", 2, {limited(0.5, 1, 3), {0.1}}, 0, 0, {1, 0, 0}},
     {"Faster Bones: the fifth-strongest field is taken off", 0, {strong(1, 5), strong(1, 4), strong(1, 3), strong(1, 2), strong(1, 1)}, 0, 0,
      {0.4, 0.3, 0.2, 0.1, 0, 0}, true},
+    {"Faster Bones: four bones keep their fields", 0, {strong(1, 4), strong(1, 3), strong(1, 2), strong(1, 1)}, 0, 0,
+     {0.4, 0.3, 0.2, 0.1, 0}, true},
     {"inactive and zero-strength bones do not deform", 1, {off(1), strong(1, 0), {2}}, 0, 0, {0, 0, 1, 0}},
     {"a map-only bone's strength plays no part", 2, {[] { BoneRow r = mapped(1, "A", true); r.strength = 0; return r; }()}, 0.5f, 0, {0.5, 0.5}},
     {"sums above 1 are normalized", 2, {mapped(1, "A", true), mapped(2, "B", true)}, 0.8f, 0.6f, {0.8 / 1.4, 0.6 / 1.4, 0}, false, 0, 1},
