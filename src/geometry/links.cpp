@@ -7,18 +7,14 @@
 namespace torvo {
 
 void lwLinkVertices(LwObject& object) {
-  // Counted first, so that every run is laid out once at its final size.
-  const std::size_t vertexCount = object.vertices.size();
+  // Counted first, so that every run is laid out once at its final size. Corners name
+  // existing vertices: the readers keep no others.
   for (LwVertex& vertex : object.vertices) vertex.polygonListCount = 0;
   std::size_t links = 0;
   for (const LwPolygon& polygon : object.polygons) {
     const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
-    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-      if (corner[k] < vertexCount) {
-        ++object.vertices[corner[k]].polygonListCount;
-        ++links;
-      }
-    }
+    for (std::int32_t k = 0; k < polygon.cornerCount; ++k) ++object.vertices[corner[k]].polygonListCount;
+    links += static_cast<std::size_t>(polygon.cornerCount);
   }
   std::uint32_t next = 0;
   for (LwVertex& vertex : object.vertices) {
@@ -38,7 +34,6 @@ void lwLinkVertices(LwObject& object) {
     const LwPolygon& polygon = object.polygons[p];
     const std::uint32_t* corner = object.indices.data() + polygon.firstIndex;
     for (std::int32_t k = 0; k < polygon.cornerCount; ++k) {
-      if (corner[k] >= vertexCount) continue;
       LwVertex& vertex = object.vertices[corner[k]];
       object.polygonLists[vertex.polygonListFirst + vertex.polygonListCount++] = p;
     }

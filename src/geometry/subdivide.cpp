@@ -725,10 +725,7 @@ void replaceCages(LwObject& object, const MapPlan& plan, Refined& refined) {
 
 bool lwSubdivideObject(LwObject& object, int level, const MessageSink& sink) {
   if (level <= 0 || std::none_of(object.polygons.begin(), object.polygons.end(), isCage)) return false;
-  // Refining works on the object as read: one vertex per point.
-  for (std::uint32_t i = 0; i < object.vertices.size(); ++i)
-    if (object.vertices[i].point != i) return false;
-  if (object.vertices.size() != object.points.size()) return false;
+  // Refining works on the object as read, before anything splits a vertex: one vertex per point.
   const std::string& name = objectName(object);
   if (object.patchWeightedPoints > 0)
     report(sink, Message::kPatchWeightsIgnored, name, static_cast<std::size_t>(object.patchWeightedPoints));
