@@ -113,6 +113,16 @@ TEST(SceneReader, ItemsFieldsAndTheResultOfTheLastMotionBlock) {
   EXPECT_EQ(scene.items[1]->endBehavior, kEndStop);
   EXPECT_EQ(scene.items[1]->lookAheadFrames, 1);
   lwReleaseScene(scene);
+  // Lines ended by CR LF read the same, keys spread over two lines included.
+  std::string crlf;
+  for (const char c : b.text()) {
+    if (c == '\n') crlf.push_back('\r');
+    crlf.push_back(c);
+  }
+  ASSERT_EQ(readScene(scene, crlf, &console, true), Status::kOk);
+  EXPECT_EQ(names(scene), (Names{"0_Null (1)", "1_Key Light", "Camera", "3_", "4_Bone"}));
+  EXPECT_EQ(keyCounts(scene), (std::vector<std::size_t>{1, 2, 1, 0, 1}));
+  lwReleaseScene(scene);
   EXPECT_TRUE(scene.items.empty());
   // Without lights and camera their blocks are skipped; their lines apply to no item.
   LwscBuilder c;
