@@ -146,6 +146,17 @@ TEST(Subdivision, FacesBesidePatchesStayAsTheyAre) {
   EXPECT_EQ(o.normals[o.cornerNormals[0]].z, cage.normals[cage.cornerNormals[0]].z);
 }
 
+TEST(Subdivision, ManyFlatFacesBesideOnePatchKeepItsLevel) {
+  Lwo2Builder b;
+  std::vector<float> points = squarePoints();
+  for (float& v : points) v += 5.0f;
+  b.tags({"Skin"}).layer(0).points(points).polygons({{0, 1, 2}, {0, 2, 3}, {1, 2, 3}, {0, 1, 3}, {0, 3, 2}});
+  b.polygonTags({{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}});
+  b.points(squarePoints()).polygons({{0, 1, 2, 3}}, "PTCH").polygonTags({{0, 0}});
+  // Five faces as they are and the patch's 2 x 2 quads.
+  EXPECT_EQ(refined(b.bytes(), 2).polygons.size(), 9u);
+}
+
 TEST(Subdivision, UvSeamsAndModes) {
   const struct {
     const char* what;

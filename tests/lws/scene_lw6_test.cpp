@@ -35,7 +35,7 @@ std::string sceneText(int version) {
   s.line(version >= 3 ? "ObjectDissolve (envelope)" : "ObjDissolve (envelope)");
   if (version < 3) s.line("  1");
   s.envelope({ckey(0, 0), ckey(1, 1, 3)});
-  s.line("Plugin ItemMotionHandler 1 Nothing").line("LoadObject Objects/missing.lwo").line("EndPlugin");
+  s.line("Plugin ItemMotionHandler 1 Nothing").line("Setting 1").line("LoadObject Objects/missing.lwo").line("EndPlugin");
   s.line(ids ? "AddLight 20000000" : "AddLight").line("LightName Sun");
   s.motion("LightMotion", {{ckey(0, -2)}});
   s.line(version >= 3 ? "ParentItem 10000001" : "ParentObject 2").line("TargetItem 50000000");
