@@ -90,6 +90,7 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
       {"z:\\out", "Z:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
       {"@:\\out", "@:\\maps\\w.tga", "@:\\maps\\w.tga"},
       {"[:\\out", "[:\\maps\\w.tga", "[:\\maps\\w.tga"},
+      {"\\\\srv\\share\\out", "\\\\srv\\share\\maps\\w.tga", up + "maps" + sep + "w.tga"},
   };
   for (const auto& [directory, file, relative] : relatives) {
     EXPECT_EQ(relativePath(directory, file, 1252), relative) << directory << " to " << file;

@@ -192,6 +192,12 @@ TEST(LwoSurface, SubChunkVariants) {
   EXPECT_EQ(t.param1, 3);
   EXPECT_EQ(s.transparencyTexture.mapping, kMappingNone);
   EXPECT_EQ(s.transparencyTexture.image, "");
+  // Every other texture's fields go nowhere.
+  for (const char* other : {"DTEX", "STEX", "RTEX", "BTEX"}) {
+    const LwSurface o = loadSurface({subString("CTEX", "Planar Image Map"), subString("TIMG", "a.tga"),
+                                     subString(other, "Planar Image Map"), subString("TIMG", "b.tga")});
+    EXPECT_EQ(o.colorTexture.image, "a.tga") << other;
+  }
   // A second SURF for the same name adds to the first.
   const LwSurface glass = loadPlain(LwobBuilder().surfaces({"Glass"})
                                         .surface("Glass", {subString("TTEX", "Cubic Image Map"), subString("TIMG", "t.bmp"), subColor(1, 2, 3)})
