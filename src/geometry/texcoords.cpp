@@ -326,7 +326,7 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
   object.vertices.reserve(object.vertices.size() + cornerEntries);
   object.polygonLists.reserve(object.polygonLists.size() + 2 * cornerEntries);
   for (const LwSurface& surface : object.surfaces) {
-    if (surface.colorMap >= 0 && static_cast<std::size_t>(surface.colorMap) < object.vertexMaps.size()) {
+    if (surface.colorMap >= 0) {
       object.vertexColors.reserve(object.vertices.capacity());
       object.vertexColors.assign(object.vertices.size(), LwVertexColor{});
       break;
@@ -334,8 +334,8 @@ void lwComputeMapCoords(LwObject& object, const std::vector<std::uint32_t>& sour
   }
   for (std::uint32_t p = 0; p < object.polygons.size(); ++p) {
     const LwSurface& surface = object.surfaces[static_cast<std::size_t>(object.polygons[p].surface)];
-    const bool uvMapped = surface.uvMap >= 0 && static_cast<std::size_t>(surface.uvMap) < object.vertexMaps.size();
-    const bool coloured = surface.colorMap >= 0 && static_cast<std::size_t>(surface.colorMap) < object.vertexMaps.size();
+    const bool uvMapped = surface.uvMap >= 0;
+    const bool coloured = surface.colorMap >= 0;
     if (!uvMapped && !coloured) continue;
     const bool rgba = coloured && surface.colorAlpha;
     const std::uint32_t source = p < sourceOf.size() ? sourceOf[p] : p;
