@@ -227,7 +227,7 @@ TEST(SceneReader, CrossReferences) {
 
 TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
   std::vector<MotionKey> keys;
-  TextCursor in("9\n 2\n 1 2 3 4 5 6 7 8 9\n 0 1 0.5 -0.5 0.25 trailing words\n 1 1 1 0 0 0 1 1 1\n 10 0 0 0 0\n"
+  TextCursor in("9\n 2\n 1 2 3 4 5 6 7 8 9\n 0 1 0.5 -0.5 0.25 trailing words\n 1 1 1 0e5 0 0 1 1 1\n 10 0 0 0 0\n"
                 "9\n1\n 5 5 5 0 0 0 1 1 1 20 1 0 0 0\n9\n0\nNextLine\n");
   EXPECT_TRUE(lwReadMotion(in, keys));
   EXPECT_TRUE(lwReadMotion(in, keys));  // appended
@@ -242,6 +242,7 @@ TEST(ReadMotion, KeysBlocksCountsAndBrokenKeys) {
   EXPECT_EQ(keys[0].tension, 0.5);
   EXPECT_EQ(keys[0].continuity, -0.5);
   EXPECT_EQ(keys[0].bias, 0.25);
+  EXPECT_EQ(keys[1].values[3], 0.0);  // "0e5" is one number, as fscanf reads it
   EXPECT_EQ(keys[1].frame, 10);
   EXPECT_EQ(keys[2].frame, 20);
   const struct {
