@@ -139,12 +139,10 @@ bool readBoneLine(ReadState& state, const std::string& line) {
   return true;
 }
 
-// Negative when reading must stop at once.
+// Negative when reading must stop at once. `current` is the open item: item keywords are
+// looked up only while one is open.
 int dispatch(ReadState& state, LwWord code, const char* argument, LwObject* current) {
   LwScene& scene = state.scene;
-  const bool itemCode = code == LwWord::kEndBehavior || code == LwWord::kLightMotion || code == LwWord::kLightName ||
-                        (code >= LwWord::kLookAheadFrames && code <= LwWord::kBLimits);
-  if (itemCode && current == nullptr) return 0;
   switch (code) {
     case LwWord::kAddBone:
       state.itemOpen = false;
