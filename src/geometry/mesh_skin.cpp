@@ -9,7 +9,6 @@ namespace torvo {
 
 namespace {
 
-constexpr float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
 // A mesh names at most this many bones (the header's WORD).
 constexpr std::size_t kMaxMeshBones = 0xFFFF;
 

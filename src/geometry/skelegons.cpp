@@ -30,7 +30,6 @@ Mat4 restFrame(const LwObject& object, const LwSkelegon& s, double& length) {
     key.values[kPitch] = pitch * kRadiansToDegrees;
     if (s.hasUp) key.values[kBank] = lwBankTowards(heading, pitch, s.up) * kRadiansToDegrees;
   }
-  static const float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
   return itemMatrix(key, kNoPivot);
 }
 

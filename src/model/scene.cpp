@@ -8,7 +8,6 @@ namespace torvo {
 namespace {
 
 constexpr double kDefaultFramesPerSecond = 30.0;
-constexpr float kOrigin[3] = {0.0f, 0.0f, 0.0f};
 
 }  // namespace
 
@@ -20,7 +19,7 @@ void lwReleaseScene(LwScene& scene) {
 }
 
 const float* lwPivotOf(const LwScene& scene, std::int32_t item) {
-  return item != kNoItem ? lwSceneItem(scene, item)->pivot : kOrigin;
+  return item != kNoItem ? lwSceneItem(scene, item)->pivot : kNoPivot;
 }
 
 LwChildIndex lwBuildChildIndex(const LwScene& scene) {

@@ -6,8 +6,6 @@ namespace torvo {
 
 namespace {
 
-constexpr float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
-
 bool turns(const double angles[3]) { return angles[0] != 0.0 || angles[1] != 0.0 || angles[2] != 0.0; }
 
 }  // namespace

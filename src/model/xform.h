@@ -25,6 +25,9 @@ void vecAdd(Vec3& out, const Vec3& a, const Vec3& b);
 void vecScale(Vec3& out, const Vec3& a, float s);
 void quatMultiply(Quat& out, const Quat& a, const Quat& b);
 Quat quatFromAngles(double heading, double pitch, double bank);
+// The pivot of the top level, and of a matrix placed against no parent: the origin.
+inline constexpr float kNoPivot[3] = {0.0f, 0.0f, 0.0f};
+
 Mat4 itemMatrix(const MotionKey& key, const float parentPivot[3]);
 void mat4Multiply(Mat4& a, const Mat4& b);
 // The inverse of an affine matrix (last row 0 0 0 1); the identity when it has none.
