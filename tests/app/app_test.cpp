@@ -82,15 +82,15 @@ TEST(Paths, JoinSplitExtensionAndXNames) {
   for (const auto& [name, x] : names) EXPECT_EQ(xName(name), x) << name;
   // A UNC name with nothing after it is all prefix, a lone lead byte at its end included.
   // Drive letters of either case, at both ends of the alphabet, make a shared prefix.
-  const std::string up = std::string("..") + sep;
+  const std::string beside = std::string("..") + sep + "maps" + sep + "w.tga";
   const std::string relatives[][3] = {
-      {"A:\\out", "a:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
-      {"Z:\\out", "z:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
-      {"a:\\out", "A:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
-      {"z:\\out", "Z:\\maps\\w.tga", up + "maps" + sep + "w.tga"},
+      {"A:\\out", "a:\\maps\\w.tga", beside},
+      {"Z:\\out", "z:\\maps\\w.tga", beside},
+      {"a:\\out", "A:\\maps\\w.tga", beside},
+      {"z:\\out", "Z:\\maps\\w.tga", beside},
       {"@:\\out", "@:\\maps\\w.tga", "@:\\maps\\w.tga"},
       {"[:\\out", "[:\\maps\\w.tga", "[:\\maps\\w.tga"},
-      {"\\\\srv\\share\\out", "\\\\srv\\share\\maps\\w.tga", up + "maps" + sep + "w.tga"},
+      {"\\\\srv\\share\\out", "\\\\srv\\share\\maps\\w.tga", beside},
   };
   for (const auto& [directory, file, relative] : relatives) {
     EXPECT_EQ(relativePath(directory, file, 1252), relative) << directory << " to " << file;
